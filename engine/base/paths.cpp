@@ -1,0 +1,238 @@
+// Type paths, the working directory and the portable path helpers (join, relativise, split).
+#include "base/paths.h"
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+char localType1[FX_MAX_PATH];
+char localType2[FX_MAX_PATH];
+char localActPath[FX_MAX_PATH];
+char localWork[FX_MAX_PATH];
+
+bool localIsSep(char c) { return c == '/' || c == '\\'; }
+
+// The separator a path written in this style uses: '\' when it holds one and no '/'.
+char localStyleSep(const char* path) {
+    bool back = path && strchr(path, '\\');
+    bool fwd = path && strchr(path, '/');
+    if (back && !fwd) return '\\';
+    if (fwd) return '/';
+    return fxNativeSeparator;
+}
+
+// Prefix that makes a path absolute: a drive ("C:"), a leading separator, or both.
+std::string localRoot(const std::string& p) {
+    size_t i = 0;
+    if (p.size() >= 2 && p[1] == ':') i = 2;
+    if (i < p.size() && localIsSep(p[i])) i++;
+    return p.substr(0, i);
+}
+
+// The components after the root, with "." dropped and ".." folded where it can be.
+std::vector<std::string> localComponents(const std::string& p, size_t from) {
+    std::vector<std::string> parts;
+    std::string cur;
+    for (size_t i = from; i <= p.size(); i++) {
+        if (i == p.size() || localIsSep(p[i])) {
+            if (cur == "..") {
+                if (!parts.empty() && parts.back() != "..")
+                    parts.pop_back();
+                else
+                    parts.push_back(cur);
+            } else if (!cur.empty() && cur != ".") {
+                parts.push_back(cur);
+            }
+            cur.clear();
+        } else {
+            cur += p[i];
+        }
+    }
+    return parts;
+}
+
+char* localToWork(const std::string& s) {
+    if (s.size() >= sizeof(localWork)) return nullptr;
+    memcpy(localWork, s.c_str(), s.size() + 1);
+    return localWork;
+}
+
+struct SplitPath {
+    std::string drive, dir, name, ext;
+};
+
+SplitPath localSplit(const char* path) {
+    SplitPath sp;
+    std::string p = path ? path : "";
+    size_t start = 0;
+    if (p.size() >= 2 && p[1] == ':') {
+        sp.drive = p.substr(0, 2);
+        start = 2;
+    }
+    size_t lastSep = std::string::npos;
+    for (size_t i = start; i < p.size(); i++)
+        if (localIsSep(p[i])) lastSep = i;
+    size_t nameStart = start;
+    if (lastSep != std::string::npos) {
+        sp.dir = p.substr(start, lastSep + 1 - start);
+        nameStart = lastSep + 1;
+    }
+    std::string file = p.substr(nameStart);
+    size_t dot = file.rfind('.');
+    if (dot == std::string::npos) {
+        sp.name = file;
+    } else {
+        sp.name = file.substr(0, dot);
+        sp.ext = file.substr(dot);
+    }
+    return sp;
+}
+
+char* localMake(const SplitPath& sp) {
+    std::string out = sp.drive + sp.dir;
+    if (!sp.dir.empty() && !localIsSep(sp.dir.back())) out += localStyleSep(sp.dir.c_str());
+    out += sp.name;
+    if (!sp.ext.empty() && sp.ext[0] != '.') out += '.';
+    out += sp.ext;
+    return localToWork(out);
+}
+
+bool localSetType(char* slot, const char* path) {
+    char buf[FX_MAX_PATH];
+    size_t n = path ? strlen(path) : 0;
+    if (n >= sizeof(buf)) return false;
+    memcpy(buf, path ? path : "", n + 1);
+    if (!fxAddPathEnding(buf, sizeof(buf))) return false;
+    memcpy(slot, buf, strlen(buf) + 1);
+    return true;
+}
+
+}  // namespace
+
+bool fxAddPathEnding(char* path, size_t size) {
+    size_t n = strlen(path);
+    if (n > 0 && localIsSep(path[n - 1])) return true;
+    if (n + 2 > size) return false;
+    path[n] = localStyleSep(path);
+    path[n + 1] = 0;
+    return true;
+}
+
+void fxRemovePathLeading(char* path) {
+    if (localIsSep(path[0])) memmove(path, path + 1, strlen(path));
+}
+
+void fxRemovePathEnding(char* path) {
+    size_t n = strlen(path);
+    if (n > 0 && localIsSep(path[n - 1])) path[n - 1] = 0;
+}
+
+void fxInitPaths() {
+    char buf[FX_MAX_PATH];
+    if (!fxPlatformGetCurrentDir(buf, sizeof(buf))) buf[0] = 0;
+    localSetType(localType1, buf);
+    if (!fxPlatformFontsDir(buf, sizeof(buf))) buf[0] = 0;
+    localSetType(localType2, buf);
+}
+
+bool fxSetTypePath(int type, const char* path) {
+    if (type == 1) return localSetType(localType1, path);
+    if (type == 2) return localSetType(localType2, path);
+    return false;
+}
+
+const char* fxGetTypePath(int type) {
+    if (type == 1) return localType1;
+    if (type == 2) return localType2;
+    return nullptr;
+}
+
+bool fxSetActPath(const char* dir) { return fxPlatformSetCurrentDir(dir); }
+
+bool fxSetPath(int type) { return fxSetActPath(fxGetTypePath(type)); }
+
+bool fxSetSubPath(int type, const char* sub) { return fxSetActPath(fxCombinePaths(fxGetTypePath(type), sub)); }
+
+char* fxGetActPath() {
+    if (!fxPlatformGetCurrentDir(localActPath, sizeof(localActPath))) localActPath[0] = 0;
+    fxAddPathEnding(localActPath, sizeof(localActPath));
+    return localActPath;
+}
+
+const char* fxCombinePaths(const char* dir, const char* file) {
+    std::string d = dir ? dir : "";
+    std::string f = file ? file : "";
+    if (!f.empty() && localIsSep(f[0])) f.erase(0, 1);
+    if (d.empty() && f.empty()) return nullptr;
+    char sep = localStyleSep(!d.empty() ? d.c_str() : f.c_str());
+    std::string joined = d;
+    if (!joined.empty() && !f.empty() && !localIsSep(joined.back())) joined += sep;
+    joined += f;
+    // Fold "." and ".." as the shell's join does, keeping the root and a trailing separator.
+    std::string root = localRoot(joined);
+    std::vector<std::string> parts = localComponents(joined, root.size());
+    std::string out = root;
+    for (size_t i = 0; i < parts.size(); i++) {
+        if (i) out += sep;
+        out += parts[i];
+    }
+    if (!parts.empty() && localIsSep(joined.back())) out += sep;
+    return localToWork(out);
+}
+
+char* fxBuildRelativePath(const char* from, bool fromIsFile, const char* to, bool toIsFile) {
+    char* unchanged = const_cast<char*>(to);
+    if (!from || !to || !*from || !*to) return unchanged;
+    std::string f = from, t = to;
+    std::string fRoot = localRoot(f), tRoot = localRoot(t);
+    // Same root (drive and absoluteness) or no relative form exists.
+    auto sameRoot = [](const std::string& a, const std::string& b) {
+        if (a.size() != b.size()) return false;
+        for (size_t i = 0; i < a.size(); i++)
+            if (!(a[i] == b[i] || (localIsSep(a[i]) && localIsSep(b[i])))) return false;
+        return true;
+    };
+    if (!sameRoot(fRoot, tRoot)) return unchanged;
+    std::vector<std::string> fp = localComponents(f, fRoot.size());
+    std::vector<std::string> tp = localComponents(t, tRoot.size());
+    if (fromIsFile && !fp.empty()) fp.pop_back();  // relative to the file's folder
+    size_t common = 0;
+    size_t limit = tp.size() - ((toIsFile && !tp.empty()) ? 1 : 0);
+    while (common < fp.size() && common < limit && fp[common] == tp[common]) common++;
+    char sep = localStyleSep(to);
+    std::string out;
+    for (size_t i = common; i < fp.size(); i++) out += std::string("..") + sep;
+    for (size_t i = common; i < tp.size(); i++) {
+        out += tp[i];
+        if (i + 1 < tp.size()) out += sep;
+    }
+    if (out.empty()) out = ".";
+    char* result = localToWork(out);
+    if (!result) return unchanged;
+    fxRemovePathLeading(result);
+    return result;
+}
+
+const char* fxGetFilename(const char* path) {
+    if (!path) return nullptr;
+    const char* name = path;
+    for (const char* p = path; *p; p++)
+        if (localIsSep(*p) || (p == path + 1 && *p == ':')) name = p + 1;
+    return name;
+}
+
+bool fxPathExists(const char* path) { return fxPlatformPathExists(path); }
+
+char* fxChangeExt(const char* path, const char* ext) {
+    SplitPath sp = localSplit(path);
+    sp.ext = ext ? ext : "";
+    return localMake(sp);
+}
+
+char* fxAppenfFname(const char* path, const char* suffix) {
+    SplitPath sp = localSplit(path);
+    sp.name += suffix ? suffix : "";
+    return localMake(sp);
+}

@@ -1,0 +1,20 @@
+// The trace log: a process-wide text file any thread may write records to. Each trc/err record
+// carries the thread prefix "%08x: " and the time prefix "[%.3f] "; err records lead with
+// "#ERROR: "; trc1 writes the message alone. Messages are cut at 4096 characters and each record
+// is flushed at once. One lock serialises formatting and writing.
+#pragma once
+
+bool fxOpenTraces(const char* filename);
+bool fxTracesOpened();
+void fxCloseTraces();
+
+void trc(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+void trc1(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+void err(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+// Writes an error record when the log is open and always shows the message to the user.
+int errmsg(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+
+// ---- provided by the platform file (trace_posix.cpp, trace_w32.cpp) ----
+// Shows an error message to the user (a message box on Windows, standard error here); returns
+// the box's result (1 = OK).
+int fxShowErrorMessage(const char* text);

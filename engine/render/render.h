@@ -1,0 +1,100 @@
+// The render interfaces: PRender (anything drawn once per frame) and PEnv (the render
+// environment: the device, its light table, default material, material libraries and the render
+// thread). The operations are declared in slot order. fxglobalEnv is the process-wide current
+// environment; FXGRAutoAct locks an environment and makes its device current for a scope.
+#pragma once
+
+class PEnv;
+class FXLight;
+class FXMaterial;
+class FXMatlib;
+class FXMatrix;
+class FXMesh;
+class FXPackage;
+class FXPixmap;
+
+class PRender {
+public:
+    // time: the absolute clock of fxGetTime in seconds, read once per frame by the render loop.
+    virtual void OnRender(PEnv* env, double time) = 0;
+
+protected:
+    ~PRender() = default;
+};
+
+class PEnv {
+public:
+    virtual ~PEnv() = default;
+
+    virtual bool CreateChild(void* window) = 0;
+    virtual void Destroy() = 0;
+    virtual void ClrParams() = 0;
+    virtual void SetAct(bool on) = 0;
+    virtual bool RenderStart() = 0;
+    virtual void RenderEnd() = 0;
+    virtual bool StartLoop(PRender* render) = 0;
+    virtual void StopLoop(double timeout) = 0;
+    virtual void Lock(bool on) = 0;
+    virtual void SetClrColor(float* rgba) = 0;
+    virtual void Clrscr(bool colour, bool depth, bool stencil) = 0;
+    virtual void Enlarge(bool on) = 0;
+    virtual bool RegisterLight(FXLight* light) = 0;
+    virtual void UnregisterLight(FXLight* light) = 0;
+    virtual void UpdateLights() = 0;
+    virtual FXMaterial* GetDefaultMaterial() = 0;
+    virtual FXMatlib* GetDefaultMatlib() = 0;
+    virtual FXMatlib* LoadMatlib(const char* file) = 0;
+    virtual FXMatlib* LoadMatlibC(FXPackage* package, const char* name) = 0;
+    virtual FXMatlib* LoadMatlibCN(FXPackage* package, int id) = 0;
+    virtual void RemoveMatlib(FXMatlib* lib) = 0;
+    virtual void AddMaterial(FXMaterial* m) = 0;
+    virtual void ApplyDefaultMaterial() = 0;
+    virtual void ApplyMaterial(FXMaterial* m) = 0;
+    virtual void ApplyMaterial2(FXMaterial* m) = 0;
+    virtual void ApplyMatrix(FXMatrix* m) = 0;
+    virtual void MultiplyMatrix(FXMatrix* m) = 0;
+    virtual void ApplyMatrixIdentity() = 0;
+    virtual void EnableLights(bool on) = 0;
+    virtual void EnableLight(bool on, FXLight* light) = 0;
+    virtual void DisableAllLights() = 0;
+    virtual void SetAmbient(float* rgba) = 0;
+    virtual void EnableDepthTest(bool on) = 0;
+    virtual void EnableDepthWrite(bool on) = 0;
+    virtual void EnableCullface(bool front, bool back) = 0;
+    virtual void EnableTestingMaterial(bool on) = 0;
+    virtual bool PrepareTexture(FXMaterial* m) = 0;
+    virtual bool FastPrepareTexture(FXMaterial* m, FXPixmap* p) = 0;
+    virtual bool PrepareCubeTexture(FXMaterial* m, FXPixmap* px, FXPixmap* nx, FXPixmap* py,
+                                    FXPixmap* ny, FXPixmap* pz, FXPixmap* nz) = 0;
+    virtual void UnprepareTexture(FXMaterial* m) = 0;
+    virtual bool PrepareMesh(FXMesh* mesh) = 0;
+    virtual void UnprepareMesh(FXMesh* mesh) = 0;
+    virtual void RenderMesh(FXMesh* mesh) = 0;
+    virtual void RenderLoop() = 0;
+};
+
+// The process-wide current environment; null until set.
+extern PEnv* fxglobalEnv;
+void fxSetEnv(PEnv* env);
+
+// Lock(true) then SetAct(true) on construction; SetAct(false) then Lock(false) on destruction.
+class FXGRAutoAct {
+public:
+    explicit FXGRAutoAct(PEnv* env) : env_(env) {
+        if (env_) {
+            env_->Lock(true);
+            env_->SetAct(true);
+        }
+    }
+    ~FXGRAutoAct() {
+        if (env_) {
+            env_->SetAct(false);
+            env_->Lock(false);
+        }
+    }
+    FXGRAutoAct(const FXGRAutoAct&) = delete;
+    FXGRAutoAct& operator=(const FXGRAutoAct&) = delete;
+
+private:
+    PEnv* env_;
+};

@@ -1,0 +1,95 @@
+#include <sys/stat.h>
+#include "base/paths.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "support/test_support.h"
+
+TEST(Paths, TrailingSeparatorRule) {
+    char a[FX_MAX_PATH] = "C:/x/y";
+    fxAddPathEnding(a, sizeof(a));
+    EXPECT_STREQ(a, "C:/x/y/");
+    char b[FX_MAX_PATH] = "C:\\x";
+    fxAddPathEnding(b, sizeof(b));
+    EXPECT_STREQ(b, "C:\\x\\");
+    char c[FX_MAX_PATH] = "x";
+    fxAddPathEnding(c, sizeof(c));
+    EXPECT_STREQ(c, "x/");  // no separator at all: the native one
+    char d[FX_MAX_PATH] = "";
+    fxAddPathEnding(d, sizeof(d));
+    EXPECT_STREQ(d, "/");
+    char e[FX_MAX_PATH] = "/a/";
+    fxAddPathEnding(e, sizeof(e));
+    EXPECT_STREQ(e, "/a/");
+    char tight[4] = "abc";
+    EXPECT_FALSE(fxAddPathEnding(tight, sizeof(tight)));
+    EXPECT_STREQ(tight, "abc");
+    fxRemovePathEnding(e);
+    fxRemovePathLeading(e);
+    EXPECT_STREQ(e, "a");
+}
+
+TEST(Paths, TypePathsRefuseOverlongValuesAndOtherTypes) {
+    EXPECT_TRUE(fxSetTypePath(1, "/tmp/qm"));
+    EXPECT_STREQ(fxGetTypePath(1), "/tmp/qm/");
+    EXPECT_FALSE(fxSetTypePath(3, "/x"));
+    EXPECT_EQ(fxGetTypePath(3), nullptr);
+    EXPECT_EQ(fxGetTypePath(0), nullptr);
+    std::string longest(258, 'a');  // 258 + separator fits the 260-byte buffer
+    EXPECT_TRUE(fxSetTypePath(2, longest.c_str()));
+    EXPECT_EQ(std::string(fxGetTypePath(2)), longest + "/");
+    std::string tooLong(259, 'b');
+    EXPECT_FALSE(fxSetTypePath(2, tooLong.c_str()));
+    EXPECT_EQ(std::string(fxGetTypePath(2)), longest + "/");  // old value kept
+}
+
+TEST(Paths, InitAndWorkingDirectory) {
+    std::string dir = qmTestPath("paths_dir");
+    mkdir(dir.c_str(), 0755);
+    std::string sub = dir + "/sub";
+    mkdir(sub.c_str(), 0755);
+    ASSERT_TRUE(fxSetActPath(dir.c_str()));
+    fxInitPaths();
+    EXPECT_EQ(std::string(fxGetTypePath(1)), dir + "/");
+    EXPECT_EQ(std::string(fxGetActPath()), dir + "/");
+    EXPECT_TRUE(fxSetSubPath(1, "/sub"));
+    EXPECT_EQ(std::string(fxGetActPath()), sub + "/");
+    EXPECT_TRUE(fxSetPath(1));
+    EXPECT_EQ(std::string(fxGetActPath()), dir + "/");
+    EXPECT_FALSE(fxSetActPath(nullptr));
+    EXPECT_FALSE(fxSetActPath((dir + "/missing").c_str()));
+    EXPECT_TRUE(fxPathExists(sub.c_str()));
+    EXPECT_FALSE(fxPathExists((dir + "/missing").c_str()));
+}
+
+TEST(Paths, CombineDropsOneLeadingSeparatorAndFolds) {
+    EXPECT_STREQ(fxCombinePaths("C:\\data\\", "\\sub\\a.bin"), "C:\\data\\sub\\a.bin");
+    EXPECT_STREQ(fxCombinePaths("/data", "/sub/a.bin"), "/data/sub/a.bin");
+    EXPECT_STREQ(fxCombinePaths("/data/x", "../y/./b.png"), "/data/y/b.png");
+    EXPECT_STREQ(fxCombinePaths("", "a.png"), "a.png");
+    EXPECT_STREQ(fxCombinePaths("/data/", ""), "/data/");
+    EXPECT_EQ(fxCombinePaths("", ""), nullptr);
+    std::string big(300, 'd');
+    EXPECT_EQ(fxCombinePaths(big.c_str(), "a"), nullptr);
+}
+
+TEST(Paths, RelativeForms) {
+    EXPECT_STREQ(fxBuildRelativePath("/data/art", false, "/data/art/sub/a.png", true), "sub/a.png");
+    EXPECT_STREQ(fxBuildRelativePath("/data/art/", false, "/data/other/a.png", true), "../other/a.png");
+    EXPECT_STREQ(fxBuildRelativePath("/data/art/model.xm", true, "/data/art/a.png", true), "a.png");
+    const char* to = "/x/a.png";
+    EXPECT_EQ(fxBuildRelativePath("rel/dir", false, to, true), to);
+    EXPECT_EQ(fxBuildRelativePath("D:\\a", false, "C:\\a\\b", true), std::string("C:\\a\\b"));
+}
+
+TEST(Paths, SplitAndRebuild) {
+    EXPECT_STREQ(fxChangeExt("C:\\a\\b.xm", ".bak"), "C:\\a\\b.bak");
+    EXPECT_STREQ(fxAppenfFname("C:\\a\\b.png", "_1"), "C:\\a\\b_1.png");
+    EXPECT_STREQ(fxChangeExt("/a/b.c/name", "png"), "/a/b.c/name.png");
+    EXPECT_STREQ(fxAppenfFname("name", "_2"), "name_2");
+    EXPECT_STREQ(fxGetFilename("/a/b/c.png"), "c.png");
+    EXPECT_STREQ(fxGetFilename("C:\\art\\skin-2.png"), "skin-2.png");
+    EXPECT_STREQ(fxGetFilename("plain"), "plain");
+}

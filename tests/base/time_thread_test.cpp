@@ -1,0 +1,150 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+#include "base/other.h"
+#include "base/thread.h"
+
+TEST(Time, SleepRoundsHalfUpAndWaitTruncates) {
+    EXPECT_EQ(fxSleepMillis(0.0), 0);
+    EXPECT_EQ(fxSleepMillis(0.0004), 0);
+    EXPECT_EQ(fxSleepMillis(0.0005), 1);
+    EXPECT_EQ(fxSleepMillis(0.01), 10);
+    EXPECT_EQ(fxSleepMillis(-3.0), 0);
+    EXPECT_EQ(fxWaitMillis(100000.0), -1);
+    EXPECT_EQ(fxWaitMillis(99999.0), 99999000);
+    EXPECT_EQ(fxWaitMillis(0.0019), 1);
+}
+
+TEST(Time, ManualClockMovesOnlyWhenSleptOrAdvanced) {
+    fxUseManualClock(4.0);
+    EXPECT_TRUE(fxManualClockActive());
+    EXPECT_EQ(fxGetTime(), 4.0);
+    fxSleep(0.0015);  // 2 ms
+    EXPECT_DOUBLE_EQ(fxGetTime(), 4.002);
+    fxAdvanceClock(0.5);
+    EXPECT_DOUBLE_EQ(fxGetTime(), 4.502);
+    EXPECT_EQ(fxGetTimeMillis(), 4502);
+    fxSetManualClock(1.25);
+    FXTimeDiff d;
+    EXPECT_EQ(d.OnTime(), 1.25);  // the first call returns the absolute time
+    fxAdvanceClock(0.25);
+    EXPECT_DOUBLE_EQ(d.OnTime(), 0.25);
+
+    // Sleeps from several threads all advance the one clock.
+    std::thread t1([] { for (int i = 0; i < 100; i++) fxSleep(0.001); });
+    std::thread t2([] { for (int i = 0; i < 100; i++) fxSleep(0.001); });
+    t1.join();
+    t2.join();
+    EXPECT_DOUBLE_EQ(fxGetTime(), 1.7);
+
+    fxUseSystemClock();
+    double a = fxGetTime();
+    fxSleep(0.002);
+    EXPECT_GE(fxGetTime(), a + 0.002);
+}
+
+TEST(Random, FifteenBitGeneratorReachesBothEnds) {
+    fxSrand(1);
+    EXPECT_EQ(fxRand(), 41);  // the classic sequence: 41, 18467, 6334
+    EXPECT_EQ(fxRand(), 18467);
+    EXPECT_EQ(fxRand(), 6334);
+    bool sawZero = false, sawOne = false;
+    for (int i = 0; i < 2000000 && !(sawZero && sawOne); i++) {
+        double r = fxGetRandom();
+        ASSERT_GE(r, 0.0);
+        ASSERT_LE(r, 1.0);
+        sawZero |= (r == 0.0);
+        sawOne |= (r == 1.0);
+    }
+    EXPECT_TRUE(sawZero);
+    EXPECT_TRUE(sawOne);
+
+    // The same clock and generator state give the same reseed.
+    fxUseManualClock(123.456);
+    fxSrand(77);
+    fxResetRandom();
+    int a = fxRand();
+    fxSrand(77);
+    fxResetRandom();
+    EXPECT_EQ(fxRand(), a);
+    fxUseSystemClock();
+}
+
+TEST(Mutex, TryLockFromAnotherThreadAndRecursion) {
+    void* m = fxCreateMutex();
+    ASSERT_NE(m, nullptr);
+    fxLock(m);
+    fxLock(m);  // recursive for its owner
+    EXPECT_TRUE(fxTryLock(m));
+    std::atomic<int> result{-1};
+    std::thread other([&] { result = fxTryLock(m) ? 1 : 0; });
+    other.join();
+    EXPECT_EQ(result.load(), 0);
+    fxUnlock(m);
+    fxUnlock(m);
+    fxUnlock(m);
+    std::thread after([&] {
+        result = fxTryLock(m) ? 1 : 0;
+        if (result) fxUnlock(m);
+    });
+    after.join();
+    EXPECT_EQ(result.load(), 1);
+    fxDestroyMutex(m);
+    fxDestroyMutex(nullptr);
+}
+
+namespace {
+struct Gate {
+    std::atomic<bool> open{false};
+    std::atomic<bool> ran{false};
+};
+void localGateThread(void* p) {
+    Gate* g = static_cast<Gate*>(p);
+    g->ran = true;
+    while (!g->open.load()) std::this_thread::yield();
+}
+}  // namespace
+
+TEST(Thread, TimedWaitThenTerminateWaitsForTheThread) {
+    Gate g;
+    void* t = fxCreateThread(localGateThread, &g);
+    ASSERT_NE(t, nullptr);
+    EXPECT_FALSE(fxWaitThread(t, 0.0));   // still running
+    EXPECT_FALSE(fxWaitThread(t, 0.02));  // times out
+    g.open = true;
+    EXPECT_TRUE(fxWaitThread(t, 100000.0));
+    EXPECT_TRUE(g.ran.load());
+    EXPECT_TRUE(fxWaitThread(t, 0.0));  // ended: at once
+    fxTerminateThread(t);
+    fxTerminateThread(t);               // already terminated: nothing
+    EXPECT_TRUE(fxWaitThread(t, 5.0));
+    fxDestroyThread(t);
+    fxDestroyThread(nullptr);
+    EXPECT_TRUE(fxWaitThread(nullptr, 1.0));
+}
+
+TEST(Thread, DestroyOfARunningThreadJoinsIt) {
+    Gate g;
+    void* t = fxCreateThread(localGateThread, &g);
+    ASSERT_NE(t, nullptr);
+    std::thread opener([&] {
+        while (!g.ran.load()) std::this_thread::yield();
+        g.open = true;
+    });
+    fxDestroyThread(t);  // never kills: returns once the thread has ended
+    opener.join();
+    EXPECT_TRUE(g.open.load());
+}
+
+TEST(Thread, PrioritiesNeverFail) {
+    Gate g;
+    g.open = true;
+    void* t = fxCreateThread(localGateThread, &g);
+    fxSetThreadPriority(t, -1);
+    fxSetThreadPriority(nullptr, 1);
+    fxSetAppPriority(0);
+    fxDestroyThread(t);
+    EXPECT_NE(fxGetThreadId(), 0u);
+}

@@ -1,0 +1,40 @@
+#include "support/test_support.h"
+
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+std::string qmTestPath(const std::string& name) {
+    const char* env = getenv("QM_TEST_OUTPUT_DIR");
+    std::string dir = env && *env ? env : QM_TEST_OUTPUT_DIR;
+    mkdir(dir.c_str(), 0755);
+    return dir + "/" + name;
+}
+
+std::vector<unsigned char> qmReadFile(const std::string& path) {
+    std::vector<unsigned char> out;
+    FILE* f = fopen(path.c_str(), "rb");
+    if (!f) return out;
+    unsigned char buf[65536];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof(buf), f)) > 0) out.insert(out.end(), buf, buf + n);
+    fclose(f);
+    return out;
+}
+
+void qmWriteFile(const std::string& path, const std::vector<unsigned char>& bytes) {
+    FILE* f = fopen(path.c_str(), "wb");
+    if (!f) return;
+    if (!bytes.empty()) fwrite(bytes.data(), 1, bytes.size(), f);
+    fclose(f);
+}
+
+void qmWriteText(const std::string& path, const std::string& text) {
+    qmWriteFile(path, std::vector<unsigned char>(text.begin(), text.end()));
+}
+
+std::string qmReadText(const std::string& path) {
+    std::vector<unsigned char> b = qmReadFile(path);
+    return std::string(b.begin(), b.end());
+}

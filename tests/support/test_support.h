@@ -1,0 +1,12 @@
+// Helpers shared by the test programs: scratch files under the build tree and byte access.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// A path for a scratch file named name under the build's test-output folder (created on demand).
+std::string qmTestPath(const std::string& name);
+std::vector<unsigned char> qmReadFile(const std::string& path);
+void qmWriteFile(const std::string& path, const std::vector<unsigned char>& bytes);
+void qmWriteText(const std::string& path, const std::string& text);
+std::string qmReadText(const std::string& path);
