@@ -4,6 +4,11 @@
 // environment; FXGRAutoAct locks an environment and makes its device current for a scope.
 #pragma once
 
+#include <atomic>
+
+#include "base/arrays.h"
+#include "geometry/3dmath.h"
+
 class PEnv;
 class FXLight;
 class FXMaterial;
@@ -24,6 +29,34 @@ protected:
 
 class PEnv {
 public:
+    enum { kMaxLights = 8 };
+
+    int width = 0;  // client size of the render window
+    int height = 0;
+    int screenWidth = 0;  // size of the screen
+    int screenHeight = 0;
+    bool enlarged = false;
+    PRender* render = nullptr;  // the root renderable of the loop
+    bool useLock = true;
+    FXLight* lights[kMaxLights] = {};
+    FXArray matlibs;  // loaded FXMatlib*, owned
+    bool testingMaterial = false;
+    // Device state mirrored by the device operations and read by mesh drawing.
+    bool lightsOn = false;
+    bool textureOn = false;
+    bool texture2On = false;
+    bool depthWrite = true;
+    bool depthTest = true;
+    bool cullFront = false;
+    bool cullBack = false;
+    void* lock = nullptr;  // the environment lock
+    std::atomic<bool> loopRunning{false};
+    std::atomic<bool> stopRequested{false};
+    void* thread = nullptr;  // the render thread
+    FXMatrix matrix;         // the model-view matrix last applied
+    void* window = nullptr;  // the render window (platform handle)
+    bool npotTextures = false;
+
     virtual ~PEnv() = default;
 
     virtual bool CreateChild(void* window) = 0;

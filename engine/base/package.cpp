@@ -1,0 +1,393 @@
+// The package reader: loading (plain or transposed body), the entry tables with their checks,
+// lookups, the read cursor's primitives and the name table.
+#include "base/package.h"
+
+#include <cctype>
+#include <cerrno>
+#include <climits>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+#include "base/binio.h"
+#include "base/trace.h"
+
+// ---- FXPackageData ----
+
+void FXPackageData::InitData(const void* p, int bytes) {
+    start = current = static_cast<const unsigned char*>(p);
+    size = remaining = bytes < 0 ? 0 : bytes;
+}
+
+void FXPackageData::Reseek() {
+    current = start;
+    remaining = size;
+}
+
+bool FXPackageData::ReadBool() {
+    if (remaining < 1) return false;
+    bool v = (*current == 1);
+    current++;
+    remaining--;
+    return v;
+}
+
+int FXPackageData::ReadInt() {
+    if (remaining < 4) return 0;
+    int v = fxGetI32(current);
+    current += 4;
+    remaining -= 4;
+    return v;
+}
+
+float FXPackageData::ReadFloat() {
+    if (remaining < 4) return 0.0f;
+    float v = fxGetF32(current);
+    current += 4;
+    remaining -= 4;
+    return v;
+}
+
+double FXPackageData::ReadDouble() {
+    if (remaining < 8) return 0.0;
+    double v = fxGetF64(current);
+    current += 8;
+    remaining -= 8;
+    return v;
+}
+
+void FXPackageData::ReadFloat4(float* dst) {
+    if (remaining < 16) return;
+    for (int i = 0; i < 4; i++) dst[i] = fxGetF32(current + 4 * i);
+    current += 16;
+    remaining -= 16;
+}
+
+const void* FXPackageData::ReadBlc(int len) {
+    if (len < 0 || remaining < len) return nullptr;
+    const void* p = current;
+    current += len;
+    remaining -= len;
+    return p;
+}
+
+const void* FXPackageData::ReadCopyBlc(void* dst, int len) {
+    if (len < 0 || remaining < len) return nullptr;
+    const void* p = current;
+    if (len > 0) memcpy(dst, current, size_t(len));
+    current += len;
+    remaining -= len;
+    return p;
+}
+
+void FXPackageData::ReadString(FXStr* s) {
+    s->Clear();
+    if (remaining < 4) return;
+    int k = ReadInt();
+    if (k <= 0) return;
+    if (k > remaining) {  // damaged: nothing sensible follows
+        current += remaining;
+        remaining = 0;
+        return;
+    }
+    int keep = k > FXStr::kCapacity ? FXStr::kCapacity : k;
+    memcpy(s->text, current, size_t(keep));
+    s->text[keep] = 0;
+    s->len = keep;
+    current += k;
+    remaining -= k;
+}
+
+namespace {
+// The stored count of an array, or -1 when it is beyond what a package array may hold.
+int localArrayCount(FXPackageData* d) {
+    int count = d->ReadInt();
+    if (count > FXPackageData::kMaxArrayItems) {
+        err("package array of %d items refused (damaged entry)\n", count);
+        return -1;
+    }
+    return count;
+}
+}  // namespace
+
+void FXPackageData::ReadStringArray(FXStrArray* a) {
+    a->DestroyBuf();
+    if (remaining < 4) return;
+    int count = localArrayCount(this);
+    if (count <= 0) return;
+    a->Realloc(count);
+    FXStr s;
+    for (int i = 0; i < count; i++) {
+        ReadString(&s);
+        a->Push(s.text);
+    }
+}
+
+void FXPackageData::ReadArray(FXArray* a) {
+    a->DestroyBuf();
+    if (remaining < 4) return;
+    int count = localArrayCount(this);
+    if (count <= 0) return;
+    a->Realloc(count);
+    for (int i = 0; i < count; i++) a->PushInt(ReadInt());
+}
+
+void FXPackageData::ReadFloatArray(FXFloatArray* a) {
+    a->DestroyBuf();
+    if (remaining < 4) return;
+    int count = localArrayCount(this);
+    if (count <= 0) return;
+    a->Realloc(count);
+    for (int i = 0; i < count; i++) a->Push(ReadFloat());
+}
+
+void FXPackageData::WriteInt(int v) {
+    if (remaining < 4) return;
+    // Cursors over the package's own data area are read-only; writers put a cursor over a
+    // block of their own.
+    fxPutI32(const_cast<unsigned char*>(current), v);
+    current += 4;
+    remaining -= 4;
+}
+
+void FXPackageData::WriteArray(const FXArray* a) {
+    if (remaining < 4) return;
+    int n = (a->items && a->top > 0) ? a->top : 0;
+    WriteInt(n);
+    for (int i = 0; i < n; i++) WriteInt(a->GetInt(i));
+}
+
+// ---- FXNameServer ----
+
+int FXNameServer::FindId(const char* name) const {
+    int pos = names.Findpos(name);
+    return pos < 0 ? -1 : pos + base;
+}
+
+int FXNameServer::BuildId(const char* name) {
+    int pos = names.Findpos(name);
+    if (pos < 0) {
+        names.Push(name);
+        pos = names.top - 1;
+    }
+    return pos + base;
+}
+
+void FXNameServer::Destroy() {
+    names.DestroyBuf();
+    base = 0;
+}
+
+// ---- helpers ----
+
+int fxIntSqrt(int n) {
+    if (n <= 0) return 0;
+    int64_t r = int64_t(n);
+    int64_t x = r;
+    int64_t y = (x + 1) / 2;
+    while (y < x) {
+        x = y;
+        y = (x + r / x) / 2;
+    }
+    return int(x);
+}
+
+void fxPackageTranspose(unsigned char* dst, const unsigned char* src, int size) {
+    int n = fxIntSqrt(size);
+    for (int r = 0; r < n; r++)
+        for (int c = 0; c < n; c++) dst[size_t(r) * n + c] = src[size_t(c) * n + r];
+    size_t square = size_t(n) * size_t(n);
+    if (size_t(size) > square) memcpy(dst + square, src + square, size_t(size) - square);
+}
+
+bool fxParseEntryName(const char* name, int* id) {
+    if (!name) return false;
+    const char* p = name;
+    while (*p && isspace(static_cast<unsigned char>(*p))) p++;
+    if (!*p) return false;
+    char* end = nullptr;
+    errno = 0;
+    long v = strtol(p, &end, 10);
+    if (end == p || errno == ERANGE || v < INT_MIN || v > INT_MAX) return false;
+    *id = int(v);
+    return true;
+}
+
+// ---- FXPackage ----
+
+FXPackage::~FXPackage() {
+    Destroy();
+    names.Destroy();
+}
+
+void FXPackage::Destroy() {
+    free(data);
+    data = nullptr;
+    dataLength = 0;
+    ids.DestroyBuf();
+    offsets.DestroyBuf();
+    sizes.DestroyBuf();
+    types.DestroyBuf();
+    for (int i = 0; i < entries.top; i++) delete static_cast<FXPackageData*>(entries.items[i]);
+    entries.DestroyBuf();
+    pendingIds.DestroyBuf();
+    pendingPaths.DestroyBuf();
+    tmpFiles.DestroyBuf();
+}
+
+namespace {
+
+// A signature opens a package when it begins with "pck01"; an 's' after those five characters
+// marks a transposed body.
+bool localCheckSignature(const char* sig, int len, bool* transposed) {
+    if (len < 5 || memcmp(sig, "pck01", 5) != 0) return false;
+    *transposed = memchr(sig + 5, 's', size_t(len - 5)) != nullptr;
+    return true;
+}
+
+// One table: its count must fit what is left of the body.
+bool localReadTable(FXPackageData* d, FXArray* table) {
+    if (d->remaining < 4) return false;
+    int count = d->ReadInt();
+    if (count < 0 || count > d->remaining / 4) return false;
+    table->Realloc(count);
+    for (int i = 0; i < count; i++) table->PushInt(d->ReadInt());
+    return true;
+}
+
+}  // namespace
+
+bool FXPackage::LoadBody(unsigned char* body, int bodySize, bool transposed) {
+    if (transposed && bodySize > 0) {
+        unsigned char* plain = static_cast<unsigned char*>(malloc(size_t(bodySize)));
+        if (!plain) {
+            free(body);
+            return false;
+        }
+        fxPackageTranspose(plain, body, bodySize);
+        free(body);
+        body = plain;
+    }
+    FXPackageData d;
+    d.InitData(body, bodySize);
+    bool ok = localReadTable(&d, &ids) && localReadTable(&d, &offsets) && localReadTable(&d, &sizes) &&
+              localReadTable(&d, &types);
+    if (!ok || ids.top != offsets.top || ids.top != sizes.top || ids.top != types.top) {
+        err("package refused: damaged entry tables (counts %d/%d/%d/%d)\n", ids.top, offsets.top, sizes.top,
+            types.top);
+        free(body);
+        Destroy();
+        return false;
+    }
+    int base = 0;
+    for (int i = 0; i < ids.top; i++) {
+        int next = ids.GetInt(i) + 1;
+        if (ids.GetInt(i) != INT_MAX && next > base) base = next;
+    }
+    names.base = base;
+    dataLength = d.remaining;
+    data = static_cast<unsigned char*>(malloc(size_t(dataLength) + 1));
+    if (dataLength > 0) memcpy(data, d.current, size_t(dataLength));
+    free(body);
+    RecompClasses();
+    return true;
+}
+
+void FXPackage::Load(const char* path) {
+    Destroy();
+    FILE* f = path ? fopen(path, "rb") : nullptr;
+    if (!f) return;
+    int32_t sigLen = 0;
+    char sig[FXStr::kCapacity + 1];
+    bool transposed = false;
+    bool isPackage = fxFileReadInt(f, &sigLen) && sigLen >= 0 && sigLen <= FXStr::kCapacity &&
+                     fread(sig, 1, size_t(sigLen), f) == size_t(sigLen) &&
+                     localCheckSignature(sig, sigLen, &transposed);
+    if (!isPackage) {
+        fclose(f);
+        return;
+    }
+    long pos = ftell(f);
+    fseek(f, 0, SEEK_END);
+    long end = ftell(f);
+    fseek(f, pos, SEEK_SET);
+    if (pos < 0 || end < pos || end - pos > long(INT_MAX)) {
+        err("package %s refused: unreadable or too large\n", path);
+        fclose(f);
+        return;
+    }
+    int bodySize = int(end - pos);
+    unsigned char* body = static_cast<unsigned char*>(malloc(size_t(bodySize) + 1));
+    size_t got = body ? fread(body, 1, size_t(bodySize), f) : 0;
+    fclose(f);
+    if (!body || got != size_t(bodySize)) {
+        err("package %s refused: short read\n", path);
+        free(body);
+        return;
+    }
+    LoadBody(body, bodySize, transposed);
+}
+
+void FXPackage::LoadFromMemory(const void* bytes, long length) {
+    Destroy();
+    const unsigned char* b = static_cast<const unsigned char*>(bytes);
+    if (!b || length < 4) return;
+    int32_t sigLen = fxGetI32(b);
+    bool transposed = false;
+    if (sigLen < 0 || sigLen > FXStr::kCapacity || sigLen > length - 4 ||
+        !localCheckSignature(reinterpret_cast<const char*>(b + 4), sigLen, &transposed))
+        return;
+    long bodyLong = length - 4 - sigLen;
+    if (bodyLong > long(INT_MAX)) return;
+    int bodySize = int(bodyLong);
+    unsigned char* body = static_cast<unsigned char*>(malloc(size_t(bodySize) + 1));
+    if (!body) return;
+    if (bodySize > 0) memcpy(body, b + 4 + sigLen, size_t(bodySize));
+    LoadBody(body, bodySize, transposed);
+}
+
+void FXPackage::RecompClasses() {
+    for (int i = 0; i < entries.top; i++) delete static_cast<FXPackageData*>(entries.items[i]);
+    entries.RemoveAll();
+    entries.Realloc(offsets.top);
+    for (int i = 0; i < offsets.top; i++) {
+        int64_t off = offsets.GetInt(i);
+        int64_t len = i < sizes.top ? sizes.GetInt(i) : -1;
+        if (off < 0 || len < 0 || off + len > dataLength) {
+            err("package entry %d (number %d) refused: offset %d size %d outside the data area of %d bytes\n", i,
+                i < ids.top ? ids.GetInt(i) : -1, int(off), int(len), dataLength);
+            entries.Push(nullptr);
+            continue;
+        }
+        FXPackageData* d = new FXPackageData;
+        d->InitData(data + off, int(len));
+        entries.Push(d);
+    }
+}
+
+int FXPackage::FindPos(int id) const {
+    for (int i = 0; i < ids.top; i++)
+        if (ids.GetInt(i) == id) return i;
+    return -1;
+}
+
+FXPackageData* FXPackage::GetDataPtr(int id) {
+    int pos = FindPos(id);
+    if (pos < 0 || pos >= entries.top) return nullptr;
+    FXPackageData* d = static_cast<FXPackageData*>(entries.items[pos]);
+    if (d) d->Reseek();
+    return d;
+}
+
+int FXPackage::GetDataType(int id) const {
+    int pos = FindPos(id);
+    if (pos < 0 || pos >= types.top || pos >= entries.top || !entries.items[pos]) return -1;
+    return types.GetInt(pos);
+}
+
+void FXPackage::LoadNames(const char* path) {
+    FILE* f = path ? fopen(path, "rb") : nullptr;
+    if (!f) return;
+    names.names.Load(f);
+    fclose(f);
+}

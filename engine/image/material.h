@@ -1,0 +1,67 @@
+// FXMaterial (four colours, a shininess and an optional texture) and its record:
+// name, texture file name (strings), ambient, diffuse, specular, emission (4 floats each),
+// shininess (1 float). Package records name their picture by decimal entry number, file records
+// by file path. Textures reach the device through fxglobalEnv.
+#pragma once
+
+#include <cstdio>
+
+#include "base/strings.h"
+#include "image/canvas.h"
+
+class FXPackage;
+class FXPackageData;
+
+class FXMaterial {
+public:
+    FXStr name;
+    bool loaded = false;  // read from a record: its library owns and deletes it
+    float ambient[4];
+    float diffuse[4];
+    float specular[4];
+    float emission[4];
+    float shininess = 0.0f;
+    float preserved[4][4] = {};  // ambient, diffuse, specular, emission as of PreserveCols
+    bool hasTexture = false;
+    unsigned textureName = 0;
+    float texScaleU = 0.0f;
+    float texScaleV = 0.0f;
+    bool textureOpaque = false;
+    bool useMipmaps = true;
+    FXCanvas* textureSource = nullptr;
+    FXCanvas canvas;
+    FXStr textureFile;
+
+    FXMaterial() { SetDefDiffuse(1.0f); }
+    FXMaterial(const FXMaterial&) = delete;
+    FXMaterial& operator=(const FXMaterial&) = delete;
+    ~FXMaterial() { Destroy(); }
+
+    void SetDefDiffuse(float a);
+    void SetDefault(float a) { SetDefDiffuse(a); }
+    void SetDefSpecular(float a);
+    void SetDefSpecular1(float a);
+    void SetDefEmission(float a);
+    void SetBlack(float a);
+    void PrepareDarkDiffuse(float a);
+    void ChangeDarkDiffuse(float v);
+    void PreserveCols();
+    void MultiCols(const float* rgba);
+
+    // Uses c as the texture source and uploads it; refuses a canvas with no pixels.
+    bool SetTexture(FXCanvas* c);
+    bool LoadTextureCN(FXPackage* p, int entry);
+    bool LoadTextureC(FXPackage* p, const char* name);
+    bool LoadTexture(const char* file);
+
+    bool LoadC(FXPackage* p, FXPackageData* d);
+    bool Load(FILE* f);
+    void Save(FILE* f) const;
+    void Destroy();
+
+    bool IsSolid() const;
+    int GetWidth() const;
+    int GetHeight() const;
+    float GetWidthF() const;
+    float GetHeightF() const;
+};
