@@ -159,18 +159,31 @@ void FXPackageData::WriteArray(const FXArray* a) {
 
 // ---- FXNameServer ----
 
+namespace {
+// The number of local index pos, or -1 when it would reach the largest int. INT_MAX itself is
+// never handed out: a package holding an entry INT_MAX has its base clamped there, and a name
+// given that number would collide with the stored entry.
+int localNumberOf(int pos, int base) {
+    int64_t number = int64_t(pos) + base;
+    return number >= INT_MAX ? -1 : int(number);
+}
+}  // namespace
+
 int FXNameServer::FindId(const char* name) const {
     int pos = names.Findpos(name);
-    return pos < 0 ? -1 : pos + base;
+    return pos < 0 ? -1 : localNumberOf(pos, base);
 }
 
 int FXNameServer::BuildId(const char* name) {
     int pos = names.Findpos(name);
-    if (pos < 0) {
-        names.Push(name);
-        pos = names.top - 1;
+    if (pos >= 0) return localNumberOf(pos, base);
+    // A name whose number would not fit is not added: it could never be looked up.
+    if (localNumberOf(names.top, base) < 0) {
+        err("no entry number left for name %s (base %d)\n", name ? name : "", base);
+        return -1;
     }
-    return pos + base;
+    names.Push(name);
+    return localNumberOf(names.top - 1, base);
 }
 
 void FXNameServer::Destroy() {
@@ -193,6 +206,7 @@ int fxIntSqrt(int n) {
 }
 
 void fxPackageTranspose(unsigned char* dst, const unsigned char* src, int size) {
+    if (size <= 0) return;
     int n = fxIntSqrt(size);
     for (int r = 0; r < n; r++)
         for (int c = 0; c < n; c++) dst[size_t(r) * n + c] = src[size_t(c) * n + r];
@@ -279,14 +293,20 @@ bool FXPackage::LoadBody(unsigned char* body, int bodySize, bool transposed) {
         Destroy();
         return false;
     }
-    int base = 0;
-    for (int i = 0; i < ids.top; i++) {
-        int next = ids.GetInt(i) + 1;
-        if (ids.GetInt(i) != INT_MAX && next > base) base = next;
-    }
-    names.base = base;
+    // One above the largest id, computed wide: an id of INT_MAX leaves the base at INT_MAX, where
+    // the name table refuses new names instead of wrapping to negative numbers.
+    int64_t base = 0;
+    for (int i = 0; i < ids.top; i++)
+        if (int64_t(ids.GetInt(i)) + 1 > base) base = int64_t(ids.GetInt(i)) + 1;
+    names.base = base > INT_MAX ? INT_MAX : int(base);
     dataLength = d.remaining;
     data = static_cast<unsigned char*>(malloc(size_t(dataLength) + 1));
+    if (!data) {
+        err("package refused: no memory for a data area of %d bytes\n", dataLength);
+        free(body);
+        Destroy();
+        return false;
+    }
     if (dataLength > 0) memcpy(data, d.current, size_t(dataLength));
     free(body);
     RecompClasses();

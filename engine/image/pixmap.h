@@ -3,6 +3,7 @@
 // top-left corner; the row stride is the buffer width. A large enough buffer is reused unchanged.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 class FXPixmap {

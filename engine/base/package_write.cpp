@@ -1,0 +1,232 @@
+// The package's authoring side: registering source files under names or numbers, saving the
+// package (appending the registered files to the data area), and the names files. Saving checks
+// every source before anything changes, so an unreadable file never turns into undefined bytes
+// in the package, and writes through a temporary file so a failed save keeps the old package.
+#include <cctype>
+#include <climits>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "base/binio.h"
+#include "base/package.h"
+#include "base/paths.h"
+#include "base/trace.h"
+
+namespace {
+
+// The type code for a path's extension: the text after the last '.' of the file name (a leading
+// '.' starts a hidden file's name, not an extension), compared ignoring case.
+int localTypeFromPath(const char* path) {
+    const char* name = fxGetFilename(path);
+    const char* dot = name ? strrchr(name, '.') : nullptr;
+    if (!dot || dot == name || !dot[1]) return FX_PACKAGE_TYPE_RECORD;
+    static const struct {
+        const char* ext;
+        int type;
+    } kTypes[] = {{"jpg", FX_PACKAGE_TYPE_JPG},
+                  {"png", FX_PACKAGE_TYPE_PNG},
+                  {"tga", FX_PACKAGE_TYPE_TGA},
+                  {"bmp", FX_PACKAGE_TYPE_BMP},
+                  {"gif", FX_PACKAGE_TYPE_GIF}};
+    for (const auto& t : kTypes)
+        if (strcasecmp(dot + 1, t.ext) == 0) return t.type;
+    return FX_PACKAGE_TYPE_RECORD;
+}
+
+// Reads exactly size bytes of path into dst; false when the file cannot be read or no longer
+// has that size (a directory, or a file changed since it was measured).
+bool localReadWhole(const char* path, unsigned char* dst, int size) {
+    FILE* f = fopen(path, "rb");
+    if (!f) return false;
+    bool ok = fread(dst, 1, size_t(size), f) == size_t(size);
+    ok = ok && fgetc(f) == EOF && !ferror(f);
+    fclose(f);
+    return ok;
+}
+
+// Writes the whole package file: short-string signature, then the body.
+bool localWritePackage(const char* path, const FXStr& sig, const unsigned char* body, size_t bodySize) {
+    FILE* f = fopen(path, "wb");
+    if (!f) return false;
+    bool ok = fxFileWriteInt(f, sig.len) && fwrite(sig.text, 1, size_t(sig.len), f) == size_t(sig.len) &&
+              (bodySize == 0 || fwrite(body, 1, bodySize, f) == bodySize);
+    if (fclose(f) != 0) ok = false;
+    return ok;
+}
+
+}  // namespace
+
+void FXPackage::AddDataFile1(FXStr* name) {
+    if (!name || name->IsEmpty()) return;
+    int id = names.FindId(name->text);
+    if (id < 0) {
+        id = names.BuildId(name->text);
+        if (id < 0) return;  // no number left; the name stays a file name (traced)
+        AddDataFile(id, name->text);
+    }
+    name->Format("%d", id);
+}
+
+void FXPackage::AddDataFile(int id, const char* path) {
+    pendingIds.PushInt(id);
+    pendingPaths.Push(path);
+}
+
+void FXPackage::AddTmpFile(const char* path) { tmpFiles.Push(path); }
+
+void FXPackage::DeleteTmpFiles() {
+    for (int i = 0; i < tmpFiles.top; i++)
+        if (tmpFiles.items[i]) remove(tmpFiles.items[i]);
+    tmpFiles.DestroyBuf();
+}
+
+bool FXPackage::CheckFile(const char* path, int* size, int* type) const {
+    *size = 0;
+    *type = path ? localTypeFromPath(path) : FX_PACKAGE_TYPE_RECORD;
+    FILE* f = path && *path ? fopen(path, "rb") : nullptr;
+    if (!f) return false;
+    long end = fseek(f, 0, SEEK_END) == 0 ? ftell(f) : -1;
+    fclose(f);
+    if (end < 0 || end > long(INT_MAX)) return false;
+    *size = int(end);
+    return true;
+}
+
+bool FXPackage::Save(const char* path, int flags) {
+    if (!path || !*path) return false;
+    int oldCount = ids.top;
+    int n = pendingIds.top;
+
+    // Measure every pending file first; one that cannot be read refuses the whole save.
+    FXArray newSizes, newTypes;
+    int64_t total = dataLength;
+    for (int i = 0; i < n; i++) {
+        const char* src = pendingPaths.Get(i);
+        int size = 0, type = 0;
+        if (!CheckFile(src, &size, &type)) {
+            err("package %s not saved: cannot read %s\n", path, src);
+            return false;
+        }
+        newSizes.PushInt(size);
+        newTypes.PushInt(type);
+        total += size;
+    }
+    int64_t count = int64_t(oldCount) + n;
+    int64_t bodySize64 = total + 16 + 16 * count;
+    if (bodySize64 > INT_MAX) {
+        err("package %s not saved: %lld bytes is too large\n", path, static_cast<long long>(bodySize64));
+        return false;
+    }
+
+    // The new data area: the old one, then each pending file at its running offset.
+    int newLength = int(total);
+    unsigned char* area = static_cast<unsigned char*>(malloc(size_t(newLength) + 1));
+    if (!area) {
+        err("package %s not saved: no memory for %d bytes\n", path, newLength);
+        return false;
+    }
+    if (dataLength > 0) memcpy(area, data, size_t(dataLength));
+    int offset = dataLength;
+    for (int i = 0; i < n; i++) {
+        if (!localReadWhole(pendingPaths.Get(i), area + offset, newSizes.GetInt(i))) {
+            err("package %s not saved: cannot read %s\n", path, pendingPaths.Get(i));
+            free(area);
+            return false;
+        }
+        offset += newSizes.GetInt(i);
+    }
+
+    // Tables with the new entries appended; taken back again when the file cannot be written.
+    offset = dataLength;
+    for (int i = 0; i < n; i++) {
+        ids.PushInt(pendingIds.GetInt(i));
+        offsets.PushInt(offset);
+        sizes.PushInt(newSizes.GetInt(i));
+        types.PushInt(newTypes.GetInt(i));
+        offset += newSizes.GetInt(i);
+    }
+
+    int bodySize = int(bodySize64);
+    unsigned char* body = static_cast<unsigned char*>(malloc(size_t(bodySize) + 1));
+    unsigned char* transposed = nullptr;
+    bool written = false;
+    FXStr sig((flags & 1) ? "pck01s" : "pck01");
+    FXStr partPath;
+    partPath.Format("%s.part", path);
+    if (body) {
+        FXPackageData cursor;
+        cursor.InitData(body, bodySize);
+        cursor.WriteArray(&ids);
+        cursor.WriteArray(&offsets);
+        cursor.WriteArray(&sizes);
+        cursor.WriteArray(&types);
+        if (newLength > 0) memcpy(const_cast<unsigned char*>(cursor.current), area, size_t(newLength));
+        const unsigned char* out = body;
+        if (flags & 1) {
+            transposed = static_cast<unsigned char*>(malloc(size_t(bodySize) + 1));
+            if (transposed) fxPackageTranspose(transposed, body, bodySize);
+            out = transposed;
+        }
+        // Written beside the target and renamed over it, so a failed write keeps the old file.
+        written = out && size_t(partPath.len) > strlen(path) &&
+                  localWritePackage(partPath, sig, out, size_t(bodySize)) && rename(partPath, path) == 0;
+        if (!written) remove(partPath);
+    }
+    free(transposed);
+    free(body);
+    if (!written) {
+        err("package %s not saved: cannot write the file\n", path);
+        for (int i = 0; i < n; i++) {
+            ids.Pop();
+            offsets.Pop();
+            sizes.Pop();
+            types.Pop();
+        }
+        free(area);
+        return false;
+    }
+
+    free(data);
+    data = area;
+    dataLength = newLength;
+    pendingIds.DestroyBuf();
+    pendingPaths.DestroyBuf();
+    RecompClasses();
+    return true;
+}
+
+bool FXPackage::SaveNames(const char* path) const {
+    FILE* f = path ? fopen(path, "wb") : nullptr;
+    if (!f) {
+        err("names file %s: cannot write\n", path ? path : "");
+        return false;
+    }
+    names.names.Save(f);
+    bool ok = !ferror(f);
+    if (fclose(f) != 0) ok = false;
+    if (!ok) err("names file %s: write failed\n", path);
+    return ok;
+}
+
+bool FXPackage::SaveNamesCpp(const char* path) const {
+    FILE* f = path ? fopen(path, "wt") : nullptr;
+    if (!f) {
+        err("names header %s: cannot write\n", path ? path : "");
+        return false;
+    }
+    for (int i = 0; i < names.names.top; i++) {
+        FXStr macro(fxGetFilename(names.names.Get(i)));
+        macro.ToUpper();
+        for (char* p = macro.text; *p; p++)
+            if (strchr(".\\/ +-()[]", *p)) *p = '_';
+        int64_t number = int64_t(i) + names.base;
+        if (number > INT_MAX) break;  // names past the largest number have none to define
+        fprintf(f, "#define FXNAME_%s  %d\n", macro.text, int(number));
+    }
+    bool ok = !ferror(f);
+    if (fclose(f) != 0) ok = false;
+    if (!ok) err("names header %s: write failed\n", path);
+    return ok;
+}

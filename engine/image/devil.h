@@ -1,0 +1,76 @@
+// The DevIL image library (with its ILU companion), bound at run time by library and entry-point
+// name: fxLoadDevil fills fxil, fxUnloadDevil empties it. While DevIL is not bound every pointer
+// in fxil is null and fxDevilLoaded() is false; code that decodes or encodes pictures checks it
+// first and fails (returns false) instead of calling a null pointer.
+//
+// The functions are declared here, not taken from DevIL's headers, so the engine builds without
+// them. Decoder state is process-wide (one current image), so decodes never run in parallel.
+#pragma once
+
+#include <cstddef>
+
+typedef unsigned int ILenum;
+typedef unsigned char ILboolean;
+typedef int ILint;
+typedef size_t ILsizei;  // size_t in the DevIL release this engine binds
+typedef unsigned char ILubyte;
+typedef unsigned int ILuint;
+
+enum : ILenum {
+    FX_IL_FILE_OVERWRITE = 1568,
+    FX_IL_JPG_QUALITY = 1809,
+    FX_IL_IMAGE_WIDTH = 3556,
+    FX_IL_IMAGE_HEIGHT = 3557,
+    FX_IL_RGB = 6407,
+    FX_IL_RGBA = 6408,
+    FX_IL_LUMINANCE = 6409,
+    FX_IL_UNSIGNED_BYTE = 5121,
+};
+
+// The bound entry points, in binding order (all twenty must be found).
+struct FXDevilImports {
+    void (*ilInit)();
+    void (*ilShutDown)();
+    ILboolean (*ilEnable)(ILenum mode);
+    ILboolean (*ilDisable)(ILenum mode);
+    void (*ilSetInteger)(ILenum mode, ILint param);
+    void (*ilGenImages)(ILsizei num, ILuint* images);
+    void (*ilDeleteImages)(ILsizei num, const ILuint* images);
+    void (*ilBindImage)(ILuint image);
+    ILint (*ilGetInteger)(ILenum mode);
+    ILboolean (*ilLoadImage)(const char* file);
+    ILboolean (*ilLoadL)(ILenum type, const void* lump, ILuint size);
+    ILboolean (*ilSaveImage)(const char* file);
+    ILuint (*ilCloneCurImage)();
+    ILboolean (*ilConvertImage)(ILenum format, ILenum type);
+    ILuint (*ilCopyPixels)(ILuint x, ILuint y, ILuint z, ILuint w, ILuint h, ILuint d, ILenum format, ILenum type,
+                           void* data);
+    void (*ilSetPixels)(ILint x, ILint y, ILint z, ILuint w, ILuint h, ILuint d, ILenum format, ILenum type,
+                        void* data);
+    ILubyte* (*ilGetData)();
+    ILboolean (*iluScale)(ILuint w, ILuint h, ILuint d);
+    void (*iluImageParameter)(ILenum name, ILenum param);
+    ILboolean (*ilTexImage)(ILuint w, ILuint h, ILuint d, ILubyte bytesPerPixel, ILenum format, ILenum type,
+                            void* data);
+};
+
+// The process-wide binding; every member is null while DevIL is not bound.
+extern FXDevilImports fxil;
+
+// Binds both libraries and every entry point, then initialises DevIL. On failure writes the
+// error trace "failed to load devil libraries", unbinds and returns false. Binding again while
+// bound does nothing and returns true.
+bool fxLoadDevil();
+// Shuts DevIL down, frees both libraries and clears every entry point.
+void fxUnloadDevil();
+// True while every entry point is bound.
+bool fxDevilLoaded();
+
+// Overrides the library file names (null or empty restores the platform's names); the next
+// fxLoadDevil uses them. Lets tests and tools run as if the decoder were missing.
+void fxSetDevilLibraryNames(const char* devil, const char* ilu);
+
+// ---- provided by the platform file (devil_posix.cpp, devil_w32.cpp) ----
+// The platform's file names of the DevIL library and of ILU.
+const char* fxDevilPlatformName();
+const char* fxIluPlatformName();

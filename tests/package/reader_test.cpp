@@ -1,0 +1,249 @@
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstring>
+
+#include "base/package.h"
+#include "package/package_bytes.h"
+#include "support/test_support.h"
+
+namespace {
+
+std::string localEntryText(FXPackage& p, int id) {
+    FXPackageData* d = p.GetDataPtr(id);
+    if (!d) return "<none>";
+    return std::string(reinterpret_cast<const char*>(d->start), size_t(d->size));
+}
+
+}  // namespace
+
+TEST(FXPackage, OneEntryPackageIsFortyFourBytes) {
+    std::string src = qmTestPath("pkg_abc.bin");
+    qmWriteText(src, "abc");
+    std::string out = qmTestPath("pkg_one.dat");
+    FXPackage w;
+    w.AddDataFile(7, src.c_str());
+    ASSERT_TRUE(w.Save(out.c_str(), 0));
+
+    const unsigned char expected[44] = {
+        0x05, 0, 0, 0, 'p', 'c', 'k', '0', '1',                   // signature
+        0x01, 0, 0, 0, 0x07, 0,    0,    0,                       // ids
+        0x01, 0, 0, 0, 0x00, 0,    0,    0,                       // offsets
+        0x01, 0, 0, 0, 0x03, 0,    0,    0,                       // sizes
+        0x01, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 'a', 'b', 'c'};  // types, data
+    EXPECT_EQ(qmReadFile(out), std::vector<unsigned char>(expected, expected + 44));
+
+    FXPackage r;
+    r.Load(out.c_str());
+    EXPECT_EQ(r.names.base, 8);
+    ASSERT_NE(r.GetDataPtr(7), nullptr);
+    EXPECT_EQ(r.GetDataPtr(7)->size, 3);
+    EXPECT_EQ(localEntryText(r, 7), "abc");
+    EXPECT_EQ(r.GetDataType(7), -1);
+}
+
+TEST(FXPackage, TransposedBodyReadsLikeThePlainOne) {
+    std::vector<unsigned char> plain =
+        qmPackage({3, 9, 4}, {0, 5, 11}, {5, 6, 2}, {1066, -1, 1061}, "helloworld!xy", "pck01");
+    std::vector<unsigned char> body(plain.begin() + 9, plain.end());
+    std::vector<unsigned char> turned(body.size());
+    fxPackageTranspose(turned.data(), body.data(), int(body.size()));
+    ASSERT_NE(turned, body);
+    QMPackageBytes t;
+    t.Sig("pck01xs").bytes.insert(t.bytes.end(), turned.begin(), turned.end());
+
+    FXPackage a, b;
+    a.LoadFromMemory(plain.data(), long(plain.size()));
+    b.LoadFromMemory(t.bytes.data(), long(t.bytes.size()));
+    ASSERT_EQ(a.GetCount(), 3);
+    ASSERT_EQ(b.GetCount(), 3);
+    for (int id : {3, 9, 4}) {
+        EXPECT_EQ(localEntryText(a, id), localEntryText(b, id));
+        EXPECT_EQ(a.GetDataType(id), b.GetDataType(id));
+    }
+    EXPECT_EQ(localEntryText(b, 9), "world!");
+
+    // An upper-case S is not the transposition flag: the body then reads as damaged.
+    QMPackageBytes u;
+    u.Sig("pck01S").bytes.insert(u.bytes.end(), turned.begin(), turned.end());
+    FXPackage c;
+    c.LoadFromMemory(u.bytes.data(), long(u.bytes.size()));
+    EXPECT_NE(localEntryText(c, 9), "world!");
+}
+
+TEST(FXPackage, TransposeMovesTheLeadingSquareOnly) {
+    unsigned char src[10], dst[10], back[10];
+    for (int i = 0; i < 10; i++) src[i] = (unsigned char)(i + 1);
+    fxPackageTranspose(dst, src, 10);
+    for (int r = 0; r < 3; r++)
+        for (int c = 0; c < 3; c++) EXPECT_EQ(dst[r * 3 + c], src[c * 3 + r]);
+    EXPECT_EQ(dst[9], src[9]);
+    fxPackageTranspose(back, dst, 10);
+    EXPECT_EQ(memcmp(back, src, 10), 0);
+    fxPackageTranspose(dst, src, 0);  // an empty body moves nothing
+}
+
+TEST(FXPackage, IntegerSquareRootIsExactForLargeBodies) {
+    for (int k : {1, 2, 3, 4095, 4096, 4097, 46339, 46340}) {
+        EXPECT_EQ(fxIntSqrt(k * k), k);
+        EXPECT_EQ(fxIntSqrt(k * k - 1), k - 1);
+    }
+    EXPECT_EQ(fxIntSqrt(INT_MAX), 46340);
+    EXPECT_EQ(fxIntSqrt(0), 0);
+    EXPECT_EQ(fxIntSqrt(-5), 0);
+}
+
+TEST(FXPackage, WrongSignatureOrMissingFileLeavesItEmpty) {
+    std::vector<unsigned char> good = qmPackage({1}, {0}, {1}, {-1}, "x");
+    std::vector<std::vector<unsigned char>> bad = {
+        qmPackage({1}, {0}, {1}, {-1}, "x", "pck02"),
+        qmPackage({1}, {0}, {1}, {-1}, "x", "pck0"),
+        qmPackage({1}, {0}, {1}, {-1}, "x", ""),
+    };
+    QMPackageBytes huge;  // a signature length beyond a short string's capacity
+    huge.Int(2000).Text("pck01" + std::string(1995, 'a')).Table({1}).Table({0}).Table({1}).Table({-1}).Text("x");
+    bad.push_back(huge.bytes);
+    QMPackageBytes negative;
+    negative.Int(-5).Text("pck01");
+    bad.push_back(negative.bytes);
+
+    FXPackage p;
+    p.LoadFromMemory(good.data(), long(good.size()));
+    ASSERT_NE(p.GetDataPtr(1), nullptr);
+    for (auto& b : bad) {
+        std::string path = qmTestPath("pkg_badsig.dat");
+        qmWriteFile(path, b);
+        p.Load(path.c_str());
+        EXPECT_TRUE(p.IsEmpty());
+        EXPECT_EQ(p.GetDataPtr(1), nullptr);
+        EXPECT_EQ(p.GetDataType(1), -1);
+        p.LoadFromMemory(good.data(), long(good.size()));
+        p.LoadFromMemory(b.data(), long(b.size()));
+        EXPECT_TRUE(p.IsEmpty());
+    }
+    p.LoadFromMemory(good.data(), long(good.size()));
+    p.Load(qmTestPath("pkg_does_not_exist.dat").c_str());
+    EXPECT_TRUE(p.IsEmpty());
+    EXPECT_EQ(p.GetDataPtr(1), nullptr);
+    EXPECT_EQ(p.GetDataType(1), -1);
+}
+
+TEST(FXPackage, BaseIsOneAboveTheLargestId) {
+    struct Case {
+        std::vector<int32_t> ids;
+        int base;
+    } cases[] = {{{4, 5, 0, 751}, 752}, {{}, 0}, {{-3, -1}, 0}, {{-1, 2}, 3}};
+    for (auto& c : cases) {
+        std::vector<int32_t> zeros(c.ids.size(), 0);
+        std::vector<unsigned char> b = qmPackage(c.ids, zeros, zeros, zeros, "");
+        FXPackage p;
+        p.names.base = 99;
+        p.LoadFromMemory(b.data(), long(b.size()));
+        EXPECT_EQ(p.names.base, c.base);
+        EXPECT_EQ(p.GetCount(), int(c.ids.size()));
+    }
+}
+
+TEST(FXPackage, LargestPossibleIdLeavesNoNumbersForNames) {
+    std::vector<unsigned char> b = qmPackage({INT_MAX, 3}, {0, 0}, {1, 1}, {-1, -1}, "z");
+    FXPackage p;
+    p.LoadFromMemory(b.data(), long(b.size()));
+    EXPECT_EQ(p.names.base, INT_MAX);
+    EXPECT_EQ(localEntryText(p, INT_MAX), "z");
+    EXPECT_EQ(p.names.BuildId("new.png"), -1);
+    EXPECT_EQ(p.names.names.top, 0);
+    FXStr name("new.png");
+    p.AddDataFile1(&name);
+    EXPECT_STREQ(name.text, "new.png");
+    EXPECT_EQ(p.pendingIds.top, 0);
+}
+
+TEST(FXPackage, GetDataPtrRewindsTheSameCursor) {
+    std::vector<unsigned char> b = qmPackage({2, 2, 5}, {0, 4, 8}, {4, 4, 1}, {-1, 1066, -1}, "ABCDEFGHI");
+    FXPackage p;
+    p.LoadFromMemory(b.data(), long(b.size()));
+    FXPackageData* d = p.GetDataPtr(2);
+    ASSERT_NE(d, nullptr);
+    d->ReadInt();
+    EXPECT_EQ(d->remaining, 0);
+    FXPackageData* again = p.GetDataPtr(2);
+    EXPECT_EQ(again, d);
+    EXPECT_EQ(again->remaining, 4);
+    EXPECT_EQ(again->current, again->start);
+    EXPECT_EQ(localEntryText(p, 2), "ABCD");  // equal numbers: the first wins
+    EXPECT_EQ(p.GetDataType(2), -1);
+    EXPECT_EQ(p.GetDataPtr(6), nullptr);
+}
+
+TEST(FXPackage, EntryOutsideTheDataAreaIsNeverHandedOut) {
+    std::vector<unsigned char> b =
+        qmPackage({1, 2, 3, 4}, {0, 2, -1, 1}, {2, 5, 1, 2}, {1066, 1066, 1066, 1061}, "abcd");
+    FXPackage p;
+    p.LoadFromMemory(b.data(), long(b.size()));
+    EXPECT_EQ(localEntryText(p, 1), "ab");
+    EXPECT_EQ(p.GetDataPtr(2), nullptr);  // runs past the end
+    EXPECT_EQ(p.GetDataPtr(3), nullptr);  // negative offset
+    EXPECT_EQ(p.GetDataType(2), -1);
+    EXPECT_EQ(localEntryText(p, 4), "bc");
+    EXPECT_EQ(p.GetDataType(4), 1061);
+}
+
+TEST(FXPackage, TablesThatDisagreeLeaveItEmpty) {
+    std::vector<std::vector<unsigned char>> bad = {
+        qmPackage({1, 2}, {0}, {1, 1}, {-1, -1}, "ab"),
+        qmPackage({1}, {0}, {1}, {}, "ab"),
+    };
+    QMPackageBytes big;  // a count far beyond the bytes that follow
+    big.Sig("pck01").Int(100000).Int(1);
+    bad.push_back(big.bytes);
+    for (auto& b : bad) {
+        FXPackage p;
+        p.LoadFromMemory(b.data(), long(b.size()));
+        EXPECT_TRUE(p.IsEmpty());
+        EXPECT_EQ(p.entries.top, 0);
+        EXPECT_EQ(p.GetDataPtr(1), nullptr);
+    }
+}
+
+TEST(FXPackage, EntryNamesAreDecimalNumbers) {
+    int id = -1;
+    EXPECT_TRUE(fxParseEntryName("12", &id));
+    EXPECT_EQ(id, 12);
+    id = -1;
+    EXPECT_TRUE(fxParseEntryName("  12abc", &id));
+    EXPECT_EQ(id, 12);
+    EXPECT_TRUE(fxParseEntryName("-4", &id));
+    EXPECT_EQ(id, -4);
+    id = 77;
+    EXPECT_FALSE(fxParseEntryName("abc", &id));
+    EXPECT_FALSE(fxParseEntryName("", &id));
+    EXPECT_FALSE(fxParseEntryName("   ", &id));
+    EXPECT_FALSE(fxParseEntryName(nullptr, &id));
+    EXPECT_FALSE(fxParseEntryName("99999999999", &id));
+    EXPECT_EQ(id, 77);
+
+    std::vector<unsigned char> b = qmPackage({12}, {0}, {2}, {-1}, "hi");
+    FXPackage p;
+    p.LoadFromMemory(b.data(), long(b.size()));
+    for (const char* name : {"12", "  12abc"}) {
+        ASSERT_TRUE(fxParseEntryName(name, &id));
+        EXPECT_EQ(localEntryText(p, id), "hi");
+    }
+}
+
+TEST(FXPackage, LoadNamesKeepsTheBase) {
+    std::string path = qmTestPath("pkg_names.bin");
+    FXPackage w;
+    w.names.BuildId("a.png");
+    w.names.BuildId("b.png");
+    ASSERT_TRUE(w.SaveNames(path.c_str()));
+
+    FXPackage r;
+    r.names.base = 40;
+    r.names.BuildId("old");
+    r.LoadNames(path.c_str());
+    EXPECT_EQ(r.names.base, 40);
+    EXPECT_EQ(r.names.names.top, 2);
+    EXPECT_EQ(r.names.FindId("b.png"), 41);
+    EXPECT_EQ(r.names.FindId("old"), -1);
+}
