@@ -110,6 +110,10 @@ int localArrayCount(FXPackageData* d) {
 }
 }  // namespace
 
+// The arrays below are allocated at their stored count, and Realloc zero-fills fresh slots: the
+// items past the end of the run are the slots never written, so a damaged count costs one
+// allocation instead of a million single reads.
+
 void FXPackageData::ReadStringArray(FXStrArray* a) {
     a->DestroyBuf();
     if (remaining < 4) return;
@@ -117,10 +121,11 @@ void FXPackageData::ReadStringArray(FXStrArray* a) {
     if (count <= 0) return;
     a->Realloc(count);
     FXStr s;
-    for (int i = 0; i < count; i++) {
+    for (int i = 0; i < count && remaining >= 4; i++) {
         ReadString(&s);
         a->Push(s.text);
     }
+    a->top = count;  // missing strings are null (empty) items
 }
 
 void FXPackageData::ReadArray(FXArray* a) {
@@ -129,7 +134,8 @@ void FXPackageData::ReadArray(FXArray* a) {
     int count = localArrayCount(this);
     if (count <= 0) return;
     a->Realloc(count);
-    for (int i = 0; i < count; i++) a->PushInt(ReadInt());
+    for (int i = 0; i < count && remaining >= 4; i++) a->PushInt(ReadInt());
+    a->top = count;  // missing items are zeros
 }
 
 void FXPackageData::ReadFloatArray(FXFloatArray* a) {
@@ -138,7 +144,8 @@ void FXPackageData::ReadFloatArray(FXFloatArray* a) {
     int count = localArrayCount(this);
     if (count <= 0) return;
     a->Realloc(count);
-    for (int i = 0; i < count; i++) a->Push(ReadFloat());
+    for (int i = 0; i < count && remaining >= 4; i++) a->Push(ReadFloat());
+    a->top = count;  // missing items are 0.0
 }
 
 void FXPackageData::WriteInt(int v) {

@@ -136,7 +136,8 @@ bool localSave(const FXCanvas* c, const char* file, int x0, int y0, int x1, int 
     std::vector<unsigned char> rows(size_t(w) * h * bpp);
     unsigned char* out = rows.data();
     for (int r = 0; r < h; r++) {
-        const unsigned char* src = reinterpret_cast<const unsigned char*>(pm.data + size_t(y1 - 1 - r) * pm.bufWidth + x0);
+        const uint32_t* row = pm.data + size_t(y1 - 1 - r) * pm.bufWidth;
+        const unsigned char* src = reinterpret_cast<const unsigned char*>(row + x0);
         for (int x = 0; x < w; x++, src += 4) {
             if (kind == kSaveMask) {
                 *out++ = src[3];
@@ -265,7 +266,8 @@ void FXCanvas::ExtendEdges() {
         for (int x = pm.width; x < pm.bufWidth; x++) row[x] = row[pm.width - 1];
     }
     const uint32_t* last = pm.data + size_t(pm.height - 1) * pm.bufWidth;
-    for (int y = pm.height; y < pm.bufHeight; y++) memcpy(pm.data + size_t(y) * pm.bufWidth, last, size_t(pm.bufWidth) * 4);
+    for (int y = pm.height; y < pm.bufHeight; y++)
+        memcpy(pm.data + size_t(y) * pm.bufWidth, last, size_t(pm.bufWidth) * 4);
 }
 
 void FXCanvas::GetColor(float u, float v, float* out) const {

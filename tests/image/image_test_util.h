@@ -41,29 +41,21 @@ struct QmiEntry {
     std::vector<unsigned char> bytes;
 };
 
-// Package file bytes in plain form: signature, the four tables, the data area.
+// Package file bytes in plain form: signature, the ids, offsets, sizes and types tables, data.
 inline std::vector<unsigned char> qmiPackage(const std::vector<QmiEntry>& entries) {
-    std::vector<unsigned char> out;
+    std::vector<unsigned char> out = {5, 0, 0, 0, 'p', 'c', 'k', '0', '1'};
     auto put = [&out](int32_t v) {
-        unsigned char b[4];
-        fxPutI32(b, v);
-        out.insert(out.end(), b, b + 4);
+        out.resize(out.size() + 4);
+        fxPutI32(&out[out.size() - 4], v);
     };
-    put(5);
-    for (char ch : std::string("pck01")) out.push_back(static_cast<unsigned char>(ch));
-    int n = int(entries.size());
-    put(n);
-    for (const QmiEntry& e : entries) put(e.id);
-    put(n);
-    int offset = 0;
-    for (const QmiEntry& e : entries) {
-        put(offset);
-        offset += int(e.bytes.size());
+    for (int table = 0; table < 4; table++) {
+        put(int(entries.size()));
+        int offset = 0;
+        for (const QmiEntry& e : entries) {
+            put(table == 0 ? e.id : table == 1 ? offset : table == 2 ? int(e.bytes.size()) : e.type);
+            offset += int(e.bytes.size());
+        }
     }
-    put(n);
-    for (const QmiEntry& e : entries) put(int(e.bytes.size()));
-    put(n);
-    for (const QmiEntry& e : entries) put(e.type);
     for (const QmiEntry& e : entries) out.insert(out.end(), e.bytes.begin(), e.bytes.end());
     return out;
 }

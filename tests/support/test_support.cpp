@@ -1,14 +1,24 @@
 #include "support/test_support.h"
 
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <cstdio>
 #include <cstdlib>
 
+// Each test gets a folder of its own (test-output/<Suite>-<Name>/), so test programs that CTest runs
+// in parallel never share a scratch file.
 std::string qmTestPath(const std::string& name) {
     const char* env = getenv("QM_TEST_OUTPUT_DIR");
     std::string dir = env && *env ? env : QM_TEST_OUTPUT_DIR;
     mkdir(dir.c_str(), 0755);
+    if (const testing::TestInfo* info = testing::UnitTest::GetInstance()->current_test_info()) {
+        std::string leaf = std::string(info->test_suite_name()) + "-" + info->name();
+        for (char& c : leaf)
+            if (c == '/') c = '_';  // parameterised tests carry slashes in their names
+        dir += "/" + leaf;
+        mkdir(dir.c_str(), 0755);
+    }
     return dir + "/" + name;
 }
 

@@ -1,0 +1,198 @@
+// FXMaterial: colour presets, fading from preserved colours, the texture (own canvas or a
+// caller's) uploaded through the current environment, and the material record in its package and
+// file forms. Every texture call works without an environment: nothing reaches a device then and
+// a texture cannot be prepared.
+#include "image/material.h"
+
+#include <cstring>
+
+#include "base/binio.h"
+#include "base/package.h"
+#include "render/render.h"
+
+namespace {
+
+void localSet4(float* c, float r, float g, float b, float a) {
+    c[0] = r;
+    c[1] = g;
+    c[2] = b;
+    c[3] = a;
+}
+
+void localZero(float* c) { localSet4(c, 0, 0, 0, 0); }
+
+}  // namespace
+
+// ---- colour presets ----
+
+void FXMaterial::SetDefDiffuse(float a) {
+    localSet4(ambient, 0.2f, 0.2f, 0.2f, 0);
+    localSet4(diffuse, 1, 1, 1, a);
+    localZero(specular);
+    localZero(emission);
+}
+
+void FXMaterial::SetDefSpecular(float a) {
+    localZero(ambient);
+    localSet4(diffuse, 0.2f, 0.2f, 0.2f, a);
+    localSet4(specular, 1, 1, 1, a);
+    localZero(emission);
+    shininess = 128.0f;
+}
+
+void FXMaterial::SetDefSpecular1(float a) {
+    localSet4(ambient, 0.2f, 0.2f, 0.2f, a);
+    localSet4(diffuse, 1, 1, 1, a);
+    localSet4(specular, 1, 1, 1, a);
+    localZero(emission);
+}
+
+void FXMaterial::SetDefEmission(float a) {
+    localZero(ambient);
+    localSet4(diffuse, 0, 0, 0, a);
+    localZero(specular);
+    localSet4(emission, 1, 1, 1, a);
+}
+
+void FXMaterial::SetBlack(float a) {
+    localZero(ambient);
+    localSet4(diffuse, 0, 0, 0, a);
+    localZero(specular);
+    localZero(emission);
+}
+
+void FXMaterial::PrepareDarkDiffuse(float a) {
+    localSet4(ambient, 0, 0, 0, a);
+    localSet4(diffuse, 1, 1, 1, a);
+    localZero(specular);
+    localZero(emission);
+}
+
+void FXMaterial::ChangeDarkDiffuse(float v) { diffuse[0] = diffuse[1] = diffuse[2] = v; }
+
+void FXMaterial::PreserveCols() {
+    memcpy(preserved[0], ambient, sizeof(ambient));
+    memcpy(preserved[1], diffuse, sizeof(diffuse));
+    memcpy(preserved[2], specular, sizeof(specular));
+    memcpy(preserved[3], emission, sizeof(emission));
+}
+
+void FXMaterial::MultiCols(const float* rgba) {
+    if (!rgba) return;
+    float* cols[4] = {ambient, diffuse, specular, emission};
+    // Always from the preserved copy, so a fade can be applied any number of times.
+    for (int k = 0; k < 4; k++)
+        for (int i = 0; i < 4; i++) cols[k][i] = preserved[k][i] * rgba[i];
+}
+
+// ---- texture ----
+
+namespace {
+
+// Forgets the device texture (released on the device when an environment is set).
+void localDropTexture(FXMaterial* m) {
+    if (m->textureName && fxglobalEnv) fxglobalEnv->UnprepareTexture(m);
+    m->textureName = 0;
+    m->hasTexture = false;
+}
+
+}  // namespace
+
+bool FXMaterial::SetTexture(FXCanvas* c) {
+    const FXPixmap* px = c ? &c->pixmap : nullptr;
+    // A canvas without pixels (a failed load or capture) would give 0/0 texture scales.
+    if (!px || px->allocated <= 0 || px->bufWidth <= 0 || px->bufHeight <= 0) {
+        localDropTexture(this);
+        return false;
+    }
+    texScaleU = float(px->width) / float(px->bufWidth);
+    texScaleV = float(px->height) / float(px->bufHeight);
+    textureOpaque = c->opaque;
+    hasTexture = true;
+    textureSource = c;
+    if (fxglobalEnv && fxglobalEnv->PrepareTexture(this)) return true;
+    localDropTexture(this);
+    return false;
+}
+
+bool FXMaterial::LoadTextureCN(FXPackage* p, int entry) {
+    textureSource = nullptr;
+    if (p && canvas.CreateFromPictCN(p, entry)) return SetTexture(&canvas);
+    localDropTexture(this);
+    return false;
+}
+
+bool FXMaterial::LoadTextureC(FXPackage* p, const char* name) {
+    textureSource = nullptr;
+    if (p && name && canvas.CreateFromPictC(p, name)) return SetTexture(&canvas);
+    localDropTexture(this);
+    return false;
+}
+
+bool FXMaterial::LoadTexture(const char* file) {
+    textureSource = nullptr;
+    if (file && canvas.CreateFromPict(file)) return SetTexture(&canvas);
+    localDropTexture(this);
+    return false;
+}
+
+// ---- record ----
+
+bool FXMaterial::LoadC(FXPackage* p, FXPackageData* d) {
+    if (!d) return false;
+    SetDefSpecular(1.0f);  // defaults for whatever a short record leaves out
+    d->ReadString(&name);
+    d->ReadString(&textureFile);
+    d->ReadFloat4(ambient);
+    d->ReadFloat4(diffuse);
+    d->ReadFloat4(specular);
+    d->ReadFloat4(emission);
+    if (d->remaining >= 4) shininess = d->ReadFloat();
+    loaded = true;
+    // In a package the picture is named by its entry number.
+    if (!textureFile.IsEmpty()) return LoadTextureC(p, textureFile);
+    return true;
+}
+
+bool FXMaterial::Load(FILE* f) {
+    if (!f) return false;
+    name.Load(f);
+    textureFile.Load(f);
+    bool ok = fxFileReadFloats(f, ambient, 4) && fxFileReadFloats(f, diffuse, 4) &&
+              fxFileReadFloats(f, specular, 4) && fxFileReadFloats(f, emission, 4) &&
+              fxFileReadFloat(f, &shininess);
+    loaded = true;
+    if (!ok) return false;
+    // In a file the picture is named by its path.
+    if (!textureFile.IsEmpty()) return LoadTexture(textureFile);
+    return true;
+}
+
+void FXMaterial::Save(FILE* f) const {
+    if (!f) return;
+    name.Save(f);
+    textureFile.Save(f);
+    fxFileWriteFloats(f, ambient, 4);
+    fxFileWriteFloats(f, diffuse, 4);
+    fxFileWriteFloats(f, specular, 4);
+    fxFileWriteFloats(f, emission, 4);
+    fxFileWriteFloat(f, shininess);
+}
+
+void FXMaterial::Destroy() {
+    localDropTexture(this);
+    canvas.Destroy();
+    textureSource = nullptr;
+}
+
+// ---- queries ----
+
+bool FXMaterial::IsSolid() const {
+    if (hasTexture && !textureOpaque) return false;
+    return diffuse[3] == 1.0f;
+}
+
+int FXMaterial::GetWidth() const { return textureSource ? textureSource->GetWidth() : 0; }
+int FXMaterial::GetHeight() const { return textureSource ? textureSource->GetHeight() : 0; }
+float FXMaterial::GetWidthF() const { return textureSource ? textureSource->GetWidthF() : 0.0f; }
+float FXMaterial::GetHeightF() const { return textureSource ? textureSource->GetHeightF() : 0.0f; }

@@ -1,0 +1,266 @@
+// FXMatlib: a reference-counted, named set of materials with a parent library searched first;
+// loads from a package entry, from the engine's library file and from Wavefront .mtl text, and
+// rewrites its picture names into package entry numbers when a package is built. Library records
+// are untrusted: a count is never believed beyond the bytes that hold the materials.
+#include "image/matlib.h"
+
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+
+#include "base/binio.h"
+#include "base/package.h"
+#include "base/paths.h"
+#include "base/trace.h"
+#include "image/material.h"
+#include "render/render.h"
+
+namespace {
+
+// The smallest material record: two empty strings, four colours and the shininess.
+const long kMinMaterialRecord = 4 + 4 + 4 * 16 + 4;
+// Parent chains deeper than this are taken as a loop.
+const int kMaxParentDepth = 64;
+
+FXMaterial* localFindOwn(const FXMatlib* lib, const char* name) {
+    for (int i = 0; i < lib->GetCount(); i++) {
+        FXMaterial* m = lib->GetMaterial(i);
+        if (m && m->name.Compare(name)) return m;
+    }
+    return nullptr;
+}
+
+FXMaterial* localFind(const FXMatlib* lib, const char* name, int depth) {
+    if (!lib || depth > kMaxParentDepth) return nullptr;
+    if (FXMaterial* m = localFind(lib->parent, name, depth + 1)) return m;
+    return localFindOwn(lib, name);
+}
+
+}  // namespace
+
+void FXMatlib::Destroy() {
+    for (int i = 0; i < materials.top; i++) {
+        FXMaterial* m = GetMaterial(i);
+        // Materials added by others (the environment's defaults) belong to them.
+        if (m && m->loaded) {
+            m->Destroy();
+            delete m;
+        }
+    }
+    materials.DestroyBuf();
+}
+
+FXMatlib* FXMatlib::Release() {
+    refCount--;
+    if (refCount > 0 || !deleteOnLastRelease) return this;
+    Destroy();
+    if (fxglobalEnv) fxglobalEnv->RemoveMatlib(this);
+    delete this;
+    return nullptr;
+}
+
+void FXMatlib::AddMaterial(FXMaterial* m) {
+    if (m && materials.Findpos(m) < 0) materials.Push(m);
+}
+
+void FXMatlib::RemoveMaterial(FXMaterial* m) { materials.Remove(m); }
+
+FXMaterial* FXMatlib::FindMaterial(const char* name) { return localFind(this, name, 0); }
+
+// ---- engine records ----
+
+bool FXMatlib::LoadC(FXPackage* p, const char* entryName) {
+    int id = 0;
+    if (!p || !fxParseEntryName(entryName, &id)) return false;
+    FXPackageData* d = p->GetDataPtr(id);
+    if (!d) return false;
+    d->ReadString(&name);
+    int count = d->ReadInt();
+    if (count < 0) {
+        err("FXMatlib::LoadC -> entry %d: damaged material count %d\n", id, count);
+        return false;
+    }
+    for (int i = 0; i < count; i++) {
+        if (d->remaining < kMinMaterialRecord) {
+            err("FXMatlib::LoadC -> entry %d holds %d of %d materials\n", id, i, count);
+            return false;
+        }
+        FXMaterial* m = new FXMaterial;
+        m->LoadC(p, d);  // a missing picture leaves the material untextured
+        materials.Push(m);
+    }
+    return true;
+}
+
+bool FXMatlib::Load(const char* file) {
+    FILE* f = file ? fopen(file, "rb") : nullptr;
+    if (!f) return false;
+    fseek(f, 0, SEEK_END);
+    long end = ftell(f);
+    fseek(f, 0, SEEK_SET);
+    name.Load(f);
+    int32_t count = 0;
+    bool ok = fxFileReadInt(f, &count) && count >= 0;
+    for (int i = 0; ok && i < count; i++) {
+        long pos = ftell(f);
+        if (pos < 0 || end - pos < kMinMaterialRecord) {
+            ok = false;
+            break;
+        }
+        FXMaterial* m = new FXMaterial;
+        m->Load(f);
+        if (feof(f) || ferror(f)) {  // the record ran past the end of the file
+            delete m;
+            ok = false;
+            break;
+        }
+        materials.Push(m);
+    }
+    fclose(f);
+    if (!ok) err("FXMatlib::Load -> damaged library file %s\n", file);
+    return ok;
+}
+
+bool FXMatlib::Save(const char* file) const {
+    FILE* f = file ? fopen(file, "wb") : nullptr;
+    if (!f) return false;
+    name.Save(f);
+    fxFileWriteInt(f, materials.top);
+    for (int i = 0; i < materials.top; i++) GetMaterial(i)->Save(f);
+    bool ok = !ferror(f);
+    if (fclose(f) != 0) ok = false;
+    return ok;
+}
+
+// ---- Wavefront .mtl ----
+
+namespace {
+
+const int kWordSize = 1024;
+
+bool localStarts(const char* word, const char* prefix) { return strncmp(word, prefix, strlen(prefix)) == 0; }
+
+// Reads one white-space separated word (at most kWordSize - 1 characters).
+bool localReadWord(FILE* f, char* word) { return fscanf(f, "%1023s", word) == 1; }
+
+void localSkipLine(FILE* f) {
+    int c;
+    while ((c = fgetc(f)) != EOF && c != '\n') {
+    }
+}
+
+// The rest of the current line, trimmed; characters beyond the buffer are dropped.
+void localRestOfLine(FILE* f, char* buf) {
+    int n = 0;
+    int c;
+    while ((c = fgetc(f)) != EOF && c != '\n')
+        if (n < kWordSize - 1) buf[n++] = char(c);
+    buf[n] = 0;
+    localTrimSpaces(buf, n);
+}
+
+void localReadRGB(FILE* f, float* c) {
+    float v[3] = {c[0], c[1], c[2]};
+    int got = fscanf(f, "%f %f %f", &v[0], &v[1], &v[2]);
+    for (int i = 0; i < got && i < 3; i++) c[i] = v[i];
+}
+
+bool localReadFloat(FILE* f, float* out) { return fscanf(f, "%f", out) == 1; }
+
+}  // namespace
+
+bool FXMatlib::LoadFromMtl(const char* file) {
+    Destroy();
+    FILE* f = file ? fopen(file, "r") : nullptr;
+    if (!f) return false;
+    name.Set(file);
+    char word[kWordSize];
+    char line[kWordSize];
+
+    // Counting pass: one material for the settings before the first newmtl, one per newmtl.
+    int count = 1;
+    while (localReadWord(f, word)) {
+        if (localStarts(word, "newmtl"))
+            count++;
+        else if (word[0] == 'n')
+            err("FXMatlib::LoadFromMtl -> unknown token(0): %s  in lib:%s\n", word, file);
+        localSkipLine(f);
+    }
+    materials.Realloc(count);
+    for (int i = 0; i < count; i++) {
+        FXMaterial* m = new FXMaterial;
+        m->loaded = true;
+        m->SetDefSpecular(1.0f);
+        materials.Push(m);
+    }
+
+    rewind(f);
+    int current = 0;
+    while (localReadWord(f, word)) {
+        FXMaterial* m = GetMaterial(current);
+        if (localStarts(word, "newmtl")) {
+            localRestOfLine(f, line);
+            // Only the first word names the material.
+            size_t n = 0;
+            while (line[n] && !isspace(static_cast<unsigned char>(line[n]))) n++;
+            line[n] = 0;
+            // The counting pass saw every newmtl that starts a line; one hidden after numbers
+            // on the same line finds no material of its own and is ignored.
+            if (current + 1 < count) GetMaterial(++current)->name.Set(line);
+        } else if (localStarts(word, "Ka")) {
+            localReadRGB(f, m->ambient);
+        } else if (localStarts(word, "Kd")) {
+            localReadRGB(f, m->diffuse);
+        } else if (localStarts(word, "Ks")) {
+            localReadRGB(f, m->specular);
+        } else if (localStarts(word, "Ns")) {
+            float v;
+            if (localReadFloat(f, &v)) m->shininess = v * 1.28f;
+        } else if (localStarts(word, "Ni")) {
+            localSkipLine(f);
+        } else if (word[0] == 'N') {
+            // Continue with the next word of the same line.
+        } else if (word[0] == 'd') {
+            float v;
+            if (localReadFloat(f, &v)) m->diffuse[3] = v;
+        } else if (localStarts(word, "map_Kd")) {
+            localRestOfLine(f, line);
+            m->LoadTexture(line);  // a picture that cannot be read leaves the material untextured
+            m->textureFile.Set(line);
+        } else {
+            // illum, comments, other K, r, m and n words and anything unknown.
+            localSkipLine(f);
+        }
+    }
+    fclose(f);
+    return true;
+}
+
+// ---- package building ----
+
+namespace {
+
+// A name that starts at a root (a separator or a drive) is used as it stands.
+bool localIsAbsolute(const char* path) {
+    if (path[0] == '/' || path[0] == '\\') return true;
+    return isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':';
+}
+
+}  // namespace
+
+void FXMatlib::Compile(FXPackage* p) {
+    if (!p) return;
+    for (int i = 0; i < materials.top; i++) {
+        FXMaterial* m = GetMaterial(i);
+        if (!m || m->textureFile.IsEmpty()) continue;
+        if (!localIsAbsolute(m->textureFile)) {
+            const char* joined = fxCombinePaths(p->sourceDir, m->textureFile);
+            if (!joined) {
+                err("FXMatlib::Compile -> picture path too long: %s\n", m->textureFile.c_str());
+                continue;
+            }
+            m->textureFile.Set(joined);
+        }
+        p->AddDataFile1(&m->textureFile);
+    }
+}

@@ -1,0 +1,68 @@
+// Builders shared by the geometry tests: meshes from position lists and hand-made record bytes.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+#include "base/binio.h"
+#include "geometry/mesh.h"
+
+// A vertex at position p with normal n and texture coordinate t; colour white, scratch zero.
+inline tagFXVertex qmVertex(std::initializer_list<float> p, std::initializer_list<float> n = {0, 0, -1},
+                            std::initializer_list<float> t = {0, 0}) {
+    tagFXVertex v;
+    memset(&v, 0, sizeof v);
+    std::copy(p.begin(), p.end(), v.pos);
+    std::copy(n.begin(), n.end(), v.normal);
+    std::copy(t.begin(), t.end(), v.uv);
+    for (float& c : v.color) c = 1.0f;
+    return v;
+}
+
+inline void qmFillMesh(FXMesh* m, const std::vector<tagFXVertex>& v, const std::vector<int>& idx) {
+    m->Realloc(int(v.size()), int(idx.size()));
+    for (size_t i = 0; i < v.size(); i++) m->vertices[i] = v[i];
+    for (size_t i = 0; i < idx.size(); i++) m->indices[i] = idx[i];
+}
+
+// The four-vertex quad used across the tests: positions, normals and uvs pairwise different,
+// triangles (0, 1, 2) and (2, 1, 3).
+inline void qmQuad(FXMesh* m, float z = 0.0f) {
+    qmFillMesh(m,
+               {qmVertex({-1, 1, z}, {0, 0, -1}, {0, 0}), qmVertex({1, 1, z}, {0, 0.6f, -0.8f}, {1, 0}),
+                qmVertex({-1, -1, z}, {0.6f, 0, -0.8f}, {0, 1}), qmVertex({1, -1, z}, {0, -0.6f, -0.8f}, {1, 1})},
+               {0, 1, 2, 2, 1, 3});
+}
+
+// Little-endian record bytes.
+struct QmBytes {
+    std::vector<unsigned char> b;
+    QmBytes& Int(int32_t v) {
+        unsigned char x[4];
+        fxPutI32(x, v);
+        b.insert(b.end(), x, x + 4);
+        return *this;
+    }
+    QmBytes& Float(float v) {
+        unsigned char x[4];
+        fxPutF32(x, v);
+        b.insert(b.end(), x, x + 4);
+        return *this;
+    }
+    QmBytes& Str(const std::string& s) {
+        Int(int32_t(s.size()));
+        b.insert(b.end(), s.begin(), s.end());
+        return *this;
+    }
+    QmBytes& Byte(unsigned char v) {
+        b.push_back(v);
+        return *this;
+    }
+    QmBytes& Raw(const std::vector<unsigned char>& r) {
+        b.insert(b.end(), r.begin(), r.end());
+        return *this;
+    }
+};
