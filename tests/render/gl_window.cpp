@@ -1,0 +1,74 @@
+// The real-device test fixture: window creation, pixel reads and screenshots.
+#include "render/gl_window.h"
+
+#include <cstdlib>
+
+#include "render/gl_api.h"
+#include "support/png_write_gl.h"
+#include "support/test_support.h"
+
+void qmMapAndWait(Display* dpy, Window w) {
+    XSelectInput(dpy, w, StructureNotifyMask | ExposureMask);
+    XMapWindow(dpy, w);
+    XEvent e;
+    do {
+        XWindowEvent(dpy, w, StructureNotifyMask, &e);
+    } while (e.type != MapNotify);
+    XSync(dpy, False);
+}
+
+QmPixel qmReadPixel(int x, int y) {
+    unsigned char p[4] = {0, 0, 0, 0};
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(x, y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, p);
+    return {p[0], p[1], p[2], p[3]};
+}
+
+void qmSaveBackBuffer(const std::string& name, int w, int h) {
+    std::vector<unsigned char> px(size_t(w) * h * 4);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadBuffer(GL_BACK);
+    glReadPixels(0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE, px.data());
+    qmWritePngRGBA(qmTestPath(name + ".png"), w, h, px.data(), w * 4, true);
+}
+
+::testing::AssertionResult QmNear(const QmPixel& p, int r, int g, int b, int tol) {
+    if (std::abs(p.r - r) <= tol && std::abs(p.g - g) <= tol && std::abs(p.b - b) <= tol)
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "pixel (" << p.r << ", " << p.g << ", " << p.b
+                                         << ") is not (" << r << ", " << g << ", " << b << ") within "
+                                         << tol;
+}
+
+void GLWindowTest::SetUp() {
+    QM_REQUIRE_DISPLAY();
+    dpy = fxX11OpenDisplay();
+    ASSERT_NE(dpy, nullptr);
+    win = fxGLCreateWindow(dpy, DefaultRootWindow(dpy), 40, 30, kW, kH, 0);
+    ASSERT_NE(win, 0u);
+    qmMapAndWait(dpy, win);
+    gl.CreateChild(fxX11Handle(win));
+    ASSERT_NE(gl.hglrc, nullptr) << "no GLX context";
+    gl.SetAct(true);
+    glReadBuffer(GL_BACK);
+}
+
+void GLWindowTest::TearDown() {
+    if (!dpy) return;
+    gl.SetAct(false);
+    gl.Destroy();
+    fxGLDestroyWindow(dpy, win);
+    XSync(dpy, False);
+}
+
+void GLWindowTest::Quad(float z, float r, float g, float b, float a) {
+    glColor4f(r, g, b, a);
+    glBegin(GL_TRIANGLES);
+    glVertex3f(-1, -1, z);
+    glVertex3f(1, -1, z);
+    glVertex3f(1, 1, z);
+    glVertex3f(-1, -1, z);
+    glVertex3f(1, 1, z);
+    glVertex3f(-1, 1, z);
+    glEnd();
+}
