@@ -3,6 +3,9 @@
 
 #include <cstdlib>
 
+#include "geometry/mesh.h"
+#include "image/canvas.h"
+#include "image/material.h"
 #include "render/gl_api.h"
 #include "support/png_write_gl.h"
 #include "support/test_support.h"
@@ -71,4 +74,37 @@ void GLWindowTest::Quad(float z, float r, float g, float b, float a) {
     glVertex3f(1, 1, z);
     glVertex3f(-1, 1, z);
     glEnd();
+}
+
+void qmMakeQuadMesh(FXMesh* mesh) {
+    mesh->Realloc(4, 6);
+    const float corners[4][2] = {{-1, -1}, {1, -1}, {1, 1}, {-1, 1}};
+    for (int i = 0; i < 4; i++) {
+        tagFXVertex& v = mesh->vertices[i];
+        v = tagFXVertex{};
+        v.pos[0] = corners[i][0];
+        v.pos[1] = corners[i][1];
+        v.normal[2] = -1;
+        v.uv[0] = (corners[i][0] + 1) / 2;
+        v.uv[1] = (corners[i][1] + 1) / 2;
+        for (float& c : v.color) c = 1;
+    }
+    const int32_t tri[6] = {0, 1, 2, 0, 2, 3};
+    for (int i = 0; i < 6; i++) mesh->indices[i] = tri[i];
+}
+
+void qmSolidTexture(FXGL* gl, FXMaterial* m, FXCanvas* canvas, int r, int g, int b, int a) {
+    canvas->pixmap.Realloc(4, 4);
+    for (int y = 0; y < 4; y++)
+        for (int x = 0; x < 4; x++) {
+            unsigned char* p = canvas->pixmap.PixelBytes(x, y);
+            p[0] = static_cast<unsigned char>(r);
+            p[1] = static_cast<unsigned char>(g);
+            p[2] = static_cast<unsigned char>(b);
+            p[3] = static_cast<unsigned char>(a);
+        }
+    m->useMipmaps = false;
+    m->textureSource = canvas;
+    gl->PrepareTexture(m);
+    m->hasTexture = true;
 }

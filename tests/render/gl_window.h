@@ -44,5 +44,15 @@ protected:
     QmPixel Centre() { return qmReadPixel(kW / 2, kH / 2); }
 };
 
+class FXCanvas;
+class FXMaterial;
+class FXMesh;
+
+// A quad over the whole view at depth 0 facing the viewer: corners bottom-left, bottom-right,
+// top-right, top-left with texture coordinates (0,0) (1,0) (1,1) (0,1), white vertex colours.
+void qmMakeQuadMesh(FXMesh* mesh);
+// Fills canvas with a 4 x 4 texture of one colour and uploads it as m's texture (no mipmaps).
+void qmSolidTexture(FXGL* gl, FXMaterial* m, FXCanvas* canvas, int r, int g, int b, int a = 255);
+
 // Colour comparison with a tolerance per channel.
 ::testing::AssertionResult QmNear(const QmPixel& p, int r, int g, int b, int tol = 2);

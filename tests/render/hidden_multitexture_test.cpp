@@ -13,6 +13,9 @@
 #include <string>
 #include <vector>
 
+#include "geometry/mesh.h"
+#include "image/canvas.h"
+#include "image/material.h"
 #include "render/gl_api.h"
 #include "render/gl_window.h"
 #include "support/test_support.h"
@@ -85,10 +88,29 @@ TEST(HiddenMultitexture, DeviceReportsTheMissingCapability) {
     EXPECT_FALSE(gl.TestGL(true));  // shows the message
 
     gl.SetAct(true);
+    FXCanvas canvas;
     FXMaterial m;
+    qmSolidTexture(&gl, &m, &canvas, 255, 255, 0);
     gl.ApplyMaterial2(&m);  // no second unit: nothing happens
     EXPECT_FALSE(gl.texture2On);
+
+    // A two-layer mesh is not drawn at all; its own material is still applied.
+    FXMesh quad, layer;
+    qmMakeQuadMesh(&quad);
+    qmMakeQuadMesh(&layer);
+    quad.material = &m;
+    quad.secondMesh = &layer;
+    layer.material = &m;
+    gl.Clrscr(true, true, false);
+    gl.RenderMesh(&quad);
+    EXPECT_TRUE(gl.textureOn);
+    glReadBuffer(GL_BACK);
+    EXPECT_TRUE(QmNear(qmReadPixel(16, 16), 0, 0, 0, 0));
+    quad.secondMesh = nullptr;  // the single layer draws
+    gl.RenderMesh(&quad);
+    EXPECT_TRUE(QmNear(qmReadPixel(16, 16), 255, 255, 0));
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+    gl.UnprepareTexture(&m);
     gl.SetAct(false);
     gl.Destroy();
     fxGLDestroyWindow(dpy, win);
