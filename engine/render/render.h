@@ -8,12 +8,11 @@
 
 #include "base/arrays.h"
 #include "geometry/3dmath.h"
+#include "image/material.h"
+#include "image/matlib.h"
 
 class PEnv;
 class FXLight;
-class FXMaterial;
-class FXMatlib;
-class FXMatrix;
 class FXMesh;
 class FXPackage;
 class FXPixmap;
@@ -36,10 +35,14 @@ public:
     int screenWidth = 0;  // size of the screen
     int screenHeight = 0;
     bool enlarged = false;
-    PRender* render = nullptr;  // the root renderable of the loop
+    // The root renderable of the loop; the window thread may retarget it while the loop runs.
+    std::atomic<PRender*> render{nullptr};
     bool useLock = true;
     FXLight* lights[kMaxLights] = {};
+    FXMaterial defaultMaterial;  // used when a mesh has none; listed in defaultMatlib
+    FXMatlib defaultMatlib;      // every loaded library falls back to it
     FXArray matlibs;  // loaded FXMatlib*, owned
+    FXArray matlibKeys;  // FXStr*: the name each entry of matlibs was requested by (same order)
     bool testingMaterial = false;
     // Device state mirrored by the device operations and read by mesh drawing.
     bool lightsOn = false;
@@ -57,31 +60,37 @@ public:
     void* window = nullptr;  // the render window (platform handle)
     bool npotTextures = false;
 
-    virtual ~PEnv() = default;
+    // Creates the lock and lists the default material in the default library.
+    PEnv();
+    PEnv(const PEnv&) = delete;
+    PEnv& operator=(const PEnv&) = delete;
+    virtual ~PEnv();
 
     virtual bool CreateChild(void* window) = 0;
-    virtual void Destroy() = 0;
+    // Stops the loop, frees the loaded libraries, empties the default library and frees the lock.
+    // Harmless when repeated.
+    virtual void Destroy();
     virtual void ClrParams() = 0;
     virtual void SetAct(bool on) = 0;
     virtual bool RenderStart() = 0;
     virtual void RenderEnd() = 0;
-    virtual bool StartLoop(PRender* render) = 0;
-    virtual void StopLoop(double timeout) = 0;
-    virtual void Lock(bool on) = 0;
+    virtual bool StartLoop(PRender* render);
+    virtual void StopLoop(double timeout);
+    virtual void Lock(bool on);
     virtual void SetClrColor(float* rgba) = 0;
     virtual void Clrscr(bool colour, bool depth, bool stencil) = 0;
     virtual void Enlarge(bool on) = 0;
-    virtual bool RegisterLight(FXLight* light) = 0;
-    virtual void UnregisterLight(FXLight* light) = 0;
+    virtual bool RegisterLight(FXLight* light);
+    virtual void UnregisterLight(FXLight* light);
     virtual void UpdateLights() = 0;
-    virtual FXMaterial* GetDefaultMaterial() = 0;
-    virtual FXMatlib* GetDefaultMatlib() = 0;
-    virtual FXMatlib* LoadMatlib(const char* file) = 0;
-    virtual FXMatlib* LoadMatlibC(FXPackage* package, const char* name) = 0;
-    virtual FXMatlib* LoadMatlibCN(FXPackage* package, int id) = 0;
-    virtual void RemoveMatlib(FXMatlib* lib) = 0;
-    virtual void AddMaterial(FXMaterial* m) = 0;
-    virtual void ApplyDefaultMaterial() = 0;
+    virtual FXMaterial* GetDefaultMaterial();
+    virtual FXMatlib* GetDefaultMatlib();
+    virtual FXMatlib* LoadMatlib(const char* file);
+    virtual FXMatlib* LoadMatlibC(FXPackage* package, const char* name);
+    virtual FXMatlib* LoadMatlibCN(FXPackage* package, int id);
+    virtual void RemoveMatlib(FXMatlib* lib);
+    virtual void AddMaterial(FXMaterial* m);
+    virtual void ApplyDefaultMaterial();
     virtual void ApplyMaterial(FXMaterial* m) = 0;
     virtual void ApplyMaterial2(FXMaterial* m) = 0;
     virtual void ApplyMatrix(FXMatrix* m) = 0;
@@ -94,7 +103,7 @@ public:
     virtual void EnableDepthTest(bool on) = 0;
     virtual void EnableDepthWrite(bool on) = 0;
     virtual void EnableCullface(bool front, bool back) = 0;
-    virtual void EnableTestingMaterial(bool on) = 0;
+    virtual void EnableTestingMaterial(bool on);
     virtual bool PrepareTexture(FXMaterial* m) = 0;
     virtual bool FastPrepareTexture(FXMaterial* m, FXPixmap* p) = 0;
     virtual bool PrepareCubeTexture(FXMaterial* m, FXPixmap* px, FXPixmap* nx, FXPixmap* py,
@@ -103,7 +112,7 @@ public:
     virtual bool PrepareMesh(FXMesh* mesh) = 0;
     virtual void UnprepareMesh(FXMesh* mesh) = 0;
     virtual void RenderMesh(FXMesh* mesh) = 0;
-    virtual void RenderLoop() = 0;
+    virtual void RenderLoop();
 };
 
 // The process-wide current environment; null until set.

@@ -1,0 +1,141 @@
+// Screen capture on X11: XGetImage of the root window of the default screen (ZPixmap) through
+// the process's display connection, converted to the engine's R, G, B, A layout. The fourth byte
+// of a 32-bit screen pixel is not reliable and is never read.
+#include <cstddef>
+#include <cstdint>
+
+#include <X11/Xutil.h>
+
+#include "base/trace.h"
+#include "image/scrshot.h"
+#include "image/scrshot_x11.h"
+#include "render/x11_display.h"
+
+namespace {
+
+struct FXChannel {
+    int shift = 0;
+    int bits = 0;
+};
+
+bool localChannel(unsigned long mask, FXChannel* c) {
+    if (mask == 0) return false;
+    c->shift = 0;
+    while (!(mask & 1ul)) {
+        mask >>= 1;
+        c->shift++;
+    }
+    c->bits = 0;
+    while (mask & 1ul) {
+        mask >>= 1;
+        c->bits++;
+    }
+    return mask == 0 && c->bits <= 16;  // one contiguous run
+}
+
+unsigned char localScale(unsigned long pixel, const FXChannel& c) {
+    unsigned long v = (pixel >> c.shift) & ((1ul << c.bits) - 1);
+    if (c.bits >= 8) return static_cast<unsigned char>(v >> (c.bits - 8));
+    return static_cast<unsigned char>(v * 255 / ((1ul << c.bits) - 1));
+}
+
+}  // namespace
+
+bool fxCopyXImage(XImage* img, FXPixmap* dst, int dx, int dy) {
+    if (!img || !img->data || !dst || !dst->data || img->format != ZPixmap) return false;
+    const int w = img->width, h = img->height;
+    if (w <= 0 || h <= 0 || dx < 0 || dy < 0 || dx + w > dst->bufWidth || dy + h > dst->bufHeight)
+        return false;
+    if (img->bits_per_pixel <= 0 || int64_t(img->bytes_per_line) * 8 < int64_t(w) * img->bits_per_pixel)
+        return false;
+
+    if (img->bits_per_pixel == 32 && img->byte_order == LSBFirst && img->red_mask == 0xFF0000ul &&
+        img->green_mask == 0xFF00ul && img->blue_mask == 0xFFul) {
+        for (int y = 0; y < h; y++) {
+            const unsigned char* src =
+                reinterpret_cast<const unsigned char*>(img->data) + size_t(y) * size_t(img->bytes_per_line);
+            unsigned char* out = dst->PixelBytes(dx, dy + y);
+            for (int x = 0; x < w; x++, src += 4, out += 4) {
+                out[0] = src[2];
+                out[1] = src[1];
+                out[2] = src[0];
+                out[3] = 255;
+            }
+        }
+        return true;
+    }
+
+    FXChannel r, g, b;
+    if (!localChannel(img->red_mask, &r) || !localChannel(img->green_mask, &g) ||
+        !localChannel(img->blue_mask, &b))
+        return false;
+    for (int y = 0; y < h; y++) {
+        unsigned char* out = dst->PixelBytes(dx, dy + y);
+        for (int x = 0; x < w; x++, out += 4) {
+            unsigned long p = XGetPixel(img, x, y);
+            out[0] = localScale(p, r);
+            out[1] = localScale(p, g);
+            out[2] = localScale(p, b);
+            out[3] = 255;
+        }
+    }
+    return true;
+}
+
+FXScrShot::~FXScrShot() { picture.Destroy(); }
+
+bool FXScrShot::Update() {
+    Display* dpy = fxX11OpenDisplay();
+    if (!dpy) {
+        err("XOpenDisplay (screen capture)\n");
+        return false;
+    }
+    int screen = DefaultScreen(dpy);
+    return UpdateArea(0, 0, DisplayWidth(dpy, screen), DisplayHeight(dpy, screen));
+}
+
+bool FXScrShot::UpdateArea(int x, int y, int w, int h) {
+    if (w <= 0 || h <= 0) return false;
+    Display* dpy = fxX11OpenDisplay();
+    if (!dpy) {
+        err("XOpenDisplay (screen capture)\n");
+        return false;
+    }
+    int screen = DefaultScreen(dpy);
+    // The part of the area that lies on the screen.
+    int x0 = x < 0 ? 0 : x, y0 = y < 0 ? 0 : y;
+    int x1 = x + w, y1 = y + h;
+    if (x1 > DisplayWidth(dpy, screen)) x1 = DisplayWidth(dpy, screen);
+    if (y1 > DisplayHeight(dpy, screen)) y1 = DisplayHeight(dpy, screen);
+
+    XImage* img = nullptr;
+    if (x1 > x0 && y1 > y0) {
+        fxX11TrapErrors(dpy);
+        img = XGetImage(dpy, RootWindow(dpy, screen), x0, y0, unsigned(x1 - x0), unsigned(y1 - y0),
+                        AllPlanes, ZPixmap);
+        int code = fxX11UntrapErrors(dpy);
+        if (!img || code) {
+            err("XGetImage (root window)\n");
+            if (img) XDestroyImage(img);
+            return false;
+        }
+    }
+
+    if (picture.pixmap.Realloc(w, h) <= 0) {
+        err("FXPixmap::Realloc (screen capture %d x %d)\n", w, h);
+        if (img) XDestroyImage(img);
+        return false;
+    }
+    const float black[4] = {0, 0, 0, 1};
+    picture.Clear(black);
+    bool ok = true;
+    if (img) {
+        ok = fxCopyXImage(img, &picture.pixmap, x0 - x, y0 - y);
+        if (!ok)
+            err("unsupported screen format (%d bits per pixel, masks %06lx %06lx %06lx)\n",
+                img->bits_per_pixel, img->red_mask, img->green_mask, img->blue_mask);
+        XDestroyImage(img);
+    }
+    if (ok) count++;
+    return ok;
+}

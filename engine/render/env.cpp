@@ -1,0 +1,187 @@
+// The render environment's own operations: the render thread and its loop, the environment
+// lock, the light table, the default material and the shared material libraries. The device
+// operations belong to the concrete environment (FXGL).
+//
+// Threads are never killed: StopLoop asks the loop to end and always joins the thread it
+// created, also one that was asked to stop before its loop began, so no render thread outlives
+// the environment's lock.
+#include <cstdio>
+
+#include "base/other.h"
+#include "base/thread.h"
+#include "base/trace.h"
+#include "image/light.h"
+#include "render/render.h"
+
+namespace {
+
+void localRenderLoop(void* arg) { static_cast<PEnv*>(arg)->RenderLoop(); }
+
+}  // namespace
+
+PEnv::PEnv() {
+    lock = fxCreateMutex();
+    defaultMatlib.deleteOnLastRelease = false;  // embedded: never deleted through Release
+    defaultMatlib.AddMaterial(&defaultMaterial);
+}
+
+PEnv::~PEnv() { PEnv::Destroy(); }
+
+bool PEnv::StartLoop(PRender* r) {
+    stopRequested = false;
+    render = r;
+    if (thread) {
+        // A thread we started and did not stop runs (or is about to run) the loop: it picks up
+        // the new renderable. One that ended by itself is joined and replaced.
+        if (!fxWaitThread(thread, 0.0)) return true;
+        fxDestroyThread(thread);
+        thread = nullptr;
+    }
+    thread = fxCreateThread(localRenderLoop, this);
+    if (!thread) err("PEnv::StartLoop -> cannot create the render thread\n");
+    return thread != nullptr;
+}
+
+void PEnv::StopLoop(double timeout) {
+    stopRequested = true;
+    if (thread) {
+        if (!fxWaitThread(thread, timeout))
+            err("PEnv::StopLoop -> the render thread did not end within %.3f s; waiting for it\n",
+                timeout);
+        fxDestroyThread(thread);  // joins: a thread is never left running
+        thread = nullptr;
+    }
+    render = nullptr;
+}
+
+void PEnv::Lock(bool on) {
+    if (!lock) return;
+    if (on)
+        fxLock(lock);
+    else
+        fxUnlock(lock);
+}
+
+bool PEnv::RegisterLight(FXLight* light) {
+    for (int i = 0; i < kMaxLights; i++) {
+        if (!lights[i]) {
+            lights[i] = light;
+            return true;
+        }
+        if (lights[i] == light) return true;
+    }
+    return false;
+}
+
+void PEnv::UnregisterLight(FXLight* light) {
+    for (int i = 0; i < kMaxLights; i++) {
+        if (lights[i] == light) {
+            lights[i] = nullptr;
+            return;
+        }
+    }
+}
+
+FXMaterial* PEnv::GetDefaultMaterial() { return &defaultMaterial; }
+
+FXMatlib* PEnv::GetDefaultMatlib() { return &defaultMatlib; }
+
+// Libraries are shared by the name they were asked for (a package library stores its own name,
+// which differs from the entry name it is requested by).
+static FXMatlib* localFindShared(FXArray& libs, FXArray& keys, const char* key) {
+    for (int i = 0; i < libs.top && i < keys.top; i++) {
+        const FXStr* k = static_cast<const FXStr*>(keys.items[i]);
+        if (k && k->Compare(key)) {
+            FXMatlib* lib = static_cast<FXMatlib*>(libs.items[i]);
+            lib->refCount++;
+            return lib;
+        }
+    }
+    return nullptr;
+}
+
+static void localAppendShared(FXArray& libs, FXArray& keys, FXMatlib* lib, const char* key) {
+    libs.Push(lib);
+    keys.Push(new FXStr(key));
+}
+
+FXMatlib* PEnv::LoadMatlib(const char* file) {
+    const char* key = file ? file : "";
+    if (FXMatlib* shared = localFindShared(matlibs, matlibKeys, key)) return shared;
+    FXMatlib* lib = new FXMatlib;
+    lib->parent = &defaultMatlib;
+    if (!lib->LoadFromMtl(key)) err("PEnv::LoadMatlib -> cannot load %s\n", key);
+    localAppendShared(matlibs, matlibKeys, lib, key);
+    return lib;
+}
+
+FXMatlib* PEnv::LoadMatlibC(FXPackage* package, const char* name) {
+    const char* key = name ? name : "";
+    if (FXMatlib* shared = localFindShared(matlibs, matlibKeys, key)) return shared;
+    FXMatlib* lib = new FXMatlib;
+    lib->parent = &defaultMatlib;
+    if (!lib->LoadC(package, key)) err("PEnv::LoadMatlibC -> cannot load %s\n", key);
+    localAppendShared(matlibs, matlibKeys, lib, key);
+    return lib;
+}
+
+FXMatlib* PEnv::LoadMatlibCN(FXPackage* package, int id) {
+    char name[16];
+    snprintf(name, sizeof name, "%d", id);
+    return LoadMatlibC(package, name);
+}
+
+void PEnv::RemoveMatlib(FXMatlib* lib) {
+    int pos = matlibs.Findpos(lib);
+    if (pos < 0) return;
+    matlibs.RemovePos(pos);
+    if (pos < matlibKeys.top) {
+        delete static_cast<FXStr*>(matlibKeys.items[pos]);
+        matlibKeys.RemovePos(pos);
+    }
+}
+
+void PEnv::AddMaterial(FXMaterial* m) { defaultMatlib.AddMaterial(m); }
+
+void PEnv::ApplyDefaultMaterial() { ApplyMaterial(&defaultMaterial); }
+
+void PEnv::EnableTestingMaterial(bool on) { testingMaterial = on; }
+
+void PEnv::RenderLoop() {
+    loopRunning = true;
+    fxSleep(0.1);  // the first frame comes 100 ms after the start
+    while (!stopRequested) {
+        if (!render) {
+            fxSleep(0.0);  // nothing to draw yet: yield, but do not wait
+            continue;
+        }
+        bool locked = useLock && lock;
+        if (locked) fxLock(lock);
+        if (PRender* r = render) {
+            SetAct(true);
+            double t = fxGetTime();
+            r->OnRender(this, t);
+            SetAct(false);
+        }
+        if (locked) fxUnlock(lock);
+        fxSleep(0.001);  // lets the window thread take the lock between frames
+    }
+    loopRunning = false;
+}
+
+void PEnv::Destroy() {
+    StopLoop(0.5);
+    Lock(true);
+    stopRequested = true;
+    while (!matlibs.IsEmpty()) {
+        FXMatlib* lib = static_cast<FXMatlib*>(matlibs.Pop());
+        delete lib;
+    }
+    while (!matlibKeys.IsEmpty()) delete static_cast<FXStr*>(matlibKeys.Pop());
+    defaultMatlib.Destroy();
+    defaultMaterial.Destroy();
+    Lock(false);
+    fxDestroyMutex(lock);
+    lock = nullptr;
+    stopRequested = false;
+}

@@ -1,0 +1,62 @@
+// Texture upload for the OpenGL device: 8-bit RGBA pixel blocks with power-of-two sides become
+// 2D textures (with or without mipmaps), clamped at the edges. Block row 0 lands at texture
+// coordinate t = 0. Runs where the context is current.
+#include <cstddef>
+
+#include "image/canvas.h"
+#include "image/material.h"
+#include "image/pixmap.h"
+#include "render/gl.h"
+#include "render/gl_api.h"
+
+namespace {
+
+// Uploads the whole allocated block of p into texture *name (generated when 0).
+bool localUpload(unsigned* name, const FXPixmap* p, bool mipmaps) {
+    if (!p || !p->data || p->bufWidth <= 0 || p->bufHeight <= 0) return false;
+    if (*name == 0) glGenTextures(1, name);
+    glBindTexture(GL_TEXTURE_2D, *name);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    if (mipmaps) {
+        gluBuild2DMipmaps(GL_TEXTURE_2D, 4, p->bufWidth, p->bufHeight, GL_RGBA, GL_UNSIGNED_BYTE,
+                          p->data);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
+    } else {
+        glTexImage2D(GL_TEXTURE_2D, 0, 4, p->bufWidth, p->bufHeight, 0, GL_RGBA, GL_UNSIGNED_BYTE,
+                     p->data);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    }
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    return true;
+}
+
+}  // namespace
+
+// A material without a texture source (or with an empty one) has nothing to upload: false.
+bool FXGL::PrepareTexture(FXMaterial* m) {
+    if (!m || !m->textureSource) return false;
+    return localUpload(&m->textureName, &m->textureSource->pixmap, m->useMipmaps);
+}
+
+bool FXGL::FastPrepareTexture(FXMaterial* m, FXPixmap* p) {
+    if (!m || !localUpload(&m->textureName, p, false)) return false;
+    m->texScaleU = float(p->width) / float(p->bufWidth);
+    m->texScaleV = float(p->height) / float(p->bufHeight);
+    m->hasTexture = true;
+    return true;
+}
+
+bool FXGL::PrepareCubeTexture(FXMaterial*, FXPixmap*, FXPixmap*, FXPixmap*, FXPixmap*, FXPixmap*,
+                              FXPixmap*) {
+    return false;  // cube textures are not supported
+}
+
+void FXGL::UnprepareTexture(FXMaterial* m) {
+    if (!m || !m->textureName) return;
+    GLuint name = m->textureName;
+    glDeleteTextures(1, &name);
+    m->textureName = 0;
+}

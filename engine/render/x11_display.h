@@ -1,0 +1,45 @@
+// What the X11 platform files share: the one display connection of the process, a trap for X
+// errors (so a vanished window is an answer, not the end of the process), and the windows the
+// OpenGL device can draw into. Used by the device (gl_x11.cpp), the desktop capture
+// (scrshot_x11.cpp) and the saver host.
+//
+// Call fxX11InitThreads before any other Xlib call of the process: the rendering context moves
+// between the window thread and the render thread, which share the connection.
+#pragma once
+
+#include <cstdint>
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+// XInitThreads, once; every other function here calls it first as well.
+void fxX11InitThreads();
+// The process's display connection, opened on first use from DISPLAY; null when there is none.
+// Installs an error handler that traces X errors instead of ending the process.
+Display* fxX11OpenDisplay();
+// The open connection, or null (never opens one).
+Display* fxX11GetDisplay();
+// Closes the connection (and frees what was chosen for it). Destroy devices first.
+void fxX11CloseDisplay();
+
+// Error trap: X errors between Trap and Untrap are recorded instead of traced. Untrap syncs
+// with the server and returns the first error code seen (0: none). Traps do not nest.
+void fxX11TrapErrors(Display* dpy);
+int fxX11UntrapErrors(Display* dpy);
+
+// True when the window exists (its attributes can be read); BadWindow gives false.
+bool fxX11IsWindow(Display* dpy, Window window);
+
+// The visual the OpenGL device draws with: RGBA 8/8/8, double buffer, depth 16 or more,
+// stencil 16 when offered, else 8. Chosen once per connection; null when GL is unavailable.
+// Owned by this module.
+XVisualInfo* fxGLChooseVisual(Display* dpy);
+// Creates a window with that visual (its own colormap), as a child of parent at (x, y). Not
+// mapped. eventMask is selected on it. 0 on failure.
+Window fxGLCreateWindow(Display* dpy, Window parent, int x, int y, int w, int h, long eventMask);
+// Destroys a window made by fxGLCreateWindow and frees its colormap.
+void fxGLDestroyWindow(Display* dpy, Window window);
+
+// Window handles travel through the engine's interfaces as void*.
+inline void* fxX11Handle(Window w) { return reinterpret_cast<void*>(static_cast<uintptr_t>(w)); }
+inline Window fxX11Window(void* h) { return static_cast<Window>(reinterpret_cast<uintptr_t>(h)); }

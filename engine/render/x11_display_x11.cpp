@@ -1,0 +1,152 @@
+// The process's X display connection, its error handling and the windows the OpenGL device draws
+// into. Xlib's default error handler ends the process; here an X error is traced (or recorded
+// while a trap is set), because a window can vanish under us at any time (a preview pane closing,
+// a launcher tearing down its window).
+#include <GL/glx.h>
+
+#include <atomic>
+#include <mutex>
+
+#include "base/trace.h"
+#include "render/x11_display.h"
+
+namespace {
+
+std::once_flag localThreadsOnce;
+std::mutex localDisplayMutex;
+Display* localDisplay = nullptr;
+XVisualInfo* localVisual = nullptr;
+Display* localVisualDisplay = nullptr;  // the connection localVisual was chosen on
+
+std::mutex localTrapMutex;  // one trap at a time
+std::atomic<bool> localTrapping{false};
+std::atomic<int> localTrappedCode{0};
+
+int localErrorHandler(Display*, XErrorEvent* e) {
+    if (localTrapping.load()) {
+        int expected = 0;
+        localTrappedCode.compare_exchange_strong(expected, int(e->error_code));
+        return 0;
+    }
+    err("X error %d (request %d.%d, resource 0x%lx)\n", int(e->error_code), int(e->request_code),
+        int(e->minor_code), static_cast<unsigned long>(e->resourceid));
+    return 0;
+}
+
+XVisualInfo* localChoose(Display* dpy, int stencil) {
+    int attribs[] = {GLX_RGBA,         GLX_DOUBLEBUFFER, GLX_RED_SIZE,     8, GLX_GREEN_SIZE, 8,
+                     GLX_BLUE_SIZE,    8,                GLX_DEPTH_SIZE,   16, GLX_STENCIL_SIZE,
+                     stencil,          None};
+    return glXChooseVisual(dpy, DefaultScreen(dpy), attribs);
+}
+
+}  // namespace
+
+void fxX11InitThreads() {
+    std::call_once(localThreadsOnce, [] {
+        if (!XInitThreads()) err("XInitThreads failed\n");
+    });
+}
+
+Display* fxX11OpenDisplay() {
+    fxX11InitThreads();
+    std::lock_guard<std::mutex> guard(localDisplayMutex);
+    if (localDisplay) return localDisplay;
+    localDisplay = XOpenDisplay(nullptr);
+    if (!localDisplay) {
+        err("XOpenDisplay failed (DISPLAY is %s)\n", getenv("DISPLAY") ? getenv("DISPLAY") : "unset");
+        return nullptr;
+    }
+    XSetErrorHandler(localErrorHandler);
+    return localDisplay;
+}
+
+Display* fxX11GetDisplay() {
+    std::lock_guard<std::mutex> guard(localDisplayMutex);
+    return localDisplay;
+}
+
+void fxX11CloseDisplay() {
+    std::lock_guard<std::mutex> guard(localDisplayMutex);
+    if (localVisual) XFree(localVisual);
+    localVisual = nullptr;
+    localVisualDisplay = nullptr;
+    if (localDisplay) XCloseDisplay(localDisplay);
+    localDisplay = nullptr;
+}
+
+void fxX11TrapErrors(Display* dpy) {
+    localTrapMutex.lock();
+    if (dpy) XSync(dpy, False);  // errors of earlier requests are not ours
+    localTrappedCode = 0;
+    localTrapping = true;
+}
+
+int fxX11UntrapErrors(Display* dpy) {
+    if (dpy) XSync(dpy, False);
+    localTrapping = false;
+    int code = localTrappedCode.exchange(0);
+    localTrapMutex.unlock();
+    return code;
+}
+
+bool fxX11IsWindow(Display* dpy, Window window) {
+    if (!dpy || !window) return false;
+    XWindowAttributes attr;
+    fxX11TrapErrors(dpy);
+    Status ok = XGetWindowAttributes(dpy, window, &attr);
+    int code = fxX11UntrapErrors(dpy);
+    return ok && code == 0;
+}
+
+XVisualInfo* fxGLChooseVisual(Display* dpy) {
+    if (!dpy) return nullptr;
+    std::lock_guard<std::mutex> guard(localDisplayMutex);
+    if (localVisual && dpy == localVisualDisplay) return localVisual;
+    // A 16-bit stencil is asked first; many drivers offer only 8, and a driver without any
+    // stencil still draws everything this engine needs.
+    XVisualInfo* vi = localChoose(dpy, 16);
+    if (!vi) vi = localChoose(dpy, 8);
+    if (!vi) vi = localChoose(dpy, 0);
+    if (!vi) {
+        err("glXChooseVisual: no RGBA double-buffered visual with a depth buffer\n");
+        return nullptr;
+    }
+    if (localVisual) XFree(localVisual);
+    localVisual = vi;
+    localVisualDisplay = dpy;
+    return vi;
+}
+
+Window fxGLCreateWindow(Display* dpy, Window parent, int x, int y, int w, int h, long eventMask) {
+    XVisualInfo* vi = fxGLChooseVisual(dpy);
+    if (!vi || !parent || w <= 0 || h <= 0) return 0;
+    XSetWindowAttributes a = {};
+    // The GL visual is usually not the screen's default one: the window needs a colormap of its
+    // own and an explicit border pixel, or the server answers BadMatch. No background is set, so
+    // whatever lies below stays visible until the first frame is shown.
+    a.colormap = XCreateColormap(dpy, RootWindow(dpy, vi->screen), vi->visual, AllocNone);
+    a.border_pixel = 0;
+    a.event_mask = eventMask;
+    fxX11TrapErrors(dpy);
+    Window win = XCreateWindow(dpy, parent, x, y, unsigned(w), unsigned(h), 0, vi->depth,
+                               InputOutput, vi->visual, CWColormap | CWBorderPixel | CWEventMask, &a);
+    int code = fxX11UntrapErrors(dpy);
+    if (code || !win) {
+        err("XCreateWindow failed (X error %d)\n", code);
+        XFreeColormap(dpy, a.colormap);
+        return 0;
+    }
+    return win;
+}
+
+void fxGLDestroyWindow(Display* dpy, Window window) {
+    if (!dpy || !window) return;
+    XWindowAttributes attr;
+    fxX11TrapErrors(dpy);
+    Status ok = XGetWindowAttributes(dpy, window, &attr);
+    XDestroyWindow(dpy, window);
+    if (ok && attr.colormap != None && attr.colormap != DefaultColormapOfScreen(attr.screen))
+        XFreeColormap(dpy, attr.colormap);
+    fxX11UntrapErrors(dpy);
+}

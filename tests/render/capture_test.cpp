@@ -1,0 +1,91 @@
+// Screen capture: a known pattern drawn into a window on the test display is photographed back,
+// top row first; other pixel layouts are converted through their masks.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include <X11/Xutil.h>
+
+#include "image/scrshot.h"
+#include "image/scrshot_x11.h"
+#include "render/gl_api.h"
+#include "render/gl_window.h"
+#include "support/png_write_gl.h"
+#include "support/test_support.h"
+
+namespace {
+
+::testing::AssertionResult localIs(FXPixmap& p, int x, int y, int r, int g, int b) {
+    const unsigned char* c = p.PixelBytes(x, y);
+    if (c[3] != 255) return ::testing::AssertionFailure() << "alpha " << int(c[3]);
+    return QmNear(QmPixel{c[0], c[1], c[2], c[3]}, r, g, b);
+}
+
+}  // namespace
+
+TEST_F(GLWindowTest, CaptureComesBackTopRowFirstAndOpaque) {
+    // The window (at 40, 30) shows blue over green.
+    float green[4] = {0, 1, 0, 1}, blue[4] = {0, 0, 1, 1};
+    gl.SetClrColor(green);
+    gl.Clrscr(true, true, false);
+    glEnable(GL_SCISSOR_TEST);
+    glScissor(0, kH / 2, kW, kH / 2);
+    gl.SetClrColor(blue);
+    gl.Clrscr(true, false, false);
+    glDisable(GL_SCISSOR_TEST);
+    gl.RenderEnd();
+    glFinish();
+    XSync(dpy, False);
+
+    FXScrShot shot;
+    FXPixmap& p = shot.picture.pixmap;
+    ASSERT_TRUE(shot.Update());
+    EXPECT_EQ(p.width, DisplayWidth(dpy, DefaultScreen(dpy)));
+    EXPECT_TRUE(localIs(p, 40 + 5, 30 + 5, 0, 0, 255));
+    EXPECT_TRUE(localIs(p, 40 + 5, 30 + kH - 5, 0, 255, 0));
+    if (p.bufWidth > p.width) {
+        EXPECT_TRUE(localIs(p, p.width, 0, 0, 0, 0));  // padding: opaque black
+    }
+    qmWritePngRGBA(qmTestPath("capture_screen.png"), p.bufWidth, p.bufHeight,
+                   reinterpret_cast<unsigned char*>(p.data), p.bufWidth * 4, false);
+
+    ASSERT_TRUE(shot.UpdateArea(40, 30, kW, kH));  // exactly the window
+    EXPECT_EQ(shot.count, 2);
+    EXPECT_EQ(p.width * 1000 + p.height, kW * 1000 + kH);
+    EXPECT_TRUE(localIs(p, 0, kH / 2 - 1, 0, 0, 255));
+    EXPECT_TRUE(localIs(p, kW - 1, kH / 2, 0, 255, 0));
+    ASSERT_TRUE(shot.UpdateArea(40 - 64, 30, 64 + 8, 8));  // over the screen's left edge
+    EXPECT_TRUE(localIs(p, 10, 2, 0, 0, 0));
+    EXPECT_TRUE(localIs(p, 64 + 2, 2, 0, 0, 255));
+    EXPECT_FALSE(shot.UpdateArea(0, 0, 0, 10));
+}
+
+TEST(CaptureConversion, SixteenBitPixelsGoThroughTheMasks) {
+    // 5-6-5 pixels: pure red, then green 32 of 63 with blue 31 of 31; rows padded to 8 bytes.
+    std::vector<char> data(16, 0);
+    uint16_t px[2] = {0xF800, uint16_t((32 << 5) | 31)};
+    memcpy(&data[8], px, 4);
+    XImage img = {};
+    img.width = 2, img.height = 2, img.format = ZPixmap, img.data = data.data();
+    img.byte_order = img.bitmap_bit_order = LSBFirst;
+    img.bitmap_unit = img.bitmap_pad = img.depth = img.bits_per_pixel = 16;
+    img.bytes_per_line = 8;
+    img.red_mask = 0xF800, img.green_mask = 0x07E0, img.blue_mask = 0x001F;
+    ASSERT_TRUE(XInitImage(&img));
+    FXPixmap out;
+    ASSERT_GT(out.Realloc(4, 4), 0);
+    out.Clear(0);
+    ASSERT_TRUE(fxCopyXImage(&img, &out, 1, 1));
+    EXPECT_TRUE(localIs(out, 1, 2, 255, 0, 0));
+    EXPECT_TRUE(localIs(out, 2, 2, 0, 32 * 255 / 63, 255));
+    EXPECT_EQ(out.PixelBytes(3, 3)[3], 0);  // outside the target area: untouched
+
+    // Refused: no colour masks (an indexed screen), rows shorter than the width, no room.
+    XImage indexed = img, shortRows = img;
+    indexed.red_mask = 0;
+    shortRows.bytes_per_line = 2;
+    EXPECT_FALSE(fxCopyXImage(&indexed, &out, 0, 0));
+    EXPECT_FALSE(fxCopyXImage(&shortRows, &out, 0, 0));
+    EXPECT_FALSE(fxCopyXImage(&img, &out, 3, 0));
+}

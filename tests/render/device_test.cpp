@@ -1,0 +1,191 @@
+// The OpenGL device on a real window: the fixed render state seen through pixels, lights,
+// window handling of the X11 layer, and extension probing.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "base/trace.h"
+#include "image/light.h"
+#include "render/gl_api.h"
+#include "render/gl_window.h"
+#include "support/test_support.h"
+
+TEST_F(GLWindowTest, ClearColourAndBufferSelection) {
+    EXPECT_EQ(gl.width, kW);
+    EXPECT_EQ(gl.screenWidth, DisplayWidth(dpy, DefaultScreen(dpy)));
+    EXPECT_TRUE(gl.TestGL(false));  // this driver multitextures
+    float c[4] = {0.2f, 0.4f, 0.6f, 1.0f}, red[4] = {1, 0, 0, 1};
+    gl.SetClrColor(c);
+    gl.Clrscr(true, true, false);
+    EXPECT_TRUE(QmNear(Centre(), 51, 102, 153));
+    qmSaveBackBuffer("device_clear", kW, kH);
+    gl.SetClrColor(red);
+    gl.Clrscr(false, false, false);  // an empty mask clears nothing
+    EXPECT_TRUE(QmNear(Centre(), 51, 102, 153));
+    gl.Clrscr(true, false, false);
+    EXPECT_TRUE(QmNear(Centre(), 255, 0, 0));
+}
+
+TEST_F(GLWindowTest, LargerZLiesFurtherAwayAndEqualDepthPasses) {
+    gl.Clrscr(true, true, true);
+    Quad(-0.5f, 1, 0, 0, 1);
+    Quad(0.5f, 0, 1, 0, 1);  // further: hidden
+    EXPECT_TRUE(QmNear(Centre(), 255, 0, 0));
+    Quad(-0.5f, 0, 0, 1, 1);  // the same depth: drawn over
+    EXPECT_TRUE(QmNear(Centre(), 0, 0, 255));
+    gl.Clrscr(true, true, false);
+    Quad(1.99f, 1, 1, 0, 1);  // the depth buffer clears to the far end
+    EXPECT_TRUE(QmNear(Centre(), 255, 255, 0));
+    gl.EnableDepthWrite(false);
+    Quad(-1.0f, 1, 0, 0, 1);
+    Quad(1.0f, 0, 1, 0, 1);  // the near quad left no depth behind
+    EXPECT_TRUE(QmNear(Centre(), 0, 255, 0));
+    qmSaveBackBuffer("device_depth", kW, kH);
+}
+
+TEST_F(GLWindowTest, AlmostTransparentFragmentsAreDroppedAndOthersBlend) {
+    float blue[4] = {0, 0, 1, 1};
+    gl.SetClrColor(blue);
+    gl.Clrscr(true, true, false);
+    // Dropped fragments neither colour nor hide what lies behind them.
+    Quad(-1.0f, 1, 0, 0, 0.0f);
+    Quad(-1.0f, 1, 0, 0, 1.0f / 255.0f);
+    Quad(0.5f, 0, 1, 0, 1);
+    EXPECT_TRUE(QmNear(Centre(), 0, 255, 0, 0));
+    gl.Clrscr(true, true, false);
+    Quad(0.0f, 1, 0, 0, 0.5f);
+    EXPECT_TRUE(QmNear(Centre(), 128, 0, 127));
+}
+
+TEST_F(GLWindowTest, CullingBackWinsWhenBothAreAsked) {
+    gl.Clrscr(true, true, false);
+    gl.EnableCullface(true, true);
+    Quad(0, 1, 0, 0, 1);  // counter-clockwise on screen: a front face, drawn
+    EXPECT_TRUE(QmNear(Centre(), 255, 0, 0));
+    gl.EnableCullface(true, false);
+    Quad(0, 0, 1, 0, 1);  // now culled
+    EXPECT_TRUE(QmNear(Centre(), 255, 0, 0));
+}
+
+TEST_F(GLWindowTest, LightsColourLitSurfacesAndSwitchOff) {
+    FXLight light;
+    float red[4] = {1, 0, 0, 1}, none[4] = {0, 0, 0, 0};
+    for (int i = 0; i < 4; i++) light.diffuse[i] = red[i], light.ambient[i] = none[i];
+    ASSERT_TRUE(gl.RegisterLight(&light));
+    gl.UpdateLights();
+    gl.ApplyDefaultMaterial();  // white diffuse
+    gl.EnableLights(true);
+    gl.Clrscr(true, true, false);
+    glNormal3f(0, 0, -1);  // facing the viewer, as the light shines
+    Quad(0, 1, 1, 1, 1);
+    EXPECT_TRUE(QmNear(Centre(), 255, 0, 0, 3));
+    gl.EnableLight(false, &light);
+    Quad(0, 1, 1, 1, 1);
+    EXPECT_TRUE(QmNear(Centre(), 0, 0, 0, 3));
+    gl.EnableLight(true, &light);
+    gl.DisableAllLights();
+    gl.UpdateLights();  // an off light stays off
+    EXPECT_FALSE(glIsEnabled(GL_LIGHT0));
+    gl.EnableLights(false);
+    Quad(0, 0, 1, 0, 1);  // unlit: the vertex colour
+    EXPECT_TRUE(QmNear(Centre(), 0, 255, 0));
+}
+
+TEST_F(GLWindowTest, EnlargeDetachesToScreenSizeAndPutsTheWindowBack) {
+    gl.SetAct(false);
+    Window child = fxGLCreateWindow(dpy, win, 10, 20, 50, 40, 0);
+    qmMapAndWait(dpy, child);
+    gl.CreateChild(fxX11Handle(child));
+    auto parentOf = [&](Window w) {
+        Window root, parent, *kids = nullptr;
+        unsigned n;
+        XQueryTree(dpy, w, &root, &parent, &kids, &n);
+        if (kids) XFree(kids);
+        return parent;
+    };
+    gl.Enlarge(true);
+    gl.Enlarge(true);  // the second call keeps the first saved place
+    EXPECT_EQ(parentOf(child), DefaultRootWindow(dpy));
+    EXPECT_EQ(gl.height, gl.screenHeight);
+    gl.Enlarge(false);
+    EXPECT_EQ(parentOf(child), win);
+    XWindowAttributes a;
+    XGetWindowAttributes(dpy, child, &a);
+    EXPECT_EQ(a.x * 1000 + a.y, 10020);
+    EXPECT_EQ(gl.width * 1000 + gl.height, 50040);
+    gl.CreateChild(fxX11Handle(win));
+    fxGLDestroyWindow(dpy, child);
+}
+
+TEST(GLDevice, ForeignVisualGetsAChildWindowWithOurVisual) {
+    QM_REQUIRE_DISPLAY();
+    Display* dpy = fxX11OpenDisplay();
+    Window plain = XCreateSimpleWindow(dpy, DefaultRootWindow(dpy), 0, 0, 64, 48, 0, 0, 0);
+    if (XVisualIDFromVisual(DefaultVisual(dpy, DefaultScreen(dpy))) == fxGLChooseVisual(dpy)->visualid)
+        GTEST_SKIP() << "the screen's default visual is the GL visual here";
+    qmMapAndWait(dpy, plain);
+    FXGL gl;
+    gl.CreateChild(fxX11Handle(plain));
+    ASSERT_NE(gl.ownWindow, nullptr);
+    Window own = fxX11Window(gl.ownWindow);
+    XWindowAttributes a;
+    XGetWindowAttributes(dpy, own, &a);
+    EXPECT_EQ(XVisualIDFromVisual(a.visual), fxGLChooseVisual(dpy)->visualid);
+    EXPECT_EQ(a.width * 1000 + a.height, 64048);
+    gl.SetAct(true);
+    float green[4] = {0, 1, 0, 1};
+    gl.SetClrColor(green);
+    gl.Clrscr(true, true, false);
+    EXPECT_TRUE(QmNear(qmReadPixel(5, 5), 0, 255, 0));
+    gl.SetAct(false);
+    gl.Destroy();
+    EXPECT_FALSE(fxX11IsWindow(dpy, own));  // the device's own window goes with it
+    EXPECT_TRUE(fxX11IsWindow(dpy, plain));
+    XDestroyWindow(dpy, plain);
+}
+
+TEST(GLDevice, FailuresLeaveNoContextAndAreHarmless) {
+    FXGL gl;
+    EXPECT_FALSE(gl.CreateChild(nullptr));
+    gl.SetAct(true);  // no context: no make-current, no protocol error
+    gl.RenderEnd();
+    if (Display* dpy = getenv("DISPLAY") ? fxX11OpenDisplay() : nullptr) {
+        Window gone = XCreateSimpleWindow(dpy, DefaultRootWindow(dpy), 0, 0, 8, 8, 0, 0, 0);
+        XDestroyWindow(dpy, gone);
+        EXPECT_FALSE(gl.CreateChild(fxX11Handle(gone)));  // BadWindow is an answer, not an exit
+    }
+    EXPECT_EQ(gl.hglrc, nullptr);
+    gl.Destroy();
+    gl.Destroy();  // twice is harmless
+    EXPECT_EQ(gl.lock, nullptr);
+}
+
+TEST(GLExtensions, NamesMatchOnlyAsWholeWords) {
+    const char* list = "GL_EXT_bgra GL_ARB_multitexture";
+    EXPECT_TRUE(FXGL::TestExtensionString(list, "EXT_bgra"));
+    EXPECT_TRUE(FXGL::TestExtensionString(list, "ARB_multitexture"));
+    EXPECT_FALSE(FXGL::TestExtensionString("GL_EXT_bgrax GL_ARB_multitexture", "EXT_bgra"));
+    EXPECT_TRUE(FXGL::TestExtensionString("GL_EXT_bgrax GL_EXT_bgra", "EXT_bgra"));
+    EXPECT_FALSE(FXGL::TestExtensionString(nullptr, "EXT_bgra"));
+    EXPECT_FALSE(FXGL::TestExtensionString(list, ""));
+}
+
+TEST(GLExtensions, FlagsEntryPointsAndTraceLines) {
+    std::string log = qmTestPath("gl_extensions.log");
+    ASSERT_TRUE(fxOpenTraces(log.c_str()));
+    FXGL gl;
+    EXPECT_FALSE(gl.InitExtensionsFrom("GL_EXT_bgra GL_ARB_multitexture"));  // no edge clamp
+    EXPECT_TRUE(gl.hasBgra && gl.hasMultitexture && gl.TestGL(false));
+    EXPECT_NE(fxglMultiTexCoord2fv, nullptr);
+    EXPECT_TRUE(gl.InitExtensionsFrom("GL_SGIS_texture_edge_clamp GL_ARB_texture_non_power_of_two"));
+    EXPECT_TRUE(gl.npotTextures);
+    EXPECT_FALSE(gl.hasBgra || gl.hasMultitexture || gl.TestGL(false));
+    EXPECT_EQ(fxglActiveTexture, nullptr);  // never a lookup for an unlisted extension
+    fxCloseTraces();
+    std::string text = qmReadText(log);
+    size_t bgra = text.find("] EXT_bgra\n"), multi = text.find("] ARB_multitexture\n");
+    EXPECT_LT(bgra, multi);  // found extensions are traced in a fixed order
+    EXPECT_NE(multi, std::string::npos);
+    EXPECT_NE(text.find("] EXT_texture_edge_clamp\n"), std::string::npos);  // the SGIS form
+    EXPECT_EQ(text.find("SGIS"), std::string::npos) << text;
+}

@@ -1,0 +1,50 @@
+// Test fixture: a real OpenGL device on a real window of the test display (the private Xvfb of
+// ./qm test), with helpers for pixels, screenshots, meshes and textures. Tests are skipped with
+// a message when there is no display.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "render/gl.h"
+#include "render/x11_display.h"
+
+#define QM_REQUIRE_DISPLAY()                                                                  \
+    do {                                                                                      \
+        if (!getenv("DISPLAY") || !*getenv("DISPLAY"))                                        \
+            GTEST_SKIP() << "DISPLAY is not set: rendering tests need an X server "           \
+                            "(./qm test runs them under a private Xvfb)";                     \
+    } while (0)
+
+struct QmPixel {
+    int r, g, b, a;
+};
+
+void qmMapAndWait(Display* dpy, Window w);
+// One pixel of the back buffer (window coordinates, y = 0 at the bottom).
+QmPixel qmReadPixel(int x, int y);
+// Saves the back buffer as <test output>/<name>.png.
+void qmSaveBackBuffer(const std::string& name, int w, int h);
+::testing::AssertionResult QmNear(const QmPixel& p, int r, int g, int b, int tol = 2);
+// A quad over the whole view at depth 0 facing the viewer: corners bottom-left, bottom-right,
+// top-right, top-left with texture coordinates (0,0) (1,0) (1,1) (0,1), white vertex colours.
+void qmMakeQuadMesh(FXMesh* mesh);
+// A 4 x 4 texture of one colour in canvas, uploaded as m's texture (no mipmaps).
+void qmSolidTexture(FXGL* gl, FXMaterial* m, FXCanvas* canvas, int r, int g, int b);
+
+class GLWindowTest : public ::testing::Test {
+protected:
+    static constexpr int kW = 128;
+    static constexpr int kH = 96;
+    Display* dpy = nullptr;
+    Window win = 0;
+    FXGL gl;
+
+    void SetUp() override;
+    void TearDown() override;
+    // An untextured quad over the whole view at depth z in colour (r, g, b, a).
+    void Quad(float z, float r, float g, float b, float a);
+    QmPixel Centre() { return qmReadPixel(kW / 2, kH / 2); }
+};

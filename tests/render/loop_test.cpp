@@ -1,0 +1,191 @@
+// The render thread: frame times under the controllable clock, the first-frame delay, stopping,
+// retargeting, the lock between frames and teardown while running. No test may leave a render
+// thread behind.
+#include <dirent.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "base/other.h"
+#include "render/gl_window.h"
+
+namespace {
+
+class Recorder : public PRender {
+public:
+    std::mutex mutex;
+    std::vector<double> times;
+    std::atomic<int> frames{0};
+    std::atomic<bool> inFrame{false};
+    std::atomic<long> tid{0};
+    std::atomic<bool>* act = nullptr;  // the device's current state, when watched
+    std::atomic<int> actFrames{0};     // frames that found the device current
+
+    void OnRender(PEnv*, double t) override {
+        inFrame = true;
+        {
+            std::lock_guard<std::mutex> g(mutex);
+            times.push_back(t);
+        }
+        tid = long(syscall(SYS_gettid));
+        if (act && *act) actFrames++;
+        frames++;
+        inFrame = false;
+    }
+};
+
+class ActWatchingGL : public FXGL {
+public:
+    std::atomic<bool> act{false};
+    void SetAct(bool on) override { act = on; }
+};
+
+// Real-time waiting (never moves the controllable clock).
+bool localWaitFor(const std::function<bool()>& cond, double seconds = 5.0) {
+    auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (!cond()) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+void localPause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+int localThreadCount() {
+    int n = 0;
+    if (DIR* d = opendir("/proc/self/task")) {
+        while (dirent* e = readdir(d)) n += e->d_name[0] != '.';
+        closedir(d);
+    }
+    return n;
+}
+
+// A joined thread's /proc entry may linger a moment after the join returns.
+bool localThreadsBackTo(int n) { return localWaitFor([&] { return localThreadCount() == n; }, 2.0); }
+
+struct ManualClock {
+    explicit ManualClock(double start) { fxUseManualClock(start); }
+    ~ManualClock() { fxUseSystemClock(); }
+};
+
+}  // namespace
+
+TEST(RenderLoop, FramesFollowTheClockFromATenthOfASecondOn) {
+    ManualClock clock(50.0);
+    ActWatchingGL gl;
+    Recorder rec;
+    rec.act = &gl.act;
+    int before = localThreadCount();
+    ASSERT_TRUE(gl.StartLoop(&rec));
+    ASSERT_TRUE(localWaitFor([&] { return rec.frames >= 5; }));
+    gl.StopLoop(100000);
+    EXPECT_FALSE(gl.loopRunning);
+    EXPECT_EQ(gl.thread, nullptr);
+    EXPECT_TRUE(localThreadsBackTo(before));
+    ASSERT_GE(rec.times.size(), 5u);
+    EXPECT_NEAR(rec.times[0], 50.1, 1e-9);
+    for (size_t i = 1; i < rec.times.size(); i++) EXPECT_NEAR(rec.times[i] - rec.times[i - 1], 0.001, 1e-9);
+    EXPECT_EQ(rec.actFrames.load(), rec.frames.load());  // current during every frame
+    EXPECT_FALSE(gl.act);                                // and released after it
+}
+
+TEST(RenderLoop, NullRenderableSpinsWithoutSleepingAndStartLoopRetargets) {
+    ManualClock clock(10.0);
+    FXGL gl;
+    int before = localThreadCount();
+    ASSERT_TRUE(gl.StartLoop(nullptr));
+    ASSERT_TRUE(localWaitFor([] { return fxGetTime() >= 10.1 - 1e-9; }));
+    localPause(30);
+    EXPECT_NEAR(fxGetTime(), 10.1, 1e-9);  // nothing slept while there was nothing to draw
+    void* thread = gl.thread;
+    Recorder a, b;
+    ASSERT_TRUE(gl.StartLoop(&a));
+    ASSERT_TRUE(localWaitFor([&] { return a.frames >= 3; }));
+    ASSERT_TRUE(gl.StartLoop(&b));
+    EXPECT_EQ(gl.thread, thread);
+    ASSERT_TRUE(localWaitFor([&] { return b.frames >= 3; }));
+    int aFrames = a.frames;
+    localPause(20);
+    EXPECT_EQ(a.frames.load(), aFrames);
+    EXPECT_EQ(a.tid.load(), b.tid.load());
+    EXPECT_EQ(localThreadCount(), before + 1);
+    gl.StopLoop(100000);
+    EXPECT_TRUE(localThreadsBackTo(before));
+}
+
+TEST(RenderLoop, StopBeforeTheLoopBeganJoinsAndARestartWorks) {
+    FXGL gl;
+    Recorder rec;
+    int before = localThreadCount();
+    ASSERT_TRUE(gl.StartLoop(&rec));
+    gl.StopLoop(0.5);  // inside the first-frame delay
+    EXPECT_TRUE(localThreadsBackTo(before));
+    EXPECT_EQ(rec.frames.load(), 0);
+    ASSERT_TRUE(gl.StartLoop(&rec));
+    ASSERT_TRUE(localWaitFor([&] { return rec.frames >= 2; }));
+    gl.Destroy();  // while running
+    EXPECT_TRUE(localThreadsBackTo(before));
+    EXPECT_EQ(gl.lock, nullptr);
+    EXPECT_FALSE(gl.loopRunning || gl.stopRequested);
+}
+
+TEST(RenderLoop, EachFrameHoldsTheLockUnlessTheLoopIsToldNotTo) {
+    FXGL gl;
+    Recorder rec, free;
+    ASSERT_TRUE(gl.StartLoop(&rec));
+    ASSERT_TRUE(localWaitFor([&] { return rec.frames >= 2; }));
+    gl.Lock(true);
+    int held = rec.frames;
+    localPause(40);
+    EXPECT_EQ(rec.frames.load(), held);
+    gl.Lock(false);
+    ASSERT_TRUE(localWaitFor([&] { return rec.frames > held + 2; }));
+    gl.StopLoop(100000);
+    gl.useLock = false;
+    ASSERT_TRUE(gl.StartLoop(&free));
+    gl.Lock(true);
+    EXPECT_TRUE(localWaitFor([&] { return free.frames >= 3; }));
+    gl.Lock(false);
+    gl.StopLoop(100000);
+}
+
+// A frame that uses the device: clears to red and checks what it drew.
+class RedFrame : public Recorder {
+public:
+    std::atomic<int> sawRed{0};
+    void OnRender(PEnv* env, double t) override {
+        Recorder::OnRender(env, t);
+        float red[4] = {1, 0, 0, 1};
+        env->SetClrColor(red);
+        env->Clrscr(true, true, false);
+        sawRed += QmNear(qmReadPixel(3, 3), 255, 0, 0) ? 1 : 0;
+    }
+};
+
+TEST_F(GLWindowTest, WindowThreadUsesTheDeviceBetweenFrames) {
+    gl.SetAct(false);
+    RedFrame frame;
+    ASSERT_TRUE(gl.StartLoop(&frame));
+    ASSERT_TRUE(localWaitFor([&] { return frame.frames >= 3; }));
+    for (int i = 0; i < 5; i++) {
+        FXGRAutoAct act(&gl);
+        EXPECT_FALSE(frame.inFrame);
+        float green[4] = {0, 1, 0, 1};
+        gl.SetClrColor(green);
+        gl.Clrscr(true, true, false);
+        EXPECT_TRUE(QmNear(qmReadPixel(3, 3), 0, 255, 0));
+    }
+    int frames = frame.frames;
+    ASSERT_TRUE(localWaitFor([&] { return frame.frames >= frames + 3; }));
+    gl.StopLoop(100000);
+    EXPECT_EQ(frame.sawRed.load(), frame.frames.load());
+}

@@ -1,0 +1,133 @@
+// Texture upload on a real device: orientation of the pixel block, edge clamping, mipmapped and
+// plain uploads seen through minification, name reuse and release.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "image/canvas.h"
+#include "image/material.h"
+#include "render/gl_api.h"
+#include "render/gl_window.h"
+
+namespace {
+
+// A quad from (x0, y0) to (x1, y1) in view coordinates, texture coordinates u0..u1, v0..v1.
+void localQuad(float x0, float y0, float x1, float y1, float u0 = 0, float v0 = 0, float u1 = 1,
+               float v1 = 1) {
+    glColor4f(1, 1, 1, 1);
+    glBegin(GL_QUADS);
+    glTexCoord2f(u0, v0), glVertex3f(x0, y0, 0);
+    glTexCoord2f(u1, v0), glVertex3f(x1, y0, 0);
+    glTexCoord2f(u1, v1), glVertex3f(x1, y1, 0);
+    glTexCoord2f(u0, v1), glVertex3f(x0, y1, 0);
+    glEnd();
+}
+
+}  // namespace
+
+class TextureTest : public GLWindowTest {
+protected:
+    FXCanvas canvas;
+    FXMaterial mat;
+
+    // 64 x 64 pixels from fn(x, y) -> R, G, B.
+    template <class Fn>
+    void Fill(Fn fn) {
+        ASSERT_GT(canvas.pixmap.Realloc(64, 64), 0);
+        for (int y = 0; y < 64; y++)
+            for (int x = 0; x < 64; x++) {
+                unsigned char* p = canvas.pixmap.PixelBytes(x, y);
+                fn(x, y, p);
+                p[3] = 255;
+            }
+        mat.textureSource = &canvas;
+        mat.hasTexture = true;
+    }
+    void TearDown() override {
+        if (dpy) gl.UnprepareTexture(&mat);
+        GLWindowTest::TearDown();
+    }
+};
+
+TEST_F(TextureTest, BlockRowZeroIsTheBottomAndEdgesClamp) {
+    // Rows 0..31: red left, green right; rows 32..63: blue.
+    Fill([](int x, int y, unsigned char* p) {
+        p[0] = (y < 32 && x < 32) ? 255 : 0;
+        p[1] = (y < 32 && x >= 32) ? 255 : 0;
+        p[2] = y >= 32 ? 255 : 0;
+    });
+    mat.useMipmaps = false;
+    ASSERT_TRUE(gl.PrepareTexture(&mat));
+    gl.Clrscr(true, true, false);
+    gl.ApplyMaterial(&mat);
+    localQuad(-1, -1, 1, 1);
+    qmSaveBackBuffer("texture_quadrants", kW, kH);
+    EXPECT_TRUE(QmNear(qmReadPixel(kW / 4, kH / 4), 255, 0, 0));
+    EXPECT_TRUE(QmNear(qmReadPixel(kW * 3 / 4, kH / 4), 0, 255, 0));
+    EXPECT_TRUE(QmNear(qmReadPixel(kW / 2, kH * 3 / 4), 0, 0, 255));
+    // u from 1.2 to 1.5 repeats the last column instead of wrapping round to red.
+    localQuad(-1, -1, 1, 1, 1.2f, 0.1f, 1.5f, 0.1f);
+    EXPECT_TRUE(QmNear(qmReadPixel(kW / 4, kH / 4), 0, 255, 0));
+}
+
+TEST_F(TextureTest, MipmapsSmoothMinifiedStripes) {
+    // One-pixel columns, red and blue, drawn 10 pixels wide: sampled without mipmaps some pixels
+    // land near a single column; with mipmaps every pixel averages to purple.
+    for (bool mipmaps : {true, false}) {
+        Fill([](int x, int, unsigned char* p) {
+            p[0] = (x & 1) ? 0 : 255;
+            p[1] = 0;
+            p[2] = (x & 1) ? 255 : 0;
+        });
+        mat.useMipmaps = mipmaps;
+        ASSERT_TRUE(gl.PrepareTexture(&mat));
+        gl.Clrscr(true, true, false);
+        gl.ApplyMaterial(&mat);
+        localQuad(-1, -1, -1 + 20.0f / kW, -1 + 20.0f / kH);
+        qmSaveBackBuffer(mipmaps ? "texture_mipmapped" : "texture_plain", kW, kH);
+        int spread = 0;
+        for (int x = 0; x < 10; x++) {
+            QmPixel p = qmReadPixel(x, 5);
+            spread = std::max(spread, std::abs(p.r - p.b));
+        }
+        if (mipmaps)
+            EXPECT_LE(spread, 24);
+        else
+            EXPECT_GE(spread, 100);
+        gl.UnprepareTexture(&mat);
+    }
+}
+
+TEST_F(TextureTest, NamesAreReusedAndReleased) {
+    Fill([](int, int, unsigned char* p) { p[0] = p[1] = p[2] = 9; });
+    ASSERT_TRUE(gl.PrepareTexture(&mat));
+    unsigned first = mat.textureName;
+    ASSERT_TRUE(gl.PrepareTexture(&mat));
+    EXPECT_EQ(mat.textureName, first);
+    gl.UnprepareTexture(&mat);
+    EXPECT_EQ(mat.textureName, 0u);
+    EXPECT_FALSE(glIsTexture(first));
+    FXMaterial empty;
+    EXPECT_FALSE(gl.PrepareTexture(&empty));  // no source: nothing uploaded
+    EXPECT_FALSE(gl.PrepareCubeTexture(&mat, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr));
+}
+
+TEST_F(TextureTest, FastUploadRecordsTheUsedFraction) {
+    FXPixmap frame;
+    ASSERT_GT(frame.Realloc(48, 20), 0);  // in a 64 x 32 block
+    frame.Clear(0xFF00FF00u);             // memory order R G B A = 0, 255, 0, 255
+    ASSERT_TRUE(gl.FastPrepareTexture(&mat, &frame));
+    EXPECT_TRUE(mat.hasTexture);
+    EXPECT_FLOAT_EQ(mat.texScaleU, 0.75f);
+    EXPECT_FLOAT_EQ(mat.texScaleV, 0.625f);
+    gl.Clrscr(true, true, false);
+    gl.ApplyMaterial(&mat);
+    localQuad(-1, -1, 1, 1);
+    EXPECT_TRUE(QmNear(Centre(), 0, 255, 0));
+    frame.Clear(0x00FFFFFFu);  // alpha 0: dropped by the alpha test
+    ASSERT_TRUE(gl.FastPrepareTexture(&mat, &frame));
+    gl.ApplyMaterial(&mat);  // an upload leaves no texture bound
+    localQuad(-1, -1, 1, 1);
+    EXPECT_TRUE(QmNear(Centre(), 0, 255, 0));
+}
