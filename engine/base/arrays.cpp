@@ -17,19 +17,10 @@ int fxPower2(int n) {
 
 namespace {
 
-// Bytes left in f from its current position, or -1 when the stream cannot tell.
-long localFileRemaining(FILE* f) {
-    long here = ftell(f);
-    if (here < 0 || fseek(f, 0, SEEK_END) != 0) return -1;
-    long end = ftell(f);
-    fseek(f, here, SEEK_SET);
-    return end < here ? 0 : end - here;
-}
-
 // The number of slots worth reserving for a stored count, when every item takes at least
 // minBytes of file: never more than the file can hold.
 int localPlausibleCount(FILE* f, int count, int minBytes) {
-    long left = localFileRemaining(f);
+    long left = fxFileRemaining(f);
     if (left < 0) return count < 4096 ? count : 4096;
     long most = left / minBytes;
     return count < most ? count : int(most);
@@ -277,7 +268,7 @@ void FXStrArray::Load(FILE* f) {
             Push(nullptr);
             continue;
         }
-        long left = localFileRemaining(f);
+        long left = fxFileRemaining(f);
         if (left >= 0 && k > left) break;
         char* s = static_cast<char*>(malloc(size_t(k) + 1));
         if (fread(s, 1, size_t(k), f) != size_t(k)) {

@@ -108,6 +108,15 @@ inline bool fxFileReadBool(FILE* f, bool* out) {
     *out = (b == 1);
     return true;
 }
+// Bytes left in f from its current position, or -1 when the stream cannot tell.
+inline long fxFileRemaining(FILE* f) {
+    long here = ftell(f);
+    if (here < 0 || fseek(f, 0, SEEK_END) != 0) return -1;
+    long end = ftell(f);
+    fseek(f, here, SEEK_SET);
+    return end < here ? 0 : end - here;
+}
+
 // Float arrays as consecutive little-endian singles.
 inline bool fxFileWriteFloats(FILE* f, const float* v, int n) {
     for (int i = 0; i < n; i++)

@@ -56,14 +56,6 @@ bool fxFileWriteVertices(FILE* f, const tagFXVertex* v, int n) {
     return true;
 }
 
-long fxFileRemaining(FILE* f) {
-    long here = ftell(f);
-    if (here < 0 || fseek(f, 0, SEEK_END) != 0) return -1;
-    long end = ftell(f);
-    fseek(f, here, SEEK_SET);
-    return end < here ? 0 : end - here;
-}
-
 bool fxCountFits(long count, long itemSize, long remaining) {
     if (count < 0) return false;
     if (remaining < 0) return count <= kUnknownSourceLimit;

@@ -19,8 +19,6 @@ void fxPutVertex(void* b, const tagFXVertex* v);
 bool fxFileReadVertices(FILE* f, tagFXVertex* v, int n);
 bool fxFileWriteVertices(FILE* f, const tagFXVertex* v, int n);
 
-// Bytes left in f from its current position; -1 when the stream cannot tell.
-long fxFileRemaining(FILE* f);
 // True when count items of itemSize bytes each can still follow in a source with `remaining`
 // bytes left (count >= 0). remaining < 0 means "unknown": then at most kUnknownSourceLimit items.
 bool fxCountFits(long count, long itemSize, long remaining);

@@ -3,14 +3,9 @@
 // or turns its spot direction.
 #include "image/light.h"
 
-namespace {
+#include "image/pixmap.h"
 
-void localSet4(float* c, float r, float g, float b, float a) {
-    c[0] = r;
-    c[1] = g;
-    c[2] = b;
-    c[3] = a;
-}
+namespace {
 
 // The parts every preset shares: directional or positional, the spot shape and attenuation.
 void localShape(FXLight* l, float w, float exponent, float c, float lin, float q) {
@@ -29,30 +24,30 @@ void localScale(float* c, const float* f) {
 }  // namespace
 
 void FXLight::SetDefDiffuse(float a) {
-    localSet4(ambient, 0.2f, 0.2f, 0.2f, a);
-    localSet4(diffuse, 1, 1, 1, a);
-    localSet4(specular, 0, 0, 0, 0);
+    fxColSet(ambient, 0.2f, 0.2f, 0.2f, a);
+    fxColSet(diffuse, 1, 1, 1, a);
+    fxColSet(specular, 0, 0, 0, 0);
     localShape(this, 0, 0, 0, 0, 0);
 }
 
 void FXLight::SetDefSpecular(float a) {
-    localSet4(ambient, 0, 0, 0, a);
-    localSet4(diffuse, 1, 1, 1, a);
-    localSet4(specular, 1, 1, 1, a);
+    fxColSet(ambient, 0, 0, 0, a);
+    fxColSet(diffuse, 1, 1, 1, a);
+    fxColSet(specular, 1, 1, 1, a);
     localShape(this, 1, 12.0f, 0.4f, 0.4f, 0);
 }
 
 void FXLight::SetDefAmbient(float a) {
-    localSet4(ambient, 1, 1, 1, a);
-    localSet4(diffuse, 0, 0, 0, 0);
-    localSet4(specular, 0, 0, 0, 0);
+    fxColSet(ambient, 1, 1, 1, a);
+    fxColSet(diffuse, 0, 0, 0, 0);
+    fxColSet(specular, 0, 0, 0, 0);
     localShape(this, 0, 0, 0, 0, 0);
 }
 
 void FXLight::SetDiffuseDark(float v, float a) {
-    localSet4(ambient, 0, 0, 0, a);
-    localSet4(diffuse, v, v, v, a);
-    localSet4(specular, 0, 0, 0, 0);
+    fxColSet(ambient, 0, 0, 0, a);
+    fxColSet(diffuse, v, v, v, a);
+    fxColSet(specular, 0, 0, 0, 0);
     localShape(this, 0, 0, 0, 0, 0);
 }
 

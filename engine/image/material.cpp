@@ -12,58 +12,51 @@
 
 namespace {
 
-void localSet4(float* c, float r, float g, float b, float a) {
-    c[0] = r;
-    c[1] = g;
-    c[2] = b;
-    c[3] = a;
-}
-
-void localZero(float* c) { localSet4(c, 0, 0, 0, 0); }
+void localZero(float* c) { fxColSet(c, 0, 0, 0, 0); }
 
 }  // namespace
 
 // ---- colour presets ----
 
 void FXMaterial::SetDefDiffuse(float a) {
-    localSet4(ambient, 0.2f, 0.2f, 0.2f, 0);
-    localSet4(diffuse, 1, 1, 1, a);
+    fxColSet(ambient, 0.2f, 0.2f, 0.2f, 0);
+    fxColSet(diffuse, 1, 1, 1, a);
     localZero(specular);
     localZero(emission);
 }
 
 void FXMaterial::SetDefSpecular(float a) {
     localZero(ambient);
-    localSet4(diffuse, 0.2f, 0.2f, 0.2f, a);
-    localSet4(specular, 1, 1, 1, a);
+    fxColSet(diffuse, 0.2f, 0.2f, 0.2f, a);
+    fxColSet(specular, 1, 1, 1, a);
     localZero(emission);
     shininess = 128.0f;
 }
 
 void FXMaterial::SetDefSpecular1(float a) {
-    localSet4(ambient, 0.2f, 0.2f, 0.2f, a);
-    localSet4(diffuse, 1, 1, 1, a);
-    localSet4(specular, 1, 1, 1, a);
+    fxColSet(ambient, 0.2f, 0.2f, 0.2f, a);
+    fxColSet(diffuse, 1, 1, 1, a);
+    fxColSet(specular, 1, 1, 1, a);
     localZero(emission);
 }
 
 void FXMaterial::SetDefEmission(float a) {
     localZero(ambient);
-    localSet4(diffuse, 0, 0, 0, a);
+    fxColSet(diffuse, 0, 0, 0, a);
     localZero(specular);
-    localSet4(emission, 1, 1, 1, a);
+    fxColSet(emission, 1, 1, 1, a);
 }
 
 void FXMaterial::SetBlack(float a) {
     localZero(ambient);
-    localSet4(diffuse, 0, 0, 0, a);
+    fxColSet(diffuse, 0, 0, 0, a);
     localZero(specular);
     localZero(emission);
 }
 
 void FXMaterial::PrepareDarkDiffuse(float a) {
-    localSet4(ambient, 0, 0, 0, a);
-    localSet4(diffuse, 1, 1, 1, a);
+    fxColSet(ambient, 0, 0, 0, a);
+    fxColSet(diffuse, 1, 1, 1, a);
     localZero(specular);
     localZero(emission);
 }

@@ -66,6 +66,13 @@ float localUnit(unsigned v, int shift) { return float((v >> shift) & 0xFFu) / 25
 
 }  // namespace
 
+void fxColSet(float* c, float r, float g, float b, float a) {
+    c[0] = r;
+    c[1] = g;
+    c[2] = b;
+    c[3] = a;
+}
+
 void fxColSetBlackT(float* c) { c[0] = c[1] = c[2] = c[3] = 0.0f; }
 
 void fxColSetBlack(float* c) {

@@ -30,6 +30,7 @@ public:
     unsigned char* PixelBytes(int x, int y) { return reinterpret_cast<unsigned char*>(data + size_t(y) * bufWidth + x); }
 };
 
+void fxColSet(float* c, float r, float g, float b, float a);
 void fxColSetBlackT(float* c);
 void fxColSetBlack(float* c);
 void fxColSetWhite(float* c);
