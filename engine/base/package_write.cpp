@@ -30,8 +30,10 @@ int localTypeFromPath(const char* path) {
                   {"tga", FX_PACKAGE_TYPE_TGA},
                   {"bmp", FX_PACKAGE_TYPE_BMP},
                   {"gif", FX_PACKAGE_TYPE_GIF}};
+    FXStr ext(dot + 1);
+    ext.ToLower();
     for (const auto& t : kTypes)
-        if (strcasecmp(dot + 1, t.ext) == 0) return t.type;
+        if (ext.Compare(t.ext)) return t.type;
     return FX_PACKAGE_TYPE_RECORD;
 }
 

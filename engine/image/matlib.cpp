@@ -167,6 +167,14 @@ void localReadRGB(FILE* f, float* c) {
 
 bool localReadFloat(FILE* f, float* out) { return fscanf(f, "%f", out) == 1; }
 
+// A material of an .mtl file: owned by its library, specular defaults.
+FXMaterial* localNewMtlMaterial() {
+    FXMaterial* m = new FXMaterial;
+    m->loaded = true;
+    m->SetDefSpecular(1.0f);
+    return m;
+}
+
 }  // namespace
 
 bool FXMatlib::LoadFromMtl(const char* file) {
@@ -187,12 +195,7 @@ bool FXMatlib::LoadFromMtl(const char* file) {
         localSkipLine(f);
     }
     materials.Realloc(count);
-    for (int i = 0; i < count; i++) {
-        FXMaterial* m = new FXMaterial;
-        m->loaded = true;
-        m->SetDefSpecular(1.0f);
-        materials.Push(m);
-    }
+    for (int i = 0; i < count; i++) materials.Push(localNewMtlMaterial());
 
     rewind(f);
     int current = 0;
@@ -204,9 +207,10 @@ bool FXMatlib::LoadFromMtl(const char* file) {
             size_t n = 0;
             while (line[n] && !isspace(static_cast<unsigned char>(line[n]))) n++;
             line[n] = 0;
-            // The counting pass saw every newmtl that starts a line; one hidden after numbers
-            // on the same line finds no material of its own and is ignored.
-            if (current + 1 < count) GetMaterial(++current)->name.Set(line);
+            // The counting pass sees only the newmtl words that start a line; one that follows
+            // numbers on the same line gets a material of its own here.
+            if (current + 1 >= materials.top) materials.Push(localNewMtlMaterial());
+            GetMaterial(++current)->name.Set(line);
         } else if (localStarts(word, "Ka")) {
             localReadRGB(f, m->ambient);
         } else if (localStarts(word, "Kd")) {

@@ -66,3 +66,23 @@ struct QmBytes {
         return *this;
     }
 };
+
+// A package holding the given entries (numbered from 0, engine records), as file bytes.
+inline std::vector<unsigned char> qmPackageBytes(const std::vector<std::vector<unsigned char>>& entries) {
+    QmBytes b;
+    b.Str("pck01");
+    b.Int(int32_t(entries.size()));
+    for (size_t i = 0; i < entries.size(); i++) b.Int(int32_t(i));
+    b.Int(int32_t(entries.size()));
+    int32_t offset = 0;
+    for (const auto& e : entries) {
+        b.Int(offset);
+        offset += int32_t(e.size());
+    }
+    b.Int(int32_t(entries.size()));
+    for (const auto& e : entries) b.Int(int32_t(e.size()));
+    b.Int(int32_t(entries.size()));
+    for (size_t i = 0; i < entries.size(); i++) b.Int(-1);
+    for (const auto& e : entries) b.Raw(e);
+    return b.b;
+}

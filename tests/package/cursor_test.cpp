@@ -15,76 +15,40 @@ struct Cursor {
 
 }  // namespace
 
-TEST(FXPackageData, ReadBoolIsTrueOnlyForOne) {
-    Cursor c({1, 2, 0xFF});
-    EXPECT_TRUE(c.d.ReadBool());
-    EXPECT_FALSE(c.d.ReadBool());  // 2 is false, and consumed
-    EXPECT_EQ(c.d.remaining, 1);
-    EXPECT_FALSE(c.d.ReadBool());
-    EXPECT_EQ(c.d.remaining, 0);
-    EXPECT_FALSE(c.d.ReadBool());  // exhausted: nothing consumed
-    EXPECT_EQ(c.d.remaining, 0);
-    EXPECT_EQ(c.d.current, c.d.start + 3);
-}
+TEST(FXPackageData, ShortReadsConsumeNothing) {
+    Cursor b({1, 2, 0xFF});
+    EXPECT_TRUE(b.d.ReadBool());
+    EXPECT_FALSE(b.d.ReadBool());  // 2 is false, and consumed
+    EXPECT_EQ(b.d.remaining, 1);
+    b.d.ReadBool();
+    EXPECT_FALSE(b.d.ReadBool());  // exhausted
+    EXPECT_EQ(b.d.current, b.d.start + 3);
 
-TEST(FXPackageData, NumbersAreLittleEndianAndShortReadsConsumeNothing) {
-    QMPackageBytes b;
-    b.Int(-2);
-    unsigned char f[4], g[8];
-    fxPutF32(f, 1.5f);
-    fxPutF64(g, -0.25);
-    b.bytes.insert(b.bytes.end(), f, f + 4);
-    b.bytes.insert(b.bytes.end(), g, g + 8);
-    b.bytes.insert(b.bytes.end(), {0x01, 0x02, 0x03});
-    Cursor c(b.bytes);
-    EXPECT_EQ(c.d.ReadInt(), -2);
-    EXPECT_EQ(c.d.ReadFloat(), 1.5f);
-    EXPECT_EQ(c.d.ReadDouble(), -0.25);
-    EXPECT_EQ(c.d.remaining, 3);
-    EXPECT_EQ(c.d.ReadInt(), 0);
+    Cursor c({0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07});
+    EXPECT_EQ(c.d.ReadInt(), 0x04030201);
+    EXPECT_EQ(c.d.ReadInt(), 0);  // 3 left
     EXPECT_EQ(c.d.ReadFloat(), 0.0f);
     EXPECT_EQ(c.d.ReadDouble(), 0.0);
     EXPECT_EQ(c.d.remaining, 3);
-    EXPECT_EQ(c.d.current[0], 0x01);
 
-    Cursor u({0x01, 0x02, 0x03, 0x04});
-    EXPECT_EQ(u.d.ReadInt(), 0x04030201);
-}
-
-TEST(FXPackageData, ReadFloat4NeedsSixteenBytes) {
-    std::vector<unsigned char> b(15, 0x40);
-    Cursor c(b);
+    std::vector<unsigned char> fifteen(15, 0x40);
+    Cursor f(fifteen);
     float dst[4] = {7, 7, 7, 7};
-    c.d.ReadFloat4(dst);
-    for (float v : dst) EXPECT_EQ(v, 7.0f);
-    EXPECT_EQ(c.d.remaining, 15);
-
-    QMPackageBytes full;
-    for (float v : {1.0f, -2.0f, 0.5f, 8.0f}) {
-        unsigned char f[4];
-        fxPutF32(f, v);
-        full.bytes.insert(full.bytes.end(), f, f + 4);
-    }
-    Cursor d(full.bytes);
-    d.d.ReadFloat4(dst);
-    EXPECT_EQ(dst[0], 1.0f);
-    EXPECT_EQ(dst[1], -2.0f);
-    EXPECT_EQ(dst[3], 8.0f);
-    EXPECT_EQ(d.d.remaining, 0);
+    f.d.ReadFloat4(dst);
+    EXPECT_EQ(dst[0], 7.0f);
+    EXPECT_EQ(dst[3], 7.0f);
+    EXPECT_EQ(f.d.remaining, 15);
 }
 
 TEST(FXPackageData, BlocksPointIntoTheRunOrRefuse) {
     Cursor c({'a', 'b', 'c', 'd', 'e'});
-    const void* p = c.d.ReadBlc(2);
-    EXPECT_EQ(p, c.bytes.data());
+    EXPECT_EQ(c.d.ReadBlc(2), c.bytes.data());
     char dst[4] = {'x', 'x', 'x', 'x'};
     EXPECT_EQ(c.d.ReadCopyBlc(dst, 4), nullptr);  // only 3 left
     EXPECT_EQ(dst[0], 'x');
     EXPECT_EQ(c.d.ReadBlc(-1), nullptr);
-    EXPECT_EQ(c.d.remaining, 3);
     EXPECT_EQ(c.d.ReadCopyBlc(dst, 3), c.bytes.data() + 2);
     EXPECT_EQ(memcmp(dst, "cde", 3), 0);
-    EXPECT_EQ(c.d.ReadBlc(1), nullptr);
     c.d.Reseek();
     EXPECT_EQ(c.d.remaining, 5);
     EXPECT_EQ(c.d.current, c.d.start);
@@ -97,20 +61,15 @@ TEST(FXPackageData, StringLengthRules) {
     FXStr s("old");
     c.d.ReadString(&s);
     EXPECT_TRUE(s.IsEmpty());
-    EXPECT_EQ(c.d.remaining, int(b.bytes.size()) - 4);
     c.d.ReadString(&s);
     EXPECT_TRUE(s.IsEmpty());
-    EXPECT_EQ(c.d.remaining, int(b.bytes.size()) - 8);
+    EXPECT_EQ(c.d.remaining, int(b.bytes.size()) - 8);  // only the two counts consumed
     c.d.ReadString(&s);
     EXPECT_STREQ(s.text, "abc");
-    EXPECT_EQ(s.len, 3);
     s.Set("old");
     c.d.ReadString(&s);  // length 2, nothing follows: empty, cursor exhausted
     EXPECT_TRUE(s.IsEmpty());
     EXPECT_EQ(c.d.remaining, 0);
-    s.Set("old");
-    c.d.ReadString(&s);  // no room for a count
-    EXPECT_TRUE(s.IsEmpty());
 
     QMPackageBytes longer;
     longer.Int(1500).Text(std::string(1500, 'q')).Int(9);
@@ -122,23 +81,18 @@ TEST(FXPackageData, StringLengthRules) {
 }
 
 TEST(FXPackageData, ArraysKeepTheStoredCount) {
-    QMPackageBytes b;
-    b.Int(5).Int(10).Int(20);
-    Cursor c(b.bytes);
+    Cursor c(QMPackageBytes().Int(5).Int(10).Int(20).bytes);
     FXArray a;
     a.PushInt(99);
     c.d.ReadArray(&a);
     ASSERT_EQ(a.top, 5);
-    EXPECT_EQ(a.GetInt(0), 10);
     EXPECT_EQ(a.GetInt(1), 20);
     for (int i = 2; i < 5; i++) EXPECT_EQ(a.GetInt(i), 0);
-    EXPECT_EQ(c.d.remaining, 0);
 
-    QMPackageBytes fb;
-    fb.Int(3);
     unsigned char f[4];
     fxPutF32(f, 2.5f);
-    fb.bytes.insert(fb.bytes.end(), f, f + 4);
+    QMPackageBytes fb;
+    fb.Int(3).bytes.insert(fb.bytes.end(), f, f + 4);
     Cursor fc(fb.bytes);
     FXFloatArray fa;
     fc.d.ReadFloatArray(&fa);
@@ -146,28 +100,17 @@ TEST(FXPackageData, ArraysKeepTheStoredCount) {
     EXPECT_EQ(fa.items[0], 2.5f);
     EXPECT_EQ(fa.items[2], 0.0f);
 
-    QMPackageBytes sb;
-    sb.Int(3).Int(2).Text("hi").Int(0);
-    Cursor sc(sb.bytes);
+    Cursor sc(QMPackageBytes().Int(3).Int(2).Text("hi").Int(0).bytes);
     FXStrArray sa;
     sc.d.ReadStringArray(&sa);
     ASSERT_EQ(sa.top, 3);
     EXPECT_STREQ(sa.Get(0), "hi");
-    EXPECT_EQ(sa.items[1], nullptr);
     EXPECT_EQ(sa.items[2], nullptr);
 
-    QMPackageBytes huge;  // a count no package array may hold reads as empty
-    huge.Int(FXPackageData::kMaxArrayItems + 1).Int(1);
-    Cursor hc(huge.bytes);
+    // A count no package array may hold reads as empty.
+    Cursor hc(QMPackageBytes().Int(FXPackageData::kMaxArrayItems + 1).Int(1).bytes);
     hc.d.ReadArray(&a);
     EXPECT_EQ(a.top, 0);
-    Cursor neg(QMPackageBytes().Int(-3).Int(1).bytes);
-    neg.d.ReadStringArray(&sa);
-    EXPECT_EQ(sa.top, 0);
-    Cursor none(std::vector<unsigned char>{1, 2});
-    none.d.ReadFloatArray(&fa);
-    EXPECT_EQ(fa.top, 0);
-    EXPECT_EQ(none.d.remaining, 2);
 }
 
 TEST(FXPackageData, WritesStayInsideTheRun) {
@@ -177,8 +120,6 @@ TEST(FXPackageData, WritesStayInsideTheRun) {
     FXArray a;
     for (int v : {7, -1, 300}) a.PushInt(v);
     w.WriteArray(&a);
-    w.WriteInt(42);
-    EXPECT_EQ(w.remaining, 0);
     w.WriteInt(5);
     w.WriteArray(&a);
     EXPECT_EQ(scratch[16], 0xEE);
@@ -190,11 +131,4 @@ TEST(FXPackageData, WritesStayInsideTheRun) {
     ASSERT_EQ(back.top, 3);
     EXPECT_EQ(back.GetInt(1), -1);
     EXPECT_EQ(back.GetInt(2), 300);
-
-    std::vector<unsigned char> small(3, 0xEE);
-    FXPackageData s;
-    s.InitData(small.data(), 3);
-    s.WriteInt(1);
-    EXPECT_EQ(small, std::vector<unsigned char>(3, 0xEE));
-    EXPECT_EQ(s.remaining, 3);
 }

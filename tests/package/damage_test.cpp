@@ -44,32 +44,24 @@ void localCheckAndReadAll(FXPackage& p) {
         if (!d) continue;
         ASSERT_GE(d->start, p.data);
         ASSERT_LE(d->start + d->size, p.data + p.dataLength);
-        for (int kind = 0; kind < 8; kind++) {
+        for (int kind = 0; kind < 6; kind++) {
             d->Reseek();
             FXStr s;
             FXArray a;
-            FXFloatArray fa;
             FXStrArray sa;
             float f4[4];
-            unsigned char copy[8];
-            int guard = 0;
-            while (d->remaining > 0 && guard++ < 64) {
+            unsigned char copy[3];
+            for (int guard = 0; d->remaining > 0 && guard < 64; guard++) {
                 int before = d->remaining;
                 switch (kind) {
-                    case 0: d->ReadBool(); break;
-                    case 1: d->ReadInt(); d->ReadBool(); break;
-                    case 2: d->ReadString(&s); d->ReadBool(); break;
-                    case 3: d->ReadArray(&a); d->ReadBool(); break;
-                    case 4: d->ReadStringArray(&sa); d->ReadBool(); break;
-                    case 5: d->ReadFloatArray(&fa); d->ReadBool(); break;
-                    case 6: d->ReadFloat4(f4); d->ReadDouble(); d->ReadBool(); break;
-                    case 7:
-                        if (const void* blk = d->ReadCopyBlc(copy, 3)) {
-                            EXPECT_EQ(memcmp(blk, copy, 3), 0);
-                        }
-                        d->ReadBlc(1);
-                        break;
+                    case 0: d->ReadInt(); break;
+                    case 1: d->ReadString(&s); break;
+                    case 2: d->ReadArray(&a); break;
+                    case 3: d->ReadStringArray(&sa); break;
+                    case 4: d->ReadFloat4(f4); d->ReadDouble(); break;
+                    case 5: d->ReadCopyBlc(copy, 3); break;
                 }
+                d->ReadBool();
                 ASSERT_LE(d->remaining, before);
                 ASSERT_GE(d->remaining, 0);
                 ASSERT_EQ(d->current, d->start + (d->size - d->remaining));
@@ -101,13 +93,14 @@ TEST(FXPackageDamage, EveryTruncationLoadsSafely) {
                 EXPECT_NE(p.GetDataPtr(1), nullptr);
             }
         }
-        std::string path = qmTestPath("pkg_cut.dat");
-        for (size_t len : {size_t(0), size_t(3), size_t(9), size_t(20), full.size() - 1}) {
-            qmWriteFile(path, std::vector<unsigned char>(full.begin(), full.begin() + long(len)));
-            FXPackage p;
-            p.Load(path.c_str());
-            localCheckAndReadAll(p);
-        }
+    }
+    std::string path = qmTestPath("pkg_cut.dat");
+    std::vector<unsigned char> full = localSample("pck01");
+    for (long len : {0, 3, 7, 20}) {  // cut inside the length, the signature, the tables
+        qmWriteFile(path, std::vector<unsigned char>(full.begin(), full.begin() + len));
+        FXPackage p;
+        p.Load(path.c_str());
+        EXPECT_TRUE(p.IsEmpty());
     }
 }
 
