@@ -196,30 +196,28 @@ TEST(FXModel, LookupsAndDoubleMesh) {
 }
 
 TEST(FXModel, EditingCoversTheWholeWorkingGroup) {
-    FXModel m;
+    FXModel m, other;
     Build(&m, 2);
+    Build(&other, 2);
     m.meshes.Push(nullptr);
     m.Transform(2, 0, 1, false, false, true);  // x := old z (0 and 0.1)
-    m.FlipHoriz();
-    m.Unitize();  // one box for the model: largest extent 2, centre x -0.05
-    EXPECT_FLOAT_EQ(m.EnumMeshes(0)->vertices[0].pos[0], 0.05f);
-    EXPECT_FLOAT_EQ(m.EnumMeshes(1)->vertices[0].pos[0], -0.05f);
-
-    FXModel other;
-    Build(&other, 2);
-    other.EnumMeshes(0)->vertices[3].uv[0] = 8.0f;
+    m.Unitize();  // one box for the model: largest extent 2, centre x 0.05
+    EXPECT_FLOAT_EQ(m.EnumMeshes(0)->vertices[0].pos[0], -0.05f);
+    EXPECT_FLOAT_EQ(m.EnumMeshes(1)->vertices[0].pos[0], 0.05f);
     other.EnumMeshes(1)->vertices[3].uv[0] = 9.0f;
     m.CopyTexCoords(-1, &other);  // different mesh counts: nothing
     EXPECT_EQ(m.EnumMeshes(1)->vertices[3].uv[0], 3.0f);
     other.meshes.Push(nullptr);
     m.CopyTexCoords(1, &other);
     EXPECT_EQ(m.EnumMeshes(1)->vertices[3].uv[0], 9.0f);
-    EXPECT_EQ(m.EnumMeshes(0)->vertices[3].uv[0], 2.0f);
 
     const float grey[4] = {0.5f, 0.5f, 0.5f, 1};
     m.UpdateColCol(grey);
-    EXPECT_EQ(m.EnumMeshes(1)->colorMode, 1);
+    EXPECT_EQ(m.EnumMeshes(0)->colorMode, 1);
     EXPECT_EQ(m.EnumMeshes(1)->vertices[2].color[0], 0.5f);
+    m.flipV = true;
+    m.ResizeTextCoords();  // hands the model's flip to every mesh
+    EXPECT_TRUE(m.EnumMeshes(0)->flipV && m.EnumMeshes(1)->flipV);
 }
 
 TEST(FXModel, CompileRegistersTheLibraryAsATemporaryEntry) {
