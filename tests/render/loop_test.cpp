@@ -1,7 +1,6 @@
 // The render thread: frame times under the controllable clock, the first-frame delay, stopping,
 // retargeting, the lock between frames and teardown while running. No test may leave a render
 // thread behind.
-#include <dirent.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -11,6 +10,7 @@
 #include <chrono>
 #include <functional>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -42,10 +42,18 @@ public:
     }
 };
 
-class ActWatchingGL : public FXGL {
+// A device without a window that notes which threads ran its loop and watches SetAct.
+class LoopGL : public FXGL {
 public:
     std::atomic<bool> act{false};
+    std::atomic<long> loopTid{0};
+    std::atomic<int> loops{0};
     void SetAct(bool on) override { act = on; }
+    void RenderLoop() override {
+        loopTid = long(syscall(SYS_gettid));
+        loops++;
+        FXGL::RenderLoop();
+    }
 };
 
 // Real-time waiting (never moves the controllable clock).
@@ -60,17 +68,11 @@ bool localWaitFor(const std::function<bool()>& cond, double seconds = 5.0) {
 
 void localPause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
-int localThreadCount() {
-    int n = 0;
-    if (DIR* d = opendir("/proc/self/task")) {
-        while (dirent* e = readdir(d)) n += e->d_name[0] != '.';
-        closedir(d);
-    }
-    return n;
+// True once the thread has left the process (its /proc entry may linger a moment after a join).
+bool localThreadGone(long tid) {
+    std::string path = "/proc/self/task/" + std::to_string(tid);
+    return tid > 0 && localWaitFor([&] { return access(path.c_str(), F_OK) != 0; }, 2.0);
 }
-
-// A joined thread's /proc entry may linger a moment after the join returns.
-bool localThreadsBackTo(int n) { return localWaitFor([&] { return localThreadCount() == n; }, 2.0); }
 
 struct ManualClock {
     explicit ManualClock(double start) { fxUseManualClock(start); }
@@ -81,16 +83,15 @@ struct ManualClock {
 
 TEST(RenderLoop, FramesFollowTheClockFromATenthOfASecondOn) {
     ManualClock clock(50.0);
-    ActWatchingGL gl;
+    LoopGL gl;
     Recorder rec;
     rec.act = &gl.act;
-    int before = localThreadCount();
     ASSERT_TRUE(gl.StartLoop(&rec));
     ASSERT_TRUE(localWaitFor([&] { return rec.frames >= 5; }));
     gl.StopLoop(100000);
     EXPECT_FALSE(gl.loopRunning);
     EXPECT_EQ(gl.thread, nullptr);
-    EXPECT_TRUE(localThreadsBackTo(before));
+    EXPECT_TRUE(localThreadGone(gl.loopTid));
     ASSERT_GE(rec.times.size(), 5u);
     EXPECT_NEAR(rec.times[0], 50.1, 1e-9);
     for (size_t i = 1; i < rec.times.size(); i++) EXPECT_NEAR(rec.times[i] - rec.times[i - 1], 0.001, 1e-9);
@@ -100,8 +101,7 @@ TEST(RenderLoop, FramesFollowTheClockFromATenthOfASecondOn) {
 
 TEST(RenderLoop, NullRenderableSpinsWithoutSleepingAndStartLoopRetargets) {
     ManualClock clock(10.0);
-    FXGL gl;
-    int before = localThreadCount();
+    LoopGL gl;
     ASSERT_TRUE(gl.StartLoop(nullptr));
     ASSERT_TRUE(localWaitFor([] { return fxGetTime() >= 10.1 - 1e-9; }));
     localPause(30);
@@ -117,23 +117,22 @@ TEST(RenderLoop, NullRenderableSpinsWithoutSleepingAndStartLoopRetargets) {
     localPause(20);
     EXPECT_EQ(a.frames.load(), aFrames);
     EXPECT_EQ(a.tid.load(), b.tid.load());
-    EXPECT_EQ(localThreadCount(), before + 1);
+    EXPECT_EQ(gl.loops.load(), 1);  // one thread ran one loop throughout
     gl.StopLoop(100000);
-    EXPECT_TRUE(localThreadsBackTo(before));
+    EXPECT_TRUE(localThreadGone(gl.loopTid));
 }
 
 TEST(RenderLoop, StopBeforeTheLoopBeganJoinsAndARestartWorks) {
-    FXGL gl;
+    LoopGL gl;
     Recorder rec;
-    int before = localThreadCount();
     ASSERT_TRUE(gl.StartLoop(&rec));
     gl.StopLoop(0.5);  // inside the first-frame delay
-    EXPECT_TRUE(localThreadsBackTo(before));
+    EXPECT_TRUE(localThreadGone(gl.loopTid));
     EXPECT_EQ(rec.frames.load(), 0);
     ASSERT_TRUE(gl.StartLoop(&rec));
     ASSERT_TRUE(localWaitFor([&] { return rec.frames >= 2; }));
     gl.Destroy();  // while running
-    EXPECT_TRUE(localThreadsBackTo(before));
+    EXPECT_TRUE(localThreadGone(rec.tid));
     EXPECT_EQ(gl.lock, nullptr);
     EXPECT_FALSE(gl.loopRunning || gl.stopRequested);
 }
