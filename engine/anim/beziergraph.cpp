@@ -193,10 +193,14 @@ void FXBezierGraph::SetSplineLn(int x0, int y0, int x1, int y1) {
     // Columns outside the table are ignored anyway: visit only the ones inside.
     int64_t from = x0 > 0 ? x0 : 0;
     int64_t to = x1 < table.top - 1 ? x1 : table.top - 1;
-    int64_t span = int64_t(x1) - x0;
+    // (y1 - y0) and (x - x0) each need up to 32 bits, so their product can exceed int64: form it
+    // from the magnitudes in uint64 and give the quotient its sign (division truncates to zero).
+    uint64_t span = uint64_t(int64_t(x1) - x0);
+    int64_t dy = int64_t(y1) - y0;
+    uint64_t rise = uint64_t(dy < 0 ? -dy : dy);
     for (int64_t x = from; x <= to; x++) {
-        int64_t y = y0 + (int64_t(y1) - y0) * (x - x0) / span;
-        SetSplinePt(int(x), localClamp(y));
+        int64_t step = int64_t(rise * uint64_t(x - x0) / span);  // at most rise: (x - x0) <= span
+        SetSplinePt(int(x), localClamp(y0 + (dy < 0 ? -step : step)));
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <vector>
 
 #include "base/binio.h"
@@ -96,6 +97,12 @@ TEST(FXBezierGraph, BezierTables) {
     EXPECT_EQ(g.table.GetInt(6), 60);
     g.SetSplineLn(-1000000000, 500, 1000000000, 500);  // clipped to the table, clamped to outScale
     for (int i = 0; i < 10; i++) EXPECT_EQ(g.table.GetInt(i), 100);
+    // The widest line damaged keys can produce: its slope product needs all 64 bits unsigned.
+    g.outScale = INT_MAX;
+    g.SetSplineLn(INT_MIN, INT_MIN, INT_MAX, INT_MAX);
+    for (int i = 1; i < 10; i++) EXPECT_EQ(g.table.GetInt(i), i);
+    g.SetSplineLn(INT_MIN, INT_MAX, INT_MAX, INT_MIN);
+    for (int i = 0; i < 10; i++) EXPECT_EQ(g.table.GetInt(i), 1);  // falls through -1 - x
 }
 
 TEST(FXBezierGraph, Editing) {

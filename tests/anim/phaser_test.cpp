@@ -39,6 +39,12 @@ TEST(FXPhaser, PeriodEndsLatenessAndBackwardsClock) {
     edge.OnRender(nullptr, 4.0);  // exactly two periods late is not more than two
     EXPECT_EQ(edge.periodStart, 2.0);
     EXPECT_EQ(edge.phase, 1.0f);
+    // The lateness is compared in single precision: a hair over two periods rounds to exactly
+    // two, so the phaser still steps on by one period instead of resynchronising.
+    FXPhaser hair = Started(1.0, 0.0);
+    hair.OnRender(nullptr, 2.0 + 1e-9);
+    EXPECT_EQ(hair.periodStart, 1.0);
+    EXPECT_EQ(hair.phase, 1.0f);
 }
 
 TEST(FXPhaser, OneRunEndsOnExactValues) {
