@@ -3,6 +3,7 @@
 // mesh_maps.cpp.
 #include "geometry/mesh.h"
 
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -19,18 +20,31 @@ void FXMesh::Destroy() {
     indexCapacity = indexCount = 0;
 }
 
+namespace {
+
+// A block for n items (at least one), or null when the allocation fails. On 32-bit builds n items
+// of 76 bytes can exceed size_t; such a count fails like any allocation instead of wrapping to a
+// small block that the caller would then fill past its end.
+template <typename T>
+T* localAllocItems(int n) {
+    if (size_t(n) > SIZE_MAX / sizeof(T)) return nullptr;
+    return static_cast<T*>(malloc(sizeof(T) * size_t(n ? n : 1)));
+}
+
+}  // namespace
+
 int FXMesh::Realloc(int newVertexCount, int newIndexCount) {
     if (newVertexCount < 0) newVertexCount = 0;
     if (newIndexCount < 0) newIndexCount = 0;
     if (!vertices || vertexCapacity < newVertexCount) {
         free(vertices);
-        vertices = static_cast<tagFXVertex*>(malloc(sizeof(tagFXVertex) * size_t(newVertexCount ? newVertexCount : 1)));
+        vertices = localAllocItems<tagFXVertex>(newVertexCount);
         vertexCapacity = vertices ? newVertexCount : 0;
     }
     vertexCount = vertices ? newVertexCount : 0;
     if (!indices || indexCapacity < newIndexCount) {
         free(indices);
-        indices = static_cast<int32_t*>(malloc(sizeof(int32_t) * size_t(newIndexCount ? newIndexCount : 1)));
+        indices = localAllocItems<int32_t>(newIndexCount);
         indexCapacity = indices ? newIndexCount : 0;
     }
     indexCount = indices ? newIndexCount : 0;

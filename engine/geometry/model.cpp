@@ -131,12 +131,20 @@ bool localLoadCompact(FXModel* model, Source& src) {
     return true;
 }
 
-// Working meshes that are written: present and not disabled.
-std::vector<FXMesh*> localSavedMeshes(const FXArray& group) {
+// Working meshes that are written: present and not disabled. A mesh whose corner names a missing
+// vertex is left out with a trace line: the loaders refuse such a record and would then drop every
+// mesh after it as well.
+std::vector<FXMesh*> localSavedMeshes(const FXModel* model, const FXArray& group) {
     std::vector<FXMesh*> out;
     for (int i = 0; i < group.top; i++) {
         FXMesh* m = localMesh(&group, i);
-        if (m && !m->disabled) out.push_back(m);
+        if (!m || m->disabled) continue;
+        if (!fxMeshIndicesValid(m)) {
+            err("model '%s': mesh %d ('%s') not saved: an index names a missing vertex\n", model->name.c_str(), i,
+                m->materialName.c_str());
+            continue;
+        }
+        out.push_back(m);
     }
     return out;
 }
@@ -235,14 +243,14 @@ bool FXModel::Save(const char* path) {
 
 void FXModel::Save_v02(FILE* f) {
     localSaveHead(this, f, "xm02");
-    std::vector<FXMesh*> saved = localSavedMeshes(meshes);
+    std::vector<FXMesh*> saved = localSavedMeshes(this, meshes);
     fxFileWriteInt(f, int(saved.size()));
     for (FXMesh* m : saved) m->SaveMesh(f);
 }
 
 void FXModel::Save_v03(FILE* f) {
     localSaveHead(this, f, "xm03");
-    std::vector<FXMesh*> saved = localSavedMeshes(meshes);
+    std::vector<FXMesh*> saved = localSavedMeshes(this, meshes);
     fxFileWriteInt(f, int(saved.size()));
     FXVectorMap map;
     std::vector<std::unique_ptr<FXNumPool>> pools;

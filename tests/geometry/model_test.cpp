@@ -125,6 +125,20 @@ TEST(FXModel, DisabledAndMissingMeshesAreNotSaved) {
     src.DisableMesh(-1, true);
     src.DisableMesh(src.GetCount(), true);
     EXPECT_FALSE(src.EnumMeshes(0)->disabled || src.EnumMeshes(2)->disabled);
+
+    // A mesh whose corner names a missing vertex cannot be read back: it is left out, and the
+    // meshes after it still load.
+    src.DisableMesh(1, false);
+    src.EnumMeshes(0)->indices[4] = 4;
+    for (bool compact : {true, false}) {
+        std::string path = qmTestPath("stray.bin");
+        EXPECT_EQ(fxGetI32(Saved(&src, compact, path).data() + 8 + 8 + 5), 2) << compact;
+        FXModel r;
+        ASSERT_TRUE(r.Load(path.c_str()));
+        ASSERT_EQ(r.loadedMeshes.top, 2) << compact;
+        ExpectSameMesh(Loaded(r, 0), src.EnumMeshes(1), "second");
+        ExpectSameMesh(Loaded(r, 1), src.EnumMeshes(2), "third");
+    }
 }
 
 TEST(FXModel, DrawingOrderByPass) {
