@@ -16,12 +16,22 @@
 
 namespace {
 
-// The type code for a path's extension: the text after the last '.' of the file name (a leading
-// '.' starts a hidden file's name, not an extension), compared ignoring case.
+// The type code for a path's extension. The path is scanned from its last character back to its
+// third one (so a drive "C:" or a leading "./" is never taken for an extension), collecting
+// characters until a '.' is met; the collected text is the extension, compared ignoring case. A
+// path without any '.' has no extension. The scan looks at the whole path, separators included,
+// so "art/.png" is a PNG while "my.art/leaf" (text "art/leaf") is not a picture.
 int localTypeFromPath(const char* path) {
-    const char* name = fxGetFilename(path);
-    const char* dot = name ? strrchr(name, '.') : nullptr;
-    if (!dot || dot == name || !dot[1]) return FX_PACKAGE_TYPE_RECORD;
+    if (!strchr(path, '.')) return FX_PACKAGE_TYPE_RECORD;
+    const size_t kStop = 2;  // the third character
+    size_t len = strlen(path);
+    size_t from = len < kStop ? len : kStop;  // the collected text starts here unless a '.' is met
+    for (size_t i = len; i-- > kStop;)
+        if (path[i] == '.') {
+            from = i + 1;
+            break;
+        }
+    if (from >= len) return FX_PACKAGE_TYPE_RECORD;
     static const struct {
         const char* ext;
         int type;
@@ -30,7 +40,7 @@ int localTypeFromPath(const char* path) {
                   {"tga", FX_PACKAGE_TYPE_TGA},
                   {"bmp", FX_PACKAGE_TYPE_BMP},
                   {"gif", FX_PACKAGE_TYPE_GIF}};
-    FXStr ext(dot + 1);
+    FXStr ext(path + from);
     ext.ToLower();
     for (const auto& t : kTypes)
         if (ext.Compare(t.ext)) return t.type;

@@ -110,9 +110,9 @@ bool localDecodeMask(FXCanvas* c, const char* file, const FXPackageData* d, int 
         localConvert(&dec)) {
         for (int y = 0; y < pm.height; y++) {
             unsigned char* dst = pm.PixelBytes(0, y);
-            const unsigned char* src = dec.pixels + size_t(dec.width) * 4 * size_t(y);
-            for (int x = 0; x < pm.width; x++)
-                dst[4 * x + 3] = (y < dec.height && x < dec.width) ? src[4 * x + 2] : 0;
+            // Rows below the mask have no source row (a pointer there would lie past its pixels).
+            const unsigned char* src = y < dec.height ? dec.pixels + size_t(dec.width) * 4 * size_t(y) : nullptr;
+            for (int x = 0; x < pm.width; x++) dst[4 * x + 3] = (src && x < dec.width) ? src[4 * x + 2] : 0;
         }
         // The alpha channel has changed: the texture code must know whether it still is opaque.
         c->opaque = localAllOpaque(pm);

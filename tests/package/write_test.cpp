@@ -39,7 +39,10 @@ TEST(FXPackageWrite, CheckFileTypesAndSizes) {
         const char* name;
         int type;
     } cases[] = {{"Leaf.PNG", 1066}, {"leaf.jpeg", -1}, {"leaf.jpg", 1061}, {"a.TGA", 1069}, {"a.bmp", 1056},
-                 {"a.gif", 1078},    {"noext", -1},     {"png", -1},        {".png", -1},   {"x.png.bak", -1}};
+                 {"a.gif", 1078},    {"noext", -1},     {"png", -1},        {"x.png.bak", -1},
+                 // The extension is what follows the path's last '.', wherever that lies.
+                 {".png", 1066},     {"pkgw.d/leaf", -1}};
+    mkdir(qmTestPath("pkgw.d").c_str(), 0755);
     for (auto& c : cases) {
         std::string path = localFile(c.name, "12345");
         ASSERT_TRUE(p.CheckFile(path.c_str(), &size, &type)) << c.name;
