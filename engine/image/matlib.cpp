@@ -159,13 +159,24 @@ void localRestOfLine(FILE* f, char* buf) {
     localTrimSpaces(buf, n);
 }
 
-void localReadRGB(FILE* f, float* c) {
-    float v[3] = {c[0], c[1], c[2]};
-    int got = fscanf(f, "%f %f %f", &v[0], &v[1], &v[2]);
-    for (int i = 0; i < got && i < 3; i++) c[i] = v[i];
+// One number after white space (line ends included). Anything that cannot start a number is
+// left unread for the keyword loop: glibc's %f would swallow the first letters of a word such as
+// "newmtl" while looking for "nan", losing the material that follows a short "Kd 0.5" line.
+bool localReadFloat(FILE* f, float* out) {
+    int c;
+    do c = fgetc(f);
+    while (c != EOF && isspace(c));
+    if (c == EOF) return false;
+    ungetc(c, f);
+    if (!isdigit(c) && c != '-' && c != '+' && c != '.') return false;
+    return fscanf(f, "%f", out) == 1;
 }
 
-bool localReadFloat(FILE* f, float* out) { return fscanf(f, "%f", out) == 1; }
+// Up to three numbers into red, green, blue; stops at the first that is not there.
+void localReadRGB(FILE* f, float* c) {
+    for (int i = 0; i < 3 && localReadFloat(f, &c[i]); i++) {
+    }
+}
 
 // A material of an .mtl file: owned by its library, specular defaults.
 FXMaterial* localNewMtlMaterial() {

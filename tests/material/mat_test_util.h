@@ -52,8 +52,12 @@ public:
     bool refuseTextures = false;
     FXMatlib* removed = nullptr;
     int Count(const std::string& n) const { return int(std::count(calls.begin(), calls.end(), n)); }
+    FXCanvas* sourceAtUpload = nullptr;  // what the material held when the upload was asked
+    float scaleVAtUpload = 0;
     bool PrepareTexture(FXMaterial* m) override {
         RecordingEnv::PrepareTexture(m);
+        sourceAtUpload = m->hasTexture ? m->textureSource : nullptr;
+        scaleVAtUpload = m->texScaleV;
         m->textureName = 7;
         return !refuseTextures;
     }

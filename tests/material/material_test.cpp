@@ -99,6 +99,8 @@ TEST_F(MatEnvTest, SetTextureRefusesEmptyCanvasesAndFailedUploads) {
     ASSERT_GT(c.pixmap.Realloc(3, 5), 0);
     ASSERT_TRUE(m.SetTexture(&c));
     EXPECT_FLOAT_EQ(m.texScaleV, 5.0f / float(c.pixmap.bufHeight));
+    EXPECT_EQ(env.sourceAtUpload, &c);  // the device uploads from the source set before
+    EXPECT_EQ(env.scaleVAtUpload, m.texScaleV);
     EXPECT_EQ(m.GetWidth(), 3);
     env.refuseTextures = true;
     EXPECT_FALSE(m.SetTexture(&c));

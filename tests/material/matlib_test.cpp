@@ -21,7 +21,8 @@ FXMaterial* localOwned(const char* name, const char* picture = "") {
 TEST(Matlib, MtlFileKeywordsAndTheirQuirks) {
     std::string path = qmTestPath("two.mtl"), log = qmTestPath("mtl.log");
     qmWriteText(path, "Ka 0.5 0.5 0.5\nnewmtl skin extra\nNs 100\nKd 0.1 0.2 0.3 d 0.25\nNi 1 Kd 9 9 9\n"
-                      "norm Kd 9 9 9\nnewmtl  bark\r\nNq Ka 0.9 0.8 0.7\nd 0.5\nKx 9\nr 9\nillum 2\n" +
+                      "norm Kd 9 9 9\nnewmtl  bark\r\nNq Ka 0.9 0.8 0.7\nd 0.5\nKx 9\nr 9\nillum 2\n"
+                      "map_Kd   no such.png \t\nmap_Ka 9\n" +
                       std::string(5000, 'x') + " Kd 9 9 9\nKs 0.1 0.2 0.3 newmtl hidden\n");
     ASSERT_TRUE(fxOpenTraces(log.c_str()));
     FXMatlib lib;
@@ -41,11 +42,27 @@ TEST(Matlib, MtlFileKeywordsAndTheirQuirks) {
     qmExpectFloats(skin->diffuse, {0.1f, 0.2f, 0.3f, 0.25f}, "skin diffuse");
     qmExpectFloats(bark->ambient, {0.9f, 0.8f, 0.7f, 0, 0.2f, 0.2f, 0.2f, 0.5f}, "bark ambient, diffuse");
     EXPECT_FLOAT_EQ(bark->specular[2], 0.3f);
+    EXPECT_STREQ(bark->textureFile, "no such.png");  // the trimmed rest of the line
+    EXPECT_FALSE(bark->hasTexture);
     std::string text = qmReadText(log), report = "unknown token(0): norm  in lib:" + path + "\n";
     EXPECT_NE(text.find("FXMatlib::LoadFromMtl -> " + report), std::string::npos);
     EXPECT_EQ(text.find("unknown token"), text.rfind("unknown token"));
     EXPECT_FALSE(lib.LoadFromMtl(qmTestPath("missing.mtl").c_str()));
     EXPECT_EQ(lib.GetCount(), 0);
+}
+
+// "Kd r" with one value is common; a word where a number could follow must stay a word.
+TEST(Matlib, MtlNumbersStopBeforeTheNextKeyword) {
+    std::string path = qmTestPath("short.mtl");
+    qmWriteText(path, "newmtl a\nKd 0.5\nnewmtl b\nKs 0.25 0.5\nd\nnewmtl c\nNs\nnewmtl d\n");
+    FXMatlib lib;
+    ASSERT_TRUE(lib.LoadFromMtl(path.c_str()));
+    ASSERT_EQ(lib.GetCount(), 5);
+    const char* names[5] = {"", "a", "b", "c", "d"};
+    for (int i = 0; i < 5; i++) EXPECT_STREQ(lib.GetMaterial(i)->name, names[i]) << i;
+    qmExpectFloats(lib.GetMaterial(1)->diffuse, {0.5f, 0.2f, 0.2f, 1}, "a diffuse");
+    qmExpectFloats(lib.GetMaterial(2)->specular, {0.25f, 0.5f, 1, 1}, "b specular");
+    EXPECT_EQ(lib.GetMaterial(3)->shininess, 128);
 }
 
 TEST(Matlib, FindMaterialAsksTheParentFirst) {

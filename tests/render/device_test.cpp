@@ -2,6 +2,7 @@
 // window handling of the X11 layer, and extension probing.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "base/trace.h"
@@ -89,6 +90,43 @@ TEST_F(GLWindowTest, LightsColourLitSurfacesAndSwitchOff) {
     gl.EnableLights(false);
     Quad(0, 0, 1, 0, 1);  // unlit: the vertex colour
     EXPECT_TRUE(QmNear(Centre(), 0, 255, 0));
+}
+
+TEST_F(GLWindowTest, EveryLightValueReachesItsOwnParameter) {
+    FXLight unused, light;
+    const float pos[4] = {0.5f, -0.25f, 0.75f, 1}, dir[3] = {0.1f, 0.2f, 0.3f};
+    const float amb[4] = {0.11f, 0.12f, 0.13f, 0.14f}, dif[4] = {0.21f, 0.22f, 0.23f, 0.24f};
+    const float spec[4] = {0.31f, 0.32f, 0.33f, 0.34f};
+    std::copy(pos, pos + 4, light.position), std::copy(dir, dir + 3, light.spotDirection);
+    std::copy(amb, amb + 4, light.ambient), std::copy(dif, dif + 4, light.diffuse);
+    std::copy(spec, spec + 4, light.specular);
+    light.spotExponent = 7, light.spotCutoff = 45;
+    light.constantAttenuation = 1.5f, light.linearAttenuation = 2.5f, light.quadraticAttenuation = 3.5f;
+    ASSERT_TRUE(gl.RegisterLight(&unused) && gl.RegisterLight(&light));
+    unused.off = true;
+    gl.UpdateLights();  // with the identity model-view: positions are stored as given
+    EXPECT_EQ(light.lightId, int(GL_LIGHT1));
+    EXPECT_FALSE(glIsEnabled(GL_LIGHT0));
+    EXPECT_TRUE(glIsEnabled(GL_LIGHT1));
+    struct {
+        GLenum pname;
+        const float* want;
+        int n;
+    } checks[] = {{GL_POSITION, pos, 4}, {GL_SPOT_DIRECTION, dir, 3}, {GL_AMBIENT, amb, 4},
+                  {GL_DIFFUSE, dif, 4}, {GL_SPECULAR, spec, 4}};
+    for (auto& c : checks) {
+        float got[4] = {};
+        glGetLightfv(GL_LIGHT1, c.pname, got);
+        for (int i = 0; i < c.n; i++) EXPECT_FLOAT_EQ(got[i], c.want[i]) << c.pname << "[" << i << "]";
+    }
+    const GLenum single[5] = {GL_SPOT_EXPONENT, GL_SPOT_CUTOFF, GL_CONSTANT_ATTENUATION,
+                              GL_LINEAR_ATTENUATION, GL_QUADRATIC_ATTENUATION};
+    const float singleWant[5] = {7, 45, 1.5f, 2.5f, 3.5f};
+    for (int i = 0; i < 5; i++) {
+        float got = 0;
+        glGetLightfv(GL_LIGHT1, single[i], &got);
+        EXPECT_EQ(got, singleWant[i]) << single[i];
+    }
 }
 
 TEST_F(GLWindowTest, EnlargeDetachesToScreenSizeAndPutsTheWindowBack) {
