@@ -35,7 +35,7 @@ void LoadCountingMap(FXVectorMap* map, int count) {
         b.Int(floats);
         for (int i = 0; i < floats; i++) b.Float(kind == 0 ? float(i) : kind == 1 ? -float(i) : 0.5f * float(i));
     }
-    FXPackageData d = Cursor(b.b);
+    FXPackageData d = Cursor(b.bytes);
     ASSERT_TRUE(map->LoadC(nullptr, &d));
 }
 
@@ -70,7 +70,7 @@ TEST(FXNumPool, GrowthReadsAndRecords) {
     // A stored length beyond the entry is refused without allocating from it.
     QmBytes bad;
     bad.Int(1 << 30).Byte(1);
-    FXPackageData d = Cursor(bad.b);
+    FXPackageData d = Cursor(bad.bytes);
     EXPECT_FALSE(one.LoadC(nullptr, &d));
     EXPECT_EQ(one.size, 0);
     EXPECT_LT(one.capacity, 100);
@@ -137,7 +137,7 @@ TEST(FXVectorMap, RecordCountsAndTransforms) {
     for (int i = 0; i < 7; i++) b.Float(float(i + 1));
     b.Int(0).Int(-5);
     FXVectorMap m;
-    FXPackageData d = Cursor(b.b);
+    FXPackageData d = Cursor(b.bytes);
     ASSERT_TRUE(m.LoadC(nullptr, &d));
     EXPECT_EQ(m.posCount, 2);  // the seventh float is never addressed
     EXPECT_EQ(m.normCount + m.texCount, 0);
@@ -152,7 +152,7 @@ TEST(FXVectorMap, RecordCountsAndTransforms) {
 
     QmBytes huge;
     huge.Int(3).Float(1).Float(2).Float(3).Int(0x40000000).Float(1);
-    d = Cursor(huge.b);
+    d = Cursor(huge.bytes);
     EXPECT_FALSE(m.LoadC(nullptr, &d));
     EXPECT_EQ(m.posCount, 0);
 }

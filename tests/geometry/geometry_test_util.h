@@ -9,6 +9,7 @@
 
 #include "base/binio.h"
 #include "geometry/mesh.h"
+#include "support/package_bytes.h"
 
 // A vertex at position p with normal n and texture coordinate t; colour white, scratch zero.
 inline tagFXVertex qmVertex(std::initializer_list<float> p, std::initializer_list<float> n = {0, 0, -1},
@@ -37,52 +38,9 @@ inline void qmQuad(FXMesh* m, float z = 0.0f) {
                {0, 1, 2, 2, 1, 3});
 }
 
-// Little-endian record bytes.
-struct QmBytes {
-    std::vector<unsigned char> b;
-    QmBytes& Int(int32_t v) {
-        unsigned char x[4];
-        fxPutI32(x, v);
-        b.insert(b.end(), x, x + 4);
-        return *this;
-    }
-    QmBytes& Float(float v) {
-        unsigned char x[4];
-        fxPutF32(x, v);
-        b.insert(b.end(), x, x + 4);
-        return *this;
-    }
-    QmBytes& Str(const std::string& s) {
-        Int(int32_t(s.size()));
-        b.insert(b.end(), s.begin(), s.end());
-        return *this;
-    }
-    QmBytes& Byte(unsigned char v) {
-        b.push_back(v);
-        return *this;
-    }
-    QmBytes& Raw(const std::vector<unsigned char>& r) {
-        b.insert(b.end(), r.begin(), r.end());
-        return *this;
-    }
-};
-
 // A package holding the given entries (numbered from 0, engine records), as file bytes.
 inline std::vector<unsigned char> qmPackageBytes(const std::vector<std::vector<unsigned char>>& entries) {
-    QmBytes b;
-    b.Str("pck01");
-    b.Int(int32_t(entries.size()));
-    for (size_t i = 0; i < entries.size(); i++) b.Int(int32_t(i));
-    b.Int(int32_t(entries.size()));
-    int32_t offset = 0;
-    for (const auto& e : entries) {
-        b.Int(offset);
-        offset += int32_t(e.size());
-    }
-    b.Int(int32_t(entries.size()));
-    for (const auto& e : entries) b.Int(int32_t(e.size()));
-    b.Int(int32_t(entries.size()));
-    for (size_t i = 0; i < entries.size(); i++) b.Int(-1);
-    for (const auto& e : entries) b.Raw(e);
-    return b.b;
+    std::vector<QmEntry> numbered;
+    for (size_t i = 0; i < entries.size(); i++) numbered.push_back({int(i), -1, entries[i]});
+    return qmPackageFile(numbered);
 }

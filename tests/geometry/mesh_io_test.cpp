@@ -55,7 +55,7 @@ TEST(FXMeshRecord, FullRecordLoadsFieldsAndBindsTheMaterial) {
     std::vector<tagFXVertex> v = Tri();
     v[2].srcIndex[1] = 42;
     FXMesh m;
-    ASSERT_TRUE(LoadBytes(&m, FullRecord("leaf", v, {0, 1, 2}).b, &lib));
+    ASSERT_TRUE(LoadBytes(&m, FullRecord("leaf", v, {0, 1, 2}).bytes, &lib));
     EXPECT_EQ(m.material, &leaf);
     EXPECT_STREQ(m.materialName, "leaf");
     EXPECT_EQ(m.loaded_u, 0.5f);
@@ -65,7 +65,7 @@ TEST(FXMeshRecord, FullRecordLoadsFieldsAndBindsTheMaterial) {
     EXPECT_EQ(0, memcmp(m.vertices, v.data(), sizeof(tagFXVertex) * 3));
     EXPECT_EQ(std::vector<int>(m.indices, m.indices + 3), (std::vector<int>{0, 1, 2}));
 
-    ASSERT_TRUE(LoadBytes(&m, FullRecord("bark", {}, {}).b, &lib));  // empty, material unknown
+    ASSERT_TRUE(LoadBytes(&m, FullRecord("bark", {}, {}).bytes, &lib));  // empty, material unknown
     EXPECT_EQ(m.material, nullptr);
     EXPECT_EQ(m.vertexCount + m.indexCount, 0);
     lib.RemoveMaterial(&leaf);
@@ -76,14 +76,14 @@ TEST(FXMeshRecord, DamagedFullRecordsComeOutEmpty) {
     hugeV.Str("a").Float(0).Float(0).Int(0).Int(0).Int(0x7fffffff);
     negV.Str("a").Float(0).Float(0).Int(0).Int(0).Int(-1);
     QmBytes hugeI = FullRecord("a", Tri(), {});
-    hugeI.b.resize(hugeI.b.size() - 4);
+    hugeI.bytes.resize(hugeI.bytes.size() - 4);
     hugeI.Int(1 << 29).Int(0);
     std::pair<const char*, std::vector<unsigned char>> cases[] = {
-        {"vertex count beyond the entry", hugeV.b},
-        {"negative vertex count", negV.b},
-        {"index count beyond the entry", hugeI.b},
-        {"index equal to V", FullRecord("a", Tri(), {0, 1, 3}).b},
-        {"negative index", FullRecord("a", Tri(), {0, -1, 2}).b},
+        {"vertex count beyond the entry", hugeV.bytes},
+        {"negative vertex count", negV.bytes},
+        {"index count beyond the entry", hugeI.bytes},
+        {"index equal to V", FullRecord("a", Tri(), {0, 1, 3}).bytes},
+        {"negative index", FullRecord("a", Tri(), {0, -1, 2}).bytes},
     };
     for (const auto& c : cases) {
         FXMesh m;
@@ -96,7 +96,7 @@ TEST(FXMeshRecord, DamagedFullRecordsComeOutEmpty) {
         EXPECT_NE(log.find("mesh 'a' refused"), std::string::npos) << c.first;
     }
     // Cut a good record at every length: the index block never arrives whole, no stray index.
-    std::vector<unsigned char> good = FullRecord("stone", Tri(), {0, 1, 2, 2, 1, 0}).b;
+    std::vector<unsigned char> good = FullRecord("stone", Tri(), {0, 1, 2, 2, 1, 0}).bytes;
     for (size_t len = 0; len < good.size(); len++) {
         FXMesh m;
         LoadBytes(&m, std::vector<unsigned char>(good.begin(), good.begin() + long(len)));
@@ -150,10 +150,10 @@ TEST(FXMeshRecord, FileFormsWriteTheMaterialScales) {
     big.Str("h").Float(0).Float(0).Int(0).Int(0).Int(3).Int(1000).Raw(std::vector<unsigned char>(10, 0));
     wide.Str("h").Float(0).Float(0).Int(0).Int(0).Int(1 << 28).Int(3).Raw(std::vector<unsigned char>(10, 0));
     FXPackageData d;
-    d.InitData(big.b.data(), int(big.b.size()));
+    d.InitData(big.bytes.data(), int(big.bytes.size()));
     EXPECT_FALSE(r.LoadMeshIC(nullptr, &d, nullptr));
     EXPECT_EQ(r.indexCount, 0);
-    d.InitData(wide.b.data(), int(wide.b.size()));
+    d.InitData(wide.bytes.data(), int(wide.bytes.size()));
     EXPECT_TRUE(r.LoadMeshIC(nullptr, &d, nullptr));
     EXPECT_EQ(r.vertexCount, 3);
 }

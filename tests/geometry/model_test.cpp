@@ -264,7 +264,7 @@ TEST(FXModel, MissingEntriesUnknownMagicAndDamagedCounts) {
     hugeM.Str("xm02").Str("n").Str("l").Int(1 << 28);
     negM.Str("xm03").Str("n").Str("l").Int(-2);
     FXPackage pkg;
-    LoadPackage(&pkg, {other.b, hugeM.b, negM.b});
+    LoadPackage(&pkg, {other.bytes, hugeM.bytes, negM.bytes});
     FXModel m;
     EXPECT_FALSE(m.LoadCN(&pkg, 9));
     EXPECT_TRUE(m.LoadCN(&pkg, 0));

@@ -11,6 +11,7 @@
 #include "base/binio.h"
 #include "image/canvas.h"
 #include "image/devil.h"
+#include "support/package_bytes.h"
 #include "support/test_support.h"
 
 // Pixel bytes in memory order packed as r | g << 8 | b << 16 | a << 24.
@@ -35,30 +36,8 @@ void qmiFill(FXCanvas* c, int w, int h, F f) {
         for (int x = 0; x < w; x++) qmiSetPixel(c, x, y, f(x, y));
 }
 
-struct QmiEntry {
-    int id;
-    int type;
-    std::vector<unsigned char> bytes;
-};
-
-// Package file bytes in plain form: signature, the ids, offsets, sizes and types tables, data.
-inline std::vector<unsigned char> qmiPackage(const std::vector<QmiEntry>& entries) {
-    std::vector<unsigned char> out = {5, 0, 0, 0, 'p', 'c', 'k', '0', '1'};
-    auto put = [&out](int32_t v) {
-        out.resize(out.size() + 4);
-        fxPutI32(&out[out.size() - 4], v);
-    };
-    for (int table = 0; table < 4; table++) {
-        put(int(entries.size()));
-        int offset = 0;
-        for (const QmiEntry& e : entries) {
-            put(table == 0 ? e.id : table == 1 ? offset : table == 2 ? int(e.bytes.size()) : e.type);
-            offset += int(e.bytes.size());
-        }
-    }
-    for (const QmiEntry& e : entries) out.insert(out.end(), e.bytes.begin(), e.bytes.end());
-    return out;
-}
+using QmiEntry = QmEntry;
+inline std::vector<unsigned char> qmiPackage(const std::vector<QmEntry>& entries) { return qmPackageFile(entries); }
 
 // The messages of a trace log, prefixes removed; error records lead with "E:".
 inline std::vector<std::string> qmiTraceMessages(const std::string& path) {

@@ -12,31 +12,21 @@
 #include "base/binio.h"
 #include "image/material.h"
 #include "support/recording_env.h"
+#include "support/package_bytes.h"
 
-struct MatBytes {
-    std::vector<unsigned char> b;
-    MatBytes& Int(int32_t v) { return b.resize(b.size() + 4), fxPutI32(&b[b.size() - 4], v), *this; }
-    MatBytes& Float(float v) { return b.resize(b.size() + 4), fxPutF32(&b[b.size() - 4], v), *this; }
-    MatBytes& Str(const std::string& s) { return Int(int(s.size())), b.insert(b.end(), s.begin(), s.end()), *this; }
-    // A material record with colours base, base + 0.01, ... and the given shininess.
-    MatBytes& Material(const std::string& name, float base, float shine) {
-        Str(name).Str("");
-        for (int i = 0; i < 16; i++) Float(base + 0.01f * float(i));
-        return Float(shine);
-    }
-};
+// A material record with colours base, base + 0.01, ... and the given shininess.
+inline std::vector<unsigned char> qmMaterialRecord(const std::string& name, float base, float shine) {
+    QmBytes b;
+    b.Str(name).Str("");
+    for (int i = 0; i < 16; i++) b.Float(base + 0.01f * float(i));
+    return b.Float(shine).bytes;
+}
 
 // A plain package file image whose entries (records) are numbered by their position + first.
-inline std::vector<unsigned char> qmMatPackage(const std::vector<MatBytes>& entries, int first) {
-    MatBytes out;
-    out.Str("pck01");
-    for (int table = 0, n = int(entries.size()); table < 4; table++) {
-        out.Int(n);
-        for (int i = 0, offset = 0; i < n; offset += int(entries[i++].b.size()))
-            out.Int(table == 0 ? first + i : table == 1 ? offset : table == 2 ? int(entries[i].b.size()) : -1);
-    }
-    for (const MatBytes& e : entries) out.b.insert(out.b.end(), e.b.begin(), e.b.end());
-    return out.b;
+inline std::vector<unsigned char> qmMatPackage(const std::vector<QmBytes>& entries, int first) {
+    std::vector<QmEntry> numbered;
+    for (size_t i = 0; i < entries.size(); i++) numbered.push_back({first + int(i), -1, entries[i].bytes});
+    return qmPackageFile(numbered);
 }
 
 inline void qmExpectFloats(const float* got, std::vector<float> want, const char* what) {

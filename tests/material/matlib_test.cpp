@@ -102,10 +102,10 @@ TEST_F(MatEnvTest, ReleaseCountsDownAndLeavesTheEnvironmentAtZero) {
 }
 
 TEST_F(MatEnvTest, PackageRecordsIncludingDamagedOnes) {
-    MatBytes good, tooMany, negative;
-    good.Str("trees").Int(2).Material("bark", 0.1f, 10).Material("leaf", 0.5f, 20);
-    tooMany.Str("lib").Int(50).Material("only", 0.2f, 1).Int(7);
-    negative.Str("neg").Int(-5).Material("never", 0.2f, 1);
+    QmBytes good, tooMany, negative;
+    good.Str("trees").Int(2).Raw(qmMaterialRecord("bark", 0.1f, 10)).Raw(qmMaterialRecord("leaf", 0.5f, 20));
+    tooMany.Str("lib").Int(50).Raw(qmMaterialRecord("only", 0.2f, 1)).Int(7);
+    negative.Str("neg").Int(-5).Raw(qmMaterialRecord("never", 0.2f, 1));
     auto bytes = qmMatPackage({good, tooMany, negative}, 40);
     FXPackage p;
     p.LoadFromMemory(bytes.data(), long(bytes.size()));

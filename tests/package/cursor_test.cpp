@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "base/package.h"
-#include "package/package_bytes.h"
+#include "support/package_bytes.h"
 
 namespace {
 
@@ -55,7 +55,7 @@ TEST(FXPackageData, BlocksPointIntoTheRunOrRefuse) {
 }
 
 TEST(FXPackageData, StringLengthRules) {
-    QMPackageBytes b;
+    QmBytes b;
     b.Int(0).Int(-7).Int(3).Text("abc").Int(2);
     Cursor c(b.bytes);
     FXStr s("old");
@@ -71,7 +71,7 @@ TEST(FXPackageData, StringLengthRules) {
     EXPECT_TRUE(s.IsEmpty());
     EXPECT_EQ(c.d.remaining, 0);
 
-    QMPackageBytes longer;
+    QmBytes longer;
     longer.Int(1500).Text(std::string(1500, 'q')).Int(9);
     Cursor l(longer.bytes);
     l.d.ReadString(&s);
@@ -81,7 +81,7 @@ TEST(FXPackageData, StringLengthRules) {
 }
 
 TEST(FXPackageData, ArraysKeepTheStoredCount) {
-    Cursor c(QMPackageBytes().Int(5).Int(10).Int(20).bytes);
+    Cursor c(QmBytes().Int(5).Int(10).Int(20).bytes);
     FXArray a;
     a.PushInt(99);
     c.d.ReadArray(&a);
@@ -91,7 +91,7 @@ TEST(FXPackageData, ArraysKeepTheStoredCount) {
 
     unsigned char f[4];
     fxPutF32(f, 2.5f);
-    QMPackageBytes fb;
+    QmBytes fb;
     fb.Int(3).bytes.insert(fb.bytes.end(), f, f + 4);
     Cursor fc(fb.bytes);
     FXFloatArray fa;
@@ -100,7 +100,7 @@ TEST(FXPackageData, ArraysKeepTheStoredCount) {
     EXPECT_EQ(fa.items[0], 2.5f);
     EXPECT_EQ(fa.items[2], 0.0f);
 
-    Cursor sc(QMPackageBytes().Int(3).Int(2).Text("hi").Int(0).bytes);
+    Cursor sc(QmBytes().Int(3).Int(2).Text("hi").Int(0).bytes);
     FXStrArray sa;
     sc.d.ReadStringArray(&sa);
     ASSERT_EQ(sa.top, 3);
@@ -108,7 +108,7 @@ TEST(FXPackageData, ArraysKeepTheStoredCount) {
     EXPECT_EQ(sa.items[2], nullptr);
 
     // A count no package array may hold reads as empty.
-    Cursor hc(QMPackageBytes().Int(FXPackageData::kMaxArrayItems + 1).Int(1).bytes);
+    Cursor hc(QmBytes().Int(FXPackageData::kMaxArrayItems + 1).Int(1).bytes);
     hc.d.ReadArray(&a);
     EXPECT_EQ(a.top, 0);
 }

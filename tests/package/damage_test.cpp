@@ -5,20 +5,20 @@
 #include <random>
 
 #include "base/package.h"
-#include "package/package_bytes.h"
+#include "support/package_bytes.h"
 #include "support/test_support.h"
 
 namespace {
 
 std::vector<unsigned char> localSample(const char* sig) {
-    QMPackageBytes body;
+    QmBytes body;
     body.Table({1, 2, 30, 4}).Table({0, 7, 16, 32}).Table({7, 9, 16, 3}).Table({-1, 1066, -1, 1061});
     body.Int(3).Text("xm0");           // entry 1: a record with a short string
     body.Int(2).Int(11).Text("z");     // entry 2
     body.Int(-9).Int(500).Int(1).Text("abcd");  // entry 30: counts that lie
     body.Text("png");                  // entry 4
     std::vector<unsigned char> b = body.bytes;
-    QMPackageBytes out;
+    QmBytes out;
     out.Sig(sig);
     if (std::string(sig).find('s') != std::string::npos) {
         std::vector<unsigned char> t(b.size());

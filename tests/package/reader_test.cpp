@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "base/package.h"
-#include "package/package_bytes.h"
+#include "support/package_bytes.h"
 #include "support/test_support.h"
 
 namespace {
@@ -49,7 +49,7 @@ TEST(FXPackage, TransposedBodyReadsLikeThePlainOne) {
     std::vector<unsigned char> turned(body.size());
     fxPackageTranspose(turned.data(), body.data(), int(body.size()));
     ASSERT_NE(turned, body);
-    QMPackageBytes t;
+    QmBytes t;
     t.Sig("pck01xs").bytes.insert(t.bytes.end(), turned.begin(), turned.end());
 
     FXPackage a, b;
@@ -87,11 +87,11 @@ TEST(FXPackage, IntegerSquareRootIsExactForLargeBodies) {
 
 TEST(FXPackage, WrongSignatureOrMissingFileLeavesItEmpty) {
     std::vector<unsigned char> good = qmPackage({1}, {0}, {1}, {-1}, "x");
-    QMPackageBytes huge;  // a signature length beyond a short string's capacity
+    QmBytes huge;  // a signature length beyond a short string's capacity
     huge.Int(2000).Text("pck01" + std::string(1995, 'a')).Table({1}).Table({0}).Table({1}).Table({-1}).Text("x");
     std::vector<std::vector<unsigned char>> bad = {qmPackage({1}, {0}, {1}, {-1}, "x", "pck02"),
                                                    qmPackage({1}, {0}, {1}, {-1}, "x", ""), huge.bytes,
-                                                   QMPackageBytes().Int(-5).Text("pck01").bytes};
+                                                   QmBytes().Int(-5).Text("pck01").bytes};
     std::string path = qmTestPath("pkg_badsig.dat");
     FXPackage p;
     for (auto& b : bad) {
@@ -166,7 +166,7 @@ TEST(FXPackage, DamagedTablesAndEntriesAreRefused) {
     EXPECT_EQ(p.GetDataType(2), -1);
     EXPECT_EQ(localEntryText(p, 4), "bc");
 
-    QMPackageBytes big;  // a count far beyond the bytes that follow
+    QmBytes big;  // a count far beyond the bytes that follow
     big.Sig("pck01").Int(100000).Int(1);
     for (auto& bad : {qmPackage({1, 2}, {0}, {1, 1}, {-1, -1}, "ab"), big.bytes}) {
         p.LoadFromMemory(bad.data(), long(bad.size()));

@@ -6,7 +6,7 @@
 
 #include "base/package.h"
 #include "base/trace.h"
-#include "package/package_bytes.h"
+#include "support/package_bytes.h"
 #include "support/test_support.h"
 
 namespace {
@@ -29,7 +29,7 @@ TEST(FXPackageWrite, EmptyPackageIsSignatureAndFourCounts) {
     std::string out = qmTestPath("pkgw_empty.dat");
     FXPackage p;
     ASSERT_TRUE(p.Save(out.c_str(), 1));
-    EXPECT_EQ(qmReadFile(out), QMPackageBytes().Sig("pck01s").Int(0).Int(0).Int(0).Int(0).bytes);
+    EXPECT_EQ(qmReadFile(out), QmBytes().Sig("pck01s").Int(0).Int(0).Int(0).Int(0).bytes);
 }
 
 TEST(FXPackageWrite, CheckFileTypesAndSizes) {
