@@ -17,7 +17,7 @@ int64_t localSecondsToMicros(double s) { return int64_t(std::llround(s * 1000000
 int64_t fxSleepMillis(double seconds) {
     if (seconds == 0.0) return 0;
     double ms = seconds * 1000.0 + 0.5;
-    if (ms <= 0.0) return 0;
+    if (!(ms > 0.0)) return 0;  // negative or not a number: no sleep at all
     if (ms > 9.0e15) return int64_t(9.0e15);
     return int64_t(ms);
 }
@@ -25,7 +25,7 @@ int64_t fxSleepMillis(double seconds) {
 int64_t fxWaitMillis(double seconds) {
     if (seconds >= 100000.0) return -1;
     double ms = seconds * 1000.0;
-    if (ms <= 0.0) return 0;
+    if (!(ms > 0.0)) return 0;  // negative or not a number: just look
     return int64_t(ms);
 }
 

@@ -115,7 +115,8 @@ bool fxAddPathEnding(char* path, size_t size) {
     size_t n = strlen(path);
     if (n > 0 && localIsSep(path[n - 1])) return true;
     if (n + 2 > size) return false;
-    path[n] = localStyleSep(path);
+    // A '\' anywhere wins (a mixed path is taken as a Windows one); only '/': '/'; none: native.
+    path[n] = strchr(path, '\\') ? '\\' : (strchr(path, '/') ? '/' : fxNativeSeparator);
     path[n + 1] = 0;
     return true;
 }

@@ -49,7 +49,7 @@ void FXStr::Set(const char* s) {
         return;
     }
     size_t n = strnlen(s, kCapacity);
-    memcpy(text, s, n);
+    memmove(text, s, n);  // s may point into this string's own text
     text[n] = 0;
     len = int(n);
 }
@@ -178,6 +178,7 @@ void FXLongStr::Set(const char* s) {
 
 void FXLongStr::Append(const char* s) {
     if (!s || !*s) return;
+    if (!text) len = 0;  // after ClearBuf the old text is gone: nothing is left to keep
     int n = int(strlen(s));
     if (!text || capacity < len + n + 1) {
         char* grown = static_cast<char*>(malloc(size_t(len + n) + 1));
@@ -251,6 +252,7 @@ void FXLongStrW::Set(const wchar_t* s) {
 
 void FXLongStrW::Append(const wchar_t* s) {
     if (!s || !*s) return;
+    if (!text) len = 0;  // after ClearBuf the old text is gone: nothing is left to keep
     int n = int(wcslen(s));
     if (!text || capacity < len + n + 1) {
         wchar_t* grown = static_cast<wchar_t*>(malloc(sizeof(wchar_t) * size_t(len + n + 1)));
@@ -264,6 +266,7 @@ void FXLongStrW::Append(const wchar_t* s) {
 }
 
 void FXLongStrW::AppendChar(wchar_t c) {
+    if (!text) len = 0;
     if (!text || capacity < len + 2) {
         wchar_t* grown = static_cast<wchar_t*>(malloc(sizeof(wchar_t) * size_t(len + 2)));
         if (text && len > 0) memcpy(grown, text, sizeof(wchar_t) * size_t(len));

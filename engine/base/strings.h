@@ -68,6 +68,7 @@ public:
     void Set(const char* s);
     void Append(const char* s);
     void Clear();
+    // Frees the buffer and keeps len; an Append after it starts from empty text.
     void ClearBuf();
     void TrimSpaces();
     void ToLower();

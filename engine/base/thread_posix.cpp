@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <climits>
 #include <new>
 
 #include "base/other.h"
@@ -20,18 +21,26 @@ struct FXThreadRecord {
     pthread_t handle{};
     bool hasHandle = false;     // a thread was started and not yet joined
     std::atomic<unsigned> id{0};
+    // A priority asked for before the thread knew its id; the thread applies it when it starts.
+    std::atomic<int> priority{kNoPriority};
+
+    static const int kNoPriority = INT_MIN;
 };
+
+int localNiceFor(int p) { return p > 0 ? -5 : (p < 0 ? 10 : 0); }
 
 void* localThreadProc(void* p) {
     FXThreadRecord* rec = static_cast<FXThreadRecord*>(p);
     if (rec) {
+        // The id is published before the asked priority is read, and fxSetThreadPriority stores
+        // the priority before it reads the id: one of the two always applies it.
         rec->id.store(fxGetThreadId());
+        int asked = rec->priority.load();
+        if (asked != FXThreadRecord::kNoPriority) setpriority(PRIO_PROCESS, 0, localNiceFor(asked));
         if (rec->fn) rec->fn(rec->arg);
     }
     return nullptr;
 }
-
-int localNiceFor(int p) { return p > 0 ? -5 : (p < 0 ? 10 : 0); }
 
 }  // namespace
 
@@ -110,13 +119,16 @@ void fxDestroyThread(void* thread) {
     delete static_cast<FXThreadRecord*>(thread);
 }
 
+// On Linux the nice value belongs to each thread: this sets the calling thread's, which every
+// thread it starts afterwards inherits (the saver calls it before starting the render thread).
 void fxSetAppPriority(int p) { setpriority(PRIO_PROCESS, 0, localNiceFor(p)); }
 
 void fxSetThreadPriority(void* thread, int p) {
     FXThreadRecord* rec = static_cast<FXThreadRecord*>(thread);
     if (!rec || !rec->hasHandle) return;
+    rec->priority.store(p);
     unsigned tid = rec->id.load();
-    if (tid == 0 || tid == ~0u) return;  // not started yet: nothing to adjust
+    if (tid == 0 || tid == ~0u) return;  // not started yet: the thread applies it itself
     setpriority(PRIO_PROCESS, id_t(tid), localNiceFor(p));
 }
 

@@ -20,6 +20,9 @@ TEST(Paths, TrailingSeparatorRule) {
     char d[FX_MAX_PATH] = "";
     fxAddPathEnding(d, sizeof(d));
     EXPECT_STREQ(d, "/");
+    char mixed[FX_MAX_PATH] = "C:\\x/y";
+    fxAddPathEnding(mixed, sizeof(mixed));
+    EXPECT_STREQ(mixed, "C:\\x/y\\");  // any backslash: a backslash
     char e[FX_MAX_PATH] = "/a/";
     fxAddPathEnding(e, sizeof(e));
     EXPECT_STREQ(e, "/a/");

@@ -31,6 +31,13 @@ TEST(FXStr, CapacityCutsLongTextEverywhere) {
     EXPECT_EQ(a.text[0], 'a');
 }
 
+TEST(FXStr, SetFromItsOwnText) {
+    FXStr s("dir/file.png");
+    s.Set(s.text + 4);
+    EXPECT_STREQ(s.text, "file.png");
+    EXPECT_EQ(s.len, 8);
+}
+
 TEST(FXStr, AppendCharOfZeroChangesNothing) {
     FXStr s("ab");
     s.AppendChar('\0');
@@ -164,6 +171,9 @@ TEST(FXLongStr, GrowsExactlyAndComparesLikeTheShortString) {
     s.ClearBuf();
     EXPECT_EQ(s.capacity, 0);
     EXPECT_STREQ(s.c_str(), "");
+    s.Append("new");  // the freed text is not carried over
+    EXPECT_STREQ(s.text, "new");
+    EXPECT_EQ(s.len, 3);
     s.Clear();
     EXPECT_EQ(s.len, 0);
 
@@ -176,6 +186,13 @@ TEST(FXLongStr, GrowsExactlyAndComparesLikeTheShortString) {
     EXPECT_TRUE(w.iCompare(L"AB"));
     w.RemoveLast();
     EXPECT_EQ(w.len, 1);
+    w.ClearBuf();
+    w.AppendChar(L'z');
+    EXPECT_EQ(w.len, 1);
+    EXPECT_TRUE(w.Compare(L"z"));
+    w.ClearBuf();
+    w.Append(L"yz");
+    EXPECT_TRUE(w.Compare(L"yz"));
     EXPECT_FALSE(FXLongStrW().iCompare(L"x"));
 }
 

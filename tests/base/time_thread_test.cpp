@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cmath>
 #include <thread>
+
+#include <sys/resource.h>
 
 #include "base/other.h"
 #include "base/thread.h"
@@ -15,6 +18,10 @@ TEST(Time, SleepRoundsHalfUpAndWaitTruncates) {
     EXPECT_EQ(fxWaitMillis(100000.0), -1);
     EXPECT_EQ(fxWaitMillis(99999.0), 99999000);
     EXPECT_EQ(fxWaitMillis(0.0019), 1);
+    // A damaged duration never turns into a huge or undefined count.
+    EXPECT_EQ(fxSleepMillis(std::nan("")), 0);
+    EXPECT_EQ(fxWaitMillis(std::nan("")), 0);
+    EXPECT_EQ(fxWaitMillis(-2.0), 0);
 }
 
 TEST(Time, ManualClockMovesOnlyWhenSleptOrAdvanced) {
@@ -138,13 +145,40 @@ TEST(Thread, DestroyOfARunningThreadJoinsIt) {
     EXPECT_TRUE(g.open.load());
 }
 
-TEST(Thread, PrioritiesNeverFail) {
-    Gate g;
-    g.open = true;
-    void* t = fxCreateThread(localGateThread, &g);
-    fxSetThreadPriority(t, -1);
-    fxSetThreadPriority(nullptr, 1);
-    fxSetAppPriority(0);
+namespace {
+struct NiceProbe {
+    Gate gate;
+    std::atomic<int> nice{-100};
+};
+void localNiceThread(void* p) {
+    NiceProbe* probe = static_cast<NiceProbe*>(p);
+    localGateThread(&probe->gate);
+    probe->nice = getpriority(PRIO_PROCESS, 0);  // this thread's own nice value
+}
+}  // namespace
+
+TEST(Thread, PriorityReachesAFreshAndARunningThread) {
+    int base = getpriority(PRIO_PROCESS, 0);
+    NiceProbe fresh;
+    void* t = fxCreateThread(localNiceThread, &fresh);
+    ASSERT_NE(t, nullptr);
+    fxSetThreadPriority(t, -1);  // most likely before the thread has started
+    fresh.gate.open = true;
     fxDestroyThread(t);
+
+    NiceProbe running;
+    t = fxCreateThread(localNiceThread, &running);
+    ASSERT_NE(t, nullptr);
+    while (!running.gate.ran.load()) std::this_thread::yield();
+    fxSetThreadPriority(t, -1);
+    running.gate.open = true;
+    fxDestroyThread(t);
+
+    if (base <= 10) {  // lowering to nice 10 is always permitted from here
+        EXPECT_EQ(fresh.nice.load(), 10);
+        EXPECT_EQ(running.nice.load(), 10);
+    }
+    EXPECT_EQ(getpriority(PRIO_PROCESS, 0), base);  // the caller's own priority is untouched
+    fxSetThreadPriority(nullptr, 1);
     EXPECT_NE(fxGetThreadId(), 0u);
 }
