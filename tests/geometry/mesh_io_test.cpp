@@ -34,16 +34,6 @@ bool LoadBytes(FXMesh* m, const std::vector<unsigned char>& b, FXMatlib* lib = n
     return m->LoadMeshC(nullptr, &d, lib);
 }
 
-// Runs fn with the trace log open and returns what it wrote.
-template <typename Fn>
-std::string Traced(Fn fn) {
-    std::string path = qmTestPath("trace.log");
-    fxOpenTraces(path.c_str());
-    fn();
-    fxCloseTraces();
-    return qmReadText(path);
-}
-
 }  // namespace
 
 TEST(FXMeshRecord, FullRecordLoadsFieldsAndBindsTheMaterial) {
@@ -88,7 +78,7 @@ TEST(FXMeshRecord, DamagedFullRecordsComeOutEmpty) {
     for (const auto& c : cases) {
         FXMesh m;
         bool ok = true;
-        std::string log = Traced([&] { ok = LoadBytes(&m, c.second); });
+        std::string log = qmTraced([&] { ok = LoadBytes(&m, c.second); });
         EXPECT_FALSE(ok) << c.first;
         EXPECT_EQ(m.vertexCount + m.indexCount, 0) << c.first;
         EXPECT_LE(m.vertexCapacity, 3) << c.first;  // nothing allocated from an absurd count
@@ -132,7 +122,7 @@ TEST(FXMeshRecord, FileFormsWriteTheMaterialScales) {
     // The header: a zero material scale falls back to the loaded one, with a trace line for u.
     mat.texScaleU = 0.0f;
     f = fopen(path.c_str(), "wb");
-    std::string log = Traced([&] { m.SaveMeshI(f); });
+    std::string log = qmTraced([&] { m.SaveMeshI(f); });
     fwrite(std::vector<unsigned char>(10, 0).data(), 1, 10, f);  // room for the corner stream
     fclose(f);
     EXPECT_NE(log.find("save u from loaded_u (0.25)\n"), std::string::npos) << log;

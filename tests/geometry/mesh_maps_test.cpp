@@ -18,15 +18,6 @@ void Paint(FXCanvas* c, int w, int h, const std::vector<std::vector<unsigned cha
         for (int x = 0; x < w; x++) memcpy(c->pixmap.PixelBytes(x, y), px[size_t(y * w + x)].data(), 4);
 }
 
-template <typename Fn>
-std::string Traced(Fn fn) {
-    std::string path = qmTestPath("trace.log");
-    fxOpenTraces(path.c_str());
-    fn();
-    fxCloseTraces();
-    return qmReadText(path);
-}
-
 }  // namespace
 
 TEST(FXMeshMaps, ColourAndBumpMapsSampleTheRightTexel) {
@@ -71,13 +62,13 @@ TEST(FXMeshMaps, TransparentTrianglesAreDropped) {
                    {0, 1, 2, 1, 2, 3});
     };
     fill();
-    std::string log = Traced([&] { m.DiscardTrianglesTransp(0, 0.5f); });
+    std::string log = qmTraced([&] { m.DiscardTrianglesTransp(0, 0.5f); });
     EXPECT_NE(log.find("DiscardTriangles from:6  to:3\n"), std::string::npos) << log;
     ASSERT_EQ(m.indexCount, 3);
     EXPECT_EQ(m.vertexCount, 3);
     EXPECT_EQ(std::vector<int>(m.indices, m.indices + 3), (std::vector<int>{0, 1, 2}));
     EXPECT_EQ(m.vertices[0].pos[0], 1.0f);
-    log = Traced([&] { m.DiscardTrianglesTransp(0, 0.5f); });
+    log = qmTraced([&] { m.DiscardTrianglesTransp(0, 0.5f); });
     EXPECT_NE(log.find("DiscardTriangles (no effect) cnt:3\n"), std::string::npos) << log;
 
     fill();

@@ -4,9 +4,21 @@
 #include <string>
 #include <vector>
 
+#include "base/trace.h"
+
 // A path for a scratch file named name under the build's test-output folder (created on demand).
 std::string qmTestPath(const std::string& name);
 std::vector<unsigned char> qmReadFile(const std::string& path);
 void qmWriteFile(const std::string& path, const std::vector<unsigned char>& bytes);
 void qmWriteText(const std::string& path, const std::string& text);
 std::string qmReadText(const std::string& path);
+
+// Runs fn with the trace log open in a scratch file and returns everything the log received.
+template <typename Fn>
+std::string qmTraced(Fn fn) {
+    std::string path = qmTestPath("trace.log");
+    fxOpenTraces(path.c_str());
+    fn();
+    fxCloseTraces();
+    return qmReadText(path);
+}
