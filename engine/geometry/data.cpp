@@ -290,6 +290,16 @@ bool localIsUser(const FXArray& first, const FXArray& users, int i, int vertex) 
     return false;
 }
 
+// Records that vertex was registered with index i of a kind (when the registration counted).
+void localNoteVertexIndex(FXArray& byVertex, const FXArray& first, const FXArray& users, int i, int vertex) {
+    if (vertex < 0 || i < 0 || i >= first.top || i >= users.top) return;
+    if (vertex >= byVertex.capacity)
+        byVertex.Realloc(vertex + 1 > byVertex.capacity * 2 ? vertex + 1 : byVertex.capacity * 2);
+    while (byVertex.top <= vertex) byVertex.PushInt(-1);
+    int had = byVertex.GetInt(vertex);
+    byVertex.SetInt(vertex, had == -1 || had == i ? i : -2);
+}
+
 void localPushUser(FXArray& first, FXArray& users, int i, int vertex) {
     if (i < 0 || i >= first.top || i >= users.top) return;
     int old = first.GetInt(i);
@@ -321,6 +331,8 @@ void localSizeTables(FXArray& first, FXArray& users, int n) {
 
 void FXVectorMap::Destroy() {
     ClearUsed();
+    vertexNorm.DestroyBuf();
+    vertexTex.DestroyBuf();
     for (int kind = 0; kind < 3; kind++) {
         localKind k = localGetKind(this, kind);
         k.ownMesh->DestroyBuf();
@@ -367,12 +379,21 @@ void FXVectorMap::MangleTex(bool forward) { localMangle(localGetKind(this, kTex)
 // ---- used tables ----
 
 void FXVectorMap::PushUsed(int p, int n, int t, int vertex) {
+    localNoteVertexIndex(vertexNorm, normFirst, normUsers, n, vertex);
+    localNoteVertexIndex(vertexTex, texFirst, texUsers, t, vertex);
     localPushUser(posFirst, posUsers, p, vertex);
     localPushUser(normFirst, normUsers, n, vertex);
     localPushUser(texFirst, texUsers, t, vertex);
 }
 
 int FXVectorMap::GetUsed1(int vertex, int n, int t) const {
+    if (n < 0 || n >= normFirst.top || t < 0 || t >= texFirst.top) return -1;
+    // A vertex registered once: its own indices answer at once.
+    if (vertex >= 0 && vertex < vertexNorm.top && vertex < vertexTex.top) {
+        int vn = vertexNorm.GetInt(vertex), vt = vertexTex.GetInt(vertex);
+        if (vn == -1 || vt == -1) return -1;
+        if (vn >= 0 && vt >= 0) return vn == n && vt == t ? vertex : -1;
+    }
     if (!localIsUser(normFirst, normUsers, n, vertex)) return -1;
     if (!localIsUser(texFirst, texUsers, t, vertex)) return -1;
     return vertex;
@@ -393,6 +414,8 @@ int FXVectorMap::GetUsed(int p, int n, int t) const {
 }
 
 void FXVectorMap::ClearUsed() {
+    vertexNorm.RemoveAll();
+    vertexTex.RemoveAll();
     for (int kind = 0; kind < 3; kind++) {
         localKind k = localGetKind(this, kind);
         for (int i = 0; i < k.users->top; i++) {

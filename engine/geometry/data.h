@@ -94,6 +94,10 @@ public:
     FXFloatArray tex{2000000};
     FXArray posFirst, normFirst, texFirst;  // first mesh vertex built from each vector, or -1
     FXArray posUsers, normUsers, texUsers;  // null or an owned FXArray* of every such vertex
+    // For each registered mesh vertex, the normal and the texture index it was registered with
+    // (-1: none, -2: several), so asking whether a vertex uses a shared normal does not scan the
+    // normal's list of every vertex using it (a flat mesh shares one normal among all of them).
+    FXArray vertexNorm, vertexTex;
     int posCount = 0;
     int normCount = 0;
     int texCount = 0;

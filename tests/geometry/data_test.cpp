@@ -126,9 +126,17 @@ TEST(FXVectorMap, UsedTablesFindTheVertexOfATriple) {
     EXPECT_EQ(m.GetUsed(1, 0, 1), 4);
     EXPECT_EQ(m.GetUsed(1, 0, 2), -1);
     EXPECT_EQ(m.GetUsed(99, 0, 1), -1);  // beyond the tables
+    // A vertex registered twice uses every normal and texture index it was registered with.
+    m.PushUsed(2, 1, 0, 4);
+    EXPECT_EQ(m.GetUsed1(4, 0, 1), 4);
+    EXPECT_EQ(m.GetUsed1(4, 1, 0), 4);
+    EXPECT_EQ(m.GetUsed1(4, 1, 1), 4);
+    EXPECT_EQ(m.GetUsed1(4, 2, 1), -1);  // normal 2 belongs to vertex 9 only
+    EXPECT_EQ(m.GetUsed1(5, 0, 1), -1);  // never registered
     m.ClearUsed();
     EXPECT_EQ(m.GetUsed(1, 2, 1), -1);
     EXPECT_EQ(m.GetUsed(1, 0, 1), -1);
+    EXPECT_EQ(m.GetUsed1(4, 0, 1), -1);
 }
 
 TEST(FXVectorMap, RecordCountsAndTransforms) {
@@ -198,6 +206,16 @@ TEST(FXMeshVMap, SharedTripleMakesOneVertex) {
     EXPECT_EQ(m.vertices[4].pos[0], 12.0f);
     EXPECT_EQ(m.vertices[4].normal[1], -13.0f);
     EXPECT_EQ(m.vertices[4].uv[1], 4.5f);
+
+    // Decoding again (as every frame of an animation does) gives the same mesh and keeps the
+    // map's bookkeeping at the size of one mesh.
+    for (int i = 0; i < 40; i++) {
+        m.vertexCount = 6;
+        ASSERT_TRUE(m.FromVMap(&map, &pool));
+    }
+    EXPECT_EQ(m.vertexCount, 5);
+    EXPECT_EQ(std::vector<int>(m.indices, m.indices + 6), (std::vector<int>{0, 1, 2, 0, 3, 4}));
+    EXPECT_LE(map.vertexNorm.capacity, 16);
 }
 
 TEST(FXMeshVMap, DamagedStreamsLeaveTheMeshEmpty) {
