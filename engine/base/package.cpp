@@ -3,6 +3,7 @@
 #include "base/package.h"
 
 #include <cctype>
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdint>
@@ -235,6 +236,15 @@ bool fxParseEntryName(const char* name, int* id) {
 }
 
 // ---- FXPackage ----
+
+namespace {
+unsigned localNextSerial() {
+    static std::atomic<unsigned> next{1};
+    return next++;
+}
+}  // namespace
+
+FXPackage::FXPackage() : serial(localNextSerial()) {}
 
 FXPackage::~FXPackage() {
     Destroy();

@@ -80,8 +80,10 @@ public:
     FXStrArray pendingPaths;
     FXStrArray tmpFiles;
     FXStr sourceDir;
+    // Tells packages apart for the compile steps (an address may be reused by the next package).
+    const unsigned serial;
 
-    FXPackage() = default;
+    FXPackage();
     FXPackage(const FXPackage&) = delete;
     FXPackage& operator=(const FXPackage&) = delete;
     ~FXPackage();

@@ -38,6 +38,10 @@ bool localReserveTmpFile(const char* dir, FXStr* path) {
 bool FXModel::Compile(FXPackage* pkg) {
     if (!pkg || !matlib) return false;
     matlib->Compile(pkg);
+    if (!matlib->compiledEntry.IsEmpty()) {  // another model sharing the library registered it
+        matlibName = matlib->compiledEntry;
+        return true;
+    }
     const char* dir = pkg->sourceDir.IsEmpty() ? "." : pkg->sourceDir.c_str();
     FXStr path;
     if (!localReserveTmpFile(dir, &path)) {
@@ -52,5 +56,6 @@ bool FXModel::Compile(FXPackage* pkg) {
     pkg->AddTmpFile(path);
     pkg->AddDataFile1(&path);
     matlibName = path;
+    matlib->compiledEntry = path;
     return true;
 }

@@ -264,7 +264,9 @@ bool localIsAbsolute(const char* path) {
 }  // namespace
 
 void FXMatlib::Compile(FXPackage* p) {
-    if (!p) return;
+    if (!p || compiledFor == p->serial) return;  // picture names are entry numbers already
+    compiledFor = p->serial;
+    compiledEntry.Clear();
     for (int i = 0; i < materials.top; i++) {
         FXMaterial* m = GetMaterial(i);
         if (!m || m->textureFile.IsEmpty()) continue;

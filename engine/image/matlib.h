@@ -16,6 +16,10 @@ public:
     FXArray materials;  // FXMaterial*, in load order; those with `loaded` set are owned
     bool deleteOnLastRelease = true;
     int refCount = 1;
+    // The package this library was last compiled into (its serial, 0 for none) and the entry
+    // number it was registered under there: models sharing the library compile it once.
+    unsigned compiledFor = 0;
+    FXStr compiledEntry;
 
     FXMatlib() = default;
     FXMatlib(const FXMatlib&) = delete;

@@ -81,20 +81,28 @@ TEST_F(ModelRenderTest, CompiledModelDrawsFromItsPackage) {
         model.meshes.Push(left);
         model.meshes.Push(right);
 
+        // A second model sharing the library: the library and its picture are packed once.
+        FXModel twin;
+        twin.Copy(&model);
+
         FXPackage pkg;
         std::string dir = qmTestPath("");
         pkg.sourceDir.Set(dir.c_str());
         ASSERT_TRUE(model.Compile(&pkg));
-        std::string modelPath = qmTestPath("model.xm");
+        ASSERT_TRUE(twin.Compile(&pkg));
+        EXPECT_STREQ(twin.matlibName.c_str(), model.matlibName.c_str());
+        std::string modelPath = qmTestPath("model.xm"), twinPath = qmTestPath("twin.xm");
         ASSERT_TRUE(model.Save(modelPath.c_str()));
+        ASSERT_TRUE(twin.Save(twinPath.c_str()));
         pkg.AddDataFile(500, modelPath.c_str());
+        pkg.AddDataFile(501, twinPath.c_str());
         ASSERT_TRUE(pkg.Save(packagePath.c_str(), 1));
         pkg.DeleteTmpFiles();
     }
 
     FXPackage pkg;
     pkg.Load(packagePath.c_str());
-    ASSERT_EQ(pkg.GetCount(), 3);  // picture, library, model
+    ASSERT_EQ(pkg.GetCount(), 4);  // picture, library, two models
     FXModel model;
     ASSERT_TRUE(model.LoadCN(&pkg, 500));
     model.UpdateMeshes();
