@@ -96,10 +96,10 @@ TEST_F(GLWindowTest, EveryLightValueReachesItsOwnParameter) {
     FXLight unused, light;
     const float pos[4] = {0.5f, -0.25f, 0.75f, 1}, dir[3] = {0.1f, 0.2f, 0.3f};
     const float amb[4] = {0.11f, 0.12f, 0.13f, 0.14f}, dif[4] = {0.21f, 0.22f, 0.23f, 0.24f};
-    const float spec[4] = {0.31f, 0.32f, 0.33f, 0.34f};
+    const float spc[4] = {0.31f, 0.32f, 0.33f, 0.34f};
     std::copy(pos, pos + 4, light.position), std::copy(dir, dir + 3, light.spotDirection);
     std::copy(amb, amb + 4, light.ambient), std::copy(dif, dif + 4, light.diffuse);
-    std::copy(spec, spec + 4, light.specular);
+    std::copy(spc, spc + 4, light.specular);
     light.spotExponent = 7, light.spotCutoff = 45;
     light.constantAttenuation = 1.5f, light.linearAttenuation = 2.5f, light.quadraticAttenuation = 3.5f;
     ASSERT_TRUE(gl.RegisterLight(&unused) && gl.RegisterLight(&light));
@@ -113,7 +113,7 @@ TEST_F(GLWindowTest, EveryLightValueReachesItsOwnParameter) {
         const float* want;
         int n;
     } checks[] = {{GL_POSITION, pos, 4}, {GL_SPOT_DIRECTION, dir, 3}, {GL_AMBIENT, amb, 4},
-                  {GL_DIFFUSE, dif, 4}, {GL_SPECULAR, spec, 4}};
+                  {GL_DIFFUSE, dif, 4}, {GL_SPECULAR, spc, 4}};
     for (auto& c : checks) {
         float got[4] = {};
         glGetLightfv(GL_LIGHT1, c.pname, got);
