@@ -216,6 +216,8 @@ char* fxBuildRelativePath(const char* from, bool fromIsFile, const char* to, boo
     return result;
 }
 
+bool fxIsAbsolutePath(const char* path) { return path && !localRoot(path).empty(); }
+
 const char* fxGetFilename(const char* path) {
     if (!path) return nullptr;
     const char* name = path;

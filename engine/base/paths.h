@@ -24,6 +24,8 @@ char* fxGetActPath();
 const char* fxCombinePaths(const char* dir, const char* file);
 // to made relative to from (a directory unless fromIsFile); to itself when no relative form exists.
 char* fxBuildRelativePath(const char* from, bool fromIsFile, const char* to, bool toIsFile);
+// True when path starts at a root: a separator or a drive ("C:").
+bool fxIsAbsolutePath(const char* path);
 // The file-name part inside path.
 const char* fxGetFilename(const char* path);
 bool fxPathExists(const char* path);

@@ -53,13 +53,7 @@ int FXMesh::Realloc(int newVertexCount, int newIndexCount) {
 
 void FXMesh::Copy(const FXMesh* src) {
     if (!src || src == this) return;
-    drawPass = src->drawPass;
-    colorMode = src->colorMode;
-    material = src->material;
-    materialName = src->materialName;
-    loaded_u = src->loaded_u;
-    loaded_v = src->loaded_v;
-    Realloc(src->vertexCount, src->indexCount);
+    CopyMeshI(src);
     if (vertexCount > 0) memcpy(vertices, src->vertices, sizeof(tagFXVertex) * size_t(vertexCount));
     if (indexCount > 0) memcpy(indices, src->indices, sizeof(int32_t) * size_t(indexCount));
 }

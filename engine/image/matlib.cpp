@@ -253,15 +253,6 @@ bool FXMatlib::LoadFromMtl(const char* file) {
 
 // ---- package building ----
 
-namespace {
-
-// A name that starts at a root (a separator or a drive) is used as it stands.
-bool localIsAbsolute(const char* path) {
-    if (path[0] == '/' || path[0] == '\\') return true;
-    return isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':';
-}
-
-}  // namespace
 
 void FXMatlib::Compile(FXPackage* p) {
     if (!p || compiledFor == p->serial) return;  // picture names are entry numbers already
@@ -270,7 +261,7 @@ void FXMatlib::Compile(FXPackage* p) {
     for (int i = 0; i < materials.top; i++) {
         FXMaterial* m = GetMaterial(i);
         if (!m || m->textureFile.IsEmpty()) continue;
-        if (!localIsAbsolute(m->textureFile)) {
+        if (!fxIsAbsolutePath(m->textureFile)) {  // absolute names are used as they stand
             const char* joined = fxCombinePaths(p->sourceDir, m->textureFile);
             if (!joined) {
                 err("FXMatlib::Compile -> picture path too long: %s\n", m->textureFile.c_str());

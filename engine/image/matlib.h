@@ -12,6 +12,9 @@ class FXPackage;
 class FXMatlib {
 public:
     FXStr name;
+    // The name the environment was asked to load this library by (a package library stores a
+    // name of its own, which differs from the entry name it is requested by).
+    FXStr requestedName;
     FXMatlib* parent = nullptr;
     FXArray materials;  // FXMaterial*, in load order; those with `loaded` set are owned
     bool deleteOnLastRelease = true;

@@ -86,43 +86,40 @@ FXMaterial* PEnv::GetDefaultMaterial() { return &defaultMaterial; }
 
 FXMatlib* PEnv::GetDefaultMatlib() { return &defaultMatlib; }
 
-// Libraries are shared by the name they were asked for (a package library stores its own name,
-// which differs from the entry name it is requested by).
-static FXMatlib* localFindShared(FXArray& libs, FXArray& keys, const char* key) {
-    for (int i = 0; i < libs.top && i < keys.top; i++) {
-        const FXStr* k = static_cast<const FXStr*>(keys.items[i]);
-        if (k && k->Compare(key)) {
-            FXMatlib* lib = static_cast<FXMatlib*>(libs.items[i]);
+namespace {
+
+// Libraries are shared by the name they were asked for. Returns the shared library with one more
+// reference, or a new one (listed even when loading failed) filled by load.
+template <typename Load>
+FXMatlib* localLoadShared(PEnv* env, const char* name, const char* what, Load load) {
+    const char* key = name ? name : "";
+    for (int i = 0; i < env->matlibs.top; i++) {
+        FXMatlib* lib = static_cast<FXMatlib*>(env->matlibs.items[i]);
+        if (lib->requestedName.Compare(key)) {
             lib->refCount++;
             return lib;
         }
     }
-    return nullptr;
+    FXMatlib* lib = new FXMatlib;
+    lib->parent = &env->defaultMatlib;
+    lib->requestedName.Set(key);
+    if (!load(lib, key)) err("PEnv::%s -> cannot load %s\n", what, key);
+    env->matlibs.Push(lib);
+    return lib;
 }
 
-static void localAppendShared(FXArray& libs, FXArray& keys, FXMatlib* lib, const char* key) {
-    libs.Push(lib);
-    keys.Push(new FXStr(key));
-}
+}  // namespace
 
 FXMatlib* PEnv::LoadMatlib(const char* file) {
-    const char* key = file ? file : "";
-    if (FXMatlib* shared = localFindShared(matlibs, matlibKeys, key)) return shared;
-    FXMatlib* lib = new FXMatlib;
-    lib->parent = &defaultMatlib;
-    if (!lib->LoadFromMtl(key)) err("PEnv::LoadMatlib -> cannot load %s\n", key);
-    localAppendShared(matlibs, matlibKeys, lib, key);
-    return lib;
+    return localLoadShared(this, file, "LoadMatlib", [](FXMatlib* lib, const char* key) {
+        return lib->LoadFromMtl(key);
+    });
 }
 
 FXMatlib* PEnv::LoadMatlibC(FXPackage* package, const char* name) {
-    const char* key = name ? name : "";
-    if (FXMatlib* shared = localFindShared(matlibs, matlibKeys, key)) return shared;
-    FXMatlib* lib = new FXMatlib;
-    lib->parent = &defaultMatlib;
-    if (!lib->LoadC(package, key)) err("PEnv::LoadMatlibC -> cannot load %s\n", key);
-    localAppendShared(matlibs, matlibKeys, lib, key);
-    return lib;
+    return localLoadShared(this, name, "LoadMatlibC", [package](FXMatlib* lib, const char* key) {
+        return lib->LoadC(package, key);
+    });
 }
 
 FXMatlib* PEnv::LoadMatlibCN(FXPackage* package, int id) {
@@ -132,13 +129,7 @@ FXMatlib* PEnv::LoadMatlibCN(FXPackage* package, int id) {
 }
 
 void PEnv::RemoveMatlib(FXMatlib* lib) {
-    int pos = matlibs.Findpos(lib);
-    if (pos < 0) return;
-    matlibs.RemovePos(pos);
-    if (pos < matlibKeys.top) {
-        delete static_cast<FXStr*>(matlibKeys.items[pos]);
-        matlibKeys.RemovePos(pos);
-    }
+    matlibs.Remove(lib);
 }
 
 void PEnv::AddMaterial(FXMaterial* m) { defaultMatlib.AddMaterial(m); }
@@ -177,7 +168,6 @@ void PEnv::Destroy() {
         FXMatlib* lib = static_cast<FXMatlib*>(matlibs.Pop());
         delete lib;
     }
-    while (!matlibKeys.IsEmpty()) delete static_cast<FXStr*>(matlibKeys.Pop());
     defaultMatlib.Destroy();
     defaultMaterial.Destroy();
     Lock(false);

@@ -24,6 +24,13 @@ const char* localGLString(GLenum name) {
     return s ? reinterpret_cast<const char*>(s) : "";
 }
 
+void localSetCapability(GLenum cap, bool on) {
+    if (on)
+        glEnable(cap);
+    else
+        glDisable(cap);
+}
+
 // Binds m's texture on the active unit when it has one, else unbinds; returns whether bound.
 bool localBindTexture(FXMaterial* m) {
     if (m && m->hasTexture && m->textureName) {
@@ -205,20 +212,14 @@ void FXGL::ApplyMatrixIdentity() {
 
 void FXGL::EnableLights(bool on) {
     lightsOn = on;
-    if (on)
-        glEnable(GL_LIGHTING);
-    else
-        glDisable(GL_LIGHTING);
+    localSetCapability(GL_LIGHTING, on);
 }
 
 void FXGL::EnableLight(bool on, FXLight* light) {
     if (!light) return;
     light->off = !on;
     if (light->lightId < int(GL_LIGHT0)) return;  // never sent by UpdateLights: no device light yet
-    if (on)
-        glEnable(GLenum(light->lightId));
-    else
-        glDisable(GLenum(light->lightId));
+    localSetCapability(GLenum(light->lightId), on);
 }
 
 void FXGL::DisableAllLights() {
@@ -232,10 +233,7 @@ void FXGL::SetAmbient(float* rgba) { glLightModelfv(GL_LIGHT_MODEL_AMBIENT, rgba
 
 void FXGL::EnableDepthTest(bool on) {
     depthTest = on;
-    if (on)
-        glEnable(GL_DEPTH_TEST);
-    else
-        glDisable(GL_DEPTH_TEST);
+    localSetCapability(GL_DEPTH_TEST, on);
 }
 
 void FXGL::EnableDepthWrite(bool on) {

@@ -42,7 +42,6 @@ public:
     FXMaterial defaultMaterial;  // used when a mesh has none; listed in defaultMatlib
     FXMatlib defaultMatlib;      // every loaded library falls back to it
     FXArray matlibs;  // loaded FXMatlib*, owned
-    FXArray matlibKeys;  // FXStr*: the name each entry of matlibs was requested by (same order)
     bool testingMaterial = false;
     // Device state mirrored by the device operations and read by mesh drawing.
     bool lightsOn = false;

@@ -6,15 +6,12 @@
 #include <cstring>
 #include <map>
 
+#include "base/paths.h"
 #include "qmpack.h"
 
 namespace {
 
 bool localIsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
-
-bool localIsAbsolute(const std::string& p) {
-    return (!p.empty() && (p[0] == '/' || p[0] == '\\')) || (p.size() > 1 && p[1] == ':');
-}
 
 // The manifest's folder with a trailing separator, or "" when it lies in the working directory.
 std::string localFolderOf(const std::string& manifest) {
@@ -82,7 +79,7 @@ bool qmpackReadManifest(const char* path, std::vector<QMPackManifestEntry>* entr
         }
         lineOf[number] = line;
         std::string file = l.substr(pathAt, z - pathAt);
-        entries->push_back({line, number, localIsAbsolute(file) ? file : folder + file});
+        entries->push_back({line, number, fxIsAbsolutePath(file.c_str()) ? file : folder + file});
     }
     return true;
 }
