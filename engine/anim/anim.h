@@ -1,0 +1,103 @@
+// FXAnim: a frame animation made of key frames. Every key frame is a complete model and all frames
+// share one mesh structure (same meshes, vertices and triangles; only positions and normals
+// differ). Shown frame by frame, or interpolated: one extra model (a copy of frame 0) whose vertex
+// positions and normals are recomputed before each draw on Bezier splines through that vertex's
+// values in all key frames. Driven by its own clock (durations, loop and ping-pong rules) or from
+// outside (a sprite movie names the key pair and the phase and sets frozen).
+//
+// Records (package entries and files alike):
+//   "xa03" layout: the string "xa03", the common head, int32 M (meshes per frame), the material
+//     library name (string), M mesh header records, M number pools, one vector map per frame.
+//   v02 layout (anything else): the common head only; frame names are model entry numbers
+//     (package) or model file names (file).
+//   Common head: frame names (string array), durations in ms (int array), the timing graph
+//   record, a float32, then the bools playing, backwards, loop, pingPong.
+#pragma once
+
+#include <cstdio>
+
+#include "anim/beziergraph.h"
+#include "base/arrays.h"
+#include "geometry/data.h"
+#include "geometry/model.h"
+#include "render/render.h"
+
+class FXAnimSplines;
+class FXPackage;
+
+class FXAnim : public PRender, public PMeshSaveClb {
+public:
+    FXBezierGraph graph;      // stored with the animation; playback does not consult it
+    float spareValue = 0.0f;  // stored with the animation; nothing uses it
+    bool playing = true;      // the own clock advances frames
+    bool backwards = false;   // frames advance towards frame 0
+    bool loop = true;         // continue at the ends instead of stopping
+    bool pingPong = false;    // with loop: reverse at the ends instead of wrapping
+    double frameStart = 0.0;  // clock time at which the current frame began, seconds
+    int frame = 0;            // the current frame
+    double frameDuration = 0.0;  // seconds
+    bool frozen = false;      // driven from outside: no own clock, OnRender only draws
+    bool frameDirty = false;  // choose the key pair again at the next OnRender
+    FXArray models;           // owned FXModel*, one per frame (may be null)
+    FXStrArray frameNames;    // per frame: model file name or decimal entry number
+    FXArray durations;        // per frame, milliseconds; its length is the frame count
+    bool interpolate = false;
+    bool interpolateHint = false;
+    bool linear = false;      // straight lines between key frames instead of Bezier curves
+    FXModel imodel;           // the interpolated model (a copy of frame 0)
+    // One position and one normal spline per vertex of imodel, through that vertex in every frame
+    // (owned; null while there is no interpolation).
+    FXAnimSplines* posSplines = nullptr;
+    FXAnimSplines* normalSplines = nullptr;
+    bool reverseSegment = false;  // the active pair is traversed from its second key to its first
+    float tension = 1.0f;
+    float phase = 0.0f;  // position between the active key pair, as last computed or set
+
+    FXAnim() = default;
+    FXAnim(const FXAnim&) = delete;
+    FXAnim& operator=(const FXAnim&) = delete;
+    ~FXAnim() override;
+
+    int GetFrameCount() const { return durations.top; }
+    FXModel* GetModel(int i) const;
+
+    // 0 when the entry is missing or shorter than 8 bytes (the animation stays empty), else 1.
+    int LoadCN(FXPackage* pkg, int id);
+    // The same from a file; 0 when it cannot be opened.
+    int Load(const char* path);
+    // Frees frames, names, durations, graph and interpolation data and resets the clock state;
+    // keeps frozen, linear and tension.
+    void Destroy();
+
+    void UpdateInterpolation(bool interpolate, bool hint);
+    void StartAnim(double t);
+    void ContinueAnim(double t);
+    void ComputeFrameDuration();
+    // Advances the own clock (at most one frame per call) and draws.
+    void OnRender(PEnv* env, double t) override;
+    void UpdateIFrame();
+    void UpdateIPos(double t);
+
+    // External drive: the key pair and the phase between its keys.
+    void SetActFrames(int from, int to);
+    void SetActPhase(float phase);
+
+    // ---- authoring ----
+    bool TestRedirect(int meshA, int vertA, int meshB, int vertB) override;
+    // "xa03" to a file; false when it cannot be written.
+    bool Save(const char* path);
+    // The v02 head only (frames are separate model files).
+    bool Save_v02(const char* path);
+    // Compiles every frame's model into the package; false when one fails.
+    bool Compile(FXPackage* pkg);
+    void MoveFrame(int to, int from);
+    void Unitize(int ref);
+    void UnitizeStretch(int ref);
+    void UnitizeStretch1(int ref);
+    void UnitizeStretch1HalfHoriz(int ref);
+    void Normalize(int index, bool selective);
+    void FlipHoriz();
+    void ResizeTextCoords();
+    void ResizeTextCoords1();
+    void ComputeFrontTexCoords(int ref, int mode);
+};
