@@ -56,7 +56,7 @@ public:
     FXAnim() = default;
     FXAnim(const FXAnim&) = delete;
     FXAnim& operator=(const FXAnim&) = delete;
-    ~FXAnim() override;
+    virtual ~FXAnim();
 
     int GetFrameCount() const { return durations.top; }
     FXModel* GetModel(int i) const;

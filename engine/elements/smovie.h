@@ -20,6 +20,7 @@
 class FXAnim;
 class FXMaterial;
 class FXPackage;
+class FXPackageData;
 
 class SMovie : public PRender {
 public:
@@ -106,4 +107,18 @@ public:
     bool Compile(FXPackage* pkg);
     void MovePos(int pos, int dir);
     void DeletePos(int pos);
+
+private:
+    // Frees the in-memory pictures (unless they point into the package) and empties both lists.
+    void FreeBlocks();
+    // Reads the record under the cursor into this (emptied) movie; false, with a trace line
+    // naming where, when the record is damaged.
+    bool ReadRecord(FXPackageData* d, const char* where);
+    // Steps current one frame in direction, with the loop and ping-pong rules.
+    void StepCurrent();
+    // Decodes frame current into m, from whichever source the movie has.
+    void DecodeCurrent(FXMaterial* m);
+    // Colour and mask of every frame loaded, cropped to their visible box and written as
+    // JPEG pairs; the frame lists then name the new pictures.
+    bool CropFrames();
 };
