@@ -4,3 +4,6 @@
 
 void FXAnim::SetActFrames(int from, int) { frame = from; }
 void FXAnim::SetActPhase(float p) { phase = p; }
+FXAnim::~FXAnim() {}
+void FXAnim::OnRender(PEnv*, double) {}
+bool FXAnim::TestRedirect(int, int, int, int) { return false; }
