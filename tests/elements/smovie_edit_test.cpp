@@ -1,102 +1,114 @@
-// Sprite-movie editing: the visible box of a picture, and frames moved or deleted with
-// everything that belongs to them.
+// Sprite-movie authoring: frames cropped into JPEG pairs and the record saved, a movie compiled
+// into a package and played from it, and frames moved or deleted with everything that is theirs.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <cstring>
-#include <string>
-#include <vector>
 
+#include "base/paths.h"
+#include "image/material.h"
 #include "smovie_test_util.h"
 
-namespace {
+TEST_F(SMovieDevil, SaveCropsFramesIntoJpegPairs) {
+    std::string dir = qmTestPath("");
+    FXCanvas c;  // frame 0: an opaque box over columns 4..9 and rows 2..5; frame 1: nothing visible
+    qmiFill(&c, 16, 8, [](int x, int y) {
+        return x >= 4 && x <= 9 && y >= 2 && y <= 5 ? qmiRgba(30, 160, 220, 255) : qmiRgba(255, 255, 255, 0);
+    });
+    ASSERT_TRUE(c.SaveToPict2((dir + "walk0.png").c_str(), 0, 0, 16, 8));
+    qmiFill(&c, 16, 8, [](int, int) { return qmiRgba(255, 255, 255, 0); });
+    ASSERT_TRUE(c.SaveToPict2((dir + "walk1.png").c_str(), 0, 0, 16, 8));
+    SMovie mv;  // single pictures until they are saved
+    mv.colorNames.Push((dir + "walk0.png").c_str());
+    mv.colorNames.Push((dir + "walk1.png").c_str());
+    ASSERT_TRUE(mv.Save((dir + "walk.xs").c_str()));
+    EXPECT_TRUE(mv.saved && mv.compiled && mv.hasRects);
+    EXPECT_EQ(mv.maskNames.Get(0), dir + "walk0_m.jpg");
+    std::vector<int> edges;
+    for (int i = 0; i < mv.edges.top; i++) edges.push_back(mv.edges.GetInt(i));
+    EXPECT_EQ(edges, (std::vector<int>{4, 2, 9, 5, 0, 0, 0, 0}));  // the last column and row included
+    EXPECT_EQ(std::vector<float>(mv.rects.items, mv.rects.items + 4), (std::vector<float>{-0.5f, 0.5f, 0.25f, -0.5f}));
+    EXPECT_EQ(mv.maxCropWidth * 10 + mv.maxCropHeight, 64);
 
-// Three frames a, b, c from files: names, in-memory blocks holding the name, edges and rectangles
-// numbered by frame (frame i has edges 10i..10i+3 and rectangle values i + 0.1k).
-void localThreeFrames(SMovie* mv) {
-    for (int i = 0; i < 3; i++) {
-        std::string name(1, char('a' + i));
-        mv->colorNames.Push(name.c_str());
-        mv->maskNames.Push((name + "_m").c_str());
-        for (FXArray* data : {&mv->colorData, &mv->maskData}) {
-            char* block = static_cast<char*>(malloc(2));
-            memcpy(block, name.c_str(), 2);
-            data->Push(block);
-        }
-        mv->colorSizes.PushInt(i + 1);
-        mv->maskSizes.PushInt(i + 1);
-        for (int k = 0; k < 4; k++) {
-            mv->edges.PushInt(10 * i + k);
-            mv->rects.Push(float(i) + 0.1f * float(k));
-        }
-    }
-    mv->hasRects = true;
+    SMovie back;  // read back: the cropped pair is the opaque box
+    ASSERT_TRUE(back.Load((dir + "walk.xs").c_str()));
+    EXPECT_STREQ(back.colorNames.Get(0), (dir + "walk0.jpg").c_str());
+    FXMaterial m;
+    ASSERT_TRUE(back.PrepareTexture(back.colorNames.Get(0), back.maskNames.Get(0), &m));
+    const UploadEnv::Upload& up = env.uploads.back();
+    EXPECT_EQ(up.width * 10 + up.height, 64);
+    for (int k = 0; k < 24; k++) EXPECT_TRUE(qmNearRgba(up.At(k % 6, k / 6), 30, 160, 220, 255)) << k;
+
+    SMovie unreadable;  // a frame that cannot be read stops the save before anything is written
+    unreadable.colorNames.Push((dir + "none.png").c_str());
+    EXPECT_FALSE(unreadable.Save((dir + "none.xs").c_str()));
+    EXPECT_FALSE(unreadable.saved || fxPathExists((dir + "none.xs").c_str()));
 }
 
-// Each list reduced to the frame letters (or numbers) it holds, in order.
-std::string localState(const SMovie& mv) {
-    std::string s;
-    for (int i = 0; i < mv.colorNames.top; i++) s += mv.colorNames.Get(i);
-    s += "|";
-    for (int i = 0; i < mv.maskNames.top; i++) s += mv.maskNames.Get(i)[0];
-    s += "|";
-    for (int i = 0; i < mv.colorData.top; i++) s += static_cast<const char*>(mv.colorData.Get(i));
-    for (int i = 0; i < mv.maskSizes.top; i++) s += std::to_string(mv.maskSizes.GetInt(i));
-    s += "|";
-    for (int i = 0; i < mv.edges.top; i += 4) s += std::to_string(mv.edges.GetInt(i + 3) / 10);
-    for (int i = 0; i < mv.rects.top; i += 4) s += std::to_string(int(mv.rects.items[i + 3]));
-    return s;
-}
+TEST_F(SMovieDevil, CompiledIntoAPackageAndPlayedFromIt) {
+    std::string dir = qmTestPath("");
+    qmWriteFramePair(dir + "f0", 12, 6, 250, 250, 0, [](int, int) { return 255; });
+    qmWriteFramePair(dir + "f1", 12, 6, 0, 0, 250, [](int, int) { return 255; });
+    SMovie mv;
+    mv.saved = mv.compiled = true;
+    for (std::string f : {"f0", "f1"}) mv.colorNames.Push((f + ".jpg").c_str()), mv.maskNames.Push((f + "_m.jpg").c_str());
+    FXPackage pkg;
+    pkg.sourceDir.Set(dir.c_str());
+    ASSERT_TRUE(mv.Compile(&pkg));
+    EXPECT_STREQ(mv.maskNames.Get(0), "1");
+    EXPECT_STREQ(mv.colorNames.Get(1), "2");
+    EXPECT_EQ(pkg.pendingPaths.Get(3), dir + "f1_m.jpg");
+    FXStr record((dir + "movie.xs").c_str());
+    ASSERT_TRUE(mv.Save(record));  // entry numbers are written as they are
+    pkg.AddDataFile1(&record);
+    ASSERT_TRUE(pkg.Save((dir + "movie.dat").c_str(), 1));
 
-}  // namespace
-
-TEST(SMovieEdit, VisibleBox) {
-    struct Case {
-        std::vector<std::pair<int, int>> visible;
-        std::vector<int> box;
-    };
-    const Case cases[] = {
-        {{}, {7, 5, -1, -1}},
-        {{{3, 2}}, {3, 2, 3, 2}},
-        {{{6, 0}, {0, 4}, {2, 1}}, {0, 0, 6, 4}},
-    };
-    for (const Case& c : cases) {
-        FXPixmap p;  // 7 x 5 in an 8 x 8 buffer whose padding is opaque (and must not count)
-        p.Realloc(7, 5);
-        p.Clear(0xFF000000u);
-        for (int y = 0; y < 5; y++)
-            for (int x = 0; x < 7; x++) p.PixelBytes(x, y)[3] = 0;
-        for (auto [x, y] : c.visible) p.PixelBytes(x, y)[3] = 1;
-        int l, t, r, b;
-        SMovie::ComputeEdges(&p, &l, &t, &r, &b);
-        EXPECT_EQ((std::vector<int>{l, t, r, b}), c.box);
-    }
+    FXPackage loaded;
+    loaded.Load((dir + "movie.dat").c_str());
+    SMovie play;
+    ASSERT_TRUE(play.LoadCN(&loaded, atoi(record)));
+    play.LoadIntoMem();
+    play.Prepare(-1);
+    ASSERT_EQ(env.uploads.size(), 2u);
+    EXPECT_TRUE(qmNearRgba(env.uploads[0].At(1, 1), 250, 250, 0, 255));
+    EXPECT_TRUE(qmNearRgba(env.uploads[1].At(1, 1), 0, 0, 250, 255));
 }
 
 TEST(SMovieEdit, MoveAndDeleteKeepFramesTogether) {
-    struct Case {
-        const char* what;
-        int pos, dir;  // dir 9: delete pos
-        std::string after;
+    // Frames a, b, c: names, in-memory blocks holding the letter, sizes 1..3, edges and
+    // rectangles whose last value is the frame number. The state lists what each holds, in order.
+    auto state = [](const SMovie& mv) {
+        std::string s;
+        for (int i = 0; i < mv.colorNames.top; i++) s += mv.colorNames.Get(i), s += mv.maskNames.Get(i)[0];
+        for (int i = 0; i < mv.colorData.top; i++) s += static_cast<const char*>(mv.maskData.Get(i));
+        for (int i = 0; i < mv.colorSizes.top; i++) s += std::to_string(mv.colorSizes.GetInt(i));
+        for (int i = 3; i < mv.edges.top; i += 4) s += std::to_string(mv.edges.GetInt(i));
+        for (int i = 3; i < mv.rects.top; i += 4) s += std::to_string(int(mv.rects.items[i]));
+        return s;
     };
-    const Case cases[] = {
-        {"up", 0, 1, "bac|bac|bac213|102102"},
-        {"down", 2, -1, "acb|acb|acb132|021021"},
-        {"past the end", 2, 1, "abc|abc|abc123|012012"},
-        {"before the start", 0, -1, "abc|abc|abc123|012012"},
-        {"no direction", 1, 0, "abc|abc|abc123|012012"},
-        {"delete the middle", 1, 9, "ac|ac|ac13|0202"},
-        {"delete outside", 3, 9, "abc|abc|abc123|012012"},
+    const struct {
+        int pos, dir;  // dir 9: delete
+        const char* after;
+    } cases[] = {
+        {0, 1, "bbaacc" "bac" "213" "102" "102"},  {2, -1, "aaccbb" "acb" "132" "021" "021"},
+        {2, 1, "aabbcc" "abc" "123" "012" "012"},  {0, -1, "aabbcc" "abc" "123" "012" "012"},
+        {1, 0, "aabbcc" "abc" "123" "012" "012"},  {1, 9, "aacc" "ac" "13" "02" "02"},
+        {3, 9, "aabbcc" "abc" "123" "012" "012"},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
+    for (const auto& c : cases) {
         SMovie mv;
-        localThreeFrames(&mv);
-        if (c.dir == 9)
-            mv.DeletePos(c.pos);
-        else
-            mv.MovePos(c.pos, c.dir);
-        EXPECT_EQ(localState(mv), c.after);
+        for (int i = 0; i < 3; i++) {
+            char name[2] = {char('a' + i), 0};
+            mv.colorNames.Push(name);
+            mv.maskNames.Push(name);
+            for (FXArray* data : {&mv.colorData, &mv.maskData}) data->Push(strdup(name));
+            mv.colorSizes.PushInt(i + 1);
+            mv.maskSizes.PushInt(i + 1);
+            for (int k = 0; k < 4; k++) mv.edges.PushInt(i), mv.rects.Push(float(i));
+        }
+        mv.hasRects = true;
+        c.dir == 9 ? mv.DeletePos(c.pos) : mv.MovePos(c.pos, c.dir);
+        EXPECT_EQ(state(mv), c.after) << c.pos << " " << c.dir;
         EXPECT_EQ(mv.hasRects, mv.rects.top == 4 * mv.GetFrameCount());
     }
 }
