@@ -188,7 +188,7 @@ void SMovie::OnRender0(PEnv* env, double) {
 
 void SMovie::OnRender1(PEnv* env, double) {
     if (GetFrameCount() <= 0 || !prepared.First()) return;
-    desk.OnRender(env, 0.0);
+    if (env) desk.OnRender(env, 0.0);
     if (!playing) return;  // a movie that is not playing stays on its frame
     double now = fxGetTime();
     if (waitFrame) {

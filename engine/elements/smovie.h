@@ -9,7 +9,10 @@
 // the bools loop and pingPong and the float64 frameDuration; all: int32 maxCropWidth and
 // maxCropHeight, rects (float array, four per frame), colour names and mask names (string
 // arrays); xs03: the bool keyed and, when keyed, keyFrames (int array). In a package the names
-// are decimal entry numbers, in a file they are file names.
+// are decimal entry numbers, in a file they are file names. A damaged record (a count or string
+// beyond the bytes that follow, a frame duration that is not a finite number of seconds >= 0,
+// fewer or more masks than frames, an unknown magic) leaves the movie empty; crop rectangles that
+// are not four per frame leave it uncropped.
 #pragma once
 
 #include "base/arrays.h"
