@@ -253,6 +253,9 @@ void FXBezierSpline::PrecomputePhasesLenght() {
     if (total > 0.0f && std::isfinite(total)) {
         float inv = 1.0f / total;
         for (int i = 0; i < n; i++) phases.items[i] *= inv;
+        // cum * (1 / total) is often one step below 1 in single precision; an open spline must
+        // end exactly at 1, or the closing segment would be chosen for phase 1.
+        if (!closed) phases.items[n - 1] = 1.0f;
         return;
     }
     // No length to share out (all keys in one place, or unusable coordinates): equal spans.
