@@ -1,7 +1,7 @@
 // Fuzzes the sprite-movie record reader: arbitrary bytes are read as a movie entry of a package
 // (frame names are entry numbers, so "0" names the record itself), a movie that loaded is checked
 // (one mask per frame, crop rectangles only four per frame), read into memory, played for a few
-// frames through a recording environment while driving an animation without frames (no
+// frames through a recording environment while driving two animations (two frames, none; no
 // environment is current, so frames do not decode), edited by moves and deletes steered by the
 // input, and played again. The sanitizers catch any read or write outside the entry; a broken
 // invariant aborts.
@@ -17,6 +17,8 @@
 #include "anim/anim.h"
 #include "base/package.h"
 #include "elements/smovie.h"
+#include "geometry/mesh.h"
+#include "geometry/model.h"
 
 namespace {
 
@@ -34,6 +36,29 @@ std::vector<unsigned char> localWrap(const uint8_t* data, size_t size) {
     }
     if (size) memcpy(p, data, size);
     return b;
+}
+
+// An interpolated animation of two frames (one triangle each), so key pairs reach its splines.
+FXAnim* localAnim() {
+    static FXAnim anim;
+    if (anim.GetFrameCount() == 0) {
+        for (int m = 0; m < 2; m++) {
+            FXMesh* mesh = new FXMesh;
+            mesh->Realloc(3, 3);
+            for (int v = 0; v < 3; v++) {
+                mesh->vertices[v] = tagFXVertex{};
+                mesh->vertices[v].pos[v % 2] = float(m + v);
+                mesh->indices[v] = v;
+            }
+            FXModel* model = new FXModel;
+            model->meshes.Push(mesh);
+            anim.models.Push(model);
+            anim.frameNames.Push("f");
+            anim.durations.PushInt(100);
+        }
+        anim.UpdateInterpolation(true, false);
+    }
+    return &anim;
 }
 
 void localCheck(const SMovie& mv, const FXPackage& pkg) {
@@ -77,8 +102,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (mv.colorData.top != mv.GetFrameCount() || mv.maskSizes.top != mv.GetFrameCount()) abort();
     localCheck(mv, pkg);
     RecordingEnv env;
-    static FXAnim anim;  // no frames: the key walk runs, the pair is held to frame 0
-    mv.animA = mv.animB = &anim;
+    static FXAnim empty;  // no frames: the pair is held to frame 0
+    mv.animA = localAnim();
+    mv.animB = &empty;
     mv.waitFrame = false;
     mv.Restart(0.0);
     localPlay(&mv, &env, 5);

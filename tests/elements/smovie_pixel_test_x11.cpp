@@ -49,7 +49,7 @@ TEST_F(SMovieDevil, FramesOnTheDeviceShowColourMaskAndCrop) {
     r.masks = {"20", "21"};
     r.rects = {-0.5f, 0.5f, 0.5f, -0.5f, -0.5f, 0.5f, 0.5f, -0.5f};  // window pixels 40..119 x 30..89
     FXPackage pkg;
-    qmLoadPackage(&pkg, {{5, -1, r.Bytes()},
+    qmMoviePackage(&pkg, {{5, -1, r.Bytes()},
                          {10, FX_PACKAGE_TYPE_JPG, qmReadFile(base + "0.jpg")},
                          {11, FX_PACKAGE_TYPE_JPG, qmReadFile(base + "1.jpg")},
                          {20, FX_PACKAGE_TYPE_JPG, qmReadFile(base + "0_m.jpg")},

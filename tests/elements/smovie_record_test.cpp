@@ -11,7 +11,7 @@ namespace {
 
 // Loads bytes as entry 5 of a package that also holds pictures 100 (3 bytes) and 200 (2 bytes).
 bool localLoad(SMovie* mv, FXPackage* pkg, const std::vector<unsigned char>& record) {
-    qmLoadPackage(pkg, {{5, -1, record}, {100, FX_PACKAGE_TYPE_JPG, {1, 2, 3}}, {200, FX_PACKAGE_TYPE_JPG, {4, 5}}});
+    qmMoviePackage(pkg, {{5, -1, record}, {100, FX_PACKAGE_TYPE_JPG, {1, 2, 3}}, {200, FX_PACKAGE_TYPE_JPG, {4, 5}}});
     return mv->LoadCN(pkg, 5);
 }
 

@@ -52,7 +52,7 @@ inline QmMovieRecord qmMovieFrames(int n) {
     return r;
 }
 
-inline void qmLoadPackage(FXPackage* pkg, const std::vector<QmEntry>& entries) {
+inline void qmMoviePackage(FXPackage* pkg, const std::vector<QmEntry>& entries) {
     std::vector<unsigned char> bytes = qmPackageFile(entries);
     pkg->LoadFromMemory(bytes.data(), long(bytes.size()));
 }
