@@ -11,9 +11,7 @@ namespace {
 float localSampleV(const FXMesh* m, float v) { return m->flipV ? 1.0f - v : v; }
 
 // A picture that failed to load has no pixels; sampling it would yield no colour at all.
-bool localHasPixels(const FXCanvas* c) {
-    return c && c->pixmap.data && c->pixmap.width > 0 && c->pixmap.height > 0;
-}
+bool localHasPixels(const FXCanvas* c) { return c && c->pixmap.data && c->pixmap.width > 0 && c->pixmap.height > 0; }
 
 }  // namespace
 

@@ -58,6 +58,10 @@ struct localReader {
     Result Next() {
         text.clear();
         int c = getc(f);
+        if (c == EOF && ferror(f)) {  // a folder, or a read error: not the end of a file
+            err("FXObjModel::Load -> cannot read %s: %s\n", file, strerror(errno));
+            return kBad;
+        }
         if (c == EOF) return kEnd;
         line++;
         for (; c != EOF; c = getc(f)) {
@@ -120,7 +124,21 @@ std::string localFirstWord(const std::string& s) {
 
 // ---- statements ----
 
-enum localStatement { kPos, kNormal, kTex, kVOther, kUsemtl, kUOther, kMtllib, kMOther, kFace, kSegments, kGroup, kComment, kOther };
+enum localStatement {
+    kPos,
+    kNormal,
+    kTex,
+    kVOther,
+    kUsemtl,
+    kUOther,
+    kMtllib,
+    kMOther,
+    kFace,
+    kSegments,
+    kGroup,
+    kComment,
+    kOther
+};
 
 localStatement localClassify(const char* w) {
     switch (w[0]) {
@@ -314,9 +332,15 @@ bool localPrepareModel(FXObjModel* obj, FILE* f) {
         if (!l.Count()) continue;
         localStatement s = localClassify(l.words[0]);
         switch (s) {
-            case kPos: n.positions++; break;
-            case kNormal: n.normals++; break;
-            case kTex: n.texCoords++; break;
+            case kPos:
+                n.positions++;
+                break;
+            case kNormal:
+                n.normals++;
+                break;
+            case kTex:
+                n.texCoords++;
+                break;
             case kFace:
             case kSegments: {
                 if (!localParseCorners(r, l, s == kFace ? 3 : 2, &corners)) return false;
@@ -337,7 +361,9 @@ bool localPrepareModel(FXObjModel* obj, FILE* f) {
                 group = obj->groups.Findpos(g);
                 break;
             }
-            default: localReportUnknown(s, l); break;
+            default:
+                localReportUnknown(s, l);
+                break;
         }
     }
     return localSizeArrays(obj, n);
@@ -360,7 +386,8 @@ struct localPass2 {
     bool Numbers(const localLine& l, int need, int want, float* out, const char* what) {
         int have = l.Count() - 1 < want ? l.Count() - 1 : want;
         for (int k = 0; k < have; k++)
-            if (!localParseFloat(l.words[k + 1], &out[k])) return r.Fail("%s value '%s' is not a number", what, l.words[k + 1]);
+            if (!localParseFloat(l.words[k + 1], &out[k]))
+                return r.Fail("%s value '%s' is not a number", what, l.words[k + 1]);
         if (have < need) return r.Fail("%s needs %d numbers, it has %d", what, need, have);
         for (int k = have; k < want; k++) out[k] = 0.0f;
         return true;
@@ -422,15 +449,20 @@ struct localPass2 {
     bool Statement(const localLine& l, std::vector<localCorner>& corners) {
         localStatement s = localClassify(l.words[0]);
         switch (s) {
-            case kPos: return Vector(l, &obj->positions, &positions, 3, 3, true, "a position");
-            case kNormal: return Vector(l, &obj->normals, &normals, 3, 3, true, "a normal");
-            case kTex: return Vector(l, &obj->texCoords, &texCoords, 2, 1, false, "a texture coordinate");
+            case kPos:
+                return Vector(l, &obj->positions, &positions, 3, 3, true, "a position");
+            case kNormal:
+                return Vector(l, &obj->normals, &normals, 3, 3, true, "a normal");
+            case kTex:
+                return Vector(l, &obj->texCoords, &texCoords, 2, 1, false, "a texture coordinate");
             case kUsemtl: {
                 std::string name = localFirstWord(l.rest);
                 material = name.empty() ? localDefaultMaterialID(obj) : localMaterialID(obj, name.c_str());
                 return true;
             }
-            case kMtllib: obj->mtlFile.Set(localFirstWord(l.rest).c_str()); return true;
+            case kMtllib:
+                obj->mtlFile.Set(localFirstWord(l.rest).c_str());
+                return true;
             case kFace: {
                 if (!localParseCorners(r, l, 3, &corners)) return false;
                 for (int k = 2; k < int(corners.size()); k++) {  // a fan around the first corner
@@ -447,10 +479,15 @@ struct localPass2 {
                 }
                 return true;
             }
-            case kGroup: group = localFindGroup(obj, localTrimmed(l.rest).c_str()); return true;
+            case kGroup:
+                group = localFindGroup(obj, localTrimmed(l.rest).c_str());
+                return true;
             case kUOther:
-            case kMOther: localReportUnknown(s, l); return true;
-            default: return true;
+            case kMOther:
+                localReportUnknown(s, l);
+                return true;
+            default:
+                return true;
         }
     }
 
@@ -470,7 +507,8 @@ struct localPass2 {
             return false;
         }
         const char* file = r.file;
-        if (missingNormals > 1) err("FXObjModel::Load -> %s: %d corners name normals not in the file\n", file, missingNormals);
+        if (missingNormals > 1)
+            err("FXObjModel::Load -> %s: %d corners name normals not in the file\n", file, missingNormals);
         if (missingTex > 1)
             err("FXObjModel::Load -> %s: %d corners name texture coordinates not in the file\n", file, missingTex);
         // Faces before any usemtl, in a file without one, use the unnamed material.

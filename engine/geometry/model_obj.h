@@ -41,7 +41,7 @@ public:
     enum { kMaxLine = 65536 };
 
     FXLongStr fileName;
-    FXLongStr mtlFile;  // the library named by the last mtllib line; empty for none
+    FXLongStr mtlFile;           // the library named by the last mtllib line; empty for none
     FXMatlib* matlib = nullptr;  // one reference, released in Destroy
     FXStrArray materials;        // names in order of first usemtl; a material's number is its place
     FXArray materialMeshes;      // per material number the mesh built for it (not owned)

@@ -84,7 +84,8 @@ TEST(FXMeshMaps, TransparentTrianglesAreDropped) {
 TEST(FXMeshMaps, PictureWithoutPixelsChangesNothing) {
     FXCanvas empty;
     FXMesh m;
-    qmFillMesh(&m, {qmVertex({-1, 1, 0}, {0, 0, -1}, {0.2f, 0.3f}), qmVertex({1, -1, 0}, {0, 0, -1}, {0.7f, 0.9f})}, {});
+    qmFillMesh(&m, {qmVertex({-1, 1, 0}, {0, 0, -1}, {0.2f, 0.3f}), qmVertex({1, -1, 0}, {0, 0, -1}, {0.7f, 0.9f})},
+               {});
     for (int i = 0; i < 2; i++) {
         for (float& c : m.vertices[i].color) c = 0.25f;
         m.vertices[i].mark = 7;

@@ -104,15 +104,46 @@ TEST_F(ObjImport, OpenCasesImport) {
         Floats normal0, uv0;
         std::string trace;
     } cases[] = {
-        {"no usemtl: one unnamed mesh", std::string(kTriangle) + "f 1 2 3\n", "", {0, 1, 2}, {0, -1, -1}, {0, 0, 0}, {0, 0}, ""},
-        {"normal and texture the file does not give", std::string(kTriangle) + "vn 0 0 1\nvt 0.5 0.25\nf 1/7/9 2/1/1 3/1/1\n",
-         "", {0, 1, 2}, {0, -1, -1}, {0, 0, 0}, {0, 0}, ":6: normal 9 is not in the file (1 given so far, 1 in all); it reads as zero\n"},
-        {"relative indices count from the last value read", std::string(kTriangle) + "f -3 -2 -1\nv 5 5 5\nf -4 -1 -3\n",
-         "", {0, 1, 2, 0, 3, 1}, {0, -1, -1}, {0, 0, 0}, {0, 0}, ""},
+        {"no usemtl: one unnamed mesh",
+         std::string(kTriangle) + "f 1 2 3\n",
+         "",
+         {0, 1, 2},
+         {0, -1, -1},
+         {0, 0, 0},
+         {0, 0},
+         ""},
+        {"normal and texture the file does not give",
+         std::string(kTriangle) + "vn 0 0 1\nvt 0.5 0.25\nf 1/7/9 2/1/1 3/1/1\n",
+         "",
+         {0, 1, 2},
+         {0, -1, -1},
+         {0, 0, 0},
+         {0, 0},
+         ":6: normal 9 is not in the file (1 given so far, 1 in all); it reads as zero\n"},
+        {"relative indices count from the last value read",
+         std::string(kTriangle) + "f -3 -2 -1\nv 5 5 5\nf -4 -1 -3\n",
+         "",
+         {0, 1, 2, 0, 3, 1},
+         {0, -1, -1},
+         {0, 0, 0},
+         {0, 0},
+         ""},
         {"CRLF ends and a comment after the corners",
-         "v 0 0 0\r\nv 1 0 0\r\nv 0 1 0\r\nvn 1 0 0\r\ng side\r\nusemtl red\r\nf 3//1 2//1 1//1 # one\r\n", "red", {0, 1, 2},
-         {2, 0, -1}, {1, 0, 0}, {0, 0}, ""},
-        {"CR ends", "vt 0.5\rv 0 0 0\rv 1 0 0\rv 0 1 0\rusemtl\rf 1/1 2/1 3/1\r", "", {0, 1, 2}, {0, -1, 0}, {0, 0, 0}, {0.5f, 0}, ""},
+         "v 0 0 0\r\nv 1 0 0\r\nv 0 1 0\r\nvn 1 0 0\r\ng side\r\nusemtl red\r\nf 3//1 2//1 1//1 # one\r\n",
+         "red",
+         {0, 1, 2},
+         {2, 0, -1},
+         {1, 0, 0},
+         {0, 0},
+         ""},
+        {"CR ends",
+         "vt 0.5\rv 0 0 0\rv 1 0 0\rv 0 1 0\rusemtl\rf 1/1 2/1 3/1\r",
+         "",
+         {0, 1, 2},
+         {0, -1, 0},
+         {0, 0, 0},
+         {0.5f, 0},
+         ""},
     };
     for (const Case& c : cases) {
         FXModel m;
@@ -142,7 +173,8 @@ TEST_F(ObjImport, DamagedFilesAreRefusedNamingTheLine) {
         {std::string(kTriangle) + "f 1 2 4\n", ":4: a corner names position 4; the file gives 3 so far and 3 in all"},
         {std::string(kTriangle) + "f 0 1 2\n", ":4: a corner names position 0; indices start at 1"},
         {std::string(kTriangle) + "f -4 1 2\n", ":4: a corner names position -4; the file gives 3 so far and 3 in all"},
-        {std::string(kTriangle) + "f 1/1 2 3\n", ":4: a face corner '2' does not have the form of the first corner '1/1'"},
+        {std::string(kTriangle) + "f 1/1 2 3\n",
+         ":4: a face corner '2' does not have the form of the first corner '1/1'"},
         {"f a b c\n", ":1: a face corner 'a' is not a vertex index"},
         {"f 99999999999 1 2\n", ":1: a face corner '99999999999' is not a vertex index"},
         {"v 1 x 3\n", ":1: a position value 'x' is not a number"},
@@ -164,16 +196,21 @@ TEST_F(ObjImport, DamagedFilesAreRefusedNamingTheLine) {
     FXModel m;
     std::string missing = qmTestPath("none.obj");
     log = qmTraced([&] { EXPECT_FALSE(m.ImportObj(missing.c_str())); });
-    EXPECT_NE(log.find("FXObjModel::Load -> cannot open " + missing + ": No such file or directory\n"), std::string::npos)
+    EXPECT_NE(log.find("FXObjModel::Load -> cannot open " + missing + ": No such file or directory\n"),
+              std::string::npos)
         << log;
+    std::string folder = qmTestPath("");
+    log = qmTraced([&] { EXPECT_FALSE(m.ImportObj(folder.c_str())); });
+    EXPECT_NE(log.find("FXObjModel::Load -> cannot read " + folder + ": Is a directory\n"), std::string::npos) << log;
 }
 
 TEST_F(ObjImport, UnknownWordsAreTracedAndSkipped) {
     FXModel m;
-    ASSERT_TRUE(Import(&m, "# made by hand\no cube\nvp 1 2\ns 1\nuu x\nmm y\n" + std::string(kTriangle) +
-                               "f 1 2 3\ncurv 1 2\n"));
-    const char* once[] = {"] localPrepareModel -> unknown token(3): o cube\n", "] localPrepareModel -> unknown token(0): vp\n",
-                          "] localPrepareModel -> unknown token(3): s 1\n", "] localPrepareModel -> unknown token(3): curv 1 2\n"};
+    ASSERT_TRUE(Import(
+        &m, "# made by hand\no cube\nvp 1 2\ns 1\nuu x\nmm y\n" + std::string(kTriangle) + "f 1 2 3\ncurv 1 2\n"));
+    const char* once[] = {
+        "] localPrepareModel -> unknown token(3): o cube\n", "] localPrepareModel -> unknown token(0): vp\n",
+        "] localPrepareModel -> unknown token(3): s 1\n", "] localPrepareModel -> unknown token(3): curv 1 2\n"};
     for (const char* t : once) EXPECT_EQ(Occurrences(log, t), 1) << t << log;
     // Words starting with u and m are reported by both passes.
     EXPECT_EQ(Occurrences(log, "] localPrepareModel -> unknown token(2): uu\n"), 2) << log;
@@ -185,7 +222,8 @@ TEST_F(ObjImport, UnknownWordsAreTracedAndSkipped) {
 TEST_F(ObjImport, GroupsOrderTheTrianglesOfAMesh) {
     FXObjModel obj;
     std::string file = qmTestPath("groups.obj");
-    qmWriteText(file, std::string(kTriangle) + "v 1 1 0\nl 1 2 3\ng a\nf 1 2 3\ng  b \nf 2 4 3\ng a\nf 3 2 1\ng\nf 1 3 4\n");
+    qmWriteText(file,
+                std::string(kTriangle) + "v 1 1 0\nl 1 2 3\ng a\nf 1 2 3\ng  b \nf 2 4 3\ng a\nf 3 2 1\ng\nf 1 3 4\n");
     ASSERT_TRUE(obj.Load(file.c_str()));
     ASSERT_EQ(obj.groups.top, 3);
     EXPECT_STREQ(obj.GetGroup(2)->name, "b");
@@ -207,8 +245,9 @@ TEST_F(ObjImport, GroupsOrderTheTrianglesOfAMesh) {
 TEST_F(ObjImport, MaterialsComeFromTheLibraryBesideTheFile) {
     std::string lib = qmTestPath("lib.mtl");
     qmWriteText(lib, "newmtl solid\nKd 1 0 0\nnewmtl glass\nKd 0 0 1\nd 0.5\n");
-    const std::string body = "v 0 0 0\nv 1 0 0\nv 0 1 0\nv 1 1 0\nf 1 2 3\nusemtl glass\nf 1 3 4\nusemtl solid\n"
-                             "f 2 3 4\nusemtl glass\nf 4 3 2\nusemtl ghost\nf 1 2 4\n";
+    const std::string body =
+        "v 0 0 0\nv 1 0 0\nv 0 1 0\nv 1 1 0\nf 1 2 3\nusemtl glass\nf 1 3 4\nusemtl solid\n"
+        "f 2 3 4\nusemtl glass\nf 4 3 2\nusemtl ghost\nf 1 2 4\n";
     for (bool withEnv : {true, false}) {
         fxSetEnv(withEnv ? &env : nullptr);
         FXModel m;
@@ -228,7 +267,8 @@ TEST_F(ObjImport, MaterialsComeFromTheLibraryBesideTheFile) {
         EXPECT_EQ(Mesh(m, 0)->drawPass, 1);  // see-through
         EXPECT_EQ(Mesh(m, 1)->drawPass, 0);
         EXPECT_EQ(Mesh(m, 2)->material, nullptr);
-        EXPECT_NE(log.find(path + ": material 'ghost' is not in the library '" + lib + "'\n"), std::string::npos) << log;
+        EXPECT_NE(log.find(path + ": material 'ghost' is not in the library '" + lib + "'\n"), std::string::npos)
+            << log;
     }
     fxSetEnv(&env);
     // A library that is not there: the meshes keep their names and draw with the default material.
