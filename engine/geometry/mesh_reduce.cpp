@@ -62,6 +62,32 @@ void localFinishPlane(float* out, const float* n, const float* p) {
     out[3] = -(out[0] * p[0] + out[1] * p[1] + out[2] * p[2]);
 }
 
+float localArea(const FXMesh* m, int i, int j, int k) {
+    const float *a = m->vertices[i].pos, *b = m->vertices[j].pos, *c = m->vertices[k].pos;
+    float ab[3] = {b[0] - a[0], b[1] - a[1], b[2] - a[2]}, ac[3] = {c[0] - a[0], c[1] - a[1], c[2] - a[2]}, n[3];
+    localCross(ab, ac, n);
+    return 0.5f * std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
+}
+
+// True when the triangles `created` cover what the live triangles with every corner in `group`
+// cover now. The replacements are laid out for the convex fans of strips and grids; around a
+// vertex whose fan is not convex they would overlap their neighbours, and such a reduction is not
+// made. `straightened` is the area the removed vertices add or take by leaving their lines.
+bool localKeepsCover(const FXMesh* m, const int* group, int groupCount, const int* created, int createdCount,
+                     float straightened) {
+    float before = 0.0f, after = 0.0f;
+    for (int t = 0; t + 2 < m->indexCount; t += 3) {
+        const int32_t* tri = m->indices + t;
+        if (localLive(tri) && localInList(tri[0], group, groupCount) && localInList(tri[1], group, groupCount) &&
+            localInList(tri[2], group, groupCount))
+            before += localArea(m, tri[0], tri[1], tri[2]);
+    }
+    for (int k = 0; k + 2 < createdCount; k += 3) after += localArea(m, created[k], created[k + 1], created[k + 2]);
+    // Triangles within the tolerance of one plane may differ in area by up to the factor 1 / cos.
+    float slack = 1e-4f + (1.0f - std::cos(std::fmin(m->reduceTolerance, 60.0f) / kDegrees));
+    return std::fabs(after - before) <= straightened + slack * before;
+}
+
 }  // namespace
 
 // ---- geometric primitives ----
@@ -301,6 +327,9 @@ bool FXMesh::ReduceStage3(int a, int b, int g, int q, int) {
     if (r == -1 || s == -1) return false;
     lastReduction[5] = r;
     lastReduction[6] = s;
+    const int group[6] = {a, b, g, r, q, s};
+    const int created[6] = {a, g, r, r, g, s};
+    if (!localKeepsCover(this, group, 6, created, 6, localArea(this, a, b, g) + localArea(this, r, q, s))) return false;
     float pf[4], pe[4];
     ComputeFormula(pf, a, g, r);
     ComputeFormula1(pe, pf, a, g);
@@ -310,18 +339,19 @@ bool FXMesh::ReduceStage3(int a, int b, int g, int q, int) {
     ComputeFormula1(pe, pf, r, s);
     PlaceVertexFormula(q, pf);
     PlaceVertexFormula(q, pe);
-    const int group[6] = {a, b, g, r, q, s};
     SetVerticesMask(6, group, kMasked);
     const int deps[11][2] = {{a, b}, {b, b}, {g, b}, {q, q}, {q, q}, {q, q}, {q, q}, {r, q}, {s, q}, {r, q}, {s, q}};
     for (const auto& d : deps) PushReducDepend(d[0], d[1]);
     DiscardTrianglesGroup(6, group);
-    const int created[6] = {a, g, r, r, g, s};
     CreateTrianglesGroup(6, created);
     ReduceStage2a(a, b, g, q, q);
     return true;
 }
 
 bool FXMesh::ReduceStage3a(int a, int b, int g, int q, int) {
+    const int group[4] = {a, b, g, q};
+    const int created[3] = {a, g, q};
+    if (!localKeepsCover(this, group, 4, created, 3, localArea(this, a, b, g))) return false;
     float pf[4], pe[4];
     ComputeFormula(pf, a, g, q);
     ComputeFormula1(pe, pf, a, g);
@@ -332,9 +362,7 @@ bool FXMesh::ReduceStage3a(int a, int b, int g, int q, int) {
     PushReducDepend(a, b);
     PushReducDepend(b, b);
     PushReducDepend(g, b);
-    const int group[4] = {a, b, g, q};
     DiscardTrianglesGroup(4, group);
-    const int created[3] = {a, g, q};
     CreateTrianglesGroup(3, created);
     ReduceStage2a(a, b, g, q, q);
     return true;
@@ -348,6 +376,9 @@ bool FXMesh::ReduceStage4(int a, int b, int g, int q, int h) {
     }
     if (!middle) return false;
     if (!ReduceStage4a(a, b, g, q, h)) {
+        const int group[5] = {a, b, g, q, h};
+        const int created[6] = {a, g, q, q, g, h};
+        if (!localKeepsCover(this, group, 5, created, 6, localArea(this, a, b, g))) return false;
         float pf[4], pe[4];
         ComputeFormula(pf, a, g, q);
         ComputeFormula1(pe, pf, a, g);
@@ -358,9 +389,7 @@ bool FXMesh::ReduceStage4(int a, int b, int g, int q, int h) {
         PushReducDepend(a, b);
         PushReducDepend(b, b);
         PushReducDepend(g, b);
-        const int group[5] = {a, b, g, q, h};
         DiscardTrianglesGroup(5, group);
-        const int created[6] = {a, g, q, q, g, h};
         CreateTrianglesGroup(6, created);
         ReduceStage2a(a, b, g, q, h);
     }
@@ -370,17 +399,20 @@ bool FXMesh::ReduceStage4(int a, int b, int g, int q, int h) {
 bool FXMesh::ReduceStage4a(int a, int b, int g, int q, int h) {
     ComputeFormula1(edgePlane2, facePlane, q, h);
     int iter = -1, o = -1;
-    // Across the edge h-g, a vertex o continuing the line q-h: h can go as well.
-    while (FindNextContiguouse1(q, h, g, &iter, &o) && TestVertices1Mask(h))
+    // Across the edge h-g, a vertex o continuing the line q-h: h can go as well. A search resumes at
+    // the triangle it found, so a refused candidate moves it on by one.
+    for (; FindNextContiguouse1(q, h, g, &iter, &o) && TestVertices1Mask(h); iter++)
         if (ReduceStage4aa(a, b, g, q, h, o)) return true;
     // Across the edge q-a, a vertex o continuing the line h-q: q can go as well.
-    iter = -1;
-    while (FindNextContiguouse1(h, q, a, &iter, &o) && TestVertices1Mask(q))
+    for (iter = -1; FindNextContiguouse1(h, q, a, &iter, &o) && TestVertices1Mask(q); iter++)
         if (ReduceStage4aa(a, b, g, o, q, h)) return true;
     return false;
 }
 
 bool FXMesh::ReduceStage4aa(int a, int b, int g, int d, int e, int f) {
+    const int group[6] = {a, b, g, d, e, f};
+    const int created[6] = {a, g, f, d, a, f};
+    if (!localKeepsCover(this, group, 6, created, 6, localArea(this, a, b, g) + localArea(this, d, e, f))) return false;
     float pf[4], pe[4];
     ComputeFormula(pf, a, g, f);
     ComputeFormula1(pe, pf, a, g);
@@ -390,12 +422,10 @@ bool FXMesh::ReduceStage4aa(int a, int b, int g, int d, int e, int f) {
     ComputeFormula1(pe, pf, d, f);
     PlaceVertexFormula(e, pf);
     PlaceVertexFormula(e, pe);
-    const int group[6] = {a, b, g, d, e, f};
     SetVerticesMask(6, group, kMasked);
     const int deps[6][2] = {{a, b}, {b, b}, {g, b}, {d, e}, {e, e}, {f, e}};
     for (const auto& x : deps) PushReducDepend(x[0], x[1]);
     DiscardTrianglesGroup(6, group);
-    const int created[6] = {a, g, f, d, a, f};
     CreateTrianglesGroup(6, created);
     ReduceStage2aa(a, b, g, d, e, f);
     ReduceStage2aa(d, e, f, a, b, g);

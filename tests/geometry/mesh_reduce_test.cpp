@@ -170,6 +170,28 @@ TEST(FXMeshReduce, BentOrIrregularMeshesStay) {
     }
 }
 
+// Around vertex 6 the fan (1, 5, 6), (1, 6, 3), (7, 6, 3) is not convex at vertex 3: replacing it
+// by (5, 7, 1) and (1, 7, 3) would lay a triangle over (3, 1, 4). What is covered stays covered.
+TEST(FXMeshReduce, ReductionsThatWouldOverlapAreNotMade) {
+    FXMesh m;
+    qmFillMesh(&m,
+               {qmVertex({0, 0, 0}), qmVertex({1, 0, 0}), qmVertex({4, 0, 0}), qmVertex({2, -2, 0}),
+                qmVertex({4, -2, 0}), qmVertex({0, -3, 0}), qmVertex({1, -3, 0}), qmVertex({4, -3, 0})},
+               {0, 5, 1, 1, 5, 6, 1, 6, 3, 1, 2, 4, 3, 1, 4, 3, 4, 7, 7, 6, 3});
+    auto cover = [&] {
+        float sum = 0;
+        for (int t = 0; t < m.indexCount; t += 3) {
+            const float *a = m.vertices[m.indices[t]].pos, *b = m.vertices[m.indices[t + 1]].pos,
+                        *c = m.vertices[m.indices[t + 2]].pos;
+            sum += std::fabs((b[0] - a[0]) * (c[1] - a[1]) - (b[1] - a[1]) * (c[0] - a[0])) / 2;
+        }
+        return sum;
+    };
+    for (int pass = 0; pass < 3; pass++) Reduced(&m, 1.0f);
+    EXPECT_LT(m.vertexCount, 8);  // the straight outer edges still lose vertices
+    EXPECT_FLOAT_EQ(cover(), 12.0f);
+}
+
 // A corner naming a missing vertex would send every search past the vertex array.
 TEST(FXMeshReduce, BrokenIndexListIsRefused) {
     FXMesh m;
