@@ -62,7 +62,7 @@ QMCSheetPose localGlide(double u) {
     r.ty += 0.10 * env;
     r.tz += 0.6 * env;
     r.bend.dirAngle = 0;
-    r.bend.waveAmp = 0.45 * env * env;
+    r.bend.waveAmp = 0.30 * env * env;
     r.bend.waveLength = 2.6;
     r.bend.wavePhase = -2 * kQmcPi * 1.5 * u;
     return r;
@@ -103,8 +103,8 @@ QMCSheetPose qmcPose(QMCPoseId id) {
             p.pitch = 0.18;
             p.bend.dirAngle = kRollDir;
             p.bend.rollStart = -0.15;
-            p.bend.rollInner = 0.05;
-            p.bend.rollPitch = 0.06;
+            p.bend.rollInner = 0.14;
+            p.bend.rollPitch = 0.05;
             break;
         case kQmcPoseS:
             p = qmcPose(kQmcPoseP);
@@ -112,8 +112,8 @@ QMCSheetPose qmcPose(QMCPoseId id) {
             p.tx = -0.28;
             p.ty = 0.14;
             p.bend.dirAngle = kCurlDir;
-            p.bend.curlStart = 0.35;
-            p.bend.curlRadius = 0.22;
+            p.bend.curlStart = 0.78;
+            p.bend.curlRadius = 0.24;
             p.bend.curlMax = kQmcPi;
             break;
     }

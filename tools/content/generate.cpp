@@ -90,8 +90,8 @@ bool localSheet(const std::string& dir, std::string* err) {
     paper.name = kQmcBackMaterial;
     paper.map = "paper.jpg";
     for (int i = 0; i < 3; i++) {
-        paper.ka[i] = 1.3;
-        paper.kd[i] = 1.15;
+        paper.ka[i] = 1.2;
+        paper.kd[i] = 1.05;
     }
     if (!qmcWriteMtl(dir + "/sheet.mtl", {backdrop, front, paper}, err)) return false;
     QMCSheetGrid grid;

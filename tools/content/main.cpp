@@ -1,11 +1,13 @@
 // qmcontent: writes the sources of the demo package, previews its poses, and paints a stand-in
 // desktop for judging the saver without a real one.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
 #include "generate.h"
+#include "package.h"
 #include "image/canvas.h"
 #include "image/devil.h"
 #include "pictures.h"
@@ -18,6 +20,8 @@ int localUsage() {
             "usage:\n"
             "  qmcontent generate OUTDIR [--pictures] [--models] [--movies] [--threads N]\n"
             "      write the package's sources into OUTDIR (all kinds unless some are named)\n"
+            "  qmcontent package --qmpack PROGRAM --work DIR --out FILE [--jobs N]\n"
+            "      write the sources into DIR/src, compile them with qmpack and build the package FILE\n"
             "  qmcontent preview OUTDIR [--desktop FILE.png]\n"
             "      rasterise every clip's key poses with its seeds into OUTDIR/<clip>.png\n"
             "  qmcontent desktop FILE.png [WIDTH HEIGHT]\n"
@@ -54,6 +58,29 @@ int localGenerate(int argc, char** argv) {
     }
     std::string err;
     if (!qmcGenerate(o, &err)) {
+        fprintf(stderr, "qmcontent: %s\n", err.c_str());
+        return 1;
+    }
+    return 0;
+}
+
+int localPackage(int argc, char** argv) {
+    QMCPackageOptions o;
+    for (int i = 0; i + 1 < argc; i += 2) {
+        if (!strcmp(argv[i], "--qmpack"))
+            o.qmpack = argv[i + 1];
+        else if (!strcmp(argv[i], "--work"))
+            o.workDir = argv[i + 1];
+        else if (!strcmp(argv[i], "--out"))
+            o.out = argv[i + 1];
+        else if (!strcmp(argv[i], "--jobs"))
+            o.jobs = std::max(1, atoi(argv[i + 1]));
+        else
+            return localUsage();
+    }
+    if (argc % 2 || o.qmpack.empty() || o.workDir.empty() || o.out.empty()) return localUsage();
+    std::string err;
+    if (!qmcBuildPackage(o, &err)) {
         fprintf(stderr, "qmcontent: %s\n", err.c_str());
         return 1;
     }
@@ -157,6 +184,7 @@ int localToPng(int argc, char** argv) {
 int main(int argc, char** argv) {
     if (argc < 2) return localUsage();
     if (!strcmp(argv[1], "generate")) return localGenerate(argc - 2, argv + 2);
+    if (!strcmp(argv[1], "package")) return localPackage(argc - 2, argv + 2);
     if (!strcmp(argv[1], "preview")) return localPreview(argc - 2, argv + 2);
     if (!strcmp(argv[1], "desktop")) return localDesktop(argc - 2, argv + 2);
     if (!strcmp(argv[1], "topng")) return localToPng(argc - 2, argv + 2);

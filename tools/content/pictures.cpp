@@ -244,16 +244,16 @@ void qmcPaintCubeInner(cairo_t* cr, int size) {
     double s = size, c = s / 2, r = s / 2;
     // Outside the disc (reflections from behind) the sphere map is never looked up by the faces
     // that face the viewer; keep it a calm green.
-    qmcRgba(cr, 0.42, 0.62, 0.36, 1);
+    qmcRgba(cr, 0.70, 0.86, 0.60, 1);
     cairo_paint(cr);
     cairo_save(cr);
     cairo_arc(cr, c, c, r, 0, 2 * kQmcPi);
     cairo_clip(cr);
     // Sky over the upper part of the ball, meadow below a bent horizon.
     cairo_pattern_t* sky = cairo_pattern_create_linear(0, 0, 0, s);
-    cairo_pattern_add_color_stop_rgb(sky, 0, 0.55, 0.75, 0.98);
-    cairo_pattern_add_color_stop_rgb(sky, 0.5, 0.85, 0.92, 1.0);
-    cairo_pattern_add_color_stop_rgb(sky, 0.56, 1.0, 0.97, 0.88);
+    cairo_pattern_add_color_stop_rgb(sky, 0, 0.50, 0.78, 1.0);
+    cairo_pattern_add_color_stop_rgb(sky, 0.5, 0.80, 0.93, 1.0);
+    cairo_pattern_add_color_stop_rgb(sky, 0.56, 1.0, 1.0, 0.90);
     cairo_set_source(cr, sky);
     cairo_paint(cr);
     cairo_pattern_destroy(sky);
@@ -263,8 +263,8 @@ void qmcPaintCubeInner(cairo_t* cr, int size) {
     cairo_line_to(cr, 0, s);
     cairo_close_path(cr);
     cairo_pattern_t* field = cairo_pattern_create_linear(0, c, 0, s);
-    cairo_pattern_add_color_stop_rgb(field, 0, 0.78, 0.88, 0.50);
-    cairo_pattern_add_color_stop_rgb(field, 1, 0.40, 0.68, 0.30);
+    cairo_pattern_add_color_stop_rgb(field, 0, 0.85, 1.0, 0.50);
+    cairo_pattern_add_color_stop_rgb(field, 1, 0.45, 0.90, 0.30);
     cairo_set_source(cr, field);
     cairo_fill(cr);
     cairo_pattern_destroy(field);
@@ -291,40 +291,62 @@ void qmcPaintCubeInner(cairo_t* cr, int size) {
 }
 
 void qmcPaintCubeOuter(cairo_t* cr, int size) {
-    double s = size, b = s * 0.13;
+    double s = size, b = s * 0.085;
     cairo_set_operator(cr, CAIRO_OPERATOR_CLEAR);
     cairo_paint(cr);
     cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
-    // A frame of green glass around a clear window with rounded corners.
+    // The window: clear glass with a faint green edge and two soft streaks of reflected sky, so
+    // the sphere-mapped inner skin shows through as the glass's depth.
+    cairo_save(cr);
+    qmcRoundedRect(cr, b, b, s - 2 * b, s - 2 * b, b * 1.1);
+    cairo_clip(cr);
+    cairo_pattern_t* edge = cairo_pattern_create_radial(s / 2, s / 2, s * 0.28, s / 2, s / 2, s * 0.62);
+    cairo_pattern_add_color_stop_rgba(edge, 0, 0.85, 1.0, 0.85, 0.0);
+    cairo_pattern_add_color_stop_rgba(edge, 1, 0.70, 0.92, 0.66, 0.45);
+    cairo_set_source(cr, edge);
+    cairo_paint(cr);
+    cairo_pattern_destroy(edge);
+    for (int k = 0; k < 2; k++) {
+        double off = k == 0 ? 0.18 : 0.42, width = k == 0 ? 0.16 : 0.07;
+        cairo_move_to(cr, s * off, 0);
+        cairo_line_to(cr, s * (off + width), 0);
+        cairo_line_to(cr, 0, s * (off + width) * 1.6);
+        cairo_line_to(cr, 0, s * off * 1.6);
+        cairo_close_path(cr);
+        qmcRgba(cr, 1, 1, 1, k == 0 ? 0.22 : 0.16);
+        cairo_fill(cr);
+    }
+    qmcDandelionSeed(cr, s * 0.56, s * 0.74, s * 0.36, -0.2, 0.55, 0.8);
+    cairo_restore(cr);
+    // A slim frame of pale wood around it, with a leafy sprig in each corner.
     cairo_rectangle(cr, 0, 0, s, s);
-    qmcRoundedRect(cr, b, b, s - 2 * b, s - 2 * b, b * 0.9);
+    qmcRoundedRect(cr, b, b, s - 2 * b, s - 2 * b, b * 1.1);
     cairo_set_fill_rule(cr, CAIRO_FILL_RULE_EVEN_ODD);
-    cairo_pattern_t* glass = cairo_pattern_create_linear(0, 0, s, s);
-    cairo_pattern_add_color_stop_rgba(glass, 0, 0.62, 0.86, 0.52, 0.90);
-    cairo_pattern_add_color_stop_rgba(glass, 1, 0.26, 0.56, 0.30, 0.90);
-    cairo_set_source(cr, glass);
+    cairo_pattern_t* wood = cairo_pattern_create_linear(0, 0, s, s);
+    cairo_pattern_add_color_stop_rgba(wood, 0, 1.0, 0.95, 0.80, 1);
+    cairo_pattern_add_color_stop_rgba(wood, 0.5, 0.93, 0.84, 0.62, 1);
+    cairo_pattern_add_color_stop_rgba(wood, 1, 0.85, 0.74, 0.52, 1);
+    cairo_set_source(cr, wood);
     cairo_fill(cr);
-    cairo_pattern_destroy(glass);
+    cairo_pattern_destroy(wood);
     cairo_set_fill_rule(cr, CAIRO_FILL_RULE_WINDING);
-    // Highlights along the edges.
-    cairo_set_line_width(cr, s * 0.008);
-    qmcRgba(cr, 1, 1, 0.9, 0.7);
-    cairo_rectangle(cr, s * 0.01, s * 0.01, s * 0.98, s * 0.98);
+    cairo_set_line_width(cr, s * 0.006);
+    qmcRgba(cr, 0.62, 0.50, 0.30, 0.8);
+    qmcRoundedRect(cr, b, b, s - 2 * b, s - 2 * b, b * 1.1);
     cairo_stroke(cr);
-    qmcRoundedRect(cr, b, b, s - 2 * b, s - 2 * b, b * 0.9);
+    qmcRgba(cr, 1, 1, 0.95, 0.8);
+    cairo_rectangle(cr, s * 0.004, s * 0.004, s * 0.992, s * 0.992);
     cairo_stroke(cr);
-    // Leaves in the corners, a faint seed etched on the window.
     for (int k = 0; k < 4; k++) {
         cairo_save(cr);
         cairo_translate(cr, s / 2, s / 2);
         cairo_rotate(cr, k * kQmcPi / 2);
         cairo_translate(cr, -s / 2, -s / 2);
-        localLeaf(cr, b * 0.35, b * 0.45, b * 1.7, 0.25, 0.22, 0.48, 0.18, 1.0);
-        localLeaf(cr, b * 0.45, b * 0.35, b * 1.5, 1.25, 0.30, 0.56, 0.20, 1.0);
-        localLeaf(cr, b * 0.5, b * 0.5, b * 1.1, 0.75, 0.50, 0.66, 0.22, 1.0);
+        localLeaf(cr, b * 0.45, b * 0.55, b * 2.0, 0.12, 0.30, 0.58, 0.22, 1.0);
+        localLeaf(cr, b * 0.55, b * 0.45, b * 1.7, 1.45, 0.36, 0.64, 0.24, 1.0);
+        localLeaf(cr, b * 0.6, b * 0.6, b * 1.2, 0.78, 0.55, 0.74, 0.26, 1.0);
         cairo_restore(cr);
     }
-    qmcDandelionSeed(cr, s * 0.5, s * 0.72, s * 0.34, -0.2, 0.35, 0.8);
 }
 
 void qmcPaintPreview(cairo_t* cr, int width, int height) {

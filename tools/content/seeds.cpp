@@ -1,6 +1,8 @@
 // The flock of seeds and motes of light (see seeds.h).
 #include "seeds.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr int kSeeds = 6;
@@ -50,7 +52,7 @@ LocalFlock localRest(QMCPoseId pose) {
         f.seeds[i].y = cy + std::sin(a) * r;
         f.seeds[i].angle = rnd.Range(-0.5, 0.5);
         f.seeds[i].twist = rnd.Range(0, 2 * kQmcPi);
-        f.seeds[i].size = shape.Range(0.11, 0.17);
+        f.seeds[i].size = shape.Range(0.13, 0.19);
     }
     for (int i = 0; i < kMotes; i++) {
         f.motes[i].x = cx + rnd.Range(-0.32, 0.32);
@@ -119,6 +121,42 @@ LocalFlock localFlockAt(const QMCClip& clip, double u) {
     return f;
 }
 
+// Prepares a frame for its JPEG colour picture. The movie keeps the box around the visible
+// pixels and splits it into a colour and a mask picture; a colour picture of sharp white shapes
+// on black would cost many bytes (and darken edges when the texture is filtered). So the colour
+// is taken from the flock painted over white, which is smooth, and the whole box gets alpha at
+// least 1/255, which the scene's alpha test drops: the mask alone carries the shapes.
+void localMergeColour(QMCCanvas* canvas, const QMCCanvas& overWhite) {
+    cairo_surface_t* s = canvas->surface();
+    cairo_surface_flush(s);
+    overWhite.Flush();
+    unsigned char* data = cairo_image_surface_get_data(s);
+    const unsigned char* colour = cairo_image_surface_get_data(overWhite.surface());
+    int stride = cairo_image_surface_get_stride(s), cstride = cairo_image_surface_get_stride(overWhite.surface());
+    int w = canvas->width(), h = canvas->height();
+    int l = w, t = h, r = -1, b = -1;
+    for (int y = 0; y < h; y++) {
+        const uint32_t* row = reinterpret_cast<const uint32_t*>(data + size_t(y) * stride);
+        for (int x = 0; x < w; x++) {
+            if (row[x] >> 24) {
+                l = std::min(l, x), r = std::max(r, x);
+                t = std::min(t, y), b = std::max(b, y);
+            }
+        }
+    }
+    for (int y = t; y <= b; y++) {
+        uint32_t* row = reinterpret_cast<uint32_t*>(data + size_t(y) * stride);
+        const uint32_t* crow = reinterpret_cast<const uint32_t*>(colour + size_t(y) * cstride);
+        for (int x = l; x <= r; x++) {
+            unsigned a = std::max(1u, row[x] >> 24);
+            uint32_t c = crow[x], out = a << 24;
+            for (int sh = 0; sh < 24; sh += 8) out |= (((c >> sh) & 255) * a + 127) / 255 << sh;
+            row[x] = out;
+        }
+    }
+    cairo_surface_mark_dirty(s);
+}
+
 }  // namespace
 
 void qmcPaintFlock(cairo_t* cr, int width, int height, const QMCClip& clip, double u, bool mirrored) {
@@ -150,4 +188,9 @@ void qmcPaintMovieFrame(QMCCanvas* canvas, const QMCClip& clip, int frame) {
     cairo_restore(cr);
     double u = clip.movieFrames > 1 ? double(frame) / (clip.movieFrames - 1) : 0;
     qmcPaintFlock(cr, canvas->width(), canvas->height(), clip, u, true);
+    QMCCanvas overWhite(canvas->width(), canvas->height(), false);
+    cairo_set_source_rgb(overWhite.cr(), 1, 1, 1);
+    cairo_paint(overWhite.cr());
+    qmcPaintFlock(overWhite.cr(), canvas->width(), canvas->height(), clip, u, true);
+    localMergeColour(canvas, overWhite);
 }

@@ -42,8 +42,8 @@ struct QMCSheetPose {
 QMCSheetPose qmcBlendPoses(const QMCSheetPose& a, const QMCSheetPose& b, double t);
 
 struct QMCSheetGrid {
-    int cols = 48, rows = 40;   // sheet cells
-    int backCols = 16, backRows = 10;  // backdrop cells
+    int cols = 44, rows = 36;  // sheet cells
+    int backCols = 8, backRows = 6;  // backdrop cells
 };
 
 // Depth mapping from physical units to the scene model: z = Z * kQmcDepthScale + kQmcDepthBase.
@@ -51,7 +51,7 @@ constexpr double kQmcDepthScale = 0.1;
 constexpr double kQmcDepthBase = 0.0;
 constexpr double kQmcBackdropZ = 0.38;
 constexpr double kQmcPaperGap = 0.006;  // physical distance of the back side behind the front
-constexpr double kQmcShadeGain = 1.8;   // > 1 exaggerates the shading of tilted paper
+constexpr double kQmcShadeGain = 1.35;   // > 1 exaggerates the shading of tilted paper
 
 // A point of the posed sheet: physical position and front-side normal.
 struct QMCSheetPoint {
