@@ -21,6 +21,9 @@ Display* fxX11OpenDisplay();
 Display* fxX11GetDisplay();
 // Closes the connection (and frees what was chosen for it). Destroy devices first.
 void fxX11CloseDisplay();
+// True once the connection to the server broke (the server went away or killed the client).
+// Xlib then ends no process: its calls return at once, and the engine makes no more GLX calls.
+bool fxX11DisplayLost();
 
 // Error trap: X errors between Trap and Untrap are recorded instead of traced. Untrap syncs
 // with the server and returns the first error code seen (0: none). Traps do not nest.

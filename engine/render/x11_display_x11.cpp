@@ -18,6 +18,8 @@ Display* localDisplay = nullptr;
 XVisualInfo* localVisual = nullptr;
 Display* localVisualDisplay = nullptr;  // the connection localVisual was chosen on
 
+std::atomic<bool> localLost{false};
+
 std::mutex localTrapMutex;  // one trap at a time
 std::atomic<bool> localTrapping{false};
 std::atomic<int> localTrappedCode{0};
@@ -31,6 +33,13 @@ int localErrorHandler(Display*, XErrorEvent* e) {
     err("X error %d (request %d.%d, resource 0x%lx)\n", int(e->error_code), int(e->request_code),
         int(e->minor_code), static_cast<unsigned long>(e->resourceid));
     return 0;
+}
+
+// Xlib's own handler ends the process on a broken connection, without the teardown a saver
+// owes its render thread. Returning marks the connection dead; Xlib calls then return at once
+// and the program ends through its normal path.
+void localIOErrorExit(Display*, void*) {
+    if (!localLost.exchange(true)) err("the connection to the X server was lost\n");
 }
 
 XVisualInfo* localChoose(Display* dpy, int stencil) {
@@ -58,6 +67,7 @@ Display* fxX11OpenDisplay() {
         return nullptr;
     }
     XSetErrorHandler(localErrorHandler);
+    XSetIOErrorExitHandler(localDisplay, localIOErrorExit, nullptr);
     return localDisplay;
 }
 
@@ -74,6 +84,8 @@ void fxX11CloseDisplay() {
     if (localDisplay) XCloseDisplay(localDisplay);
     localDisplay = nullptr;
 }
+
+bool fxX11DisplayLost() { return localLost.load(); }
 
 void fxX11TrapErrors(Display* dpy) {
     localTrapMutex.lock();
