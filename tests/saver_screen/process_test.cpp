@@ -1,0 +1,282 @@
+// The built program as launchers and people start it, on the test display: how each run ends
+// (keys, signals, a window destroyed under it), the switches that end at once, registration.
+#include "saver_screen/saver_fixture.h"  // Google Test before Xlib: Xlib's None is a macro
+
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <vector>
+
+#include "image/canvas.h"
+#include "image/devil.h"
+#include "support/test_support.h"
+
+extern char** environ;
+
+namespace {
+
+// The program beside this test's folder: build/saver/qmsave.
+std::string localProgram() {
+    char buf[4096];
+    ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
+    if (n <= 0) return "qmsave";
+    buf[n] = 0;
+    std::string exe = buf;
+    return exe.substr(0, exe.rfind('/')) + "/../saver/qmsave";
+}
+
+void localPause(int ms) {
+    timespec ts = {ms / 1000, long(ms % 1000) * 1000000L};
+    nanosleep(&ts, nullptr);
+}
+
+struct QmRun {
+    pid_t pid = -1;
+    std::string out, err;  // files
+};
+
+// Starts qmsave with args; the environment gets the given NAME=value overrides.
+QmRun localStart(const std::vector<std::string>& args, const std::vector<std::string>& env, const std::string& tag) {
+    QmRun r;
+    r.out = qmTestPath(tag + ".out");
+    r.err = qmTestPath(tag + ".err");
+    std::string prog = localProgram();
+    std::vector<char*> argv{const_cast<char*>(prog.c_str())};
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    std::vector<std::string> envs;
+    for (char** e = environ; *e; e++) {
+        std::string kv = *e;
+        bool replaced = false;
+        for (const std::string& o : env)
+            if (kv.compare(0, o.find('=') + 1, o, 0, o.find('=') + 1) == 0) replaced = true;
+        if (!replaced) envs.push_back(kv);
+    }
+    for (const std::string& o : env) envs.push_back(o);
+    std::vector<char*> envp;
+    for (std::string& e : envs) envp.push_back(&e[0]);
+    envp.push_back(nullptr);
+    posix_spawn_file_actions_t fa;
+    posix_spawn_file_actions_init(&fa);
+    posix_spawn_file_actions_addopen(&fa, 1, r.out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&fa, 2, r.err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (posix_spawn(&r.pid, prog.c_str(), &fa, nullptr, argv.data(), envp.data()) != 0) r.pid = -1;
+    posix_spawn_file_actions_destroy(&fa);
+    return r;
+}
+
+// The exit status, or -1 when the program ran past the limit (it is then killed) or died of a
+// signal (-2).
+int localWait(QmRun& r, int limitMs = 30000) {
+    int status = 0;
+    for (int waited = 0; waited <= limitMs; waited += 10) {
+        pid_t p = waitpid(r.pid, &status, WNOHANG);
+        if (p == r.pid) return WIFEXITED(status) ? WEXITSTATUS(status) : -2;
+        localPause(10);
+    }
+    kill(r.pid, SIGKILL);
+    waitpid(r.pid, &status, 0);
+    return -1;
+}
+
+// True once the program's handler for SIGTERM is in place.
+bool localCatchesTerm(pid_t pid) {
+    std::ifstream f("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(f, line)) {
+        if (line.compare(0, 7, "SigCgt:") != 0) continue;
+        unsigned long long mask = strtoull(line.c_str() + 7, nullptr, 16);
+        return (mask >> (SIGTERM - 1)) & 1;
+    }
+    return false;
+}
+
+// A viewable window named QuietMeadows (the full-screen saver) among the root's children.
+Window localSaverWindow(Display* dpy) {
+    Window root = 0, parent = 0, *children = nullptr, found = 0;
+    unsigned n = 0;
+    if (!XQueryTree(dpy, DefaultRootWindow(dpy), &root, &parent, &children, &n)) return 0;
+    for (unsigned i = 0; i < n && !found; i++) {
+        char* name = nullptr;
+        XWindowAttributes a;
+        if (XFetchName(dpy, children[i], &name) && name) {
+            if (strcmp(name, "QuietMeadows") == 0 && XGetWindowAttributes(dpy, children[i], &a) &&
+                a.map_state == IsViewable)
+                found = children[i];
+            XFree(name);
+        }
+    }
+    if (children) XFree(children);
+    return found;
+}
+
+// A mapped child of w (the saver drawing into someone else's window).
+bool localHasMappedChild(Display* dpy, Window w) {
+    Window root = 0, parent = 0, *children = nullptr;
+    unsigned n = 0;
+    bool mapped = false;
+    if (!XQueryTree(dpy, w, &root, &parent, &children, &n)) return false;
+    for (unsigned i = 0; i < n; i++) {
+        XWindowAttributes a;
+        if (XGetWindowAttributes(dpy, children[i], &a) && a.map_state != IsUnmapped) mapped = true;
+    }
+    if (children) XFree(children);
+    return mapped;
+}
+
+template <typename Fn>
+bool localWaitFor(Fn ready, int limitMs = 30000) {
+    for (int waited = 0; waited <= limitMs; waited += 10) {
+        if (ready()) return true;
+        localPause(10);
+    }
+    return false;
+}
+
+class ProcessTest : public ::testing::Test {
+protected:
+    Display* dpy = nullptr;
+    std::string home, data, state;
+    std::vector<std::string> env;
+
+    void SetUp() override {
+        QM_REQUIRE_SAVER_DISPLAY();
+        dpy = XOpenDisplay(nullptr);
+        ASSERT_NE(dpy, nullptr);
+        home = qmFreshDir("home");
+        data = qmFreshDir("data");
+        state = qmFreshDir("state");
+        env = {"HOME=" + home, "XDG_CONFIG_HOME=" + home + "/.config", "XDG_STATE_HOME=" + state,
+               "QMSAVE_PATH=" + data};
+    }
+    void TearDown() override {
+        if (dpy) XCloseDisplay(dpy);
+    }
+};
+
+}  // namespace
+
+TEST_F(ProcessTest, FullScreenEndsOnAKeyWithStatusZero) {
+    QmRun r = localStart({"-s"}, env, "key");
+    ASSERT_GT(r.pid, 0);
+    ASSERT_TRUE(localWaitFor([&] { return localSaverWindow(dpy) != 0; })) << qmReadText(r.err);
+    XTestFakeKeyEvent(dpy, XKeysymToKeycode(dpy, XK_space), True, CurrentTime);
+    XTestFakeKeyEvent(dpy, XKeysymToKeycode(dpy, XK_space), False, CurrentTime);
+    XSync(dpy, False);
+    EXPECT_EQ(localWait(r), 0) << qmReadText(r.err);
+    EXPECT_EQ(localSaverWindow(dpy), 0u);
+    EXPECT_NE(qmReadText(data + "/qmsave.log").find("OpenGL info"), std::string::npos) << "the log is in the data folder";
+}
+
+TEST_F(ProcessTest, SignalsDuringStartUpAndWhileRunningEndWithStatusZero) {
+    struct Case {
+        int signal;
+        bool waitForWindow;
+    } cases[] = {{SIGTERM, false}, {SIGTERM, true}, {SIGINT, true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(strsignal(c.signal)) + (c.waitForWindow ? " while running" : " during start-up"));
+        QmRun r = localStart({"-root"}, env, "signal");
+        ASSERT_GT(r.pid, 0);
+        ASSERT_TRUE(localWaitFor([&] { return localCatchesTerm(r.pid); }));
+        if (c.waitForWindow) {
+            ASSERT_TRUE(localWaitFor([&] { return localSaverWindow(dpy) != 0; }));
+        }
+        kill(r.pid, c.signal);
+        EXPECT_EQ(localWait(r), 0) << qmReadText(r.err);
+        EXPECT_EQ(localSaverWindow(dpy), 0u);
+    }
+}
+
+TEST_F(ProcessTest, LauncherWindowDestroyedWhileDrawingEndsCleanly) {
+    for (int round = 0; round < 2; round++) {
+        SCOPED_TRACE(round);
+        Window w = XCreateSimpleWindow(dpy, DefaultRootWindow(dpy), 20, 20, 400, 300, 0, 0, 0);
+        XMapWindow(dpy, w);
+        XSync(dpy, False);
+        char id[32];
+        snprintf(id, sizeof id, round == 0 ? "0x%lx" : "%lu", w);
+        QmRun r = localStart({"-window-id", id}, env, "window-id");
+        ASSERT_GT(r.pid, 0);
+        ASSERT_TRUE(localWaitFor([&] { return localHasMappedChild(dpy, w); })) << qmReadText(r.err);
+        localPause(200 + round * 150);  // frames are being drawn into it
+        XDestroyWindow(dpy, w);
+        XSync(dpy, False);
+        EXPECT_EQ(localWait(r), 0) << qmReadText(r.err);
+    }
+}
+
+TEST_F(ProcessTest, SwitchesThatEndAtOnce) {
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        const char* says;  // in standard output
+    } cases[] = {
+        {{"/c"}, 0, "Configuration file:"},
+        {{}, 0, "qmsave --help"},
+        {{"-p"}, 0, ""},
+        {{"/p", "0"}, 0, ""},
+        {{"/p", "abc"}, 0, ""},
+        {{"/p", "4194303"}, 0, ""},  // no such window
+        {{"-a"}, 0, ""},
+        {{"--help"}, 0, "Usage: qmsave"},
+        {{"--version"}, 0, "qmsave "},
+        {{"-window-id", "zz"}, 2, ""},
+    };
+    for (const Case& c : cases) {
+        std::string line;
+        for (const std::string& a : c.args) line += a + " ";
+        SCOPED_TRACE("qmsave " + line);
+        QmRun r = localStart(c.args, env, "switch");
+        ASSERT_GT(r.pid, 0);
+        EXPECT_EQ(localWait(r), c.status) << qmReadText(r.err);
+        EXPECT_NE(qmReadText(r.out).find(c.says), std::string::npos) << qmReadText(r.out);
+    }
+}
+
+TEST_F(ProcessTest, RegisterEditsTheSettingsFileAndShowsNoWindow) {
+    const std::string old = "mode: random\nprograms: \\\n  maze -root \\n\n";
+    qmWriteText(home + "/.xscreensaver", old);
+    QmRun r = localStart({"register_scrsaver"}, env, "register");
+    ASSERT_GT(r.pid, 0);
+    EXPECT_EQ(localWait(r), 0) << qmReadText(r.err);
+    EXPECT_NE(qmReadText(r.out).find("added"), std::string::npos) << qmReadText(r.out);
+    EXPECT_EQ(qmReadText(home + "/.xscreensaver.bak"), old);
+    EXPECT_NE(qmReadText(home + "/.xscreensaver").find("qmsave -root"), std::string::npos);
+    EXPECT_EQ(access((data + "/qmsave.log").c_str(), F_OK), -1) << "no scene was built";
+}
+
+TEST_F(ProcessTest, RecordWritesEveryFrameAndTheSheetWithTheRateOverEverything) {
+    std::string out = qmFreshDir("record");
+    QmRun r = localStart({"--record", out, "--seconds", "1.5", "--fps", "4", "--size", "160x120", "-fps"}, env,
+                         "record");
+    ASSERT_GT(r.pid, 0);
+    ASSERT_EQ(localWait(r), 0) << qmReadText(r.err);
+    EXPECT_NE(qmReadText(r.out).find("6 of 6 frames"), std::string::npos) << qmReadText(r.out);
+    ASSERT_TRUE(fxLoadDevil());
+    // The rate appears once a second has been measured, at the bottom left.
+    auto inkAtBottomLeft = [&](int frame) {
+        FXCanvas c;
+        char name[32];
+        snprintf(name, sizeof name, "/frame-%05d.png", frame);
+        if (!c.CreateFromPict((out + name).c_str()) || c.GetWidth() != 160 || c.GetHeight() != 120) return -1;
+        int bright = 0;
+        for (int y = 120 - 30; y < 120; y++)
+            for (int x = 0; x < 80; x++) bright += c.pixmap.PixelBytes(x, y)[1] > 200;
+        return bright;
+    };
+    EXPECT_EQ(inkAtBottomLeft(0), 0);
+    EXPECT_GT(inkAtBottomLeft(5), 20);
+    EXPECT_EQ(access((out + "/frame-00006.png").c_str(), F_OK), -1);
+    FXCanvas sheet;
+    EXPECT_TRUE(sheet.CreateFromPict((out + "/sheet.png").c_str()));
+    fxUnloadDevil();
+}
