@@ -63,6 +63,17 @@ void localSleepMillis(int ms) {
 
 void localSignal(int) { hostRequestEnd(kEndSignal); }
 
+// The X server went away. The render thread may be blocked inside Xlib on the dead connection
+// for good, so neither it nor the static objects' teardown (which joins it) can be waited for:
+// the process ends here, with the trace log closed.
+void localDisplayLost() {
+    fxCloseTraces();
+    static const char kText[] = "qmsave: the connection to the X display was lost\n";
+    ssize_t r = write(2, kText, sizeof kText - 1);
+    (void)r;
+    _exit(1);
+}
+
 void* localHandle(Window w) { return fxX11Handle(w); }
 
 bool localOurs(void* handle) { return handle && localHost.window && fxX11Window(handle) == localHost.window; }
@@ -233,6 +244,7 @@ bool hostOpen() {
         return false;
     }
     localHost.dpy = dpy;
+    fxX11SetLostHandler(localDisplayLost);
     localHost.wmProtocols = XInternAtom(dpy, "WM_PROTOCOLS", False);
     localHost.wmDelete = XInternAtom(dpy, "WM_DELETE_WINDOW", False);
     return true;

@@ -18,7 +18,8 @@ Display* localDisplay = nullptr;
 XVisualInfo* localVisual = nullptr;
 Display* localVisualDisplay = nullptr;  // the connection localVisual was chosen on
 
-std::atomic<bool> localLost{false};
+std::atomic<bool> localLostFlag{false};
+std::atomic<void (*)()> localLostHandler{nullptr};
 
 std::mutex localTrapMutex;  // one trap at a time
 std::atomic<bool> localTrapping{false};
@@ -35,12 +36,22 @@ int localErrorHandler(Display*, XErrorEvent* e) {
     return 0;
 }
 
-// Xlib's own handler ends the process on a broken connection, without the teardown a saver
-// owes its render thread. Returning marks the connection dead; Xlib calls then return at once
-// and the program ends through its normal path.
-void localIOErrorExit(Display*, void*) {
-    if (!localLost.exchange(true)) err("the connection to the X server was lost\n");
+// A broken connection is marked lost (Xlib calls then return at once) and handed to the
+// program's handler, if any.
+void localLost(Display*) {
+    if (localLostFlag.exchange(true)) return;
+    err("the connection to the X server was lost\n");
+    if (void (*handler)() = localLostHandler.load()) handler();
 }
+
+// Xlib's default handler for a broken connection calls exit(), whose static destructors would
+// wait for a render thread that may be blocked inside Xlib for good.
+int localIOError(Display* dpy) {
+    localLost(dpy);
+    return 0;
+}
+
+void localIOErrorExit(Display* dpy, void*) { localLost(dpy); }
 
 XVisualInfo* localChoose(Display* dpy, int stencil) {
     int attribs[] = {GLX_RGBA,         GLX_DOUBLEBUFFER, GLX_RED_SIZE,     8, GLX_GREEN_SIZE, 8,
@@ -67,6 +78,7 @@ Display* fxX11OpenDisplay() {
         return nullptr;
     }
     XSetErrorHandler(localErrorHandler);
+    XSetIOErrorHandler(localIOError);
     XSetIOErrorExitHandler(localDisplay, localIOErrorExit, nullptr);
     return localDisplay;
 }
@@ -85,7 +97,9 @@ void fxX11CloseDisplay() {
     localDisplay = nullptr;
 }
 
-bool fxX11DisplayLost() { return localLost.load(); }
+bool fxX11DisplayLost() { return localLostFlag.load(); }
+
+void fxX11SetLostHandler(void (*handler)()) { localLostHandler = handler; }
 
 void fxX11TrapErrors(Display* dpy) {
     localTrapMutex.lock();
