@@ -104,6 +104,15 @@ bool localCapture(FXScrShot* shot, Display* dpy, Drawable d, int dw, int dh, int
             if (img) XDestroyImage(img);
             return false;
         }
+        // A picture (Pixmap) has no visual of its own, so its image comes without colour masks;
+        // one of the screen's depth is laid out as the screen's visual.
+        Visual* v = DefaultVisual(dpy, DefaultScreen(dpy));
+        bool noMasks = !img->red_mask && !img->green_mask && !img->blue_mask;
+        if (noMasks && img->depth == DefaultDepth(dpy, DefaultScreen(dpy))) {
+            img->red_mask = v->red_mask;
+            img->green_mask = v->green_mask;
+            img->blue_mask = v->blue_mask;
+        }
     }
 
     FXCanvas& picture = shot->picture;
