@@ -11,10 +11,15 @@
 // and 750 the demo cube's pictures, 751 the picture that fades in over the photograph.
 #pragma once
 
+#include "anim/anim.h"
 #include "base/package.h"
+#include "elements/demo_gadget.h"
+#include "elements/desk.h"
+#include "elements/err_gadget.h"
+#include "elements/ruva_gadget.h"
+#include "elements/smovie.h"
 #include "image/light.h"
 #include "image/material.h"
-#include "elements/desk.h"
 #include "render/gl.h"
 #include "saver/fps.h"
 
@@ -50,10 +55,17 @@ extern FXDesk preview;
 extern FXMaterial preview_mat;
 extern FXMaterial scr_mat;
 extern FXMaterial scr_mat1;
+extern FXAnim anim_starting, anim1_starting;
+extern FXAnim anim[3];
+extern FXAnim anim1[3];
+extern SMovie movie[3];
+extern FXRuvaGadget gad;
 extern bool hasError;
+extern FXErrGadget err_gad;
 extern int dststage;
 extern int aact_anim;
 extern int aact_movie;
+extern FXDemoGadget demo;
 
 extern float light_col[4];
 extern float light1_col[4];
@@ -66,6 +78,21 @@ extern const char* const mat_name1;
 // The -fps readout, drawn over everything when showFps is set.
 extern bool showFps;
 extern FpsOverlay fps;
+
+// Package entries of the scene.
+enum {
+    kEntryErrorNotice = 0,
+    kEntryPreview = 1,
+    kEntryLogoModel = 4,
+    kEntryLogoLabel = 5,
+    kEntryOpening = 91,
+    kEntryDemoInner = 749,
+    kEntryDemoOuter = 750,
+    kEntrySecondPicture = 751,
+};
+// Clip k: its animation entry (anim[k], anim1[k]) and its movie entry (movie[k]).
+extern const int kClipAnimEntry[3];
+extern const int kClipMovieEntry[3];
 
 // Builds the scene on window (the saver window, not shown yet) and starts the render loop.
 void InitScene(void* window, bool preview);

@@ -17,7 +17,9 @@
 #include <vector>
 
 #include "image/canvas.h"
+#include "support/png_write_gl.h"
 #include "image/devil.h"
+#include "support/scene_package.h"
 #include "support/test_support.h"
 
 extern char** environ;
@@ -157,6 +159,22 @@ protected:
         state = qmFreshDir("state");
         env = {"HOME=" + home, "XDG_CONFIG_HOME=" + home + "/.config", "XDG_STATE_HOME=" + state,
                "QMSAVE_PATH=" + data};
+        // Content with a long opening, so the photograph stays in view for seconds.
+        QmScenePackage content;
+        content.openingMs = 5000;
+        ASSERT_TRUE(fxLoadDevil());
+        std::string why;
+        EXPECT_TRUE(qmWriteScenePackage(data + "/qmsave.dat", content, &why)) << why;
+        fxUnloadDevil();
+    }
+
+    // A picture of w x h pixels of the screen at (x, y), as r << 16 | g << 8 | b per pixel.
+    int ScreenPixel(int x, int y) {
+        XImage* img = XGetImage(dpy, DefaultRootWindow(dpy), x, y, 1, 1, AllPlanes, ZPixmap);
+        if (!img) return -1;
+        unsigned long p = XGetPixel(img, 0, 0);
+        XDestroyImage(img);
+        return int(p & 0xFFFFFF);
     }
     void TearDown() override {
         if (dpy) XCloseDisplay(dpy);
@@ -165,16 +183,61 @@ protected:
 
 }  // namespace
 
-TEST_F(ProcessTest, FullScreenEndsOnAKeyWithStatusZero) {
-    QmRun r = localStart({"-s"}, env, "key");
+TEST_F(ProcessTest, FullScreenShowsThePhotographAndEndsOnAKey) {
+    // A known desktop: red on the left half of the screen, blue on the right.
+    Window root = DefaultRootWindow(dpy);
+    int sw = DisplayWidth(dpy, DefaultScreen(dpy)), sh = DisplayHeight(dpy, DefaultScreen(dpy));
+    Pixmap desk = XCreatePixmap(dpy, root, unsigned(sw), unsigned(sh), unsigned(DefaultDepth(dpy, DefaultScreen(dpy))));
+    GC gc = XCreateGC(dpy, desk, 0, nullptr);
+    XSetForeground(dpy, gc, 0xFF0000);
+    XFillRectangle(dpy, desk, gc, 0, 0, unsigned(sw / 2), unsigned(sh));
+    XSetForeground(dpy, gc, 0x0000FF);
+    XFillRectangle(dpy, desk, gc, sw / 2, 0, unsigned(sw - sw / 2), unsigned(sh));
+    XFreeGC(dpy, gc);
+    XSetWindowBackgroundPixmap(dpy, root, desk);
+    XClearWindow(dpy, root);
+    XSync(dpy, False);
+    struct Restore {
+        Display* d;
+        Pixmap p;
+        ~Restore() {
+            XSetWindowBackground(d, DefaultRootWindow(d), BlackPixel(d, DefaultScreen(d)));
+            XClearWindow(d, DefaultRootWindow(d));
+            XFreePixmap(d, p);
+            XSync(d, False);
+        }
+    } restore{dpy, desk};
+
+    QmRun r = localStart({"-s"}, env, "photograph");
     ASSERT_GT(r.pid, 0);
     ASSERT_TRUE(localWaitFor([&] { return localSaverWindow(dpy) != 0; })) << qmReadText(r.err);
+    // Shown mirrored by the test content: blue on the left, red on the right, and in the small
+    // bottom-left quad the right way round (red).
+    int x0 = sw / 4, x1 = sw * 3 / 4, y = sh / 4;
+    bool mirrored = localWaitFor([&] {
+        return ScreenPixel(x0, y) == 0x0000FF && ScreenPixel(x1, y) == 0xFF0000 && ScreenPixel(20, sh - 20) == 0xFF0000;
+    });
+    XImage* shot = XGetImage(dpy, root, 0, 0, unsigned(sw), unsigned(sh), AllPlanes, ZPixmap);
+    if (shot) {
+        std::vector<unsigned char> rgba(size_t(sw) * sh * 4);
+        for (int j = 0; j < sh; j++)
+            for (int i = 0; i < sw; i++) {
+                unsigned long p = XGetPixel(shot, i, j);
+                unsigned char* o = &rgba[(size_t(j) * sw + i) * 4];
+                o[0] = (p >> 16) & 255, o[1] = (p >> 8) & 255, o[2] = p & 255, o[3] = 255;
+            }
+        qmWritePngRGBA(qmTestPath("screen.png"), sw, sh, rgba.data(), sw * 4, false);
+        XDestroyImage(shot);
+    }
+    EXPECT_TRUE(mirrored) << "left " << std::hex << ScreenPixel(x0, y) << " right " << ScreenPixel(x1, y);
     XTestFakeKeyEvent(dpy, XKeysymToKeycode(dpy, XK_space), True, CurrentTime);
     XTestFakeKeyEvent(dpy, XKeysymToKeycode(dpy, XK_space), False, CurrentTime);
     XSync(dpy, False);
     EXPECT_EQ(localWait(r), 0) << qmReadText(r.err);
     EXPECT_EQ(localSaverWindow(dpy), 0u);
-    EXPECT_NE(qmReadText(data + "/qmsave.log").find("OpenGL info"), std::string::npos) << "the log is in the data folder";
+    std::string log = qmReadText(data + "/qmsave.log");
+    EXPECT_NE(log.find("OpenGL info"), std::string::npos) << "the log is in the data folder";
+    EXPECT_EQ(log.find("ERROR"), std::string::npos) << log;
 }
 
 TEST_F(ProcessTest, SignalsDuringStartUpAndWhileRunningEndWithStatusZero) {
@@ -254,29 +317,97 @@ TEST_F(ProcessTest, RegisterEditsTheSettingsFileAndShowsNoWindow) {
     EXPECT_EQ(access((data + "/qmsave.log").c_str(), F_OK), -1) << "no scene was built";
 }
 
-TEST_F(ProcessTest, RecordWritesEveryFrameAndTheSheetWithTheRateOverEverything) {
+namespace {
+
+// Frame i of a recording, or an empty canvas.
+bool localReadFrame(const std::string& dir, int i, FXCanvas* c) {
+    char name[32];
+    snprintf(name, sizeof name, "/frame-%05d.png", i);
+    c->autoDetectTrans = false;
+    return c->CreateFromPict((dir + name).c_str());
+}
+
+int localRgb(FXCanvas& c, int x, int y) {
+    const unsigned char* p = c.pixmap.PixelBytes(x, y);
+    return p[0] << 16 | p[1] << 8 | p[2];
+}
+
+// Each channel of an r << 16 | g << 8 | b pixel within tol of the wanted one.
+bool localNear(int rgb, int want, int tol = 24) {
+    for (int shift = 0; shift <= 16; shift += 8)
+        if (abs(((rgb >> shift) & 255) - ((want >> shift) & 255)) > tol) return false;
+    return true;
+}
+
+}  // namespace
+
+TEST_F(ProcessTest, RecordShowsThePictureGivenAsDesktopWithTheRateOverEverything) {
     std::string out = qmFreshDir("record");
-    QmRun r = localStart({"--record", out, "--seconds", "1.5", "--fps", "4", "--size", "160x120", "-fps"}, env,
-                         "record");
+    ASSERT_TRUE(fxLoadDevil());
+    FXCanvas desk;
+    desk.pixmap.Realloc(64, 32);
+    for (int y = 0; y < 32; y++)
+        for (int x = 0; x < 64; x++) {
+            unsigned char* p = desk.pixmap.PixelBytes(x, y);
+            p[0] = x < 32 ? 255 : 0, p[1] = 0, p[2] = x < 32 ? 0 : 255, p[3] = 255;
+        }
+    ASSERT_TRUE(desk.SaveToPict((data + "/desk.png").c_str()));
+    QmRun r = localStart({"--record", out, "--seconds", "1.5", "--fps", "4", "--size", "160x120", "-fps", "--desktop",
+                          data + "/desk.png"},
+                         env, "record");
     ASSERT_GT(r.pid, 0);
     ASSERT_EQ(localWait(r), 0) << qmReadText(r.err);
     EXPECT_NE(qmReadText(r.out).find("6 of 6 frames"), std::string::npos) << qmReadText(r.out);
-    ASSERT_TRUE(fxLoadDevil());
-    // The rate appears once a second has been measured, at the bottom left.
-    auto inkAtBottomLeft = [&](int frame) {
-        FXCanvas c;
-        char name[32];
-        snprintf(name, sizeof name, "/frame-%05d.png", frame);
-        if (!c.CreateFromPict((out + name).c_str()) || c.GetWidth() != 160 || c.GetHeight() != 120) return -1;
+    // The rate appears once a second has been measured, at the bottom left, over the scene.
+    auto inkAtBottomLeft = [&](FXCanvas& c) {
         int bright = 0;
         for (int y = 120 - 30; y < 120; y++)
-            for (int x = 0; x < 80; x++) bright += c.pixmap.PixelBytes(x, y)[1] > 200;
+            for (int x = 0; x < 80; x++) {
+                const unsigned char* p = c.pixmap.PixelBytes(x, y);
+                bright += p[0] > 200 && p[1] > 200 && p[2] > 200;
+            }
         return bright;
     };
-    EXPECT_EQ(inkAtBottomLeft(0), 0);
-    EXPECT_GT(inkAtBottomLeft(5), 20);
+    for (int i = 0; i < 6; i++) {
+        SCOPED_TRACE(i);
+        FXCanvas c;
+        ASSERT_TRUE(localReadFrame(out, i, &c));
+        ASSERT_EQ(c.GetWidth() * 1000 + c.GetHeight(), 160120);
+        // The picture, mirrored by the test content (the lights dim a little as the opening goes on).
+        EXPECT_TRUE(localNear(localRgb(c, 20, 30), 0x0000FF)) << std::hex << localRgb(c, 20, 30);
+        EXPECT_TRUE(localNear(localRgb(c, 140, 30), 0xFF0000)) << std::hex << localRgb(c, 140, 30);
+        if (i < 4)
+            EXPECT_EQ(inkAtBottomLeft(c), 0);
+        else
+            EXPECT_GT(inkAtBottomLeft(c), 20);
+    }
     EXPECT_EQ(access((out + "/frame-00006.png").c_str(), F_OK), -1);
     FXCanvas sheet;
     EXPECT_TRUE(sheet.CreateFromPict((out + "/sheet.png").c_str()));
     fxUnloadDevil();
+}
+
+TEST_F(ProcessTest, WithoutMultitexturingTheErrorNoticeIsInEveryFrame) {
+    std::string out = qmFreshDir("record");
+    std::vector<std::string> hidden = env;
+    hidden.push_back("MESA_EXTENSION_OVERRIDE=-GL_ARB_multitexture");
+    struct Case {
+        std::vector<std::string> env;
+        bool notice;
+    } cases[] = {{env, false}, {hidden, true}};
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.notice ? "multitexturing hidden" : "multitexturing offered");
+        QmRun r = localStart({"--record", out, "--seconds", "0.6", "--fps", "10", "--size", "160x120"}, k.env, "notice");
+        ASSERT_GT(r.pid, 0);
+        ASSERT_EQ(localWait(r), 0) << qmReadText(r.err);
+        ASSERT_TRUE(fxLoadDevil());
+        for (int i = 0; i < 6; i++) {
+            FXCanvas c;
+            ASSERT_TRUE(localReadFrame(out, i, &c)) << i;
+            // The notice (40 x 12, red) 10 pixels from the top-left corner.
+            bool red = localRgb(c, 12, 12) == 0xFF0000 && localRgb(c, 48, 20) == 0xFF0000;
+            EXPECT_EQ(red, k.notice) << "frame " << i << " " << std::hex << localRgb(c, 12, 12);
+        }
+        fxUnloadDevil();
+    }
 }
