@@ -1,13 +1,16 @@
-// Drawing into a launcher's window: the child window, and the launcher's own photograph of the
-// desktop used in place of a screen capture.
+// The saver's windows besides the full-screen one: a launcher's window (a child of it, and the
+// launcher's own photograph of the desktop in place of a screen capture) and the desktop window of
+// -window (resizable, ended at once by its close button).
 #include "saver_screen/saver_fixture.h"  // Google Test before Xlib: Xlib's None is a macro
 
 #include <X11/Xatom.h>
 
+#include "base/other.h"
 #include "image/scrshot.h"
 #include "render/x11_display.h"
 #include "saver/host.h"
 #include "saver/launch.h"
+#include "saver/main.h"
 #include "saver/scene.h"
 
 namespace {
@@ -65,4 +68,28 @@ TEST_F(SaverHostTest, LauncherPhotographIsCroppedToItsWindow) {
     XSync(xt, False);
     EXPECT_TRUE(Pump(kWmHostEnd));
     EXPECT_EQ(hMainWindow, nullptr);
+}
+
+TEST_F(SaverHostTest, DesktopWindowFollowsItsSizeAndItsCloseButtonEndsAtOnce) {
+    qmLaunch.mode = kModeWindow;
+    void* w = Launch(nullptr);  // full screen size here: the test sizes it below
+    ASSERT_NE(w, nullptr);
+    Window win = fxX11Window(w);
+    XResizeWindow(xt, win, 300, 200);
+    XSync(xt, False);
+    ASSERT_TRUE(Pump(kWmSize));
+    EXPECT_EQ(gr.width * 1000 + gr.height, 300200) << "the scene draws over the new size";
+    // The window manager's close request, within the first 4 s.
+    fxSetManualClock(startTime + 1.0);
+    XEvent e = {};
+    e.xclient.type = ClientMessage;
+    e.xclient.window = win;
+    e.xclient.message_type = XInternAtom(xt, "WM_PROTOCOLS", False);
+    e.xclient.format = 32;
+    e.xclient.data.l[0] = long(XInternAtom(xt, "WM_DELETE_WINDOW", False));
+    XSendEvent(xt, win, False, NoEventMask, &e);
+    XSync(xt, False);
+    EXPECT_TRUE(Pump(kWmHostEnd));
+    EXPECT_EQ(hMainWindow, nullptr);
+    EXPECT_EQ(qmEndReason(), kEndClosed);
 }
