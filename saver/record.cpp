@@ -120,7 +120,8 @@ void Recorder::EmitUntil(int64_t now) {
             break;
         }
         for (int y = 0; y < height; y++)
-            memcpy(frame.pixmap.PixelBytes(0, y), &shown[size_t(height - 1 - y) * size_t(width) * 4], size_t(width) * 4);
+            memcpy(frame.pixmap.PixelBytes(0, y), &shown[size_t(height - 1 - y) * size_t(width) * 4],
+                   size_t(width) * 4);
         frame.opaque = true;
         if (!frame.SaveToPict(FramePath(next).c_str())) {
             err("record: cannot write %s\n", FramePath(next).c_str());

@@ -127,13 +127,15 @@ TEST(ProgramsList, ListsOfEveryShape) {
         {"a: 1\nprograms:\nb: 2\n", true,
          "a: 1\nprograms:\t\t\t\t\t\t\t      \\\n  GL: \t\t\t\tqmsave -root\t\t\t    \\n\nb: 2\n"},
         // No list, no final newline.
-        {"mode: random", true, "mode: random\nprograms:\t\t\t\t\t\t\t      \\\n  GL: \t\t\t\tqmsave -root\t\t\t    \\n\n"},
+        {"mode: random", true,
+         "mode: random\nprograms:\t\t\t\t\t\t\t      \\\n  GL: \t\t\t\tqmsave -root\t\t\t    \\n\n"},
         // No file.
         {"", false,
          "# XScreenSaver settings, started by qmsave register_scrsaver\n"
          "programs:\t\t\t\t\t\t\t      \\\n  GL: \t\t\t\tqmsave -root\t\t\t    \\n\n"},
         // A list at the very end of a file without a final newline.
-        {"programs: \\\n  maze -root \\n", true, "programs: \\\n  maze -root \\n\\\n  GL: \t\t\t\tqmsave -root\t\t\t    \\n\n"},
+        {"programs: \\\n  maze -root \\n", true,
+         "programs: \\\n  maze -root \\n\\\n  GL: \t\t\t\tqmsave -root\t\t\t    \\n\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.old);

@@ -397,7 +397,8 @@ TEST_F(ProcessTest, WithoutMultitexturingTheErrorNoticeIsInEveryFrame) {
     } cases[] = {{env, false}, {hidden, true}};
     for (const Case& k : cases) {
         SCOPED_TRACE(k.notice ? "multitexturing hidden" : "multitexturing offered");
-        QmRun r = localStart({"--record", out, "--seconds", "0.6", "--fps", "10", "--size", "160x120"}, k.env, "notice");
+        QmRun r =
+            localStart({"--record", out, "--seconds", "0.6", "--fps", "10", "--size", "160x120"}, k.env, "notice");
         ASSERT_GT(r.pid, 0);
         ASSERT_EQ(localWait(r), 0) << qmReadText(r.err);
         ASSERT_TRUE(fxLoadDevil());

@@ -116,9 +116,10 @@ void localMovie(QmBuilder* b, int clip, const QmScenePackage& o) {
     for (int j = 0; j < o.movieFrames; j++) {
         int colour = 1000 + 100 * clip + j, mask = colour + 50;
         unsigned char shade = static_cast<unsigned char>(255 - 20 * j);
-        b->Picture(colour, 16, 16,
-                   [=](int, int, unsigned char* p) { p[0] = rgb[0] * shade / 255, p[1] = rgb[1], p[2] = rgb[2], p[3] = 255; },
-                   2);
+        auto fill = [=](int, int, unsigned char* p) {
+            p[0] = static_cast<unsigned char>(rgb[0] * shade / 255), p[1] = rgb[1], p[2] = rgb[2], p[3] = 255;
+        };
+        b->Picture(colour, 16, 16, fill, 2);
         b->Picture(mask, 16, 16,
                    [](int x, int y, unsigned char* p) {
                        p[0] = p[1] = p[2] = 0;
