@@ -163,6 +163,11 @@ void InitSceneSteps(void* window, bool previewMode, bool startLoop) {
     fxSetEnv(&gr);
     gr.SetAct(true);
     pck.Load(kPackageFile);
+    if (pck.IsEmpty()) {
+        // The scene runs on without content (only what the device itself draws); say why.
+        fprintf(stderr, "qmsave: no content: %s/%s is missing or damaged\n", ruvaPath, kPackageFile);
+        err("scene: no package %s in %s\n", kPackageFile, ruvaPath);
+    }
     err_gad.CreateCN(&pck, kEntryErrorNotice);
     err_gad.active = hasError;
     if (isPreview) {

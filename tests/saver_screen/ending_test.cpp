@@ -64,14 +64,6 @@ TEST_F(SaverHostTest, CloseAtExactlyFourSecondsIsIgnored) {
     }
 }
 
-TEST_F(SaverHostTest, ButtonInTheFirstSecondsIsDropped) {
-    ASSERT_NE(Launch(nullptr), nullptr);
-    fxSetManualClock(startTime + 0.5);
-    Click(3);
-    EXPECT_TRUE(Pump(kWmRButtonDown));
-    EXPECT_NE(hMainWindow, nullptr);
-}
-
 TEST_F(SaverHostTest, KeyReleaseOfAKeyPressedBeforeTheStartIsNoInput) {
     Key("Return", true);  // the Enter that started the saver from a terminal, still held
     ASSERT_NE(Launch(nullptr), nullptr);

@@ -260,14 +260,17 @@ TEST_F(ProcessTest, SignalsDuringStartUpAndWhileRunningEndWithStatusZero) {
 }
 
 TEST_F(ProcessTest, LauncherWindowDestroyedWhileDrawingEndsCleanly) {
-    for (int round = 0; round < 2; round++) {
+    // -window-id in hex and in decimal, and -root with the window in XSCREENSAVER_WINDOW.
+    for (int round = 0; round < 3; round++) {
         SCOPED_TRACE(round);
         Window w = XCreateSimpleWindow(dpy, DefaultRootWindow(dpy), 20, 20, 400, 300, 0, 0, 0);
         XMapWindow(dpy, w);
         XSync(dpy, False);
         char id[32];
         snprintf(id, sizeof id, round == 0 ? "0x%lx" : "%lu", w);
-        QmRun r = localStart({"-window-id", id}, env, "window-id");
+        std::vector<std::string> e = env;
+        if (round == 2) e.push_back(std::string("XSCREENSAVER_WINDOW=") + id);
+        QmRun r = round == 2 ? localStart({"-root"}, e, "root") : localStart({"-window-id", id}, e, "window-id");
         ASSERT_GT(r.pid, 0);
         ASSERT_TRUE(localWaitFor([&] { return localHasMappedChild(dpy, w); })) << qmReadText(r.err);
         localPause(200 + round * 150);  // frames are being drawn into it
@@ -291,7 +294,6 @@ TEST_F(ProcessTest, SwitchesThatEndAtOnce) {
         {{"/p", "4194303"}, 0, ""},  // no such window
         {{"-a"}, 0, ""},
         {{"--help"}, 0, "Usage: qmsave"},
-        {{"--version"}, 0, "qmsave "},
         {{"-window-id", "zz"}, 2, ""},
     };
     for (const Case& c : cases) {
