@@ -1,0 +1,199 @@
+// Entry descriptions for `list`: pictures by their headers, engine records by their loaders.
+#include "describe.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "base/binio.h"
+#include "base/package.h"
+#include "geometry/mesh.h"
+#include "geometry/model.h"
+#include "package_index.h"
+#include "pictures.h"
+#include "scratch.h"
+
+namespace {
+
+// Records larger than this are named, not read.
+const long long kMaxRecordBytes = 256LL << 20;
+// A material record after its two strings: four colours of four floats and the shininess.
+const int kMaterialTail = 17 * 4;
+
+std::string localQuoted(const std::string& s) { return "'" + s + "'"; }
+
+// The leading string of a record when it is short (1..16 characters) and printable.
+std::string localMagic(const std::vector<unsigned char>& b) {
+    if (b.size() < 4) return "";
+    int k = fxGetI32(b.data());
+    if (k < 1 || k > 16 || size_t(k) > b.size() - 4) return "";
+    for (int i = 0; i < k; i++)
+        if (b[size_t(4 + i)] < 0x20 || b[size_t(4 + i)] > 0x7e) return "";
+    return std::string(b.begin() + 4, b.begin() + 4 + k);
+}
+
+void localEngineProblem(QMPackScratch* scratch, QMPackEntryInfo* info) {
+    if (!scratch) return;
+    std::vector<std::string> errors = scratch->TakeEngineErrors();
+    if (!errors.empty() && info->problem.empty()) info->problem = errors.front();
+}
+
+void localDescribeModel(int id, const std::vector<unsigned char>& bytes, QMPackScratch* scratch,
+                        QMPackEntryInfo* info) {
+    info->kind = "model";
+    FXPackage pkg;
+    qmpackLoadSingleEntry(&pkg, id, bytes);
+    if (scratch) scratch->TakeEngineErrors();
+    FXModel m;
+    m.LoadCN(&pkg, id);
+    localEngineProblem(scratch, info);
+    int library = 0;
+    bool named = fxParseEntryName(m.matlibName, &library);
+    if (named) info->refs.push_back({"library", library});
+    info->summary = "model " + localQuoted(m.name.c_str()) + " (" + localMagic(bytes) + "), " +
+                    std::to_string(m.loadedMeshes.top) + (m.loadedMeshes.top == 1 ? " mesh" : " meshes") +
+                    (named ? ", library " + std::to_string(library)
+                           : m.matlibName.IsEmpty() ? ", no library" : ", library " + localQuoted(m.matlibName.c_str()));
+    info->json += ",\"name\":" + qmpackJson(m.name.c_str()) + ",\"library\":" + qmpackJson(m.matlibName.c_str()) +
+                  ",\"meshes\":[";
+    for (int k = 0; k < m.loadedMeshes.top; k++) {
+        const FXMesh* mesh = static_cast<const FXMesh*>(m.loadedMeshes.items[k]);
+        int v = mesh ? mesh->vertexCount : 0, n = mesh ? mesh->indexCount : 0;
+        std::string material = mesh ? mesh->materialName.c_str() : "";
+        char line[200];
+        snprintf(line, sizeof line, "mesh %d: %d vertices, %d indices (%d triangles), material ", k, v, n, n / 3);
+        info->details.push_back(line + (material.empty() ? std::string("none") : localQuoted(material)));
+        info->json += std::string(k ? "," : "") + "{\"vertices\":" + std::to_string(v) +
+                      ",\"indices\":" + std::to_string(n) + ",\"material\":" + qmpackJson(material) + "}";
+    }
+    info->json += "]";
+}
+
+// A material library: name, count, then per material name, picture and 68 bytes of colours.
+// True when the record is exactly that.
+bool localDescribeLibrary(const std::vector<unsigned char>& bytes, QMPackEntryInfo* info) {
+    FXPackageData d;
+    d.InitData(bytes.data(), int(bytes.size()));
+    FXStr name;
+    if (d.remaining < 8) return false;
+    d.ReadString(&name);
+    int count = d.ReadInt();
+    if (count < 0 || count > d.remaining / (8 + kMaterialTail)) return false;
+    std::vector<std::pair<std::string, std::string>> materials;
+    for (int k = 0; k < count; k++) {
+        FXStr material, picture;
+        if (d.remaining < 8 + kMaterialTail) return false;
+        d.ReadString(&material);
+        d.ReadString(&picture);
+        if (!d.ReadBlc(kMaterialTail)) return false;
+        materials.push_back({material.c_str(), picture.c_str()});
+    }
+    if (d.remaining != 0) return false;
+    info->kind = "library";
+    info->summary = "material library " + localQuoted(name.c_str()) + ", " + std::to_string(count) +
+                    (count == 1 ? " material" : " materials");
+    info->json += ",\"name\":" + qmpackJson(name.c_str()) + ",\"materials\":[";
+    for (size_t k = 0; k < materials.size(); k++) {
+        const std::string& picture = materials[k].second;
+        int entry = 0;
+        std::string line = "material " + localQuoted(materials[k].first);
+        if (picture.empty()) {
+            line += ", no picture";
+        } else if (fxParseEntryName(picture.c_str(), &entry)) {
+            line += ", picture " + std::to_string(entry);
+            info->refs.push_back({"picture", entry});
+        } else {
+            line += ", picture " + localQuoted(picture) + " (a file name, not an entry)";
+            if (info->problem.empty()) info->problem = "material " + localQuoted(materials[k].first) +
+                                                       " names a file, not an entry: not compiled";
+        }
+        info->details.push_back(line);
+        info->json += std::string(k ? "," : "") + "{\"name\":" + qmpackJson(materials[k].first) +
+                      ",\"picture\":" + qmpackJson(picture) + "}";
+    }
+    info->json += "]";
+    return true;
+}
+
+void localDescribeRecord(const QMPackIndex& x, int i, QMPackScratch* scratch, QMPackEntryInfo* info) {
+    long long size = x.sizes[size_t(i)];
+    info->kind = "record";
+    if (size > kMaxRecordBytes) {
+        info->summary = "record (too large to describe)";
+        return;
+    }
+    std::vector<unsigned char> bytes(static_cast<size_t>(size));
+    if (size > 0 && !x.ReadEntry(i, 0, size_t(size), bytes.data())) {
+        info->problem = "cannot be read";
+        return;
+    }
+    std::string magic = localMagic(bytes);
+    if (magic == "xm02" || magic == "xm03") return localDescribeModel(x.ids[size_t(i)], bytes, scratch, info);
+    if (magic == "xa03") {
+        info->kind = "animation";
+        info->summary = "animation (xa03)";
+        return;
+    }
+    if (magic == "xs01" || magic == "xs02" || magic == "xs03") {
+        info->kind = "movie";
+        info->summary = "movie (" + magic + ")";
+        return;
+    }
+    if (localDescribeLibrary(bytes, info)) return;
+    info->summary = magic.empty() ? "record" : "record " + localQuoted(magic);
+}
+
+}  // namespace
+
+std::string qmpackJson(const std::string& text) {
+    std::string out = "\"";
+    for (unsigned char c : text) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += char(c);
+        } else if (c < 0x20) {
+            char esc[8];
+            snprintf(esc, sizeof esc, "\\u%04x", c);
+            out += esc;
+        } else {
+            out += char(c);
+        }
+    }
+    return out + "\"";
+}
+
+void qmpackLoadSingleEntry(FXPackage* p, int id, const std::vector<unsigned char>& bytes) {
+    // Signature, then the four one-item tables: id, offset 0, size, record type.
+    const int32_t tables[] = {1, id, 1, 0, 1, int32_t(bytes.size()), 1, FX_PACKAGE_TYPE_RECORD};
+    std::vector<unsigned char> file(9 + sizeof tables + bytes.size());
+    fxPutI32(file.data(), 5);
+    memcpy(file.data() + 4, "pck01", 5);
+    for (size_t k = 0; k < 8; k++) fxPutI32(file.data() + 9 + 4 * k, tables[k]);
+    if (!bytes.empty()) memcpy(file.data() + 9 + sizeof tables, bytes.data(), bytes.size());
+    p->LoadFromMemory(file.data(), long(file.size()));
+}
+
+void qmpackDescribeEntry(const QMPackIndex& x, int i, QMPackScratch* scratch, QMPackEntryInfo* info) {
+    *info = QMPackEntryInfo();
+    if (!x.Inside(i)) {
+        info->kind = "damaged";
+        info->problem = "outside the data area (the file was cut short?)";
+        return;
+    }
+    std::string kind = qmpackPictureKind(x.types[size_t(i)]);
+    if (kind.empty()) {
+        if (x.types[size_t(i)] != FX_PACKAGE_TYPE_RECORD) {
+            info->kind = "unknown";
+            info->problem = "unknown type code " + std::to_string(x.types[size_t(i)]);
+            return;
+        }
+        return localDescribeRecord(x, i, scratch, info);
+    }
+    info->kind = kind;
+    QMPackPicture pic;
+    auto read = [&](long long at, size_t len, unsigned char* dst) { return x.ReadEntry(i, at, len, dst); };
+    if (!qmpackReadPicture(read, x.sizes[size_t(i)], kind, &pic, &info->problem)) return;
+    info->summary = "picture " + std::to_string(pic.width) + "x" + std::to_string(pic.height) +
+                    (pic.layout.empty() ? "" : " " + pic.layout);
+    info->json += ",\"width\":" + std::to_string(pic.width) + ",\"height\":" + std::to_string(pic.height) +
+                  ",\"layout\":" + qmpackJson(pic.layout);
+}
