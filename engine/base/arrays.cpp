@@ -346,6 +346,7 @@ void FXMemory::Realloc(int n) {
     if (capacity >= n || n <= 0 || itemSize <= 0) return;
     size_t bytes = size_t(n) * size_t(itemSize);
     char* grown = static_cast<char*>(malloc(bytes));
+    if (!grown) return;  // the block stays as it was; callers see the capacity unchanged
     int keep = count < capacity ? count : capacity;
     if (keep < 0) keep = 0;
     size_t kept = size_t(keep) * size_t(itemSize);

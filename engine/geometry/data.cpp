@@ -438,7 +438,8 @@ void FXVectorMap::SizeUsed() {
 bool FXVectorMap::Save(FILE* f) const {
     for (int kind = 0; kind < 3; kind++) {
         localKind k = localGetKind(this, kind);
-        int n = *k.count * k.dim;
+        // Every stored float: a loaded record may end in a part vector that no index addresses.
+        int n = k.floats->top;
         if (!fxFileWriteInt(f, n) || !fxFileWriteFloats(f, k.floats->items, n)) return false;
     }
     return true;

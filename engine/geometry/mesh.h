@@ -6,12 +6,17 @@
 //
 // Records come from untrusted packages: counts that do not fit the entry and indices beyond the
 // vertices are refused (the mesh comes out empty, with a trace line).
+//
+// Vertex reduction (authoring, mesh_reduce.cpp) takes vertices out of straight edges in flat regions
+// and keeps, between calls, the planes it worked with and a dependency list of (from, to) vertex
+// pairs: every vertex a reduction moved or removed (to) with the vertices it depended on (from).
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 
+#include "base/arrays.h"
 #include "base/strings.h"
 
 class FXArray;
@@ -59,6 +64,20 @@ public:
     int indexCount = 0;
     int32_t* indices = nullptr;
 
+    // Vertex reduction state. A plane is (nx, ny, nz, d) with a unit normal; the signed distance of
+    // a point X is n.X + d.
+    float reduceTolerance = 0.0f;  // degrees
+    float facePlane[4] = {};       // the triangle being examined
+    float edgePlane[4] = {};       // through the examined edge, perpendicular to facePlane
+    float edgePlane2[4] = {};      // a second edge plane (the far side of a strip)
+    float thirdSide = 0.0f;        // signed distance of the examined triangle's third vertex
+    // The last attempted reduction, for inspection: a, b (the vertex to remove), the continuation of
+    // the line a-b, the third vertex, the found vertex, and the two vertices across a strip.
+    int lastReduction[7] = {-1, -1, -1, -1, -1, -1, -1};
+    float totalMin = 0.0f;
+    FXArray reducDependFrom;  // int pairs with reducDependTo
+    FXArray reducDependTo;
+
     FXMesh() = default;
     FXMesh(const FXMesh&) = delete;
     FXMesh& operator=(const FXMesh&) = delete;
@@ -103,4 +122,42 @@ public:
     bool TestTriangleTransp(int unused, const int32_t* corners, float threshold);
     void Transform(int ix, int iy, int iz, bool negX, bool negY, bool negZ);
     static int TextToIndi(const char* text);
+
+    // Removes vertices that lie, within tolerance degrees, on a straight edge between two neighbours
+    // in a flat region, rebuilding the triangles around them. One pass; vertex marks flag afterwards
+    // the vertices that occur as `from` in the dependency list.
+    void ReduceVertices(float tolerance);
+    // The steps of ReduceVertices (public for inspection and tests; not meant for other callers).
+    bool ReduceStage1(int a, int b, int q);
+    bool ReduceStage2(int a, int b, int g, int q, int h);
+    bool ReduceStage22(int a, int b, int g, int q, int h);
+    bool ReduceStage2a(int a, int b, int g, int q, int h);
+    bool ReduceStage2aa(int a, int b, int g, int x, int y, int z);
+    bool ReduceStage3(int a, int b, int g, int q, int h);
+    bool ReduceStage3a(int a, int b, int g, int q, int h);
+    bool ReduceStage4(int a, int b, int g, int q, int h);
+    bool ReduceStage4a(int a, int b, int g, int q, int h);
+    bool ReduceStage4aa(int a, int b, int g, int d, int e, int f);
+    bool FindNextContiguouse(int key, int mid, int ignored, int* iter, int* prev, int* out);
+    bool FindNextContiguouse1(int key, int key2, int key3, int* iter, int* out);
+    void ComputeFormula(float* out, int i, int j, int k);
+    void ComputeFormula1(float* out, const float* plane, int i, int j);
+    float MultiVertexFormula(const float* plane, int i);
+    bool TestVertexOnFormula(const float* plane, int i, int j);
+    bool TestVerticesDirection(int i, int j, int k);
+    bool TestVertexSide(int i);
+    void PlaceVertexFormula(int i, const float* plane);
+    void PlaceVertexFormula1(int i, const float* plane);
+    void SetVerticesMask(int count, const int* list, int bits);
+    void SetVerticeMask(int i, int bits);
+    bool TestVerticesMask(int count, const int* list);
+    bool TestVertices1Mask(int i);
+    bool TestVertices2Mask(int i, int j);
+    bool TestVertices3Mask(int i, int j, int k);
+    void DiscardTrianglesGroup(int count, const int* list);
+    void CreateTrianglesGroup(int count, const int* list);
+    void DiscardProceed();
+    void PushReducDepend(int from, int to);
+    int FindOtherVertex(int i);
+    void DiscardReducedVertices();
 };

@@ -10,10 +10,13 @@ namespace {
 
 float localSampleV(const FXMesh* m, float v) { return m->flipV ? 1.0f - v : v; }
 
+// A picture that failed to load has no pixels; sampling it would yield no colour at all.
+bool localHasPixels(const FXCanvas* c) { return c && c->pixmap.data && c->pixmap.width > 0 && c->pixmap.height > 0; }
+
 }  // namespace
 
 void FXMesh::ApplyColorMap(FXCanvas* canvas, const float* mul) {
-    if (!canvas) return;
+    if (!localHasPixels(canvas)) return;
     for (int i = 0; i < vertexCount; i++) {
         tagFXVertex& v = vertices[i];
         float c[4];
@@ -23,7 +26,7 @@ void FXMesh::ApplyColorMap(FXCanvas* canvas, const float* mul) {
 }
 
 void FXMesh::ApplyFrontColorMap(FXCanvas* canvas, const float* mul) {
-    if (!canvas) return;
+    if (!localHasPixels(canvas)) return;
     for (int i = 0; i < vertexCount; i++) {
         tagFXVertex& v = vertices[i];
         float c[4];
@@ -33,7 +36,7 @@ void FXMesh::ApplyFrontColorMap(FXCanvas* canvas, const float* mul) {
 }
 
 void FXMesh::ApplyBumpMap(FXCanvas* canvas, float scale) {
-    if (!canvas) return;
+    if (!localHasPixels(canvas)) return;
     for (int i = 0; i < vertexCount; i++) {
         tagFXVertex& v = vertices[i];
         float c[4];

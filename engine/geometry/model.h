@@ -61,6 +61,11 @@ public:
     // Compiles the library into the package (as a temporary file in its source directory) and
     // names it by its entry number; false when the model has no library or it cannot be written.
     bool Compile(FXPackage* pkg);
+    // Builds the loaded meshes from a Wavefront OBJ file (geometry/model_obj.h): one mesh per
+    // material, its library named by the file's mtllib line and obtained through the current
+    // environment. Call UpdateMeshes to use them. False, with the model empty and an error trace
+    // line, when the file cannot be read, is damaged or has no faces.
+    bool ImportObj(const char* path);
     void Copy(const FXModel* src);
     int GetTotalVertices() const;
     void Normalize(bool selective);

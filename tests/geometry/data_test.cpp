@@ -6,6 +6,7 @@
 #include "base/package.h"
 #include "geometry/mesh.h"
 #include "geometry_test_util.h"
+#include "support/test_support.h"
 
 namespace {
 
@@ -163,6 +164,22 @@ TEST(FXVectorMap, RecordCountsAndTransforms) {
     d = Cursor(huge.bytes);
     EXPECT_FALSE(m.LoadC(nullptr, &d));
     EXPECT_EQ(m.posCount, 0);
+}
+
+// A loaded record keeps every float it stored, also a part vector at the end, when saved again.
+TEST(FXVectorMap, SaveWritesBackEveryStoredFloat) {
+    QmBytes b;
+    b.Int(7);
+    for (int i = 0; i < 7; i++) b.Float(float(i + 1));
+    b.Int(4).Float(0).Float(0).Float(-1).Float(9).Int(3).Float(0.5f).Float(0.25f).Float(8);
+    FXVectorMap m;
+    FXPackageData d = Cursor(b.bytes);
+    ASSERT_TRUE(m.LoadC(nullptr, &d));
+    std::string path = qmTestPath("map.bin");
+    FILE* f = fopen(path.c_str(), "wb");
+    ASSERT_TRUE(m.Save(f));
+    fclose(f);
+    EXPECT_EQ(qmReadFile(path), b.bytes);
 }
 
 TEST(FXMeshVMap, QuadEncodesIntoFifteenBytesAndDecodesBack) {

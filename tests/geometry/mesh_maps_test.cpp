@@ -79,3 +79,24 @@ TEST(FXMeshMaps, TransparentTrianglesAreDropped) {
     m.DiscardTrianglesTransp(0, 1.0f);  // alpha must exceed the threshold
     EXPECT_EQ(m.indexCount + m.vertexCount, 0);
 }
+
+// A picture that failed to load has no pixels: the mesh stays as it was.
+TEST(FXMeshMaps, PictureWithoutPixelsChangesNothing) {
+    FXCanvas empty;
+    FXMesh m;
+    qmFillMesh(&m, {qmVertex({-1, 1, 0}, {0, 0, -1}, {0.2f, 0.3f}), qmVertex({1, -1, 0}, {0, 0, -1}, {0.7f, 0.9f})},
+               {});
+    for (int i = 0; i < 2; i++) {
+        for (float& c : m.vertices[i].color) c = 0.25f;
+        m.vertices[i].mark = 7;
+    }
+    const float one[4] = {1, 1, 1, 1};
+    m.ApplyColorMap(&empty, one);
+    m.ApplyFrontColorMap(&empty, one);
+    m.ApplyBumpMap(&empty, 1.0f);
+    for (int i = 0; i < 2; i++) {
+        EXPECT_EQ(std::vector<float>(m.vertices[i].color, m.vertices[i].color + 4), std::vector<float>(4, 0.25f)) << i;
+        EXPECT_EQ(m.vertices[i].mark, 7) << i;
+        EXPECT_EQ(m.vertices[i].pos[2], 0.0f) << i;
+    }
+}

@@ -1,0 +1,71 @@
+// FXObjModel: a Wavefront OBJ file read into flat arrays and groups of triangles, the input of
+// FXModel::ImportObj (authoring; the saver only loads compiled models).
+//
+// Understood statements: v, vn, vt, f, l, g, usemtl, mtllib and # comments; anything else is
+// reported to the error trace and skipped. Corners are "p", "p/t", "p/t/n" or "p//n", the first
+// corner deciding the form of the whole statement; indices are 1-based, or negative to count back
+// from the last value read so far. The z of positions and normals is negated on input.
+//
+// Damaged input is refused (Load returns false, with an error trace line naming the file and the
+// line): a line longer than kMaxLine bytes or holding a NUL byte, a malformed number or corner, a face
+// with fewer than three corners, a corner naming a position the file does not give. A normal or
+// texture coordinate the file does not give reads as zero.
+#pragma once
+
+#include "base/arrays.h"
+#include "base/strings.h"
+
+class FXMatlib;
+
+// One triangle, or one segment of an `l` statement (then the third corner is unused). Indices are
+// 0-based, -1 for a part the corner does not give.
+struct MObjPrimitive {
+    bool isLine = false;
+    int pos[3] = {0, 0, 0};
+    int normal[3] = {-1, -1, -1};
+    int tex[3] = {-1, -1, -1};
+    int material = 0;
+};
+
+class MObjGroup {
+public:
+    FXStr name;
+    FXMemory triangles;  // int primitive numbers in file order (item size 4)
+    int writePos = 0;    // next slot to fill while loading
+
+    MObjGroup() { triangles.itemSize = 4; }
+};
+
+class FXObjModel {
+public:
+    enum { kMaxLine = 65536 };
+
+    FXLongStr fileName;
+    FXLongStr mtlFile;           // the library named by the last mtllib line; empty for none
+    FXMatlib* matlib = nullptr;  // one reference, released in Destroy
+    FXStrArray materials;        // names in order of first usemtl; a material's number is its place
+    FXArray materialMeshes;      // per material number the mesh built for it (not owned)
+    FXMemory positions;          // 3 floats per v line
+    FXMemory normals;            // 3 floats per vn line
+    FXMemory texCoords;          // 2 floats per vt line (as many zeroed ones as positions if none)
+    FXArray primitives;          // owned MObjPrimitive*
+    FXArray groups;              // owned MObjGroup*; group 0 is the unnamed default group
+    // How many values of each kind the file gives (the texture array may hold more, zeroed).
+    int positionCount = 0;
+    int normalCount = 0;
+    int texCoordCount = 0;
+
+    FXObjModel();
+    FXObjModel(const FXObjModel&) = delete;
+    FXObjModel& operator=(const FXObjModel&) = delete;
+    ~FXObjModel() { Destroy(); }
+
+    void Destroy();
+    // Reads the file in two passes (counts and groups, then values and primitives) and obtains the
+    // material library through the current environment. False, with the object empty, when the file
+    // cannot be opened or is refused as damaged.
+    bool Load(const char* path);
+
+    MObjPrimitive* GetPrimitive(int i) const { return static_cast<MObjPrimitive*>(primitives.items[i]); }
+    MObjGroup* GetGroup(int i) const { return static_cast<MObjGroup*>(groups.items[i]); }
+};
