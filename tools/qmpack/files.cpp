@@ -150,3 +150,24 @@ std::string qmpackRelativeTo(const std::string& dir, const std::string& path) {
     if (path.compare(0, d.size(), d) == 0 && path.size() > d.size()) return path.substr(d.size());
     return path;
 }
+
+std::string qmpackRelativePath(const std::string& dir, const std::string& path) {
+    auto split = [](const std::string& p) {
+        std::vector<std::string> parts;
+        size_t pos = 0;
+        while (pos < p.size()) {
+            size_t end = p.find('/', pos);
+            if (end == std::string::npos) end = p.size();
+            if (end > pos) parts.push_back(p.substr(pos, end - pos));
+            pos = end + 1;
+        }
+        return parts;
+    };
+    std::vector<std::string> from = split(qmpackAbsolute(dir)), to = split(qmpackAbsolute(path));
+    size_t common = 0;
+    while (common < from.size() && common + 1 < to.size() && from[common] == to[common]) common++;
+    std::string out;
+    for (size_t i = common; i < from.size(); i++) out += "../";
+    for (size_t i = common; i < to.size(); i++) out += to[i] + (i + 1 < to.size() ? "/" : "");
+    return out;
+}

@@ -15,6 +15,21 @@ namespace {
 int localHelp(int argc, char** argv);
 
 const QMPackCommand kCommands[] = {
+    {"import-obj", "IN.obj -o OUT.xm [--unitize] [--reduce TOL]", "make an engine model file from an OBJ model",
+     "Reads the Wavefront OBJ model IN.obj (v, vn, vt, f, l, g, usemtl and mtllib statements; faces\n"
+     "with more than three corners become fans of triangles) with the MTL material library it\n"
+     "names, and writes the engine model file OUT.xm: one mesh per material. The model names its\n"
+     "library by a path relative to OUT's folder; 'build' packs the library and its pictures.\n"
+     "Statements the importer does not know are skipped with a warning; a damaged file (a face\n"
+     "with fewer than three corners, a corner naming a position the file does not give, a line\n"
+     "over 64 KB) is refused with its line number.\n"
+     "\n"
+     "  --unitize       scale and move the model into the cube from -1 to 1, keeping its proportions\n"
+     "  --reduce TOL    take out vertices that lie on a straight edge within TOL degrees in flat\n"
+     "                  regions (fewer vertices, the same shape)\n"
+     "\n"
+     "Prints the meshes, vertices and triangles written.",
+     qmpackImportObj},
     {"build", "OUT MANIFEST [--transposed] [--names FILE] [--header FILE]",
      "build a package from a manifest",
      "Builds the package OUT from the files a manifest lists. Each manifest line is 'NUMBER PATH':\n"

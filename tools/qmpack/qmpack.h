@@ -21,6 +21,7 @@ int qmpackList(int argc, char** argv);
 int qmpackExtract(int argc, char** argv);
 int qmpackBuild(int argc, char** argv);
 int qmpackAdd(int argc, char** argv);
+int qmpackImportObj(int argc, char** argv);
 
 // Prints "qmpack: <message>" on standard error; returns QMPACK_FAILED.
 int qmpackFail(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
