@@ -56,12 +56,15 @@ public:
     FXAnim() = default;
     FXAnim(const FXAnim&) = delete;
     FXAnim& operator=(const FXAnim&) = delete;
-    ~FXAnim() override;
+    virtual ~FXAnim();
 
     int GetFrameCount() const { return durations.top; }
     FXModel* GetModel(int i) const;
 
-    // 0 when the entry is missing or shorter than 8 bytes (the animation stays empty), else 1.
+    // 1 when the record loaded. 0 when the entry is missing, shorter than 8 bytes or damaged
+    // (counts beyond the entry, as many frame names as durations, frames too large): the
+    // animation is then empty, and a damaged record leaves a trace line. A damaged timing graph
+    // alone leaves the graph empty and the rest loads.
     int LoadCN(FXPackage* pkg, int id);
     // The same from a file; 0 when it cannot be opened.
     int Load(const char* path);
@@ -69,6 +72,9 @@ public:
     // keeps frozen, linear and tension.
     void Destroy();
 
+    // Sets up (true) or removes the interpolated model and its splines. Frames whose meshes
+    // differ from frame 0's in number or in vertex count leave a copy of frame 0 without splines
+    // (drawn unmoved) and a trace line.
     void UpdateInterpolation(bool interpolate, bool hint);
     void StartAnim(double t);
     void ContinueAnim(double t);
@@ -82,9 +88,12 @@ public:
     void SetActFrames(int from, int to);
     void SetActPhase(float phase);
 
-    // ---- authoring ----
+    // ---- authoring (changes to the frames take effect on the interpolated model at the next
+    // UpdateInterpolation) ----
     bool TestRedirect(int meshA, int vertA, int meshB, int vertB) override;
-    // "xa03" to a file; false when it cannot be written.
+    // "xa03" to a file; false when it cannot be written or the frames do not share frame 0's
+    // meshes and triangles (the one corner stream per mesh serves every frame). Vertices no
+    // triangle uses are dropped from every frame first.
     bool Save(const char* path);
     // The v02 head only (frames are separate model files).
     bool Save_v02(const char* path);
@@ -99,5 +108,14 @@ public:
     void FlipHoriz();
     void ResizeTextCoords();
     void ResizeTextCoords1();
+    // Front texture coordinates on frame ref's mesh `mode` (-1: every mesh), copied to every
+    // other frame.
     void ComputeFrontTexCoords(int ref, int mode);
+
+private:
+    void StepFrame(double t);
+    void SelectPair(int from, int to);
+    void EvaluatePose();
+    bool SplinesReady();
+    void DestroyInterpolation();
 };

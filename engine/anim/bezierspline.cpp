@@ -14,9 +14,6 @@ float localDist(const float* a, const float* b) {
     return sqrtf(dx * dx + dy * dy + dz * dz);
 }
 
-// Equal only when all three coordinates compare equal (a NaN makes points unequal).
-bool localSame(const float* a, const float* b) { return a[0] == b[0] && a[1] == b[1] && a[2] == b[2]; }
-
 // Scales v to the given length; a vector without length (coinciding neighbours) stays zero.
 void localRescale(float* v, float length) {
     float cur = sqrtf(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
@@ -37,6 +34,27 @@ void localSizeArray(FXFloatArray* a, int n) {
 
 }  // namespace
 
+bool fxBezierSamePoint(const float* a, const float* b) { return a[0] == b[0] && a[1] == b[1] && a[2] == b[2]; }
+
+void fxBezierCtrlPoints(const float* prev, const float* cur, const float* next, float tension, float* in, float* out) {
+    float len1 = localDist(prev, cur);
+    float len2 = localDist(next, cur);
+    float midPrev[3], midNext[3], offIn[3], offOut[3];
+    for (int k = 0; k < 3; k++) {
+        midPrev[k] = (cur[k] + prev[k]) * 0.5f;
+        midNext[k] = (cur[k] + next[k]) * 0.5f;
+        float midBoth = (midPrev[k] + midNext[k]) * 0.5f;
+        offIn[k] = midPrev[k] - midBoth;
+        offOut[k] = midNext[k] - midBoth;
+    }
+    localRescale(offIn, len1 * 0.5f * tension);
+    localRescale(offOut, tension * (len2 * 0.5f));
+    for (int k = 0; k < 3; k++) {
+        in[k] = cur[k] + offIn[k];
+        out[k] = cur[k] + offOut[k];
+    }
+}
+
 void FXBezierSpline::Precompute() {
     actIndex = 0;
     PrecomputeCtrlPoints();
@@ -55,30 +73,11 @@ void FXBezierSpline::PrecomputeCtrlPoints() {
         return;
     }
     localSizeArray(&ctrlPoints, 6 * n);
-    const float s = tension;
     for (int i = 0; i < n; i++) {
         // The neighbours always wrap around, also on an open spline.
-        const float* cur = GetKey(i);
-        const float* prev = GetKey(i == 0 ? n - 1 : i - 1);
-        const float* next = GetKey(i == n - 1 ? 0 : i + 1);
-        float len1 = localDist(prev, cur);
-        float len2 = localDist(next, cur);
-        float midPrev[3], midNext[3], offIn[3], offOut[3];
-        for (int k = 0; k < 3; k++) {
-            midPrev[k] = (cur[k] + prev[k]) * 0.5f;
-            midNext[k] = (cur[k] + next[k]) * 0.5f;
-            float midBoth = (midPrev[k] + midNext[k]) * 0.5f;
-            offIn[k] = midPrev[k] - midBoth;
-            offOut[k] = midNext[k] - midBoth;
-        }
-        localRescale(offIn, len1 * 0.5f * s);
-        localRescale(offOut, s * (len2 * 0.5f));
         float* in = ctrlPoints.items + 6 * i;
-        float* out = in + 3;
-        for (int k = 0; k < 3; k++) {
-            in[k] = cur[k] + offIn[k];
-            out[k] = cur[k] + offOut[k];
-        }
+        fxBezierCtrlPoints(GetKey(i == 0 ? n - 1 : i - 1), GetKey(i), GetKey(i == n - 1 ? 0 : i + 1), tension, in,
+                           in + 3);
     }
 }
 
@@ -130,7 +129,7 @@ void FXBezierSpline::SetActPoints(int from, int to) {
         if (linear) {
             lineFrom = GetKey(from);
             lineTo = GetKey(to);
-            if (localSame(lineFrom, lineTo)) {
+            if (fxBezierSamePoint(lineFrom, lineTo)) {
                 constant = true;
             } else {
                 for (int k = 0; k < 3; k++) lineDelta[k] = lineTo[k] - lineFrom[k];
@@ -160,7 +159,7 @@ void FXBezierSpline::SetActPoints(int from, int to) {
             first = GetKey(from);
             last = actCubic->P3;
         }
-        if (localSame(first, last)) {
+        if (fxBezierSamePoint(first, last)) {
             constant = true;
             lineFrom = first;
         }
@@ -172,7 +171,7 @@ void FXBezierSpline::SetActPoints(int from, int to) {
         actKind = kPairLine;
         lineFrom = GetKey(0);
         lineTo = GetKey(1);
-        constant = localSame(lineFrom, lineTo);
+        constant = fxBezierSamePoint(lineFrom, lineTo);
     }
 }
 
@@ -253,6 +252,9 @@ void FXBezierSpline::PrecomputePhasesLenght() {
     if (total > 0.0f && std::isfinite(total)) {
         float inv = 1.0f / total;
         for (int i = 0; i < n; i++) phases.items[i] *= inv;
+        // cum * (1 / total) is often one step below 1 in single precision; an open spline must
+        // end exactly at 1, or the closing segment would be chosen for phase 1.
+        if (!closed) phases.items[n - 1] = 1.0f;
         return;
     }
     // No length to share out (all keys in one place, or unusable coordinates): equal spans.

@@ -13,6 +13,13 @@
 #include "anim/bezier.h"
 #include "base/arrays.h"
 
+// Points equal in all three coordinates (a NaN coordinate makes them unequal).
+bool fxBezierSamePoint(const float* a, const float* b);
+// The in- and out-control points of key cur between its neighbours prev and next, for the given
+// tension. Splines and the frame animation's per-vertex segments share this one computation, so
+// both give bit-identical curves.
+void fxBezierCtrlPoints(const float* prev, const float* cur, const float* next, float tension, float* in, float* out);
+
 class FXBezierSpline {
 public:
     // Kinds of the active segment.

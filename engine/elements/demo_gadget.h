@@ -42,4 +42,11 @@ public:
     void Create(const char* innerFile, const char* outerFile);
     void Destroy();
     void OnRender(PEnv* env, double t) override;
+
+private:
+    // A new closed random path (the generator reseeded from the clock) and the phasers that
+    // depend on its length.
+    void BuildPath();
+    // Colours, faces, face matrices and the wait and fade, once the two pictures are loaded.
+    void BuildCube();
 };

@@ -9,7 +9,10 @@
 // the bools loop and pingPong and the float64 frameDuration; all: int32 maxCropWidth and
 // maxCropHeight, rects (float array, four per frame), colour names and mask names (string
 // arrays); xs03: the bool keyed and, when keyed, keyFrames (int array). In a package the names
-// are decimal entry numbers, in a file they are file names.
+// are decimal entry numbers, in a file they are file names. A damaged record (a count or string
+// beyond the bytes that follow, a frame duration that is not a finite number of seconds >= 0,
+// fewer or more masks than frames, an unknown magic) leaves the movie empty; crop rectangles that
+// are not four per frame leave it uncropped.
 #pragma once
 
 #include "base/arrays.h"
@@ -20,6 +23,7 @@
 class FXAnim;
 class FXMaterial;
 class FXPackage;
+class FXPackageData;
 
 class SMovie : public PRender {
 public:
@@ -106,4 +110,18 @@ public:
     bool Compile(FXPackage* pkg);
     void MovePos(int pos, int dir);
     void DeletePos(int pos);
+
+private:
+    // Frees the in-memory pictures (unless they point into the package) and empties both lists.
+    void FreeBlocks();
+    // Reads the record under the cursor into this (emptied) movie; false, with a trace line
+    // naming where, when the record is damaged.
+    bool ReadRecord(FXPackageData* d, const char* where);
+    // Steps current one frame in direction, with the loop and ping-pong rules.
+    void StepCurrent();
+    // Decodes frame current into m, from whichever source the movie has.
+    void DecodeCurrent(FXMaterial* m);
+    // Colour and mask of every frame loaded, cropped to their visible box and written as
+    // JPEG pairs; the frame lists then name the new pictures.
+    bool CropFrames();
 };

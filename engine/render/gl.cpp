@@ -45,6 +45,15 @@ bool localBindTexture(FXMaterial* m) {
 
 }  // namespace
 
+void fxGLSphereMap(bool on) {
+    if (on) {
+        glTexGeni(GL_S, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
+        glTexGeni(GL_T, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
+    }
+    localSetCapability(GL_TEXTURE_GEN_S, on);
+    localSetCapability(GL_TEXTURE_GEN_T, on);
+}
+
 FXGL::FXGL() { matrix.SetIdentity(); }
 
 FXGL::~FXGL() { FXGL::Destroy(); }

@@ -82,5 +82,9 @@ public:
 // The text shown by TestGL when the device cannot multitexture.
 extern const char* const kFXGLCapabilityMessage;
 
+// Sphere-mapped texture coordinates for S and T on (generated from the normals) or off. Needs a
+// current context; the demo cube's inner skin is drawn with them.
+void fxGLSphereMap(bool on);
+
 // ---- platform file: extension entry points by name (null when unknown) ----
 void* fxGLGetProcAddress(const char* name);

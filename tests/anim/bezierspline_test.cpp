@@ -177,3 +177,15 @@ TEST(FXBezierSpline, DegenerateKeysStayFinite) {
     Near(All(still.get(), 0.4f).v, P{{2, 2, 2}}, 0);
     Near(All(one.get(), 0.5f).v, P{{4, 5, 6}}, 0);
 }
+
+TEST(FXBezierSpline, OpenChordPhasesEndExactlyAtOne) {
+    // 7 + |(7, 1) - (10.36, 0)| times its reciprocal is 0.99999994 in single precision.
+    auto s = Make({{{0, 0, 0}}, {{7, 1, 0}}, {{10.36f, 0, 0}}});
+    s->PrecomputePhasesLenght();
+    EXPECT_EQ(s->phases.items[2], 1.0f);
+    Near(All(s.get(), 1.0f).v, P{{10.36f, 0, 0}}, 0);
+    EXPECT_EQ(s->GetAllPos(1.0f), 10.36f);
+    s->closed = true;  // a closed spline keeps its closing stretch up to 1
+    s->PrecomputePhasesLenght();
+    EXPECT_LT(s->phases.items[2], 1.0f);
+}
