@@ -75,7 +75,10 @@ bool QMPackBuilder::Begin(bool namesLoaded) {
 }
 
 bool QMPackBuilder::Add(const QMPackManifestEntry& e) {
-    if (qmpackExtOf(e.path) == "xm") return CompileModel(e);
+    std::string ext = qmpackExtOf(e.path);
+    if (ext == "xm") return CompileModel(e);
+    if (ext == "xa") return CompileAnim(e);
+    if (ext == "xs") return CompileMovie(e);
     return AddPlain(e);
 }
 
@@ -165,20 +168,6 @@ bool QMPackBuilder::LabelUsed(const std::string& label) const {
     for (int i = 0; i < names.top; i++)
         if (Shown(names.Get(i)) == label) return true;
     return false;
-}
-
-bool QMPackBuilder::EngineComplaints(const std::string& where) {
-    bool ok = true;
-    for (const std::string& e : scratch->TakeEngineErrors()) {
-        // Words a material library file does not know are skipped by its reader: tell, go on.
-        if (e.find("unknown token") != std::string::npos) {
-            qmpackWarn("%s: %s", where.c_str(), e.c_str());
-            continue;
-        }
-        if (ok) qmpackFail("%s: %s", where.c_str(), e.c_str());
-        ok = false;
-    }
-    return ok;
 }
 
 bool QMPackBuilder::LoadNames(const std::string& path) {

@@ -63,11 +63,15 @@ private:
 
     bool AddPlain(const QMPackManifestEntry& e);
     bool CompileModel(const QMPackManifestEntry& e);
-    // Loads an engine model file and checks its library and pictures (the pictures' names become
-    // absolute paths the engine can register).
-    bool LoadModel(const std::string& where, const std::string& path, FXModel* m);
+    bool CompileAnim(const QMPackManifestEntry& e);
+    bool CompileMovie(const QMPackManifestEntry& e);
+    // Checks the pictures of a library read from the .mtl file mtl and names them by absolute
+    // path (once per library).
+    bool PreparePictures(FXMatlib* lib, const std::string& mtl);
     // Registers a library's pictures and the library itself, and names the library by number.
     bool CompileLibrary(const std::string& where, FXModel* m);
+    // Registers a compiled record (a file in the scratch folder) as entry number.
+    bool AddCompiled(int number, const std::string& file);
     // The path the engine should read a source file by, so its type is right: the file itself, or
     // a link with the extension of the picture it holds. where names the file in messages; reports
     // a file that cannot be read or is not the picture its name says.
@@ -80,5 +84,4 @@ private:
     // True when a name of the table is already written as label.
     bool LabelUsed(const std::string& label) const;
     void NoteInput(const std::string& path, const std::string& role);
-    bool EngineComplaints(const std::string& where);
 };

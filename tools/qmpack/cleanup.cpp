@@ -10,7 +10,7 @@
 
 namespace {
 
-enum { kSlots = 64, kPathBytes = 4096 };
+enum { kSlots = 4096, kPathBytes = 1024 };  // untouched slots cost no memory
 
 struct LocalSlot {
     volatile sig_atomic_t used;

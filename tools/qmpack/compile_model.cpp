@@ -2,11 +2,6 @@
 // environment (which reads its .mtl material library), the library's pictures are found beside
 // the library and registered, the library is compiled into an entry of its own, and the model is
 // written again, naming its library by entry number.
-#include <unistd.h>
-
-#include <cstring>
-
-#include "base/binio.h"
 #include "base/package.h"
 #include "builder.h"
 #include "cleanup.h"
@@ -14,47 +9,14 @@
 #include "geometry/model.h"
 #include "image/material.h"
 #include "image/matlib.h"
+#include "model_file.h"
 #include "qmpack.h"
 #include "scratch.h"
 
-bool QMPackBuilder::LoadModel(const std::string& where, const std::string& path, FXModel* m) {
-    std::string why;
-    long long size = 0;
-    if (!qmpackCheckInput(path, &why, &size))
-        return qmpackRefuse("%s: cannot read %s (%s)", where.c_str(), path.c_str(), why.c_str());
-    int fd = qmpackOpenInput(path, &why);
-    unsigned char magic[8] = {};
-    bool readable = fd >= 0 && size >= 8 && qmpackReadAt(fd, 0, magic, 8);
-    if (fd >= 0) close(fd);
-    if (!readable || fxGetI32(magic) != 4 || (memcmp(magic + 4, "xm02", 4) != 0 && memcmp(magic + 4, "xm03", 4) != 0))
-        return qmpackRefuse("%s: %s is not an engine model file (it does not start with xm02 or xm03)%s",
-                            where.c_str(), path.c_str(),
-                            size > 0 && (magic[0] == '#' || magic[0] == 'v' || magic[0] == 'o')
-                                ? "; an OBJ file is converted with 'qmpack import-obj'"
-                                : "");
-    NoteInput(path, "a source of " + where);
-
-    std::string abs = qmpackAbsolute(path);
-    env.baseDir = qmpackDirOf(abs);
-    scratch->TakeEngineErrors();
-    m->Load(abs.c_str());
-    if (m->matlibName.IsEmpty()) {
-        scratch->TakeEngineErrors();
-        return EngineComplaints(where);
-    }
-    std::string mtl = qmpackAbsolute(qmpackJoin(env.baseDir, m->matlibName.c_str()));
-    if (!qmpackCheckInput(mtl, &why)) {
-        scratch->TakeEngineErrors();
-        return qmpackRefuse("%s: %s names the material library %s, which cannot be read (%s)", where.c_str(),
-                            path.c_str(), mtl.c_str(), why.c_str());
-    }
-    if (!EngineComplaints(where + ": " + path)) return false;
-    NoteInput(mtl, "the material library of " + where);
-    m->UpdateMeshes();
-
-    FXMatlib* lib = m->matlib;
+bool QMPackBuilder::PreparePictures(FXMatlib* lib, const std::string& mtl) {
     if (!lib || lib->compiledFor == pkg->serial) return true;  // its pictures are entries already
     if (heldLibs.insert(lib).second) lib->refCount++;  // kept for the other models that share it
+    NoteInput(mtl, "a material library");
     std::string mtlDir = qmpackDirOf(mtl);
     for (int i = 0; i < lib->GetCount(); i++) {
         FXMaterial* mat = lib->GetMaterial(i);
@@ -63,7 +25,7 @@ bool QMPackBuilder::LoadModel(const std::string& where, const std::string& path,
         std::string readBy;
         std::string at = Shown(mtl) + ": material '" + mat->name.c_str() + "'";
         if (!Registerable(at, picture, &readBy)) return false;
-        if (picture.size() > size_t(FXStr::kCapacity))
+        if (picture.size() > size_t(FXStr::kCapacity) || readBy.size() > size_t(FXStr::kCapacity))
             return qmpackRefuse("%s: path too long for a package name (%zu characters): %s", at.c_str(),
                                 picture.size(), picture.c_str());
         mat->textureFile.Set(picture.c_str());
@@ -98,11 +60,11 @@ bool QMPackBuilder::CompileLibrary(const std::string& where, FXModel* m) {
     SkipTaken();
     int before = pkg->names.names.top;
     if (!m->Compile(pkg)) {
-        EngineComplaints(where);
+        scratch->ReportEngineErrors(where);
         return qmpackRefuse("%s: the material library %s could not be compiled", where.c_str(), mtlShown.c_str());
     }
     for (int i = 0; i < pkg->tmpFiles.top; i++) qmpackTrackTemp(pkg->tmpFiles.Get(i));
-    if (!EngineComplaints(where)) return false;
+    if (!scratch->ReportEngineErrors(where)) return false;
     int number = 0;
     if (!fxParseEntryName(m->matlibName, &number) || (fresh && pkg->names.names.top == before))
         return qmpackRefuse("%s: no free entry number left for the material library %s", where.c_str(),
@@ -119,17 +81,25 @@ bool QMPackBuilder::CompileLibrary(const std::string& where, FXModel* m) {
 bool QMPackBuilder::CompileModel(const QMPackManifestEntry& e) {
     std::string where = manifest->Where(e.line);
     FXModel m;
-    if (!LoadModel(where, e.path, &m) || !CompileLibrary(where, &m)) return false;
+    std::string mtl;
+    NoteInput(e.path, "a source of " + where);
+    if (!qmpackReadModelFile(where, e.path, &env, scratch, &m, &mtl) || !PreparePictures(m.matlib, mtl) ||
+        !CompileLibrary(where, &m))
+        return false;
     std::string out = scratch->NewPath(".xm");
     if (!m.Save(out.c_str())) {
         scratch->TakeEngineErrors();
         return qmpackRefuse("%s: cannot write the compiled model in %s (%m)", where.c_str(), scratch->Dir().c_str());
     }
+    return AddCompiled(e.number, out);
+}
+
+bool QMPackBuilder::AddCompiled(int number, const std::string& file) {
     long long size = 0;
     std::string why;
-    qmpackCheckInput(out, &why, &size);
+    if (!qmpackCheckInput(file, &why, &size)) return qmpackRefuse("%s: %s", file.c_str(), why.c_str());
     bytes += size;
     compiled++;
-    pkg->AddDataFile(e.number, out.c_str());
+    pkg->AddDataFile(number, file.c_str());
     return true;
 }

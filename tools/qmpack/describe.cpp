@@ -4,9 +4,11 @@
 #include <cstdio>
 #include <cstring>
 
+#include "anim/anim.h"
 #include "base/binio.h"
 #include "base/package.h"
 #include "geometry/mesh.h"
+#include "elements/smovie.h"
 #include "geometry/model.h"
 #include "package_index.h"
 #include "pictures.h"
@@ -64,6 +66,77 @@ void localDescribeModel(int id, const std::vector<unsigned char>& bytes, QMPackS
         info->details.push_back(line + (material.empty() ? std::string("none") : localQuoted(material)));
         info->json += std::string(k ? "," : "") + "{\"vertices\":" + std::to_string(v) +
                       ",\"indices\":" + std::to_string(n) + ",\"material\":" + qmpackJson(material) + "}";
+    }
+    info->json += "]";
+}
+
+void localDescribeAnim(int id, const std::vector<unsigned char>& bytes, QMPackScratch* scratch,
+                       QMPackEntryInfo* info) {
+    info->kind = "animation";
+    FXPackage pkg;
+    qmpackLoadSingleEntry(&pkg, id, bytes);
+    if (scratch) scratch->TakeEngineErrors();
+    FXAnim a;
+    a.LoadCN(&pkg, id);
+    localEngineProblem(scratch, info);
+    const FXModel* first = a.GetFrameCount() > 0 ? a.GetModel(0) : nullptr;
+    int library = 0;
+    bool named = first && fxParseEntryName(first->matlibName, &library);
+    if (named) info->refs.push_back({"library", library});
+    long long total = 0;
+    info->json += ",\"frames\":[";
+    for (int k = 0; k < a.GetFrameCount(); k++) {
+        int ms = a.durations.GetInt(k);
+        total += ms;
+        std::string name = k < a.frameNames.top ? a.frameNames.Get(k) : "";
+        info->details.push_back("frame " + std::to_string(k) + ": " + localQuoted(name) + ", " + std::to_string(ms) +
+                                " ms");
+        info->json += std::string(k ? "," : "") + "{\"name\":" + qmpackJson(name) +
+                      ",\"duration\":" + std::to_string(ms) + "}";
+    }
+    int meshes = first ? first->GetCount() : 0, vertices = first ? first->GetTotalVertices() : 0;
+    char text[160];
+    snprintf(text, sizeof text, "animation (xa03), %d frame%s, %.3g s, %d mesh%s, %d vertices a frame%s",
+             a.GetFrameCount(), a.GetFrameCount() == 1 ? "" : "s", double(total) / 1000.0, meshes,
+             meshes == 1 ? "" : "es", vertices, a.loop ? (a.pingPong ? ", ping-pong" : ", loop") : "");
+    info->summary = text + (named ? ", library " + std::to_string(library) : std::string(", no library"));
+    info->json += "],\"meshes\":" + std::to_string(meshes) + ",\"vertices\":" + std::to_string(vertices) +
+                  ",\"loop\":" + (a.loop ? "true" : "false") + ",\"pingPong\":" + (a.pingPong ? "true" : "false") +
+                  ",\"library\":" + qmpackJson(first ? first->matlibName.c_str() : "");
+}
+
+void localDescribeMovie(int id, const std::string& magic, const std::vector<unsigned char>& bytes,
+                        QMPackScratch* scratch, QMPackEntryInfo* info) {
+    info->kind = "movie";
+    FXPackage pkg;
+    qmpackLoadSingleEntry(&pkg, id, bytes);
+    if (scratch) scratch->TakeEngineErrors();
+    SMovie mv;
+    mv.LoadCN(&pkg, id);
+    localEngineProblem(scratch, info);
+    std::string keys;
+    for (int k = 0; k < mv.keyFrames.top; k++) keys += (k ? "," : "") + std::to_string(mv.keyFrames.GetInt(k));
+    char text[200];
+    double fps = mv.frameDuration > 0.0 ? 1.0 / mv.frameDuration : 0.0;
+    snprintf(text, sizeof text, "movie (%s), %d frame%s at %.4g fps%s%s%s, largest crop %dx%d", magic.c_str(),
+             mv.GetFrameCount(), mv.GetFrameCount() == 1 ? "" : "s", fps, mv.keyed ? ", keys " : "", keys.c_str(),
+             mv.loop ? (mv.pingPong ? ", ping-pong" : ", loop") : "", mv.maxCropWidth, mv.maxCropHeight);
+    info->summary = text;
+    info->json += ",\"version\":" + qmpackJson(magic) + ",\"fps\":" + std::to_string(fps) +
+                  ",\"loop\":" + (mv.loop ? "true" : "false") + ",\"pingPong\":" + (mv.pingPong ? "true" : "false") +
+                  ",\"keys\":[" + keys + "],\"frames\":[";
+    for (int k = 0; k < mv.GetFrameCount(); k++) {
+        std::string colour = mv.colorNames.Get(k), mask = k < mv.maskNames.top ? mv.maskNames.Get(k) : "";
+        for (const std::string* name : {&colour, &mask}) {
+            int entry = 0;
+            if (fxParseEntryName(name->c_str(), &entry))
+                info->refs.push_back({"picture", entry});
+            else if (!name->empty() && info->problem.empty())
+                info->problem = "frame " + std::to_string(k) + " names a file, not an entry: not compiled";
+        }
+        info->details.push_back("frame " + std::to_string(k) + ": colour " + colour + ", mask " + mask);
+        info->json += std::string(k ? "," : "") + "{\"colour\":" + qmpackJson(colour) + ",\"mask\":" + qmpackJson(mask) +
+                      "}";
     }
     info->json += "]";
 }
@@ -128,16 +201,9 @@ void localDescribeRecord(const QMPackIndex& x, int i, QMPackScratch* scratch, QM
     }
     std::string magic = localMagic(bytes);
     if (magic == "xm02" || magic == "xm03") return localDescribeModel(x.ids[size_t(i)], bytes, scratch, info);
-    if (magic == "xa03") {
-        info->kind = "animation";
-        info->summary = "animation (xa03)";
-        return;
-    }
-    if (magic == "xs01" || magic == "xs02" || magic == "xs03") {
-        info->kind = "movie";
-        info->summary = "movie (" + magic + ")";
-        return;
-    }
+    if (magic == "xa03") return localDescribeAnim(x.ids[size_t(i)], bytes, scratch, info);
+    if (magic == "xs01" || magic == "xs02" || magic == "xs03")
+        return localDescribeMovie(x.ids[size_t(i)], magic, bytes, scratch, info);
     if (localDescribeLibrary(bytes, info)) return;
     info->summary = magic.empty() ? "record" : "record " + localQuoted(magic);
 }

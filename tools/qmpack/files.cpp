@@ -92,6 +92,18 @@ QMPackFileId qmpackFileIdOf(const std::string& path) {
     return {st.st_dev, st.st_ino, true};
 }
 
+QMPackCwd::QMPackCwd(const std::string& dir) {
+    previous = open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ok = previous >= 0 && chdir(dir.empty() ? "." : dir.c_str()) == 0;
+}
+
+QMPackCwd::~QMPackCwd() {
+    if (previous < 0) return;
+    if (fchdir(previous) != 0) {
+    }
+    close(previous);
+}
+
 std::string qmpackDirOf(const std::string& path) {
     size_t sep = path.find_last_of('/');
     return sep == std::string::npos ? std::string() : path.substr(0, sep + 1);

@@ -35,6 +35,20 @@ QMPackFileId qmpackFileIdOf(const std::string& path);
 // or on an error.
 bool qmpackReadAt(int fd, long long offset, void* dst, size_t len);
 
+// Makes dir the working directory for its lifetime, then returns to the one before: some engine
+// file forms name files relative to the working directory.
+class QMPackCwd {
+public:
+    explicit QMPackCwd(const std::string& dir);
+    ~QMPackCwd();
+    QMPackCwd(const QMPackCwd&) = delete;
+    QMPackCwd& operator=(const QMPackCwd&) = delete;
+    bool ok = false;
+
+private:
+    int previous = -1;
+};
+
 // ---- paths ----
 // The folder part with its trailing separator ("" for a bare file name).
 std::string qmpackDirOf(const std::string& path);

@@ -30,6 +30,33 @@ const QMPackCommand kCommands[] = {
      "\n"
      "Prints the meshes, vertices and triangles written.",
      qmpackImportObj},
+    {"anim", "-o OUT.xa [--loop] [--ping-pong] MODEL:DURATION_MS ...", "make a frame animation from models",
+     "Writes the frame animation OUT.xa: one key frame per engine model file (.xm, from\n"
+     "'qmpack import-obj'), each shown for DURATION_MS milliseconds. The saver moves every vertex\n"
+     "on a smooth curve through its places in the key frames, so every frame must have the first\n"
+     "frame's meshes, vertices and triangles (only positions and normals may differ). The\n"
+     "animation keeps the first frame's material library, named from OUT's folder. Frames are\n"
+     "numbered from 0.\n"
+     "\n"
+     "  --loop          after the last frame, go on with the first\n"
+     "  --ping-pong     after the last frame, play backwards to the first, and so on (implies --loop)\n"
+     "\n"
+     "Prints the frames, the length and the meshes written.",
+     qmpackAnim},
+    {"movie", "-o OUT.xs --fps N [--keys K,K,...] [--loop] [--ping-pong] FRAME ...",
+     "make a sprite movie from pictures with alpha",
+     "Writes the sprite movie OUT.xs from frame pictures with alpha (PNG, or any picture DevIL\n"
+     "reads), shown at N frames a second. Each frame is cropped to its visible pixels (alpha not\n"
+     "0) and split into a JPEG colour picture and a JPEG mask, written beside OUT as\n"
+     "OUT-0000.jpg, OUT-0000_m.jpg, OUT-0001.jpg, ... (OUT without its .xs); the movie names them\n"
+     "from its own folder, and 'build' packs them. Needs the DevIL picture library.\n"
+     "\n"
+     "  --fps N         frames a second (above 0, at most 1000)\n"
+     "  --keys K,K,...  the movie drives a frame animation: key frame k of the animation is\n"
+     "                  reached at movie frame K number k (movie frames from 0, rising)\n"
+     "  --loop          after the last frame, go on with the first\n"
+     "  --ping-pong     after the last frame, play backwards (implies --loop)",
+     qmpackMovie},
     {"build", "OUT MANIFEST [--transposed] [--names FILE] [--header FILE]",
      "build a package from a manifest",
      "Builds the package OUT from the files a manifest lists. Each manifest line is 'NUMBER PATH':\n"

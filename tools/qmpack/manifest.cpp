@@ -33,6 +33,8 @@ bool QMPackManifest::Read(const std::string& file) {
     if (!qmpackReadFile(file, &bytes, &why, 64LL << 20))
         return qmpackRefuse("%s: cannot read the manifest (%s)", file.c_str(), why.c_str());
     std::string text(bytes.begin(), bytes.end());
+    if (text.find('\0') != std::string::npos)
+        return qmpackRefuse("%s: not a text file (a manifest lists 'number path' lines)", file.c_str());
 
     std::map<int, int> lineOf;  // number -> the line that used it
     size_t pos = 0;
@@ -47,7 +49,6 @@ bool QMPackManifest::Read(const std::string& file) {
         size_t z = l.size();
         while (z > a && localIsBlank(l[z - 1])) z--;
         if (a == z || l[a] == '#') continue;
-        if (l.find('\0') != std::string::npos) return qmpackRefuse("%s: not a text line", Where(line).c_str());
 
         size_t rest = 0;
         std::string token = localWord(l, a, z, &rest);

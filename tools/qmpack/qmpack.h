@@ -22,6 +22,8 @@ int qmpackExtract(int argc, char** argv);
 int qmpackBuild(int argc, char** argv);
 int qmpackAdd(int argc, char** argv);
 int qmpackImportObj(int argc, char** argv);
+int qmpackAnim(int argc, char** argv);
+int qmpackMovie(int argc, char** argv);
 
 // Prints "qmpack: <message>" on standard error; returns QMPACK_FAILED.
 int qmpackFail(const char* fmt, ...) __attribute__((format(printf, 1, 2)));

@@ -76,3 +76,17 @@ std::vector<std::string> QMPackScratch::TakeEngineErrors() {
     }
     return out;
 }
+
+bool QMPackScratch::ReportEngineErrors(const std::string& where) {
+    bool ok = true;
+    for (const std::string& e : TakeEngineErrors()) {
+        // Words a material library file does not know are skipped by its reader: tell, go on.
+        if (e.find("unknown token") != std::string::npos) {
+            qmpackWarn("%s: %s", where.c_str(), e.c_str());
+            continue;
+        }
+        if (ok) qmpackFail("%s: %s", where.c_str(), e.c_str());
+        ok = false;
+    }
+    return ok;
+}

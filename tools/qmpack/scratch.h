@@ -21,6 +21,9 @@ public:
     std::string NewPath(const std::string& suffix);
     // The engine's error messages written since the last call, without their prefixes and line ends.
     std::vector<std::string> TakeEngineErrors();
+    // Reports the engine's messages since the last call, each after "where: ": words a material
+    // library does not know are warnings; anything else is an error. False when there was one.
+    bool ReportEngineErrors(const std::string& where);
 
 private:
     std::string dir, log;
