@@ -311,7 +311,7 @@ TEST(Qmpack, CommandLineAndHelp) {
         const char* err;  // expected in standard error
     } cases[] = {
         {"--version", 0, "qmpack 1.0", ""},
-        {"help", 0, "  build    build a package from a manifest", ""},
+        {"help", 0, "  build       build a package from a manifest", ""},
         {"help build", 0, "'free NUMBER'", ""},
         {"build --help", 0, "usage: qmpack build OUT MANIFEST", ""},
         {"list -h", 0, "--json", ""},

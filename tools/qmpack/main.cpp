@@ -52,8 +52,8 @@ const QMPackCommand kCommands[] = {
      "from its own folder, and 'build' packs them. Needs the DevIL picture library.\n"
      "\n"
      "  --fps N         frames a second (above 0, at most 1000)\n"
-     "  --keys K,K,...  the movie drives a frame animation: key frame k of the animation is\n"
-     "                  reached at movie frame K number k (movie frames from 0, rising)\n"
+     "  --keys K,K,...  the movie drives a frame animation: the animation's key frame k is\n"
+     "                  reached at the k-th movie frame listed (movie frames from 0, rising)\n"
      "  --loop          after the last frame, go on with the first\n"
      "  --ping-pong     after the last frame, play backwards (implies --loop)",
      qmpackMovie},
@@ -64,10 +64,12 @@ const QMPackCommand kCommands[] = {
      "lines starting with '#' are ignored.\n"
      "\n"
      "Pictures (.png, .jpg, .jpeg, .gif, .bmp, .tga) are packed as pictures; a picture is typed by\n"
-     "its bytes, and a file whose bytes are not the picture its name says is refused. Engine model\n"
-     "files (.xm, written by 'qmpack import-obj') are compiled: the material library they name and\n"
-     "the library's pictures become entries of their own, and the model names its library by entry\n"
-     "number. Such compiled content takes free numbers above every number the manifest uses; a line\n"
+     "its bytes, and a file whose bytes are not the picture its name says is refused. The engine's\n"
+     "own files are compiled: a model (.xm, from 'qmpack import-obj') brings its material library\n"
+     "and the library's pictures, an animation (.xa, from 'qmpack anim') its library and pictures,\n"
+     "a movie (.xs, from 'qmpack movie') its colour and mask pictures; each becomes an entry of its\n"
+     "own, and the record names it by entry number. Such compiled content takes free numbers above\n"
+     "every number the manifest uses; a line\n"
      "'free NUMBER' makes the free numbers start at NUMBER instead (numbers already taken are\n"
      "skipped). Any other file is packed as it is.\n"
      "\n"
@@ -126,7 +128,7 @@ void localPrintHelp(FILE* out) {
             "\n"
             "usage: qmpack COMMAND [ARGUMENTS]\n"
             "\n");
-    for (const QMPackCommand& c : kCommands) fprintf(out, "  %-8s %s\n", c.name, c.summary);
+    for (const QMPackCommand& c : kCommands) fprintf(out, "  %-10s  %s\n", c.name, c.summary);
     fprintf(out,
             "\n"
             "'qmpack help COMMAND' (or 'qmpack COMMAND --help') tells more about one command;\n"
@@ -136,8 +138,7 @@ void localPrintHelp(FILE* out) {
 }
 
 void localPrintCommandHelp(const QMPackCommand& c) {
-    printf("usage: qmpack %s %s\n\n%s.\n", c.name, c.usage, c.summary);
-    if (*c.help) printf("\n%s\n", c.help);
+    printf("usage: qmpack %s %s\n\n%s\n", c.name, c.usage, *c.help ? c.help : c.summary);
 }
 
 int localHelp(int argc, char** argv) {
