@@ -13,6 +13,7 @@
 #include <cstdarg>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -58,7 +59,7 @@ struct localReader {
     Result Next() {
         text.clear();
         int c = getc(f);
-        if (c == EOF && ferror(f)) {  // a folder, or a read error: not the end of a file
+        if (c == EOF && ferror(f)) {  // a read error is not the end of the file
             err("FXObjModel::Load -> cannot read %s: %s\n", file, strerror(errno));
             return kBad;
         }
@@ -522,6 +523,15 @@ bool localLoadModel(FXObjModel* obj, FILE* f) {
     return pass.Run();
 }
 
+// Why path cannot be read as a text file although it exists (a folder, a pipe or a device, which
+// would end at once or never), or null.
+const char* localNotAFile(const char* path) {
+    std::error_code ec;
+    std::filesystem::file_status st = std::filesystem::status(path, ec);
+    if (ec || !std::filesystem::exists(st) || std::filesystem::is_regular_file(st)) return nullptr;
+    return std::filesystem::is_directory(st) ? "is a folder" : "is not a regular file";
+}
+
 // A library named relative to the OBJ file lies beside it.
 std::string localLibraryPath(const char* objPath, const char* lib) {
     if (fxIsAbsolutePath(lib)) return lib;
@@ -530,6 +540,10 @@ std::string localLibraryPath(const char* objPath, const char* lib) {
 }
 
 FXMatlib* localLoadLibrary(const char* path) {
+    if (const char* why = localNotAFile(path)) {
+        err("FXObjModel::Load -> the material library %s %s\n", path, why);
+        return nullptr;
+    }
     if (fxglobalEnv) return fxglobalEnv->LoadMatlib(path);  // traces a library it cannot load
     // Without an environment (a tool) the library is the import's own.
     FXMatlib* lib = new FXMatlib;
@@ -681,6 +695,10 @@ bool FXObjModel::Load(const char* path) {
     Destroy();
     if (!path || !*path) {
         err("FXObjModel::Load -> no file named\n");
+        return false;
+    }
+    if (const char* why = localNotAFile(path)) {
+        err("FXObjModel::Load -> %s %s\n", path, why);
         return false;
     }
     FILE* f = fopen(path, "r");

@@ -8,8 +8,9 @@
 //
 // Damaged input is refused (Load returns false, with an error trace line naming the file and the
 // line): a line longer than kMaxLine bytes or holding a NUL byte, a malformed number or corner, a face
-// with fewer than three corners, a corner naming a position the file does not give. A normal or
-// texture coordinate the file does not give reads as zero.
+// with fewer than three corners, a corner naming a position the file does not give. So are a folder,
+// a pipe or a device in place of the file or the library. A normal or texture coordinate the file
+// does not give reads as zero.
 #pragma once
 
 #include "base/arrays.h"

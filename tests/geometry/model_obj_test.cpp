@@ -201,7 +201,9 @@ TEST_F(ObjImport, DamagedFilesAreRefusedNamingTheLine) {
         << log;
     std::string folder = qmTestPath("");
     log = qmTraced([&] { EXPECT_FALSE(m.ImportObj(folder.c_str())); });
-    EXPECT_NE(log.find("FXObjModel::Load -> cannot read " + folder + ": Is a directory\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("FXObjModel::Load -> " + folder + " is a folder\n"), std::string::npos) << log;
+    log = qmTraced([&] { EXPECT_FALSE(m.ImportObj("/dev/null")); });  // a device, neither a file nor empty
+    EXPECT_NE(log.find("FXObjModel::Load -> /dev/null is not a regular file\n"), std::string::npos) << log;
 }
 
 TEST_F(ObjImport, UnknownWordsAreTracedAndSkipped) {
@@ -277,6 +279,10 @@ TEST_F(ObjImport, MaterialsComeFromTheLibraryBesideTheFile) {
     EXPECT_STREQ(Mesh(m, 0)->materialName, "a");
     EXPECT_EQ(Mesh(m, 0)->material, nullptr);
     EXPECT_NE(log.find("cannot load " + qmTestPath("nothere.mtl")), std::string::npos) << log;
+    // A device that never ends is not read.
+    ASSERT_TRUE(Import(&m, "mtllib /dev/zero\nusemtl a\n" + std::string(kTriangle) + "f 1 2 3\n"));
+    EXPECT_EQ(Mesh(m, 0)->material, nullptr);
+    EXPECT_NE(log.find("the material library /dev/zero is not a regular file\n"), std::string::npos) << log;
     // With a library but no usemtl, the unnamed mesh finds the environment's default material.
     ASSERT_TRUE(Import(&m, "mtllib lib.mtl\n" + std::string(kTriangle) + "f 1 2 3\n"));
     EXPECT_EQ(Mesh(m, 0)->material, &env.defaultMaterial);
