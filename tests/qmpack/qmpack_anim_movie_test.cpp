@@ -21,6 +21,7 @@ struct Frames {
         qmWriteText(P("quad.obj"), "mtllib a.mtl\n" + quad);
         qmWriteText(P("quad-b.obj"), "mtllib b.mtl\n" + quad);
         qmWriteText(P("tri.obj"), "mtllib a.mtl\nv 0 0 0\nv 1 0 0\nv 1 1 0\nusemtl m\nf 1 2 3\n");
+        qmWriteText(P("bare.obj"), "v 0 0 0\nv 1 0 0\nv 1 1 0\nf 1 2 3\n");
         for (const char* m : {"quad", "quad-b", "tri"})
             EXPECT_EQ(qmpRun("import-obj " + Q(std::string(m) + ".obj") + " -o " + Q(std::string(m) + ".xm")).rc, 0);
         qmpWritePng(P("f.png"));
@@ -55,6 +56,18 @@ TEST(QmpackAnimMovie, AnimationFramesAndFlags) {
     EXPECT_EQ(a.durations.GetInt(1), 250);
     EXPECT_STREQ(a.frameNames.Get(1), "quad-b");
     EXPECT_STREQ(a.GetModel(0)->matlibName, "a.mtl");
+
+    // Frames without a material library make an animation without one, which builds and lists.
+    ASSERT_EQ(qmpRun("import-obj " + f.Q("bare.obj") + " -o " + f.Q("bare.xm")).rc, 0);
+    QmpRun bare = qmpRun("anim -o " + f.Q("bare.xa") + " " + f.Q("bare.xm") + ":100 " + f.Q("bare.xm") + ":100");
+    ASSERT_EQ(bare.rc, 0) << bare.err;
+    qmWriteText(f.P("bare.txt"), "1 bare.xa\n");
+    QmpRun built = qmpRun("build " + f.Q("bare.dat") + " " + f.Q("bare.txt"));
+    ASSERT_EQ(built.rc, 0) << built.err;
+    EXPECT_EQ(built.err, "");
+    QmpRun l = qmpRun("list " + f.Q("bare.dat"));
+    EXPECT_EQ(l.rc, 0) << l.err;
+    EXPECT_TRUE(qmpHas(l.out, "animation (xa03), 2 frames, 0.2 s, 1 mesh, 3 vertices a frame, no library")) << l.out;
 }
 
 TEST(QmpackAnimMovie, MoviePicturesGoBesideItAndNeverReplaceAFrame) {

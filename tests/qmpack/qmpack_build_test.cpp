@@ -111,7 +111,9 @@ TEST(Qmpack, PicturesAreTypedByTheirBytes) {
         {"1 c.jpg\n", FX_PACKAGE_TYPE_PNG, "c.jpg holds a PNG picture, which its name does not say"},
         {"1 art/leaf.png\n", FX_PACKAGE_TYPE_PNG, ""},
         {"1 record.bin\n", FX_PACKAGE_TYPE_RECORD, ""},
+        {"1 x.obj\n", FX_PACKAGE_TYPE_RECORD, "x.obj is packed as text; 'qmpack import-obj' makes"},
     };
+    qmWriteText(s.dir + "/x.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n");
     std::string pkg = qmTestPath("typed.dat");
     for (auto& c : cases) {
         std::string err = Build(pkg, s.Manifest("t.txt", c.line));

@@ -83,8 +83,15 @@ bool QMPackBuilder::Add(const QMPackManifestEntry& e) {
 }
 
 bool QMPackBuilder::AddPlain(const QMPackManifestEntry& e) {
-    std::string path;
-    if (!Registerable(manifest->Where(e.line), e.path, &path)) return false;
+    std::string path, where = manifest->Where(e.line), ext = qmpackExtOf(e.path);
+    if (!Registerable(where, e.path, &path)) return false;
+    // Authoring files the saver cannot read as they are: packed, but said.
+    if (ext == "obj")
+        qmpackWarn("%s: %s is packed as text; 'qmpack import-obj' makes an OBJ file into a model", where.c_str(),
+                   e.written.c_str());
+    else if (ext == "mtl")
+        qmpackWarn("%s: %s is packed as text; a material library is packed through the models that name it",
+                   where.c_str(), e.written.c_str());
     pkg->AddDataFile(e.number, path.c_str());
     return true;
 }

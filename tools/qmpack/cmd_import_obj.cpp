@@ -143,8 +143,8 @@ int qmpackImportObj(int argc, char** argv) {
     }
     if (!output.Commit()) return QMPACK_FAILED;
     progress.Finish("wrote " + out);
-    printf("%s: %d mesh%s, %d vertices, %d triangles", out.c_str(), after.meshes, after.meshes == 1 ? "" : "es",
-           after.vertices, after.triangles);
+    printf("%s: %d mesh%s, %d vertices, %d triangle%s", out.c_str(), after.meshes, after.meshes == 1 ? "" : "es",
+           after.vertices, after.triangles, after.triangles == 1 ? "" : "s");
     if (tolerance > 0.0f) printf(" (reduced from %d vertices, %d triangles)", before.vertices, before.triangles);
     printf("%s%s\n", mtl.empty() ? ", no material library" : ", material library ", m.matlibName.c_str());
     return QMPACK_OK;

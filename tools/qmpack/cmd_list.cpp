@@ -77,8 +77,8 @@ int qmpackList(int argc, char** argv) {
     const std::string path = args.positional[0];
     QMPackIndex index;
     if (!index.Open(path)) return QMPACK_FAILED;
-    QMPackScratch scratch;  // the engine's complaints while records are read
-    scratch.Create();
+    QMPackScratch scratch;  // the engine's complaints while records are read (none without it)
+    scratch.Create(true);
 
     std::vector<LocalEntry> entries;
     for (int i = 0; i < index.Count(); i++) {

@@ -62,7 +62,8 @@ void localDescribeModel(int id, const std::vector<unsigned char>& bytes, QMPackS
         int v = mesh ? mesh->vertexCount : 0, n = mesh ? mesh->indexCount : 0;
         std::string material = mesh ? mesh->materialName.c_str() : "";
         char line[200];
-        snprintf(line, sizeof line, "mesh %d: %d vertices, %d indices (%d triangles), material ", k, v, n, n / 3);
+        snprintf(line, sizeof line, "mesh %d: %d vertices, %d indices (%d triangle%s), material ", k, v, n, n / 3,
+                 n / 3 == 1 ? "" : "s");
         info->details.push_back(line + (material.empty() ? std::string("none") : localQuoted(material)));
         info->json += std::string(k ? "," : "") + "{\"vertices\":" + std::to_string(v) +
                       ",\"indices\":" + std::to_string(n) + ",\"material\":" + qmpackJson(material) + "}";
@@ -144,10 +145,13 @@ void localDescribeMovie(int id, const std::string& magic, const std::vector<unsi
 // A material library: name, count, then per material name, picture and 68 bytes of colours.
 // True when the record is exactly that.
 bool localDescribeLibrary(const std::vector<unsigned char>& bytes, QMPackEntryInfo* info) {
+    // The name must lie inside the record: text and other records rarely pass this.
+    if (bytes.size() < 8) return false;
+    int nameLength = fxGetI32(bytes.data());
+    if (nameLength < 0 || nameLength > FXStr::kCapacity || size_t(nameLength) > bytes.size() - 8) return false;
     FXPackageData d;
     d.InitData(bytes.data(), int(bytes.size()));
     FXStr name;
-    if (d.remaining < 8) return false;
     d.ReadString(&name);
     int count = d.ReadInt();
     if (count < 0 || count > d.remaining / (8 + kMaterialTail)) return false;

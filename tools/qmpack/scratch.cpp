@@ -30,13 +30,14 @@ QMPackScratch::~QMPackScratch() {
     rmdir(dir.c_str());
 }
 
-bool QMPackScratch::Create() {
+bool QMPackScratch::Create(bool quiet) {
     const char* tmp = getenv("TMPDIR");
     std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/qmpack-XXXXXX";
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back(0);
     if (!mkdtemp(name.data())) {
-        qmpackFail("cannot make a scratch folder in %s (%m)", tmp && *tmp ? tmp : "/tmp");
+        if (!quiet)
+            qmpackFail("cannot make a scratch folder in %s (%m)", tmp && *tmp ? tmp : "/tmp");
         return false;
     }
     dir = name.data();

@@ -14,8 +14,9 @@ public:
     QMPackScratch& operator=(const QMPackScratch&) = delete;
     ~QMPackScratch();
 
-    // Makes the folder (under $TMPDIR, else /tmp) and opens the engine's trace log in it.
-    bool Create();
+    // Makes the folder (under $TMPDIR, else /tmp) and opens the engine's trace log in it; says
+    // why when it cannot, unless quiet.
+    bool Create(bool quiet = false);
     const std::string& Dir() const { return dir; }
     // A new path inside the folder (unique within this command; not created).
     std::string NewPath(const std::string& suffix);

@@ -12,6 +12,6 @@ QMPackEnv::~QMPackEnv() {
 
 FXMatlib* QMPackEnv::LoadMatlib(const char* file) {
     std::string name = file ? file : "";
-    if (name.empty()) return PEnv::LoadMatlib(file);
+    if (name.empty()) return nullptr;  // a model without a library
     return PEnv::LoadMatlib(qmpackAbsolute(qmpackJoin(baseDir, name)).c_str());
 }

@@ -3,7 +3,7 @@
 // drawing operation does nothing and every texture is accepted. Libraries named by a relative
 // path are found against a base folder the tool sets (the folder of the file being read), and are
 // shared by their absolute path, so two models that name "skin.mtl" in different folders get
-// their own libraries.
+// their own libraries. An empty name is no library.
 #pragma once
 
 #include <string>
