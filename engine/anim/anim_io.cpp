@@ -32,6 +32,11 @@ struct localPackageSource {
         d->current = d->start + pos;
         d->remaining = d->size - int(pos);
     }
+    bool Skip(long n) {
+        if (n < 0 || n > d->remaining) return false;
+        Seek(Tell() + n);
+        return true;
+    }
     bool Int(int* v) {
         if (d->remaining < 4) return false;
         *v = d->ReadInt();
@@ -76,6 +81,10 @@ struct localFileSource {
     long Remaining() const { return fxFileRemaining(f); }
     long Tell() const { return ftell(f); }
     void Seek(long pos) { fseek(f, pos, SEEK_SET); }
+    bool Skip(long n) {
+        long left = Remaining();
+        return n >= 0 && (left < 0 || n <= left) && fseek(f, n, SEEK_CUR) == 0;
+    }
     bool Int(int* v) {
         int32_t x;
         if (!fxFileReadInt(f, &x)) return false;
@@ -121,7 +130,7 @@ double localMeshBytes(const FXMesh* m) {
 }
 
 double localModelBytes(const FXModel* m) {
-    double total = 0.0;
+    double total = sizeof(FXModel) + double(m->loadedMeshes.top + m->meshes.top) * sizeof(FXMesh);
     for (int i = 0; i < m->loadedMeshes.top; i++) total += localMeshBytes(static_cast<FXMesh*>(m->loadedMeshes.items[i]));
     for (int i = 0; i < m->meshes.top; i++) total += localMeshBytes(m->EnumMeshes(i));
     return total;
@@ -133,6 +142,30 @@ bool localCount(Source& src, int itemSize, int* count) {
     if (!src.Int(count)) return false;
     if (*count < 0) *count = 0;
     return fxCountFits(*count, itemSize, src.Remaining());
+}
+
+// Whether a mesh header record (a string, then two floats and four ints) lies within the source.
+// The header reader itself reads zeros past the end; a cut record must not pass for empty meshes.
+template <typename Source>
+bool localHeaderFits(Source& src) {
+    const long start = src.Tell();
+    int k = 0;
+    const bool ok = src.Int(&k) && src.Skip(k > 0 ? k : 0) && src.Skip(24);
+    src.Seek(start);
+    return ok;
+}
+
+// Whether a vector map record (three counts, each with its floats) lies within the source.
+template <typename Source>
+bool localMapFits(Source& src) {
+    const long start = src.Tell();
+    bool ok = true;
+    for (int kind = 0; ok && kind < 3; kind++) {
+        int n = 0;
+        ok = src.Int(&n) && (n <= 0 || (fxCountFits(n, 4, src.Remaining()) && src.Skip(4L * n)));
+    }
+    src.Seek(start);
+    return ok;
 }
 
 // The timing graph: its extent is worked out from its counts first, so that a graph its reader
@@ -216,6 +249,9 @@ bool localReadCompact(FXAnim* a, Source& src, const char* label) {
     if (frames == 0) return true;
     if (!fxCountFits(frames, kMinMapRecord, src.Remaining() - long(meshes) * kMinMeshRecord))
         return localRefuse(label, "vector maps do not fit the record, frames", frames);
+    // The frame objects themselves count as well: a record of many small frames is large too.
+    double bytes = double(frames) * (sizeof(FXModel) + double(meshes) * sizeof(FXMesh));
+    if (bytes > kMaxFrameBytes) return localRefuse(label, "the frames take too much memory, frames", frames);
     for (int i = 0; i < frames; i++) {
         FXModel* m = new FXModel;
         a->models.Push(m);
@@ -233,10 +269,9 @@ bool localReadCompact(FXAnim* a, Source& src, const char* label) {
         a->GetModel(i)->matlib = lib;
         if (i > 0) lib->refCount++;
     }
-    double bytes = 0.0;
     for (int j = 0; j < meshes; j++) {
         FXMesh* first = localMesh(a, 0, j);
-        if (!src.Header(first, lib)) return localRefuse(label, "mesh header damaged, mesh", j);
+        if (!localHeaderFits(src) || !src.Header(first, lib)) return localRefuse(label, "mesh header damaged, mesh", j);
         bytes += localMeshBytes(first) * 2.0 * frames;  // loaded and working copy of every frame
         if (bytes > kMaxFrameBytes) return localRefuse(label, "the frames take too much memory, mesh", j);
         for (int i = 1; i < frames; i++) localMesh(a, i, j)->CopyMeshI(first);
@@ -244,11 +279,13 @@ bool localReadCompact(FXAnim* a, Source& src, const char* label) {
     std::vector<std::unique_ptr<FXNumPool>> pools;
     for (int j = 0; j < meshes; j++) {
         pools.emplace_back(new FXNumPool);
-        if (!src.Pool(pools.back().get())) return localRefuse(label, "corner stream damaged, mesh", j);
+        const long left = src.Remaining();
+        if ((left >= 0 && left < 4) || !src.Pool(pools.back().get()))
+            return localRefuse(label, "corner stream damaged, mesh", j);
     }
     FXVectorMap map;
     for (int i = 0; i < frames; i++) {
-        if (!src.Map(&map)) return localRefuse(label, "vector map damaged, frame", i);
+        if (!localMapFits(src) || !src.Map(&map)) return localRefuse(label, "vector map damaged, frame", i);
         for (int j = 0; j < meshes; j++)
             if (!localMesh(a, i, j)->FromVMap(&map, pools[size_t(j)].get()))
                 return localRefuse(label, "corner stream does not fit the vector map of frame", i);

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <memory>
 #include <string>
 #include <vector>
@@ -152,6 +153,23 @@ TEST(FXAnimRecord, CompactSharesOnlyVerticesEqualInEveryFrame) {
     ASSERT_EQ(back.Load(qmTestPath("merged.xa03").c_str()), 1);
     ExpectSameFrames(back, a, "merged corners");
     EXPECT_EQ(back.GetModel(0)->EnumMeshes(0)->vertexCount, 3);
+}
+
+TEST(FXAnimRecord, NotANumberInALaterFrameRoundTrips) {
+    FXAnim a;
+    qmBuildAnim(&a, {100, 100, 100});
+    a.GetModel(2)->EnumMeshes(0)->vertices[2].uv[0] = NAN;  // a vertex still stands for itself
+    a.GetModel(1)->EnumMeshes(1)->vertices[0].color[0] = NAN;
+    ASSERT_FALSE(qmSavedAnim(&a, true, "nan.xa03").empty());
+    FXAnim back;
+    ASSERT_EQ(back.Load(qmTestPath("nan.xa03").c_str()), 1);
+    EXPECT_EQ(back.GetModel(2)->EnumMeshes(0)->vertexCount, 4);
+    EXPECT_TRUE(std::isnan(back.GetModel(2)->EnumMeshes(0)->vertices[2].uv[0]));
+
+    // In frame 0 such a value would take a new slot at every corner: not saved.
+    a.GetModel(0)->EnumMeshes(0)->vertices[1].pos[1] = NAN;
+    std::string log = qmTraced([&] { EXPECT_FALSE(a.Save(qmTestPath("nan0.xa03").c_str())); });
+    EXPECT_NE(log.find("vertex 1 of mesh 0 of frame 0 holds a value that is not a number"), std::string::npos) << log;
 }
 
 TEST(FXAnimRecord, SaveRefusesFramesOfAnotherShape) {
