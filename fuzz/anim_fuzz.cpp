@@ -1,9 +1,9 @@
 // Fuzzes the frame-animation loaders: arbitrary bytes are read as an animation entry of a package
 // that also holds two model entries (numbers 5 and 7, so older records naming them load real
-// frames) and, when it is a compact record, as an animation file. A loaded animation is checked (every frame's corners name
-// vertices), interpolated and played by its own clock and from outside with pairs taken from the
-// input, then written as "xa03" and read back: the same frame count must return. The sanitizers
-// catch any read or write outside a record.
+// frames) and, when they form a compact record, as an animation file. A loaded animation is
+// checked (every frame's corners name vertices), interpolated and played by its own clock and from
+// outside with pairs taken from the input, then written as "xa03" and read back: the same frame
+// count must return. The sanitizers catch any read or write outside a record.
 #include <sys/mman.h>
 #include <unistd.h>
 

@@ -131,7 +131,8 @@ double localMeshBytes(const FXMesh* m) {
 
 double localModelBytes(const FXModel* m) {
     double total = sizeof(FXModel) + double(m->loadedMeshes.top + m->meshes.top) * sizeof(FXMesh);
-    for (int i = 0; i < m->loadedMeshes.top; i++) total += localMeshBytes(static_cast<FXMesh*>(m->loadedMeshes.items[i]));
+    for (int i = 0; i < m->loadedMeshes.top; i++)
+        total += localMeshBytes(static_cast<FXMesh*>(m->loadedMeshes.items[i]));
     for (int i = 0; i < m->meshes.top; i++) total += localMeshBytes(m->EnumMeshes(i));
     return total;
 }
@@ -307,8 +308,8 @@ int localLoad(FXAnim* a, Source& src, const char* label) {
     if (!src.Int(&length) || !src.Bytes(magic, 4)) return 0;
     const bool compact = length == 4 && memcmp(magic, "xa03", 4) == 0;
     if (!compact) src.Seek(start);
-    bool ok = localReadHead(a, src, label) &&
-              (compact ? localReadCompact(a, src, label) : localReadModels(a, src, label));
+    bool ok =
+        localReadHead(a, src, label) && (compact ? localReadCompact(a, src, label) : localReadModels(a, src, label));
     if (!ok) {
         a->Destroy();
         return 0;

@@ -77,8 +77,9 @@ bool localSharedMeshes(const FXAnim* a, std::vector<int>* saved) {
         for (size_t s = 0; same && s < saved->size(); s++) {
             const FXMesh* m0 = first->EnumMeshes((*saved)[s]);
             const FXMesh* m = fm->EnumMeshes((*saved)[s]);
-            same = m && m->vertexCount == m0->vertexCount && m->indexCount == m0->indexCount &&
-                   (m0->indexCount <= 0 || memcmp(m->indices, m0->indices, sizeof(int32_t) * size_t(m0->indexCount)) == 0);
+            same =
+                m && m->vertexCount == m0->vertexCount && m->indexCount == m0->indexCount &&
+                (m0->indexCount <= 0 || memcmp(m->indices, m0->indices, sizeof(int32_t) * size_t(m0->indexCount)) == 0);
         }
         if (!same) {
             err("animation not saved: frame %d does not share the meshes and triangles of frame 0\n", i);
