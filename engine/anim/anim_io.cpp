@@ -4,6 +4,8 @@
 // take more than kMaxFrameBytes are refused (a compact record reuses one corner stream for every
 // frame, so a small record could otherwise ask for a huge amount of memory), and a refused record
 // leaves the animation empty with a trace line.
+#include <cstdarg>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -119,8 +121,15 @@ struct localFileSource {
     }
 };
 
-bool localRefuse(const char* label, const char* what, long value) {
-    err("animation %s refused: %s (%ld)\n", label, what, value);
+// "animation <label> refused: <why>" in the trace log; false.
+bool localRefuse(const char* label, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
+bool localRefuse(const char* label, const char* fmt, ...) {
+    char why[256];
+    va_list args;
+    va_start(args, fmt);
+    vsnprintf(why, sizeof why, fmt, args);
+    va_end(args);
+    err("animation %s refused: %s\n", label, why);
     return false;
 }
 
@@ -193,14 +202,14 @@ bool localReadGraph(FXBezierGraph* g, Source& src) {
 template <typename Source>
 bool localReadHead(FXAnim* a, Source& src, const char* label) {
     int count = 0;
-    if (!localCount(src, 4, &count)) return localRefuse(label, "frame names do not fit the record", count);
+    if (!localCount(src, 4, &count)) return localRefuse(label, "%d frame names do not fit the record", count);
     a->frameNames.Realloc(count);
     FXStr s;
     for (int i = 0; i < count; i++) {
-        if (!src.Str(&s)) return localRefuse(label, "frame name runs past the record, frame", i);
+        if (!src.Str(&s)) return localRefuse(label, "the name of frame %d runs past the record", i);
         a->frameNames.Push(s);
     }
-    if (!localCount(src, 4, &count)) return localRefuse(label, "durations do not fit the record", count);
+    if (!localCount(src, 4, &count)) return localRefuse(label, "%d durations do not fit the record", count);
     a->durations.Realloc(count);
     for (int i = 0; i < count; i++) {
         int ms = 0;
@@ -208,11 +217,12 @@ bool localReadHead(FXAnim* a, Source& src, const char* label) {
         a->durations.PushInt(ms);
     }
     if (a->frameNames.top != a->durations.top)
-        return localRefuse(label, "frame names and durations differ in number, names", a->frameNames.top);
-    if (!localReadGraph(&a->graph, src)) return localRefuse(label, "the timing graph runs past the record", 0);
+        return localRefuse(label, "frame names (%d) and durations (%d) differ in number", a->frameNames.top,
+                           a->durations.top);
+    if (!localReadGraph(&a->graph, src)) return localRefuse(label, "the timing graph runs past the record");
     if (!src.Float(&a->spareValue) || !src.Bool(&a->playing) || !src.Bool(&a->backwards) || !src.Bool(&a->loop) ||
         !src.Bool(&a->pingPong))
-        return localRefuse(label, "the record ends in its flags", 0);
+        return localRefuse(label, "the record ends in its flags");
     return true;
 }
 
@@ -228,7 +238,7 @@ bool localReadModels(FXAnim* a, Source& src, const char* label) {
         m->UpdateMeshes();
         m->ResizeTextCoords();
         bytes += localModelBytes(m);
-        if (bytes > kMaxFrameBytes) return localRefuse(label, "the frames take too much memory, frame", i);
+        if (bytes > kMaxFrameBytes) return localRefuse(label, "the frames take too much memory (at frame %d)", i);
     }
     return true;
 }
@@ -243,16 +253,16 @@ template <typename Source>
 bool localReadCompact(FXAnim* a, Source& src, const char* label) {
     int meshes = 0;
     if (!src.Int(&meshes) || meshes < 0 || !fxCountFits(meshes, kMinMeshRecord, src.Remaining()))
-        return localRefuse(label, "meshes do not fit the record", meshes);
+        return localRefuse(label, "%d meshes do not fit the record", meshes);
     FXStr libName;
-    if (!src.Str(&libName)) return localRefuse(label, "library name runs past the record", 0);
+    if (!src.Str(&libName)) return localRefuse(label, "the library name runs past the record");
     const int frames = a->frameNames.top;
     if (frames == 0) return true;
     if (!fxCountFits(frames, kMinMapRecord, src.Remaining() - long(meshes) * kMinMeshRecord))
-        return localRefuse(label, "vector maps do not fit the record, frames", frames);
+        return localRefuse(label, "the vector maps of %d frames do not fit the record", frames);
     // The frame objects themselves count as well: a record of many small frames is large too.
     double bytes = double(frames) * (sizeof(FXModel) + double(meshes) * sizeof(FXMesh));
-    if (bytes > kMaxFrameBytes) return localRefuse(label, "the frames take too much memory, frames", frames);
+    if (bytes > kMaxFrameBytes) return localRefuse(label, "the frames take too much memory (%d frames)", frames);
     for (int i = 0; i < frames; i++) {
         FXModel* m = new FXModel;
         a->models.Push(m);
@@ -272,9 +282,10 @@ bool localReadCompact(FXAnim* a, Source& src, const char* label) {
     }
     for (int j = 0; j < meshes; j++) {
         FXMesh* first = localMesh(a, 0, j);
-        if (!localHeaderFits(src) || !src.Header(first, lib)) return localRefuse(label, "mesh header damaged, mesh", j);
+        if (!localHeaderFits(src) || !src.Header(first, lib))
+            return localRefuse(label, "the header of mesh %d is damaged", j);
         bytes += localMeshBytes(first) * 2.0 * frames;  // loaded and working copy of every frame
-        if (bytes > kMaxFrameBytes) return localRefuse(label, "the frames take too much memory, mesh", j);
+        if (bytes > kMaxFrameBytes) return localRefuse(label, "the frames take too much memory (at mesh %d)", j);
         for (int i = 1; i < frames; i++) localMesh(a, i, j)->CopyMeshI(first);
     }
     std::vector<std::unique_ptr<FXNumPool>> pools;
@@ -282,14 +293,14 @@ bool localReadCompact(FXAnim* a, Source& src, const char* label) {
         pools.emplace_back(new FXNumPool);
         const long left = src.Remaining();
         if ((left >= 0 && left < 4) || !src.Pool(pools.back().get()))
-            return localRefuse(label, "corner stream damaged, mesh", j);
+            return localRefuse(label, "the corner stream of mesh %d is damaged", j);
     }
     FXVectorMap map;
     for (int i = 0; i < frames; i++) {
-        if (!localMapFits(src) || !src.Map(&map)) return localRefuse(label, "vector map damaged, frame", i);
+        if (!localMapFits(src) || !src.Map(&map)) return localRefuse(label, "the vector map of frame %d is damaged", i);
         for (int j = 0; j < meshes; j++)
             if (!localMesh(a, i, j)->FromVMap(&map, pools[size_t(j)].get()))
-                return localRefuse(label, "corner stream does not fit the vector map of frame", i);
+                return localRefuse(label, "a corner stream does not fit the vector map of frame %d", i);
     }
     for (int i = 0; i < frames; i++) {
         a->GetModel(i)->UpdateMeshes();

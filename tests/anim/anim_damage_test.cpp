@@ -95,24 +95,29 @@ TEST(FXAnimDamage, HandMadeRecords) {
     };
     add("valid", 1, "", [](Compact&) {});
     add("frame names beyond the entry", 0, "frame names do not fit", [](Compact& c) { c.namesCount = 1 << 20; });
-    add("name longer than the entry", 0, "frame name runs past", [](Compact& c) { c.firstNameLength = 100000; });
+    add("name longer than the entry", 0, "the name of frame 0 runs past",
+        [](Compact& c) { c.firstNameLength = 100000; });
     add("durations beyond the entry", 0, "durations do not fit", [](Compact& c) { c.durationsCount = 50000; });
-    add("fewer names than durations", 0, "names and durations differ", [](Compact& c) { c.names = {"a"}; });
-    add("negative name count", 0, "names and durations differ", [](Compact& c) { c.namesCount = -4, c.names = {}; });
+    add("fewer names than durations", 0, "frame names (1) and durations (2) differ",
+        [](Compact& c) { c.names = {"a"}; });
+    add("negative name count", 0, "frame names (0) and durations (2) differ",
+        [](Compact& c) { c.namesCount = -4, c.names = {}; });
     add("graph keys of different lengths", 1, "timing graph refused", [](Compact& c) { c.keyY = {5}; });
     add("graph with a negative key count", 1, "timing graph refused",
         [](Compact& c) { c.keyXCount = -2, c.keyX = {}; });
     add("graph keys beyond the entry", 0, "timing graph runs past", [](Compact& c) { c.keyXCount = 1 << 24; });
     add("mesh count beyond the entry", 0, "meshes do not fit", [](Compact& c) { c.meshes = 1000; });
     add("negative mesh count", 0, "meshes do not fit", [](Compact& c) { c.meshes = -1; });
-    add("corner count beyond the entry", 0, "mesh header damaged", [](Compact& c) { c.corners = 1 << 20; });
-    add("corner stream naming a missing position", 0, "does not fit the vector map",
+    add("corner count beyond the entry", 0, "the header of mesh 0 is damaged", [](Compact& c) { c.corners = 1 << 20; });
+    add("corner stream naming a missing position", 0, "a corner stream does not fit the vector map of frame 0",
         [](Compact& c) { c.positionFloats = 6; });
-    add("corner stream with a damaged control byte", 0, "does not fit the vector map", [](Compact& c) {
-        c.stream = {0, 0xC0, 0};
-    });
+    add("corner stream with a damaged control byte", 0, "a corner stream does not fit the vector map of frame 0",
+        [](Compact& c) {
+            c.stream = {0, 0xC0, 0};
+        });
     add("fewer vector maps than frames", 0, "vector map", [](Compact& c) { c.maps = 1; });
-    add("vector map count beyond the entry", 0, "vector map damaged", [](Compact& c) { c.positionCount = 1 << 22; });
+    add("vector map count beyond the entry", 0, "the vector map of frame 0 is damaged",
+        [](Compact& c) { c.positionCount = 1 << 22; });
     for (const Case& c : cases) {
         FXAnim a;
         std::string log;
