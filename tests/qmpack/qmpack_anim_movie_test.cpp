@@ -70,6 +70,43 @@ TEST(QmpackAnimMovie, AnimationFramesAndFlags) {
     EXPECT_TRUE(qmpHas(l.out, "animation (xa03), 2 frames, 0.2 s, 1 mesh, 3 vertices a frame, no library")) << l.out;
 }
 
+TEST(QmpackAnimMovie, AnOlderAnimationBringsOneModelEntryPerFrame) {
+    Frames f;
+    {
+        FXAnim old;  // the older layout: frame names are model files beside the animation
+        old.frameNames.Push("quad.xm");
+        old.frameNames.Push("quad-b.xm");
+        old.durations.PushInt(150);
+        old.durations.PushInt(250);
+        ASSERT_TRUE(old.Save_v02(f.P("old.xa").c_str()));
+    }
+    qmWriteText(f.P("old.txt"), "7 old.xa\n");
+    QmpRun r = qmpRun("build " + f.Q("old.dat") + " " + f.Q("old.txt"));
+    ASSERT_EQ(r.rc, 0) << r.err;
+    FXPackage p;
+    p.Load(f.P("old.dat").c_str());
+    // a.mtl 8, frame 0 9, b.mtl 10, frame 1 11, the animation 7.
+    ASSERT_EQ(p.GetCount(), 5);
+    QmpLoadEnv env;
+    fxglobalEnv = &env;
+    {
+        FXAnim a;
+        ASSERT_EQ(a.LoadCN(&p, 7), 1);
+        ASSERT_EQ(a.GetFrameCount(), 2);
+        EXPECT_STREQ(a.frameNames.Get(0), "9");
+        EXPECT_STREQ(a.frameNames.Get(1), "11");
+        EXPECT_EQ(a.durations.GetInt(1), 250);
+        for (int i = 0; i < 2; i++) {
+            ASSERT_NE(a.GetModel(i), nullptr);
+            EXPECT_EQ(a.GetModel(i)->GetTotalVertices(), 4) << i;
+            ASSERT_NE(a.GetModel(i)->EnumMeshes(0)->material, nullptr) << i;
+        }
+        EXPECT_STREQ(a.GetModel(0)->matlibName, "8");
+        EXPECT_STREQ(a.GetModel(1)->matlibName, "10");
+    }
+    fxglobalEnv = nullptr;
+}
+
 TEST(QmpackAnimMovie, MoviePicturesGoBesideItAndNeverReplaceAFrame) {
     Frames f;
     QmpRun one = qmpRun("movie -o " + f.Q("clip.xs") + " --fps 24 " + f.Q("f.png") + " " + f.Q("f.png"));

@@ -1,7 +1,9 @@
 // Turning manifest entries into package entries. A plain file is packed as it is (a picture typed
-// by what its bytes are, so "leaf.jpeg" is still a JPEG picture); an engine model file (.xm) is
-// compiled: its material library and the library's pictures become entries of their own, numbered
-// from the free numbers, and the model is packed with its library named by entry number.
+// by what its bytes are, so "leaf.jpeg" is still a JPEG picture). The engine's own files are
+// compiled: what they name becomes entries of their own, numbered from the free numbers, and the
+// record is packed naming them by entry number. A model (.xm) brings its material library and the
+// library's pictures; an animation (.xa) its library and pictures, or, in the older layout, one
+// model entry per frame; a movie (.xs) its colour and mask pictures.
 //
 // Free numbers start above every number the package and the manifest use, unless the manifest
 // says where they start ("free N"); numbers already taken are skipped, so compiled content never
