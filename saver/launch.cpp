@@ -188,4 +188,8 @@ const char* qmUsageText() {
            "SIGTERM and SIGINT end every mode cleanly.\n";
 }
 
-const char* qmVersionText() { return "qmsave 0.1.0"; }
+#ifndef QM_VERSION
+#define QM_VERSION "unknown"
+#endif
+
+const char* qmVersionText() { return "qmsave " QM_VERSION; }
