@@ -155,6 +155,10 @@ void Recorder::OnFrameShown(PEnv* env) {
     glReadBuffer(GL_BACK);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadPixels(0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE, shown.data());
+    // The swap waits for the display's next refresh, as it does live: without this, frames that
+    // the scene does not pace itself (the opening) would follow each other 1 ms apart and a
+    // recording would draw a thousand frames for every second it shows.
+    fxAdvanceClock(kRefreshSeconds);
 }
 
 bool Recorder::WriteSheet() {

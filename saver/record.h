@@ -1,5 +1,6 @@
 // Record mode: the full-screen scene drawn on the controllable clock (render pauses and a movie's
-// frame waits move the clock instead of sleeping), so a frame at "t = 4.0 s" is exact. Frame i of
+// frame waits move the clock instead of sleeping, and each swap waits for a 60 Hz display), so a
+// frame at "t = 4.0 s" is exact. Frame i of
 // the recording is the picture on screen at clock time i / F after the first shown frame, written
 // as DIR/frame-00000.png, frame-00001.png, ...; DIR/sheet.png shows evenly spaced frames in a
 // grid, each labelled with its time.
@@ -16,6 +17,9 @@
 class Recorder : public PFrameSink {
 public:
     enum { kSheetColumns = 4, kSheetRows = 4, kThumbWidth = 256 };
+    // Clock time a shown frame stays on screen before the next one can replace it: a 60 Hz
+    // display.
+    static constexpr double kRefreshSeconds = 1.0 / 60.0;
 
     std::string dir;
     int frameCount = 0;     // frames to write
