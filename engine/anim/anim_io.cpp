@@ -4,6 +4,8 @@
 // take more than kMaxFrameBytes are refused (a compact record reuses one corner stream for every
 // frame, so a small record could otherwise ask for a huge amount of memory), and a refused record
 // leaves the animation empty with a trace line.
+#include <cstdarg>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -31,6 +33,11 @@ struct localPackageSource {
     void Seek(long pos) {
         d->current = d->start + pos;
         d->remaining = d->size - int(pos);
+    }
+    bool Skip(long n) {
+        if (n < 0 || n > d->remaining) return false;
+        Seek(Tell() + n);
+        return true;
     }
     bool Int(int* v) {
         if (d->remaining < 4) return false;
@@ -76,6 +83,10 @@ struct localFileSource {
     long Remaining() const { return fxFileRemaining(f); }
     long Tell() const { return ftell(f); }
     void Seek(long pos) { fseek(f, pos, SEEK_SET); }
+    bool Skip(long n) {
+        long left = Remaining();
+        return n >= 0 && (left < 0 || n <= left) && fseek(f, n, SEEK_CUR) == 0;
+    }
     bool Int(int* v) {
         int32_t x;
         if (!fxFileReadInt(f, &x)) return false;
@@ -110,8 +121,15 @@ struct localFileSource {
     }
 };
 
-bool localRefuse(const char* label, const char* what, long value) {
-    err("animation %s refused: %s (%ld)\n", label, what, value);
+// "animation <label> refused: <why>" in the trace log; false.
+bool localRefuse(const char* label, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
+bool localRefuse(const char* label, const char* fmt, ...) {
+    char why[256];
+    va_list args;
+    va_start(args, fmt);
+    vsnprintf(why, sizeof why, fmt, args);
+    va_end(args);
+    err("animation %s refused: %s\n", label, why);
     return false;
 }
 
@@ -121,8 +139,9 @@ double localMeshBytes(const FXMesh* m) {
 }
 
 double localModelBytes(const FXModel* m) {
-    double total = 0.0;
-    for (int i = 0; i < m->loadedMeshes.top; i++) total += localMeshBytes(static_cast<FXMesh*>(m->loadedMeshes.items[i]));
+    double total = sizeof(FXModel) + double(m->loadedMeshes.top + m->meshes.top) * sizeof(FXMesh);
+    for (int i = 0; i < m->loadedMeshes.top; i++)
+        total += localMeshBytes(static_cast<FXMesh*>(m->loadedMeshes.items[i]));
     for (int i = 0; i < m->meshes.top; i++) total += localMeshBytes(m->EnumMeshes(i));
     return total;
 }
@@ -133,6 +152,30 @@ bool localCount(Source& src, int itemSize, int* count) {
     if (!src.Int(count)) return false;
     if (*count < 0) *count = 0;
     return fxCountFits(*count, itemSize, src.Remaining());
+}
+
+// Whether a mesh header record (a string, then two floats and four ints) lies within the source.
+// The header reader itself reads zeros past the end; a cut record must not pass for empty meshes.
+template <typename Source>
+bool localHeaderFits(Source& src) {
+    const long start = src.Tell();
+    int k = 0;
+    const bool ok = src.Int(&k) && src.Skip(k > 0 ? k : 0) && src.Skip(24);
+    src.Seek(start);
+    return ok;
+}
+
+// Whether a vector map record (three counts, each with its floats) lies within the source.
+template <typename Source>
+bool localMapFits(Source& src) {
+    const long start = src.Tell();
+    bool ok = true;
+    for (int kind = 0; ok && kind < 3; kind++) {
+        int n = 0;
+        ok = src.Int(&n) && (n <= 0 || (fxCountFits(n, 4, src.Remaining()) && src.Skip(4L * n)));
+    }
+    src.Seek(start);
+    return ok;
 }
 
 // The timing graph: its extent is worked out from its counts first, so that a graph its reader
@@ -159,14 +202,14 @@ bool localReadGraph(FXBezierGraph* g, Source& src) {
 template <typename Source>
 bool localReadHead(FXAnim* a, Source& src, const char* label) {
     int count = 0;
-    if (!localCount(src, 4, &count)) return localRefuse(label, "frame names do not fit the record", count);
+    if (!localCount(src, 4, &count)) return localRefuse(label, "%d frame names do not fit the record", count);
     a->frameNames.Realloc(count);
     FXStr s;
     for (int i = 0; i < count; i++) {
-        if (!src.Str(&s)) return localRefuse(label, "frame name runs past the record, frame", i);
+        if (!src.Str(&s)) return localRefuse(label, "the name of frame %d runs past the record", i);
         a->frameNames.Push(s);
     }
-    if (!localCount(src, 4, &count)) return localRefuse(label, "durations do not fit the record", count);
+    if (!localCount(src, 4, &count)) return localRefuse(label, "%d durations do not fit the record", count);
     a->durations.Realloc(count);
     for (int i = 0; i < count; i++) {
         int ms = 0;
@@ -174,11 +217,12 @@ bool localReadHead(FXAnim* a, Source& src, const char* label) {
         a->durations.PushInt(ms);
     }
     if (a->frameNames.top != a->durations.top)
-        return localRefuse(label, "frame names and durations differ in number, names", a->frameNames.top);
-    if (!localReadGraph(&a->graph, src)) return localRefuse(label, "the timing graph runs past the record", 0);
+        return localRefuse(label, "frame names (%d) and durations (%d) differ in number", a->frameNames.top,
+                           a->durations.top);
+    if (!localReadGraph(&a->graph, src)) return localRefuse(label, "the timing graph runs past the record");
     if (!src.Float(&a->spareValue) || !src.Bool(&a->playing) || !src.Bool(&a->backwards) || !src.Bool(&a->loop) ||
         !src.Bool(&a->pingPong))
-        return localRefuse(label, "the record ends in its flags", 0);
+        return localRefuse(label, "the record ends in its flags");
     return true;
 }
 
@@ -194,7 +238,7 @@ bool localReadModels(FXAnim* a, Source& src, const char* label) {
         m->UpdateMeshes();
         m->ResizeTextCoords();
         bytes += localModelBytes(m);
-        if (bytes > kMaxFrameBytes) return localRefuse(label, "the frames take too much memory, frame", i);
+        if (bytes > kMaxFrameBytes) return localRefuse(label, "the frames take too much memory (at frame %d)", i);
     }
     return true;
 }
@@ -209,13 +253,16 @@ template <typename Source>
 bool localReadCompact(FXAnim* a, Source& src, const char* label) {
     int meshes = 0;
     if (!src.Int(&meshes) || meshes < 0 || !fxCountFits(meshes, kMinMeshRecord, src.Remaining()))
-        return localRefuse(label, "meshes do not fit the record", meshes);
+        return localRefuse(label, "%d meshes do not fit the record", meshes);
     FXStr libName;
-    if (!src.Str(&libName)) return localRefuse(label, "library name runs past the record", 0);
+    if (!src.Str(&libName)) return localRefuse(label, "the library name runs past the record");
     const int frames = a->frameNames.top;
     if (frames == 0) return true;
     if (!fxCountFits(frames, kMinMapRecord, src.Remaining() - long(meshes) * kMinMeshRecord))
-        return localRefuse(label, "vector maps do not fit the record, frames", frames);
+        return localRefuse(label, "the vector maps of %d frames do not fit the record", frames);
+    // The frame objects themselves count as well: a record of many small frames is large too.
+    double bytes = double(frames) * (sizeof(FXModel) + double(meshes) * sizeof(FXMesh));
+    if (bytes > kMaxFrameBytes) return localRefuse(label, "the frames take too much memory (%d frames)", frames);
     for (int i = 0; i < frames; i++) {
         FXModel* m = new FXModel;
         a->models.Push(m);
@@ -233,25 +280,27 @@ bool localReadCompact(FXAnim* a, Source& src, const char* label) {
         a->GetModel(i)->matlib = lib;
         if (i > 0) lib->refCount++;
     }
-    double bytes = 0.0;
     for (int j = 0; j < meshes; j++) {
         FXMesh* first = localMesh(a, 0, j);
-        if (!src.Header(first, lib)) return localRefuse(label, "mesh header damaged, mesh", j);
+        if (!localHeaderFits(src) || !src.Header(first, lib))
+            return localRefuse(label, "the header of mesh %d is damaged", j);
         bytes += localMeshBytes(first) * 2.0 * frames;  // loaded and working copy of every frame
-        if (bytes > kMaxFrameBytes) return localRefuse(label, "the frames take too much memory, mesh", j);
+        if (bytes > kMaxFrameBytes) return localRefuse(label, "the frames take too much memory (at mesh %d)", j);
         for (int i = 1; i < frames; i++) localMesh(a, i, j)->CopyMeshI(first);
     }
     std::vector<std::unique_ptr<FXNumPool>> pools;
     for (int j = 0; j < meshes; j++) {
         pools.emplace_back(new FXNumPool);
-        if (!src.Pool(pools.back().get())) return localRefuse(label, "corner stream damaged, mesh", j);
+        const long left = src.Remaining();
+        if ((left >= 0 && left < 4) || !src.Pool(pools.back().get()))
+            return localRefuse(label, "the corner stream of mesh %d is damaged", j);
     }
     FXVectorMap map;
     for (int i = 0; i < frames; i++) {
-        if (!src.Map(&map)) return localRefuse(label, "vector map damaged, frame", i);
+        if (!localMapFits(src) || !src.Map(&map)) return localRefuse(label, "the vector map of frame %d is damaged", i);
         for (int j = 0; j < meshes; j++)
             if (!localMesh(a, i, j)->FromVMap(&map, pools[size_t(j)].get()))
-                return localRefuse(label, "corner stream does not fit the vector map of frame", i);
+                return localRefuse(label, "a corner stream does not fit the vector map of frame %d", i);
     }
     for (int i = 0; i < frames; i++) {
         a->GetModel(i)->UpdateMeshes();
@@ -270,8 +319,8 @@ int localLoad(FXAnim* a, Source& src, const char* label) {
     if (!src.Int(&length) || !src.Bytes(magic, 4)) return 0;
     const bool compact = length == 4 && memcmp(magic, "xa03", 4) == 0;
     if (!compact) src.Seek(start);
-    bool ok = localReadHead(a, src, label) &&
-              (compact ? localReadCompact(a, src, label) : localReadModels(a, src, label));
+    bool ok =
+        localReadHead(a, src, label) && (compact ? localReadCompact(a, src, label) : localReadModels(a, src, label));
     if (!ok) {
         a->Destroy();
         return 0;

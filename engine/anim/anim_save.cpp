@@ -37,6 +37,14 @@ bool localClose(FILE* f, const char* path) {
     return ok;
 }
 
+// Position, normal or texture coordinate not a number.
+bool localHasNaN(const tagFXVertex& v) {
+    const float* x = v.pos;  // pos, normal, uv: eight consecutive floats
+    for (int k = 0; k < 8; k++)
+        if (x[k] != x[k]) return true;
+    return false;
+}
+
 // The working meshes of frame 0 that are written (the present ones), after checking that every
 // frame has them with the same vertex count and the same triangles. Empty with a trace line when
 // a frame differs.
@@ -53,6 +61,14 @@ bool localSharedMeshes(const FXAnim* a, std::vector<int>* saved) {
             err("animation not saved: mesh %d of frame 0 has an index beyond its vertices\n", k);
             return false;
         }
+        // A value that equals nothing would take a new vector slot at every corner: the record
+        // would then name more vertices than its header holds.
+        for (int c = 0; c < m0->indexCount; c++)
+            if (localHasNaN(m0->vertices[m0->indices[c]])) {
+                err("animation not saved: vertex %d of mesh %d of frame 0 holds a value that is not a number\n",
+                    m0->indices[c], k);
+                return false;
+            }
         saved->push_back(k);
     }
     for (int i = 1; i < a->GetFrameCount(); i++) {
@@ -61,8 +77,9 @@ bool localSharedMeshes(const FXAnim* a, std::vector<int>* saved) {
         for (size_t s = 0; same && s < saved->size(); s++) {
             const FXMesh* m0 = first->EnumMeshes((*saved)[s]);
             const FXMesh* m = fm->EnumMeshes((*saved)[s]);
-            same = m && m->vertexCount == m0->vertexCount && m->indexCount == m0->indexCount &&
-                   (m0->indexCount <= 0 || memcmp(m->indices, m0->indices, sizeof(int32_t) * size_t(m0->indexCount)) == 0);
+            same =
+                m && m->vertexCount == m0->vertexCount && m->indexCount == m0->indexCount &&
+                (m0->indexCount <= 0 || memcmp(m->indices, m0->indices, sizeof(int32_t) * size_t(m0->indexCount)) == 0);
         }
         if (!same) {
             err("animation not saved: frame %d does not share the meshes and triangles of frame 0\n", i);
@@ -88,6 +105,8 @@ const tagFXVertex* localVertex(const FXModel* m, int mesh, int vertex) {
 }  // namespace
 
 bool FXAnim::TestRedirect(int meshA, int vertA, int meshB, int vertB) {
+    // A vertex stands for itself, also when a value of it is not a number in some frame.
+    if (meshA == meshB && vertA == vertB && localVertex(GetModel(0), meshA, vertA)) return true;
     for (int i = 0; i < GetFrameCount(); i++) {
         const tagFXVertex* a = localVertex(GetModel(i), meshA, vertA);
         const tagFXVertex* b = localVertex(GetModel(i), meshB, vertB);

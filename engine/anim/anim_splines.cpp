@@ -3,6 +3,7 @@
 // so both give the same floats.
 #include "anim/anim_splines.h"
 
+#include <cstdint>
 #include <new>
 
 #include "anim/bezier.h"
@@ -47,6 +48,9 @@ void localCopy3(float* dst, const float* src) {
 bool FXAnimSplines::Create(int vertices, int keysPerVertex, float splineTension) {
     Destroy();
     if (vertices <= 0 || keysPerVertex <= 0) return false;
+    // The sizes are formed in double first: on a 32-bit build the products could wrap.
+    const double bytes = double(vertices) * keysPerVertex * 3 * sizeof(float) + double(vertices) * kLargestRecord;
+    if (bytes > double(SIZE_MAX / 2)) return false;
     const size_t floats = size_t(vertices) * size_t(keysPerVertex) * 3;
     keys.reset(new (std::nothrow) float[floats]());
     block.reset(new (std::nothrow) unsigned char[size_t(vertices) * kLargestRecord]);
@@ -98,7 +102,8 @@ bool FXAnimSplines::IsBound(const FXModel* model) const {
     if (!model || targets.empty() || int(bound.size()) != model->meshes.top) return false;
     for (int i = 0; i < model->meshes.top; i++) {
         const FXMesh* m = model->EnumMeshes(i);
-        if (bound[size_t(i)].first != (m ? m->vertices : nullptr) || bound[size_t(i)].second != (m ? m->vertexCount : 0))
+        if (bound[size_t(i)].first != (m ? m->vertices : nullptr) ||
+            bound[size_t(i)].second != (m ? m->vertexCount : 0))
             return false;
     }
     return true;
@@ -162,47 +167,47 @@ void FXAnimSplines::FillMoving(Kind kind, const float* k, int seg, int a, int b,
     auto wrap = [n](int i) { return i < 0 ? i + n : (i >= n ? i - n : i); };
     float in[3], outCtrl[3];
     switch (kind) {
-    case kLine: {
-        localLine* r = reinterpret_cast<localLine*>(block.get()) + index;
-        r->out = out;
-        for (int x = 0; x < 3; x++) {
-            r->from[x] = key(a)[x];
-            r->delta[x] = key(b)[x] - key(a)[x];
+        case kLine: {
+            localLine* r = reinterpret_cast<localLine*>(block.get()) + index;
+            r->out = out;
+            for (int x = 0; x < 3; x++) {
+                r->from[x] = key(a)[x];
+                r->delta[x] = key(b)[x] - key(a)[x];
+            }
+            break;
         }
-        break;
-    }
-    case kQuadFirst:
-    case kQuadLast: {
-        localQuad* r = reinterpret_cast<localQuad*>(block.get()) + index;
-        r->out = out;
-        if (kind == kQuadFirst) {  // key 0, in-control of key 1, key 1
-            fxBezierCtrlPoints(key(0), key(1), key(2), tension, in, outCtrl);
-            localCopy3(r->p, key(0));
-            localCopy3(r->p + 3, in);
-            localCopy3(r->p + 6, key(1));
-        } else {  // key n - 2, its out-control, key n - 1
-            fxBezierCtrlPoints(key(n - 3), key(n - 2), key(n - 1), tension, in, outCtrl);
-            localCopy3(r->p, key(n - 2));
-            localCopy3(r->p + 3, outCtrl);
-            localCopy3(r->p + 6, key(n - 1));
+        case kQuadFirst:
+        case kQuadLast: {
+            localQuad* r = reinterpret_cast<localQuad*>(block.get()) + index;
+            r->out = out;
+            if (kind == kQuadFirst) {  // key 0, in-control of key 1, key 1
+                fxBezierCtrlPoints(key(0), key(1), key(2), tension, in, outCtrl);
+                localCopy3(r->p, key(0));
+                localCopy3(r->p + 3, in);
+                localCopy3(r->p + 6, key(1));
+            } else {  // key n - 2, its out-control, key n - 1
+                fxBezierCtrlPoints(key(n - 3), key(n - 2), key(n - 1), tension, in, outCtrl);
+                localCopy3(r->p, key(n - 2));
+                localCopy3(r->p + 3, outCtrl);
+                localCopy3(r->p + 6, key(n - 1));
+            }
+            break;
         }
-        break;
-    }
-    case kCubic: {
-        const int s1 = wrap(seg + 1);
-        float unused[3], p1[3], p2[3];
-        fxBezierCtrlPoints(key(wrap(seg - 1)), key(seg), key(s1), tension, unused, p1);
-        fxBezierCtrlPoints(key(seg), key(s1), key(wrap(s1 + 1)), tension, p2, unused);
-        FXBezier4 q;
-        q.Set(key(seg), p1, p2, key(s1));
-        localCubic* r = reinterpret_cast<localCubic*>(block.get()) + index;
-        r->out = out;
-        for (int x = 0; x < 9; x++) r->coef[x] = q.coef[x];
-        localCopy3(r->p0, q.P0);
-        break;
-    }
-    case kNone:
-        break;
+        case kCubic: {
+            const int s1 = wrap(seg + 1);
+            float unused[3], p1[3], p2[3];
+            fxBezierCtrlPoints(key(wrap(seg - 1)), key(seg), key(s1), tension, unused, p1);
+            fxBezierCtrlPoints(key(seg), key(s1), key(wrap(s1 + 1)), tension, p2, unused);
+            FXBezier4 q;
+            q.Set(key(seg), p1, p2, key(s1));
+            localCubic* r = reinterpret_cast<localCubic*>(block.get()) + index;
+            r->out = out;
+            for (int x = 0; x < 9; x++) r->coef[x] = q.coef[x];
+            localCopy3(r->p0, q.P0);
+            break;
+        }
+        case kNone:
+            break;
     }
 }
 
@@ -239,53 +244,53 @@ void FXAnimSplines::Choose(const Choice& c) {
 void FXAnimSplines::Evaluate(const FXBezierPhaseH* h) const {
     const unsigned char* base = block.get();
     switch (movingKind) {
-    case kCubic: {
-        const float t = h->t, t2 = h->t2, t3 = h->t3;
-        const localCubic* r = reinterpret_cast<const localCubic*>(base);
-        for (int i = 0; i < movingCount; i++, r++) {
-            const float* c = r->coef;
-            const float x = c[0] * t3 + c[1] * t2 + c[2] * t + r->p0[0];
-            const float y = c[3] * t3 + c[4] * t2 + c[5] * t + r->p0[1];
-            const float z = c[6] * t3 + c[7] * t2 + c[8] * t + r->p0[2];
-            float* o = r->out;
-            o[0] = x;
-            o[1] = y;
-            o[2] = z;
+        case kCubic: {
+            const float t = h->t, t2 = h->t2, t3 = h->t3;
+            const localCubic* r = reinterpret_cast<const localCubic*>(base);
+            for (int i = 0; i < movingCount; i++, r++) {
+                const float* c = r->coef;
+                const float x = c[0] * t3 + c[1] * t2 + c[2] * t + r->p0[0];
+                const float y = c[3] * t3 + c[4] * t2 + c[5] * t + r->p0[1];
+                const float z = c[6] * t3 + c[7] * t2 + c[8] * t + r->p0[2];
+                float* o = r->out;
+                o[0] = x;
+                o[1] = y;
+                o[2] = z;
+            }
+            break;
         }
-        break;
-    }
-    case kQuadFirst:
-    case kQuadLast: {
-        const float it2 = h->it2, tit = h->tit, t2 = h->t2;
-        const localQuad* r = reinterpret_cast<const localQuad*>(base);
-        for (int i = 0; i < movingCount; i++, r++) {
-            const float* p = r->p;
-            const float x = p[0] * it2 + p[3] * tit + p[6] * t2;
-            const float y = p[1] * it2 + p[4] * tit + p[7] * t2;
-            const float z = p[2] * it2 + p[5] * tit + p[8] * t2;
-            float* o = r->out;
-            o[0] = x;
-            o[1] = y;
-            o[2] = z;
+        case kQuadFirst:
+        case kQuadLast: {
+            const float it2 = h->it2, tit = h->tit, t2 = h->t2;
+            const localQuad* r = reinterpret_cast<const localQuad*>(base);
+            for (int i = 0; i < movingCount; i++, r++) {
+                const float* p = r->p;
+                const float x = p[0] * it2 + p[3] * tit + p[6] * t2;
+                const float y = p[1] * it2 + p[4] * tit + p[7] * t2;
+                const float z = p[2] * it2 + p[5] * tit + p[8] * t2;
+                float* o = r->out;
+                o[0] = x;
+                o[1] = y;
+                o[2] = z;
+            }
+            break;
         }
-        break;
-    }
-    case kLine: {
-        const float t = h->t;
-        const localLine* r = reinterpret_cast<const localLine*>(base);
-        for (int i = 0; i < movingCount; i++, r++) {
-            const float x = r->from[0] + t * r->delta[0];
-            const float y = r->from[1] + t * r->delta[1];
-            const float z = r->from[2] + t * r->delta[2];
-            float* o = r->out;
-            o[0] = x;
-            o[1] = y;
-            o[2] = z;
+        case kLine: {
+            const float t = h->t;
+            const localLine* r = reinterpret_cast<const localLine*>(base);
+            for (int i = 0; i < movingCount; i++, r++) {
+                const float x = r->from[0] + t * r->delta[0];
+                const float y = r->from[1] + t * r->delta[1];
+                const float z = r->from[2] + t * r->delta[2];
+                float* o = r->out;
+                o[0] = x;
+                o[1] = y;
+                o[2] = z;
+            }
+            break;
         }
-        break;
-    }
-    case kNone:
-        break;
+        case kNone:
+            break;
     }
     const localStill* r = reinterpret_cast<const localStill*>(base + stillOffset);
     for (int i = 0; i < stillCount; i++, r++) localCopy3(r->out, r->p);

@@ -52,10 +52,6 @@ public:
     // Every vertex's active segment at h->t, written to its target.
     void Evaluate(const FXBezierPhaseH* h) const;
 
-    // Records of the current choice (for tests and measurements).
-    int GetMovingCount() const { return movingCount; }
-    int GetStillCount() const { return stillCount; }
-
 private:
     // The segment the chosen pair uses on every vertex whose end keys differ.
     enum Kind { kNone, kCubic, kQuadFirst, kQuadLast, kLine };
@@ -81,6 +77,6 @@ private:
     size_t stillOffset = 0;
     Choice choice;
     Field field = kPos;
-    std::vector<float*> targets;  // per vertex
+    std::vector<float*> targets;                            // per vertex
     std::vector<std::pair<const tagFXVertex*, int>> bound;  // per mesh: vertex array and count
 };

@@ -22,4 +22,8 @@ public:
     // The area of w x h pixels at (x, y) of the primary screen (the area a window will cover).
     // Parts of the area outside the screen come out opaque black.
     bool UpdateArea(int x, int y, int w, int h);
+    // The area of w x h pixels at (x, y) of another picture of the screen that the platform
+    // handed over (X11: a Pixmap id, such as a launcher's photograph of the desktop). Parts
+    // outside that picture come out opaque black. False when it cannot be read.
+    bool UpdateDrawable(void* drawable, int x, int y, int w, int h);
 };

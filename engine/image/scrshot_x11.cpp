@@ -1,6 +1,7 @@
-// Screen capture on X11: XGetImage of the root window of the default screen (ZPixmap) through
-// the process's display connection, converted to the engine's R, G, B, A layout. The fourth byte
-// of a 32-bit screen pixel is not reliable and is never read.
+// Screen capture on X11: XGetImage of the root window of the default screen (ZPixmap), or of a
+// picture of the screen another client handed over, through the process's display connection,
+// converted to the engine's R, G, B, A layout. The fourth byte of a 32-bit screen pixel is not
+// reliable and is never read.
 #include <cstddef>
 #include <cstdint>
 
@@ -82,6 +83,60 @@ bool fxCopyXImage(XImage* img, FXPixmap* dst, int dx, int dy) {
     return true;
 }
 
+namespace {
+
+// The part of the w x h area at (x, y) that lies inside a drawable of dw x dh pixels, read with
+// XGetImage into shot's picture of exactly w x h; the rest is opaque black.
+bool localCapture(FXScrShot* shot, Display* dpy, Drawable d, int dw, int dh, int x, int y, int w,
+                  int h, const char* what) {
+    int x0 = x < 0 ? 0 : x, y0 = y < 0 ? 0 : y;
+    int x1 = x + w, y1 = y + h;
+    if (x1 > dw) x1 = dw;
+    if (y1 > dh) y1 = dh;
+
+    XImage* img = nullptr;
+    if (x1 > x0 && y1 > y0) {
+        fxX11TrapErrors(dpy);
+        img = XGetImage(dpy, d, x0, y0, unsigned(x1 - x0), unsigned(y1 - y0), AllPlanes, ZPixmap);
+        int code = fxX11UntrapErrors(dpy);
+        if (!img || code) {
+            err("XGetImage (%s)\n", what);
+            if (img) XDestroyImage(img);
+            return false;
+        }
+        // A picture (Pixmap) has no visual of its own, so its image comes without colour masks;
+        // one of the screen's depth is laid out as the screen's visual.
+        Visual* v = DefaultVisual(dpy, DefaultScreen(dpy));
+        bool noMasks = !img->red_mask && !img->green_mask && !img->blue_mask;
+        if (noMasks && img->depth == DefaultDepth(dpy, DefaultScreen(dpy))) {
+            img->red_mask = v->red_mask;
+            img->green_mask = v->green_mask;
+            img->blue_mask = v->blue_mask;
+        }
+    }
+
+    FXCanvas& picture = shot->picture;
+    if (picture.pixmap.Realloc(w, h) <= 0) {
+        err("FXPixmap::Realloc (screen capture %d x %d)\n", w, h);
+        if (img) XDestroyImage(img);
+        return false;
+    }
+    const float black[4] = {0, 0, 0, 1};
+    picture.Clear(black);
+    bool ok = true;
+    if (img) {
+        ok = fxCopyXImage(img, &picture.pixmap, x0 - x, y0 - y);
+        if (!ok)
+            err("unsupported screen format (%d bits per pixel, masks %06lx %06lx %06lx)\n",
+                img->bits_per_pixel, img->red_mask, img->green_mask, img->blue_mask);
+        XDestroyImage(img);
+    }
+    if (ok) shot->count++;
+    return ok;
+}
+
+}  // namespace
+
 FXScrShot::~FXScrShot() { picture.Destroy(); }
 
 bool FXScrShot::Update() {
@@ -102,40 +157,26 @@ bool FXScrShot::UpdateArea(int x, int y, int w, int h) {
         return false;
     }
     int screen = DefaultScreen(dpy);
-    // The part of the area that lies on the screen.
-    int x0 = x < 0 ? 0 : x, y0 = y < 0 ? 0 : y;
-    int x1 = x + w, y1 = y + h;
-    if (x1 > DisplayWidth(dpy, screen)) x1 = DisplayWidth(dpy, screen);
-    if (y1 > DisplayHeight(dpy, screen)) y1 = DisplayHeight(dpy, screen);
+    return localCapture(this, dpy, RootWindow(dpy, screen), DisplayWidth(dpy, screen),
+                        DisplayHeight(dpy, screen), x, y, w, h, "root window");
+}
 
-    XImage* img = nullptr;
-    if (x1 > x0 && y1 > y0) {
-        fxX11TrapErrors(dpy);
-        img = XGetImage(dpy, RootWindow(dpy, screen), x0, y0, unsigned(x1 - x0), unsigned(y1 - y0),
-                        AllPlanes, ZPixmap);
-        int code = fxX11UntrapErrors(dpy);
-        if (!img || code) {
-            err("XGetImage (root window)\n");
-            if (img) XDestroyImage(img);
-            return false;
-        }
-    }
-
-    if (picture.pixmap.Realloc(w, h) <= 0) {
-        err("FXPixmap::Realloc (screen capture %d x %d)\n", w, h);
-        if (img) XDestroyImage(img);
+bool FXScrShot::UpdateDrawable(void* drawable, int x, int y, int w, int h) {
+    if (w <= 0 || h <= 0 || !drawable) return false;
+    Display* dpy = fxX11OpenDisplay();
+    if (!dpy) {
+        err("XOpenDisplay (screen capture)\n");
         return false;
     }
-    const float black[4] = {0, 0, 0, 1};
-    picture.Clear(black);
-    bool ok = true;
-    if (img) {
-        ok = fxCopyXImage(img, &picture.pixmap, x0 - x, y0 - y);
-        if (!ok)
-            err("unsupported screen format (%d bits per pixel, masks %06lx %06lx %06lx)\n",
-                img->bits_per_pixel, img->red_mask, img->green_mask, img->blue_mask);
-        XDestroyImage(img);
+    Drawable d = static_cast<Drawable>(reinterpret_cast<uintptr_t>(drawable));
+    Window root = 0;
+    int dx = 0, dy = 0;
+    unsigned dw = 0, dh = 0, border = 0, depth = 0;
+    fxX11TrapErrors(dpy);
+    Status ok = XGetGeometry(dpy, d, &root, &dx, &dy, &dw, &dh, &border, &depth);
+    if (fxX11UntrapErrors(dpy) != 0 || !ok) {
+        err("XGetGeometry (picture 0x%lx for the screen capture)\n", static_cast<unsigned long>(d));
+        return false;
     }
-    if (ok) count++;
-    return ok;
+    return localCapture(this, dpy, d, int(dw), int(dh), x, y, w, h, "picture of the screen");
 }

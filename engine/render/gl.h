@@ -4,8 +4,12 @@
 // texture upload and mesh drawing). OpenGL 1.x, fixed function, immediate mode.
 //
 // gl.cpp holds what is the same on every platform; the platform file (gl_x11.cpp, gl_w32.cpp)
-// provides context handling: CreateChild, Destroy, SetAct, RenderEnd, Enlarge and the lookup of
-// extension entry points.
+// provides context handling: CreateChild, Destroy, SetAct, RenderStart, RenderEnd, Enlarge and
+// the lookup of extension entry points.
+//
+// The window drawn into may belong to someone else (a preview pane, a launcher) and vanish at any
+// moment. The platform file checks that it still exists whenever the context is made current and
+// before each swap; once it is gone (windowLost), nothing is drawn or swapped any more.
 #pragma once
 
 #include "render/render.h"
@@ -28,6 +32,7 @@ public:
     bool hasEdgeClamp = false;
     bool hasMultitexture = false;
     bool hasCubeMap = false;
+    std::atomic<bool> windowLost{false};  // the drawn-into window no longer exists
 
     FXGL();
     ~FXGL() override;
@@ -36,12 +41,13 @@ public:
     bool CreateChild(void* window) override;
     void Destroy() override;
     void SetAct(bool on) override;
+    // False once the window is gone: the frame is not drawn.
+    bool RenderStart() override;
     void RenderEnd() override;
     void Enlarge(bool on) override;
 
     // ---- gl.cpp ----
     void ClrParams() override;
-    bool RenderStart() override { return true; }
     void SetClrColor(float* rgba) override;
     void Clrscr(bool colour, bool depth, bool stencil) override;
     void UpdateLights() override;

@@ -2,9 +2,14 @@
 // child window of ours when the given window has another visual), made current on whichever
 // thread holds the environment lock, buffer swaps, and the detach to full-screen size. No GLX
 // call is made without a context or once the display connection is gone.
+//
+// Before the context is made current and before each swap the window is looked up on the server:
+// a window destroyed by another client (a preview pane closing, a launcher tearing down its
+// window) must not be drawn into again, or the software renderer crashes in its worker threads.
 #include <GL/glx.h>
 
 #include "base/thread.h"
+#include "base/trace.h"
 #include "render/gl.h"
 #include "render/gl_api.h"
 #include "render/x11_display.h"
@@ -14,7 +19,19 @@ namespace {
 // The connection the device was created on, while it is still open.
 Display* localLiveDisplay(void* hdc) {
     Display* dpy = static_cast<Display*>(hdc);
-    return (dpy && dpy == fxX11GetDisplay()) ? dpy : nullptr;
+    return (dpy && dpy == fxX11GetDisplay() && !fxX11DisplayLost()) ? dpy : nullptr;
+}
+
+// True while the window drawn into exists; its loss is recorded once and for good. A round trip:
+// only the server knows whether another client destroyed the window a moment ago.
+bool localWindowAlive(FXGL* gl, Display* dpy) {
+    if (gl->windowLost.load()) return false;
+    Window w = fxX11Window(gl->childWindow);
+    if (fxX11IsWindow(dpy, w)) return true;
+    gl->windowLost = true;
+    err("FXGL -> the window 0x%lx is gone; nothing more is drawn into it\n",
+        static_cast<unsigned long>(w));
+    return false;
 }
 
 void localClientSize(Display* dpy, Window w, int* width, int* height) {
@@ -89,6 +106,7 @@ void FXGL::Destroy() {
     }
     hglrc = nullptr;
     hdc = nullptr;
+    windowLost = false;
     ownWindow = nullptr;
     childWindow = nullptr;
     oldParent = nullptr;
@@ -99,15 +117,17 @@ void FXGL::Destroy() {
 void FXGL::SetAct(bool on) {
     Display* dpy = localLiveDisplay(hdc);
     if (!dpy || !hglrc) return;  // no context: a make-current would be a protocol error
-    if (on)
-        glXMakeCurrent(dpy, fxX11Window(childWindow), static_cast<GLXContext>(hglrc));
-    else
+    if (!on)
         glXMakeCurrent(dpy, None, nullptr);
+    else if (localWindowAlive(this, dpy))
+        glXMakeCurrent(dpy, fxX11Window(childWindow), static_cast<GLXContext>(hglrc));
 }
+
+bool FXGL::RenderStart() { return !windowLost.load(); }
 
 void FXGL::RenderEnd() {
     Display* dpy = localLiveDisplay(hdc);
-    if (dpy && hglrc) glXSwapBuffers(dpy, fxX11Window(childWindow));
+    if (dpy && hglrc && localWindowAlive(this, dpy)) glXSwapBuffers(dpy, fxX11Window(childWindow));
 }
 
 void FXGL::Enlarge(bool on) {

@@ -21,6 +21,13 @@ Display* fxX11OpenDisplay();
 Display* fxX11GetDisplay();
 // Closes the connection (and frees what was chosen for it). Destroy devices first.
 void fxX11CloseDisplay();
+// True once the connection to the server broke (the server went away or killed the client).
+// Xlib then ends no process: its calls return at once, and the engine makes no more GLX calls.
+bool fxX11DisplayLost();
+// Called (on whichever thread met the broken connection) right after it was marked lost. Another
+// thread may be blocked inside Xlib on the dead connection for good, so a program that must join
+// its threads before it ends passes a function that ends the process itself. Null: none.
+void fxX11SetLostHandler(void (*handler)());
 
 // Error trap: X errors between Trap and Untrap are recorded instead of traced. Untrap syncs
 // with the server and returns the first error code seen (0: none). Traps do not nest.

@@ -18,6 +18,9 @@ Display* localDisplay = nullptr;
 XVisualInfo* localVisual = nullptr;
 Display* localVisualDisplay = nullptr;  // the connection localVisual was chosen on
 
+std::atomic<bool> localLostFlag{false};
+std::atomic<void (*)()> localLostHandler{nullptr};
+
 std::mutex localTrapMutex;  // one trap at a time
 std::atomic<bool> localTrapping{false};
 std::atomic<int> localTrappedCode{0};
@@ -32,6 +35,23 @@ int localErrorHandler(Display*, XErrorEvent* e) {
         int(e->minor_code), static_cast<unsigned long>(e->resourceid));
     return 0;
 }
+
+// A broken connection is marked lost (Xlib calls then return at once) and handed to the
+// program's handler, if any.
+void localLost(Display*) {
+    if (localLostFlag.exchange(true)) return;
+    err("the connection to the X server was lost\n");
+    if (void (*handler)() = localLostHandler.load()) handler();
+}
+
+// Xlib's default handler for a broken connection calls exit(), whose static destructors would
+// wait for a render thread that may be blocked inside Xlib for good.
+int localIOError(Display* dpy) {
+    localLost(dpy);
+    return 0;
+}
+
+void localIOErrorExit(Display* dpy, void*) { localLost(dpy); }
 
 XVisualInfo* localChoose(Display* dpy, int stencil) {
     int attribs[] = {GLX_RGBA,         GLX_DOUBLEBUFFER, GLX_RED_SIZE,     8, GLX_GREEN_SIZE, 8,
@@ -58,6 +78,8 @@ Display* fxX11OpenDisplay() {
         return nullptr;
     }
     XSetErrorHandler(localErrorHandler);
+    XSetIOErrorHandler(localIOError);
+    XSetIOErrorExitHandler(localDisplay, localIOErrorExit, nullptr);
     return localDisplay;
 }
 
@@ -74,6 +96,10 @@ void fxX11CloseDisplay() {
     if (localDisplay) XCloseDisplay(localDisplay);
     localDisplay = nullptr;
 }
+
+bool fxX11DisplayLost() { return localLostFlag.load(); }
+
+void fxX11SetLostHandler(void (*handler)()) { localLostHandler = handler; }
 
 void fxX11TrapErrors(Display* dpy) {
     localTrapMutex.lock();

@@ -2,11 +2,11 @@
 // packages holding them, and the pose a reference FXBezierSpline gives for a key pair.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstring>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "anim/anim.h"
 #include "anim/bezier.h"
@@ -96,10 +96,8 @@ inline void qmExpectPose(const FXAnim& a, int from, int to, bool reverse, const 
             float want[3];
             s.GetH(want, &h);
             const tagFXVertex* got = qmVertexAt(a.imodel, j);
-            const float* g = field == 0 ? got->pos : got->normal;
-            ASSERT_EQ(0, memcmp(g, want, sizeof want))
-                << where << " vertex " << j << (field ? " normal" : " pos") << " got " << g[0] << "," << g[1] << ","
-                << g[2] << " want " << want[0] << "," << want[1] << "," << want[2];
+            ASSERT_EQ(0, memcmp(field == 0 ? got->pos : got->normal, want, sizeof want))
+                << where << " vertex " << j << (field ? " normal" : " pos");
         }
     }
 }

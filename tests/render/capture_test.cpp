@@ -96,3 +96,34 @@ TEST(CaptureConversion, SixteenBitPixelsGoThroughTheMasks) {
     EXPECT_FALSE(fxCopyXImage(&shortRows, &out, 0, 0));
     EXPECT_FALSE(fxCopyXImage(&img, &out, 3, 0));
 }
+
+TEST(CaptureFromPicture, TheAreaOfAPictureHandedOverIsCroppedAndPaddedBlack) {
+    QM_REQUIRE_DISPLAY();
+    Display* dpy = fxX11OpenDisplay();
+    ASSERT_NE(dpy, nullptr);
+    // A launcher's photograph of the screen: 64 x 48, red with a blue lower half.
+    int depth = DefaultDepth(dpy, DefaultScreen(dpy));
+    Pixmap pm = XCreatePixmap(dpy, DefaultRootWindow(dpy), 64, 48, unsigned(depth));
+    GC gc = XCreateGC(dpy, pm, 0, nullptr);
+    XSetForeground(dpy, gc, 0xFF0000);
+    XFillRectangle(dpy, pm, gc, 0, 0, 64, 24);
+    XSetForeground(dpy, gc, 0x0000FF);
+    XFillRectangle(dpy, pm, gc, 0, 24, 64, 24);
+    XFreeGC(dpy, gc);
+    XSync(dpy, False);
+
+    FXScrShot shot;
+    FXPixmap& p = shot.picture.pixmap;
+    ASSERT_TRUE(shot.UpdateDrawable(fxX11Handle(pm), 40, 20, 32, 16));  // runs past the right edge
+    EXPECT_EQ(p.width * 1000 + p.height, 32016);
+    EXPECT_TRUE(localIs(p, 0, 0, 255, 0, 0));
+    EXPECT_TRUE(localIs(p, 23, 3, 255, 0, 0));
+    EXPECT_TRUE(localIs(p, 23, 4, 0, 0, 255));
+    EXPECT_TRUE(localIs(p, 24, 8, 0, 0, 0)) << "beyond the picture: opaque black";
+    EXPECT_EQ(shot.count, 1);
+    XFreePixmap(dpy, pm);
+    XSync(dpy, False);
+    EXPECT_FALSE(shot.UpdateDrawable(fxX11Handle(pm), 0, 0, 8, 8)) << "a freed picture is refused";
+    EXPECT_FALSE(shot.UpdateDrawable(nullptr, 0, 0, 8, 8));
+    EXPECT_EQ(shot.count, 1);
+}

@@ -2,6 +2,8 @@
 // window handling of the X11 layer, and extension probing.
 #include <gtest/gtest.h>
 
+#include <GL/glx.h>
+
 #include <algorithm>
 #include <string>
 
@@ -226,4 +228,35 @@ TEST(GLExtensions, FlagsEntryPointsAndTraceLines) {
     EXPECT_NE(multi, std::string::npos);
     EXPECT_NE(text.find("] EXT_texture_edge_clamp\n"), std::string::npos);  // the SGIS form
     EXPECT_EQ(text.find("SGIS"), std::string::npos) << text;
+}
+
+TEST(GLDevice, WindowDestroyedByAnotherClientIsNeverDrawnIntoAgain) {
+    QM_REQUIRE_DISPLAY();
+    Display* dpy = fxX11OpenDisplay();
+    Display* owner = XOpenDisplay(nullptr);  // the pane's or launcher's own connection
+    ASSERT_NE(owner, nullptr);
+    Window pane = XCreateSimpleWindow(owner, DefaultRootWindow(owner), 0, 0, 64, 48, 0, 0, 0);
+    XMapWindow(owner, pane);
+    XSync(owner, False);
+    Window win = fxGLCreateWindow(dpy, pane, 0, 0, 64, 48, 0);
+    qmMapAndWait(dpy, win);
+    FXGL gl;
+    ASSERT_TRUE(gl.CreateChild(fxX11Handle(win)));
+    gl.SetAct(true);
+    EXPECT_TRUE(gl.RenderStart());
+    gl.RenderEnd();
+    gl.SetAct(false);
+    EXPECT_FALSE(gl.windowLost.load());
+
+    XDestroyWindow(owner, pane);  // takes our window along
+    XSync(owner, False);
+    gl.SetAct(true);  // the frame start notices
+    EXPECT_TRUE(gl.windowLost.load());
+    EXPECT_EQ(glXGetCurrentContext(), nullptr) << "no context made current on a vanished window";
+    EXPECT_FALSE(gl.RenderStart());
+    gl.RenderEnd();  // no swap
+    gl.SetAct(false);
+    gl.Destroy();
+    EXPECT_FALSE(gl.windowLost.load()) << "a destroyed device is reusable";
+    XCloseDisplay(owner);
 }

@@ -1,5 +1,6 @@
 #include "support/test_support.h"
 
+#include <ftw.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -47,4 +48,26 @@ void qmWriteText(const std::string& path, const std::string& text) {
 std::string qmReadText(const std::string& path) {
     std::vector<unsigned char> b = qmReadFile(path);
     return std::string(b.begin(), b.end());
+}
+
+std::string qmFreshDir(const std::string& name) {
+    std::string d = qmTestPath(name);
+    nftw(d.c_str(), [](const char* p, const struct stat*, int, FTW*) { return remove(p); }, 16, FTW_DEPTH | FTW_PHYS);
+    mkdir(d.c_str(), 0755);
+    return d;
+}
+
+QmScopedEnv::QmScopedEnv(const char* name, const char* value) : name_(name) {
+    if (const char* old = getenv(name)) old_ = old, had_ = true;
+    if (value)
+        setenv(name, value, 1);
+    else
+        unsetenv(name);
+}
+
+QmScopedEnv::~QmScopedEnv() {
+    if (had_)
+        setenv(name_.c_str(), old_.c_str(), 1);
+    else
+        unsetenv(name_.c_str());
 }

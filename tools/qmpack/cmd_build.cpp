@@ -1,29 +1,147 @@
-// qmpack build OUT MANIFEST: a new package from a manifest's files; qmpack add PACKAGE MANIFEST:
-// the manifest's files appended to an existing package, whose entries keep their numbers and
-// offsets. Every source file is checked before anything is written.
+// qmpack build OUT MANIFEST: a new package from a manifest; qmpack add PACKAGE MANIFEST: the
+// manifest's entries added to an existing package, whose entries keep their numbers and offsets.
+// Both check every source before anything is written, write the package (and the names files)
+// beside their targets and rename them into place, so a failure leaves nothing half-written.
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
+#include "base/package.h"
+#include "builder.h"
+#include "files.h"
+#include "manifest.h"
+#include "output.h"
+#include "package_index.h"
+#include "progress.h"
 #include "qmpack.h"
+#include "scratch.h"
 
 namespace {
 
-enum { kLargeBytes = 8 << 20, kLargeFiles = 200 };
+const long long kLargeBytes = 8LL << 20;
+const size_t kLargeFiles = 200;
 
-// Checks that a source can be read as a whole file; reports it by manifest line.
-bool localCheckSource(const FXPackage& p, const char* manifest, const QMPackManifestEntry& e, int* size) {
-    int type = 0;
-    FILE* f = fopen(e.path.c_str(), "rb");
-    if (!f) {
-        qmpackFail("%s:%d: cannot read %s (%s)", manifest, e.line, e.path.c_str(), strerror(errno));
+struct LocalJob {
+    const char* command;
+    std::string out;  // the package written
+    std::string manifestPath;
+    QMPackManifest manifest;
+    std::string namesPath, headerPath;
+    bool transposed = false;
+    bool namesLoaded = false;
+};
+
+std::string localMegabytes(long long bytes) {
+    char text[32];
+    snprintf(text, sizeof text, "%.1f MB", double(bytes) / (1 << 20));
+    return text;
+}
+
+// The package, the names file and the header file are three files. Files that do not exist yet
+// have no identity: their paths are compared as well.
+bool localCheckOutputsDiffer(const LocalJob& job) {
+    auto same = [](const std::string& a, const std::string& b) {
+        return qmpackAbsolute(a) == qmpackAbsolute(b) || qmpackFileIdOf(a) == qmpackFileIdOf(b);
+    };
+    if (!job.namesPath.empty() && same(job.namesPath, job.out))
+        return qmpackRefuse("%s: will not write over the package, the output of this command", job.namesPath.c_str());
+    if (!job.headerPath.empty() && same(job.headerPath, job.out))
+        return qmpackRefuse("%s: will not write over the package, the output of this command", job.headerPath.c_str());
+    if (!job.namesPath.empty() && !job.headerPath.empty() && same(job.namesPath, job.headerPath))
+        return qmpackRefuse("%s: the names file and the header file would be one file", job.headerPath.c_str());
+    return true;
+}
+
+// Opens the names and header outputs (when asked for): none may replace an input or the package.
+bool localOpenNameOutputs(const LocalJob& job, const QMPackBuilder& b, QMPackOutput* names, QMPackOutput* header) {
+    std::vector<QMPackInput> inputs;
+    for (const QMPackInput& in : b.Inputs())
+        if (in.role != "the names file") inputs.push_back(in);  // a names file read is written back
+    inputs.push_back({job.out, "the package"});
+    if (!job.namesPath.empty() && !names->Open(job.namesPath, inputs, false)) return false;
+    if (!job.headerPath.empty()) {
+        if (!job.namesPath.empty()) inputs.push_back({job.namesPath, "the names file"});
+        if (!header->Open(job.headerPath, inputs, false)) return false;
+    }
+    return true;
+}
+
+// Registers every manifest entry, then writes the package and the names files and puts them in
+// place. p holds the stored package (empty for build); out is already open (and locked).
+int localPackAndWrite(LocalJob& job, FXPackage* p, QMPackScratch* scratch, QMPackOutput* out) {
+    if (!localCheckOutputsDiffer(job)) return QMPACK_FAILED;
+    QMPackBuilder b(p, scratch, &job.manifest);
+    if (job.namesLoaded && !b.LoadNames(job.namesPath)) return QMPACK_FAILED;
+    if (!b.Begin(job.namesLoaded)) return QMPACK_FAILED;
+
+    long long planned = 0;
+    for (const QMPackManifestEntry& e : job.manifest.entries) {
+        long long size = 0;
+        std::string why;
+        if (qmpackCheckInput(e.path, &why, &size)) planned += size;
+    }
+    size_t count = job.manifest.entries.size();
+    QMPackProgress progress;
+    progress.Start(planned > kLargeBytes || count > kLargeFiles,
+                   "packing " + std::to_string(count) + " files (" + localMegabytes(planned) + ") into " + job.out,
+                   int(count));
+    for (size_t i = 0; i < count; i++) {
+        const QMPackManifestEntry& e = job.manifest.entries[i];
+        progress.Step(int(i), e.written);
+        if (!b.Add(e)) {
+            progress.Clear();
+            return QMPACK_FAILED;
+        }
+    }
+    progress.Step(int(count), "writing " + job.out);
+    // Sources found while compiling (libraries, pictures) are inputs too.
+    if (!qmpackCheckNotAnInput(job.out, b.Inputs())) return QMPACK_FAILED;
+    QMPackOutput names, header;
+    if (!localOpenNameOutputs(job, b, &names, &header)) return QMPACK_FAILED;
+
+    long long entries = (long long)p->GetCount() + p->pendingIds.top;
+    long long body = (long long)p->dataLength + b.Bytes() + 16 + 16 * entries;
+    if (body > INT_MAX) {
+        progress.Clear();
+        return qmpackFail("%s: cannot write: the package would be over the 2 GB limit (%s)", job.out.c_str(),
+                          localMegabytes(body).c_str());
+    }
+    scratch->TakeEngineErrors();
+    errno = 0;
+    if (!p->Save(out->TempPath().c_str(), job.transposed ? 1 : 0)) {
+        int e = errno;
+        std::vector<std::string> why = scratch->TakeEngineErrors();
+        progress.Clear();
+        return qmpackFail("%s: cannot write the package (%s)", job.out.c_str(),
+                          e ? strerror(e) : why.empty() ? "unknown reason" : why.front().c_str());
+    }
+    if (!b.WriteNames(job.namesPath.empty() ? nullptr : &names, job.headerPath.empty() ? nullptr : &header))
+        return QMPACK_FAILED;
+    if (!out->Commit()) return QMPACK_FAILED;
+    if (!job.namesPath.empty() && !names.Commit()) return QMPACK_FAILED;
+    if (!job.headerPath.empty() && !header.Commit()) return QMPACK_FAILED;
+    progress.Finish("wrote " + job.out + ": " + std::to_string(p->GetCount()) + " entries, " +
+                    localMegabytes(p->dataLength) + " of data");
+    return QMPACK_OK;
+}
+
+bool localParse(const char* command, int argc, char** argv, LocalJob* job) {
+    QMPackArgs args;
+    if (!args.Parse(command, argc, argv, {"--names", "--header"}, {"--transposed"})) return false;
+    if (args.positional.size() != 2) {
+        qmpackUsage(command);
         return false;
     }
-    // A directory opens but does not read.
-    bool readable = fgetc(f) != EOF || !ferror(f);
-    fclose(f);
-    if (!readable || !p.CheckFile(e.path.c_str(), size, &type)) {
-        qmpackFail("%s:%d: cannot read %s (not a readable file)", manifest, e.line, e.path.c_str());
+    job->command = command;
+    job->out = args.positional[0];
+    job->manifestPath = args.positional[1];
+    job->transposed = args.Has("--transposed");
+    job->namesPath = args.Value("--names");
+    job->headerPath = args.Value("--header");
+    if ((args.Has("--names") && job->namesPath.empty()) || (args.Has("--header") && job->headerPath.empty())) {
+        qmpackFail("%s: --names and --header need a file name", command);
         return false;
     }
     return true;
@@ -31,52 +149,45 @@ bool localCheckSource(const FXPackage& p, const char* manifest, const QMPackMani
 
 }  // namespace
 
-int qmpackPackManifest(FXPackage* p, const char* manifest, const std::vector<QMPackManifestEntry>& entries,
-                       const char* out, bool transposed) {
-    long long total = 0;
-    for (const QMPackManifestEntry& e : entries) {
-        int size = 0;
-        if (!localCheckSource(*p, manifest, e, &size)) return QMPACK_FAILED;
-        total += size;
-    }
-    bool large = total > kLargeBytes || entries.size() > kLargeFiles;
-    if (large)
-        fprintf(stderr, "qmpack: packing %zu files (%.1f MB) into %s\n", entries.size(), double(total) / (1 << 20),
-                out);
-    for (const QMPackManifestEntry& e : entries) p->AddDataFile(e.number, e.path.c_str());
-    if (!p->Save(out, transposed ? 1 : 0))
-        return qmpackFail("%s: cannot write the package (a source changed, or the folder is not writable)", out);
-    if (large) fprintf(stderr, "qmpack: wrote %s: %d entries, %d bytes of data\n", out, p->GetCount(), p->dataLength);
-    return QMPACK_OK;
-}
-
 int qmpackBuild(int argc, char** argv) {
-    QMPackArgs args;
-    if (!args.Parse("build", argc, argv, {}, {"--transposed"})) return QMPACK_USAGE;
-    if (args.positional.size() != 2) return qmpackUsage("build");
-    const char* out = args.positional[0].c_str();
-    const char* manifest = args.positional[1].c_str();
-    std::vector<QMPackManifestEntry> entries;
-    if (!qmpackReadManifest(manifest, &entries)) return QMPACK_FAILED;
+    LocalJob job;
+    if (!localParse("build", argc, argv, &job)) return QMPACK_USAGE;
+    if (!job.manifest.Read(job.manifestPath)) return QMPACK_FAILED;
+
+    // The output may replace none of the files named so far (compiled sources are checked later).
+    std::vector<QMPackInput> inputs = {{job.manifest.path, "the manifest"}};
+    for (const QMPackManifestEntry& e : job.manifest.entries)
+        inputs.push_back({e.path, "the source on line " + std::to_string(e.line) + " of the manifest"});
+    QMPackOutput out;
+    if (!out.Open(job.out, inputs, true)) return QMPACK_FAILED;
+    QMPackScratch scratch;
+    if (!scratch.Create()) return QMPACK_FAILED;
     FXPackage p;
-    return qmpackPackManifest(&p, manifest, entries, out, args.Has("--transposed"));
+    return localPackAndWrite(job, &p, &scratch, &out);
 }
 
 int qmpackAdd(int argc, char** argv) {
-    QMPackArgs args;
-    if (!args.Parse("add", argc, argv, {}, {"--transposed"})) return QMPACK_USAGE;
-    if (args.positional.size() != 2) return qmpackUsage("add");
-    const char* package = args.positional[0].c_str();
-    const char* manifest = args.positional[1].c_str();
-    std::vector<QMPackManifestEntry> entries;
-    if (!qmpackReadManifest(manifest, &entries)) return QMPACK_FAILED;
+    LocalJob job;
+    if (!localParse("add", argc, argv, &job)) return QMPACK_USAGE;
+    if (!job.manifest.Read(job.manifestPath)) return QMPACK_FAILED;
+
+    std::string why;
+    if (!qmpackCheckInput(job.out, &why)) return qmpackFail("%s: cannot open (%s)", job.out.c_str(), why.c_str());
+    if (!qmpackCheckNotAnInput(job.out, {{job.manifest.path, "the manifest"}})) return QMPACK_FAILED;
+    // The package stays locked from this read to the rename of its new version.
+    QMPackOutput out;
+    if (!out.Open(job.out, {}, true)) return QMPACK_FAILED;
     FXPackage p;
     bool transposed = false;
-    if (!qmpackLoad(package, &p, &transposed)) return QMPACK_FAILED;
-    for (const QMPackManifestEntry& e : entries)
+    if (!qmpackLoadPackage(job.out, out.LockedFd(), &p, &transposed)) return QMPACK_FAILED;
+    for (const QMPackManifestEntry& e : job.manifest.entries)
         for (int i = 0; i < p.GetCount(); i++)
             if (p.ids.GetInt(i) == e.number)
-                return qmpackFail("%s:%d: number %d is already an entry of %s", manifest, e.line, e.number, package);
-    // The package keeps its stored form unless asked to be transposed.
-    return qmpackPackManifest(&p, manifest, entries, package, transposed || args.Has("--transposed"));
+                return qmpackFail("%s: number %d is already an entry of %s", job.manifest.Where(e.line).c_str(),
+                                  e.number, job.out.c_str());
+    job.transposed = job.transposed || transposed;  // the package keeps its stored form
+    job.namesLoaded = !job.namesPath.empty() && qmpackFileIdOf(job.namesPath).valid;
+    QMPackScratch scratch;
+    if (!scratch.Create()) return QMPACK_FAILED;
+    return localPackAndWrite(job, &p, &scratch, &out);
 }

@@ -1,63 +1,107 @@
-// qmpack list FILE: one line per entry with its number, type, size and, for engine records, the
-// leading magic string (xm02, xa03, xs01, or a material library's name).
-#include <cctype>
+// qmpack list FILE [--json]: one line per entry with its number, type, size and what it holds,
+// read from the package's tables and each entry alone (never the whole body). Damage (entries
+// outside the data area, pictures that are not what their type says, records the engine
+// refuses, numbers used twice, references to entries that are not there) is marked on the
+// entry's line and summed up in one line on standard error, and the exit status is then 1.
 #include <cstdio>
+#include <map>
+#include <set>
 
+#include "describe.h"
+#include "package_index.h"
+#include "pictures.h"
 #include "qmpack.h"
+#include "scratch.h"
 
 namespace {
 
-const char* localTypeName(int type) {
-    switch (type) {
-        case FX_PACKAGE_TYPE_PNG: return "png";
-        case FX_PACKAGE_TYPE_JPG: return "jpg";
-        case FX_PACKAGE_TYPE_BMP: return "bmp";
-        case FX_PACKAGE_TYPE_TGA: return "tga";
-        case FX_PACKAGE_TYPE_GIF: return "gif";
-        case FX_PACKAGE_TYPE_RECORD: return "record";
-        default: return nullptr;
+struct LocalEntry {
+    int number, type, size, offset;
+    QMPackEntryInfo info;
+};
+
+std::string localTypeName(int type) {
+    std::string kind = qmpackPictureKind(type);
+    if (!kind.empty()) return kind;
+    return type == -1 ? "record" : "type" + std::to_string(type);
+}
+
+// Marks numbers used twice and references to missing entries.
+void localCrossCheck(std::vector<LocalEntry>* entries) {
+    std::map<int, int> first;
+    for (size_t k = 0; k < entries->size(); k++) {
+        LocalEntry& e = (*entries)[k];
+        auto seen = first.find(e.number);
+        if (seen == first.end())
+            first[e.number] = int(k);
+        else if (e.info.problem.empty())
+            e.info.problem = "number " + std::to_string(e.number) + " is used twice: this entry is never read";
+    }
+    for (LocalEntry& e : *entries)
+        for (const auto& ref : e.info.refs)
+            if (!first.count(ref.second) && e.info.problem.empty())
+                e.info.problem = "names " + ref.first + " entry " + std::to_string(ref.second) + ", which is missing";
+}
+
+void localPrintText(const std::vector<LocalEntry>& entries) {
+    for (const LocalEntry& e : entries) {
+        std::string text = e.info.summary;
+        if (!e.info.problem.empty()) text += std::string(text.empty() ? "" : "; ") + "DAMAGED: " + e.info.problem;
+        printf("%8d  %-6s  %10d%s%s\n", e.number, localTypeName(e.type).c_str(), e.size, text.empty() ? "" : "  ",
+               text.c_str());
+        for (const std::string& d : e.info.details) printf("%32s%s\n", "", d.c_str());
     }
 }
 
-// The leading string of a record when it is short (1..16 characters) and printable.
-std::string localMagic(FXPackageData* d) {
-    enum { kMaxMagic = 16 };
-    d->Reseek();
-    int k = d->ReadInt();
-    if (k < 1 || k > kMaxMagic || k > d->remaining) return "";
-    const unsigned char* text = static_cast<const unsigned char*>(d->ReadBlc(k));
-    for (int i = 0; i < k; i++)
-        if (text[i] < 0x20 || text[i] > 0x7e) return "";
-    return std::string(reinterpret_cast<const char*>(text), size_t(k));
+void localPrintJson(const QMPackIndex& x, const std::vector<LocalEntry>& entries, int damaged) {
+    printf("{\"file\":%s,\"transposed\":%s,\"entries\":[", qmpackJson(x.path).c_str(),
+           x.transposed ? "true" : "false");
+    for (size_t k = 0; k < entries.size(); k++) {
+        const LocalEntry& e = entries[k];
+        printf("%s\n{\"number\":%d,\"type\":%s,\"size\":%d,\"offset\":%d,\"kind\":%s", k ? "," : "", e.number,
+               qmpackJson(localTypeName(e.type)).c_str(), e.size, e.offset, qmpackJson(e.info.kind).c_str());
+        if (!e.info.summary.empty()) printf(",\"summary\":%s", qmpackJson(e.info.summary).c_str());
+        printf("%s", e.info.json.c_str());
+        if (!e.info.problem.empty()) printf(",\"problem\":%s", qmpackJson(e.info.problem).c_str());
+        printf("}");
+    }
+    printf("%s],\"damaged\":%d}\n", entries.empty() ? "" : "\n", damaged);
 }
 
 }  // namespace
 
 int qmpackList(int argc, char** argv) {
     QMPackArgs args;
-    if (!args.Parse("list", argc, argv, {}, {})) return QMPACK_USAGE;
+    if (!args.Parse("list", argc, argv, {}, {"--json"})) return QMPACK_USAGE;
     if (args.positional.size() != 1) return qmpackUsage("list");
-    const char* path = args.positional[0].c_str();
-    FXPackage p;
-    if (!qmpackLoad(path, &p, nullptr)) return QMPACK_FAILED;
+    const std::string path = args.positional[0];
+    QMPackIndex index;
+    if (!index.Open(path)) return QMPACK_FAILED;
+    QMPackScratch scratch;  // the engine's complaints while records are read (none without it)
+    scratch.Create(true);
 
-    for (int i = 0; i < p.GetCount(); i++) {
-        int type = p.types.GetInt(i);
-        const char* name = localTypeName(type);
-        char unknown[32];
-        if (!name) {
-            snprintf(unknown, sizeof(unknown), "type%d", type);
-            name = unknown;
-        }
-        FXPackageData* d = static_cast<FXPackageData*>(p.entries.items[i]);
-        std::string note;
-        if (!d)
-            note = "damaged: outside the data area";
-        else if (type == FX_PACKAGE_TYPE_RECORD)
-            note = localMagic(d);
-        printf("%8d  %-6s  %10d%s%s\n", p.ids.GetInt(i), name, p.sizes.GetInt(i), note.empty() ? "" : "  ",
-               note.c_str());
+    std::vector<LocalEntry> entries;
+    for (int i = 0; i < index.Count(); i++) {
+        LocalEntry e{index.ids[size_t(i)], index.types[size_t(i)], index.sizes[size_t(i)], index.offsets[size_t(i)], {}};
+        qmpackDescribeEntry(index, i, &scratch, &e.info);
+        entries.push_back(e);
     }
-    if (fflush(stdout) != 0) return qmpackFail("list: cannot write the listing");
+    localCrossCheck(&entries);
+
+    int damaged = 0;
+    std::string firstProblems;
+    for (const LocalEntry& e : entries)
+        if (!e.info.problem.empty()) {
+            if (damaged < 3) firstProblems += (damaged ? "; " : "") + std::to_string(e.number) + ": " + e.info.problem;
+            damaged++;
+        }
+    if (args.Has("--json"))
+        localPrintJson(index, entries, damaged);
+    else
+        localPrintText(entries);
+    if (fflush(stdout) != 0 || ferror(stdout)) return qmpackFail("list: cannot write the listing");
+    if (damaged > 0)
+        return qmpackFail("%s: damaged: %d of %d entries cannot be used (%s%s)", path.c_str(), damaged,
+                          int(entries.size()), firstProblems.c_str(), damaged > 3 ? "; ..." : "");
     return QMPACK_OK;
 }

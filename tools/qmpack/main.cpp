@@ -1,21 +1,119 @@
-// qmpack's entry point: picks the subcommand from the first argument and prints help.
+// qmpack's entry point: the subcommand table with each command's help, the overview help and the
+// version.
 #include <cstdio>
 #include <cstring>
 
+#include "cleanup.h"
 #include "qmpack.h"
+
+#ifndef QMPACK_VERSION
+#define QMPACK_VERSION "unknown"
+#endif
 
 namespace {
 
 int localHelp(int argc, char** argv);
 
 const QMPackCommand kCommands[] = {
-    {"list", "FILE", "one line per entry: number, type, size and a record's leading magic", qmpackList},
-    {"extract", "FILE NUMBER -o OUT", "write the bytes of entry NUMBER to OUT", qmpackExtract},
-    {"build", "OUT MANIFEST [--transposed]", "build a package from a manifest of 'number path' lines",
+    {"import-obj", "IN.obj -o OUT.xm [--unitize] [--reduce TOL]", "make an engine model file from an OBJ model",
+     "Reads the Wavefront OBJ model IN.obj (v, vn, vt, f, l, g, usemtl and mtllib statements; faces\n"
+     "with more than three corners become fans of triangles) with the MTL material library it\n"
+     "names, and writes the engine model file OUT.xm: one mesh per material. The model names its\n"
+     "library by a path relative to OUT's folder; 'build' packs the library and its pictures.\n"
+     "Statements the importer does not know are skipped with a warning; a damaged file (a face\n"
+     "with fewer than three corners, a corner naming a position the file does not give, a line\n"
+     "over 64 KB) is refused with its line number.\n"
+     "\n"
+     "  --unitize       scale and move the model into the cube from -1 to 1, keeping its proportions\n"
+     "  --reduce TOL    take out vertices that lie on a straight edge within TOL degrees in flat\n"
+     "                  regions (fewer vertices, the same shape)\n"
+     "\n"
+     "Prints the meshes, vertices and triangles written.",
+     qmpackImportObj},
+    {"anim", "-o OUT.xa [--loop] [--ping-pong] MODEL:DURATION_MS ...", "make a frame animation from models",
+     "Writes the frame animation OUT.xa: one key frame per engine model file (.xm, from\n"
+     "'qmpack import-obj'), each shown for DURATION_MS milliseconds. The saver moves every vertex\n"
+     "on a smooth curve through its places in the key frames, so every frame must have the first\n"
+     "frame's meshes, vertices and triangles (only positions and normals may differ). The\n"
+     "animation keeps the first frame's material library, named from OUT's folder. Frames are\n"
+     "numbered from 0.\n"
+     "\n"
+     "  --loop          after the last frame, go on with the first\n"
+     "  --ping-pong     after the last frame, play backwards to the first, and so on (implies --loop)\n"
+     "\n"
+     "Prints the frames, the length and the meshes written.",
+     qmpackAnim},
+    {"movie", "-o OUT.xs --fps N [--keys K,K,...] [--loop] [--ping-pong] FRAME ...",
+     "make a sprite movie from pictures with alpha",
+     "Writes the sprite movie OUT.xs from frame pictures with alpha (PNG, or any picture DevIL\n"
+     "reads), shown at N frames a second. Each frame is cropped to its visible pixels (alpha not\n"
+     "0) and split into a JPEG colour picture and a JPEG mask, written beside OUT as\n"
+     "OUT-0000.jpg, OUT-0000_m.jpg, OUT-0001.jpg, ... (OUT without its .xs); the movie names them\n"
+     "from its own folder, and 'build' packs them. Needs the DevIL picture library.\n"
+     "\n"
+     "  --fps N         frames a second (above 0, at most 1000)\n"
+     "  --keys K,K,...  the movie drives a frame animation: the animation's key frame k is\n"
+     "                  reached at the k-th movie frame listed (movie frames from 0, rising)\n"
+     "  --loop          after the last frame, go on with the first\n"
+     "  --ping-pong     after the last frame, play backwards (implies --loop)",
+     qmpackMovie},
+    {"build", "OUT MANIFEST [--transposed] [--names FILE] [--header FILE]",
+     "build a package from a manifest",
+     "Builds the package OUT from the files a manifest lists. Each manifest line is 'NUMBER PATH':\n"
+     "the file at PATH (relative to the manifest's folder) becomes entry NUMBER. Blank lines and\n"
+     "lines starting with '#' are ignored.\n"
+     "\n"
+     "Pictures (.png, .jpg, .jpeg, .gif, .bmp, .tga) are packed as pictures; a picture is typed by\n"
+     "its bytes, and a file whose bytes are not the picture its name says is refused. The engine's\n"
+     "own files are compiled: a model (.xm, from 'qmpack import-obj') brings its material library\n"
+     "and the library's pictures, an animation (.xa, from 'qmpack anim') its library and pictures,\n"
+     "a movie (.xs, from 'qmpack movie') its colour and mask pictures; each becomes an entry of its\n"
+     "own, and the record names it by entry number. Such compiled content takes free numbers above\n"
+     "every number the manifest uses; a line\n"
+     "'free NUMBER' makes the free numbers start at NUMBER instead (numbers already taken are\n"
+     "skipped). Any other file is packed as it is.\n"
+     "\n"
+     "  --transposed    store the body transposed (the saver reads both forms)\n"
+     "  --names FILE    write the names file: what each free number holds (relative to the\n"
+     "                  manifest's folder), and where the free numbers start, so that 'add' can\n"
+     "                  continue the numbering\n"
+     "  --header FILE   write a C header with one '#define FXNAME_<FILE>  <number>' per free number\n"
+     "\n"
+     "Nothing is written unless every source can be read; OUT is written beside its final name\n"
+     "and renamed into place, keeps its permissions, and may not be one of the command's inputs.",
      qmpackBuild},
-    {"add", "PACKAGE MANIFEST [--transposed]",
-     "add the manifest's files to an existing package; stored entries keep their numbers", qmpackAdd},
-    {"help", "[COMMAND]", "show this help, or one command's usage", localHelp},
+    {"add", "PACKAGE MANIFEST [--transposed] [--names FILE] [--header FILE]",
+     "add a manifest's files to an existing package",
+     "Adds the entries of MANIFEST (the same form as for 'build') to PACKAGE. Stored entries keep\n"
+     "their numbers and their bytes; a number the package already holds is refused. The package is\n"
+     "locked while it is read and rewritten, so two commands adding to it at once both succeed.\n"
+     "A damaged package (one whose entries lie outside its data area) is refused and left alone.\n"
+     "\n"
+     "  --transposed    store the body transposed (a transposed package stays transposed)\n"
+     "  --names FILE    continue the numbering of the names file an earlier 'build --names' wrote\n"
+     "                  (files registered before keep their numbers), and write it back\n"
+     "  --header FILE   write the C header of the names",
+     qmpackAdd},
+    {"list", "FILE [--json]", "describe every entry of a package",
+     "Prints one line per entry: its number, type, size and what it holds: a picture's kind, size\n"
+     "and layout; a model's name and library, with one line per mesh (vertex and index counts and\n"
+     "material); a material library's materials and their pictures. Only the package's tables and\n"
+     "each entry are read, never the whole file.\n"
+     "\n"
+     "Damage is marked on the entry's line (DAMAGED: reason): entries outside the data area,\n"
+     "pictures that are not what their type says, records the engine refuses, numbers used twice,\n"
+     "references to missing entries. A damaged package ends with a one-line summary on standard\n"
+     "error and exit status 1.\n"
+     "\n"
+     "  --json          the same as one JSON object: {\"file\", \"transposed\", \"entries\": [...],\n"
+     "                  \"damaged\"}; each entry has number, type, size, offset, kind, summary, the\n"
+     "                  kind's own fields and, when damaged, problem",
+     qmpackList},
+    {"extract", "FILE NUMBER -o OUT", "write one entry's bytes to a file",
+     "Writes the bytes of entry NUMBER of package FILE to OUT ('-' for standard output). OUT is\n"
+     "written beside its final name and renamed into place; it may not be the package itself.",
+     qmpackExtract},
+    {"help", "[COMMAND]", "show this help, or one command's help", "", localHelp},
 };
 
 const QMPackCommand* localFind(const char* name) {
@@ -25,29 +123,52 @@ const QMPackCommand* localFind(const char* name) {
 }
 
 void localPrintHelp(FILE* out) {
-    fprintf(out, "qmpack: builds and inspects QuietMeadows data packages.\n\nusage:\n");
-    for (const QMPackCommand& c : kCommands) fprintf(out, "  qmpack %s %s\n      %s\n", c.name, c.usage, c.summary);
     fprintf(out,
-            "\nA manifest holds one 'number path' line per entry (path relative to the manifest's\n"
-            "folder); lines starting with '#' and blank lines are ignored.\n");
+            "qmpack: builds and inspects QuietMeadows data packages.\n"
+            "\n"
+            "usage: qmpack COMMAND [ARGUMENTS]\n"
+            "\n");
+    for (const QMPackCommand& c : kCommands) fprintf(out, "  %-10s  %s\n", c.name, c.summary);
+    fprintf(out,
+            "\n"
+            "'qmpack help COMMAND' (or 'qmpack COMMAND --help') tells more about one command;\n"
+            "'qmpack --version' prints the version. The manual page is qmpack(1).\n"
+            "\n"
+            "Exit status: 0 done, 1 failed (the message says which file and why), 2 wrong usage.\n");
+}
+
+void localPrintCommandHelp(const QMPackCommand& c) {
+    printf("usage: qmpack %s %s\n\n%s\n", c.name, c.usage, *c.help ? c.help : c.summary);
 }
 
 int localHelp(int argc, char** argv) {
     if (argc > 0) {
         const QMPackCommand* c = localFind(argv[0]);
-        if (!c) return qmpackFail("unknown command '%s' (try 'qmpack help')", argv[0]);
-        printf("usage: qmpack %s %s\n  %s\n", c->name, c->usage, c->summary);
+        if (!c) {
+            fprintf(stderr, "qmpack: unknown command '%s' (try 'qmpack help')\n", argv[0]);
+            return QMPACK_USAGE;
+        }
+        localPrintCommandHelp(*c);
         return QMPACK_OK;
     }
     localPrintHelp(stdout);
     return QMPACK_OK;
 }
 
+// True when the arguments ask for help before any "--".
+bool localAsksHelp(int argc, char** argv) {
+    for (int i = 0; i < argc; i++) {
+        if (!strcmp(argv[i], "--")) return false;
+        if (!strcmp(argv[i], "--help") || !strcmp(argv[i], "-h")) return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 int qmpackUsage(const char* command) {
     const QMPackCommand* c = localFind(command);
-    if (c) fprintf(stderr, "usage: qmpack %s %s\n", c->name, c->usage);
+    if (c) fprintf(stderr, "usage: qmpack %s %s\n(try 'qmpack help %s')\n", c->name, c->usage, c->name);
     return QMPACK_USAGE;
 }
 
@@ -58,10 +179,20 @@ int main(int argc, char** argv) {
     }
     const char* name = argv[1];
     if (!strcmp(name, "-h") || !strcmp(name, "--help")) name = "help";
+    if (!strcmp(name, "--version") || !strcmp(name, "-V")) {
+        printf("qmpack %s (QuietMeadows package tool: packages pck01, models xm03, animations xa03, movies xs03)\n",
+               QMPACK_VERSION);
+        return QMPACK_OK;
+    }
     const QMPackCommand* c = localFind(name);
     if (!c) {
         fprintf(stderr, "qmpack: unknown command '%s' (try 'qmpack help')\n", argv[1]);
         return QMPACK_USAGE;
     }
+    if (localAsksHelp(argc - 2, argv + 2)) {
+        localPrintCommandHelp(*c);
+        return QMPACK_OK;
+    }
+    qmpackInstallCleanup();
     return c->run(argc - 2, argv + 2);
 }

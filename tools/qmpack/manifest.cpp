@@ -1,45 +1,41 @@
-// Manifests for qmpack build and add: plain text, one "number path" line per entry. Lines whose
-// first non-blank character is '#' and blank lines are ignored; the path is the rest of the line
-// (spaces inside it are kept) and is relative to the manifest's folder unless absolute.
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
+// Reading manifests.
+#include "manifest.h"
+
 #include <map>
 
-#include "base/paths.h"
+#include "files.h"
 #include "qmpack.h"
 
 namespace {
 
 bool localIsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
 
-// The manifest's folder with a trailing separator, or "" when it lies in the working directory.
-std::string localFolderOf(const std::string& manifest) {
-    size_t sep = manifest.find_last_of("/\\");
-    return sep == std::string::npos ? std::string() : manifest.substr(0, sep + 1);
+// The first word of a line and where the rest begins (blanks skipped).
+std::string localWord(const std::string& l, size_t a, size_t z, size_t* rest) {
+    size_t end = a;
+    while (end < z && !localIsBlank(l[end])) end++;
+    size_t r = end;
+    while (r < z && localIsBlank(l[r])) r++;
+    *rest = r;
+    return l.substr(a, end - a);
 }
 
 }  // namespace
 
-bool qmpackReadManifest(const char* path, std::vector<QMPackManifestEntry>* entries) {
-    entries->clear();
-    FILE* f = fopen(path, "rb");
-    if (!f) {
-        qmpackFail("%s: cannot read the manifest (%s)", path, strerror(errno));
-        return false;
-    }
-    std::string text;
-    char buf[4096];
-    size_t got;
-    while ((got = fread(buf, 1, sizeof(buf), f)) > 0) text.append(buf, got);
-    bool readError = ferror(f) != 0;
-    fclose(f);
-    if (readError) {
-        qmpackFail("%s: cannot read the manifest", path);
-        return false;
-    }
+std::string QMPackManifest::Where(int line) const { return path + ":" + std::to_string(line); }
 
-    std::string folder = localFolderOf(path);
+bool QMPackManifest::Read(const std::string& file) {
+    path = file;
+    folder = qmpackDirOf(file);
+    entries.clear();
+    std::vector<unsigned char> bytes;
+    std::string why;
+    if (!qmpackReadFile(file, &bytes, &why, 64LL << 20))
+        return qmpackRefuse("%s: cannot read the manifest (%s)", file.c_str(), why.c_str());
+    std::string text(bytes.begin(), bytes.end());
+    if (text.find('\0') != std::string::npos)
+        return qmpackRefuse("%s: not a text file (a manifest lists 'number path' lines)", file.c_str());
+
     std::map<int, int> lineOf;  // number -> the line that used it
     size_t pos = 0;
     for (int line = 1; pos < text.size(); line++) {
@@ -53,33 +49,33 @@ bool qmpackReadManifest(const char* path, std::vector<QMPackManifestEntry>* entr
         size_t z = l.size();
         while (z > a && localIsBlank(l[z - 1])) z--;
         if (a == z || l[a] == '#') continue;
-        if (l.find('\0') != std::string::npos) {
-            qmpackFail("%s:%d: not a text line", path, line);
-            return false;
-        }
 
-        size_t numberEnd = a;
-        while (numberEnd < z && !localIsBlank(l[numberEnd])) numberEnd++;
-        std::string token = l.substr(a, numberEnd - a);
+        size_t rest = 0;
+        std::string token = localWord(l, a, z, &rest);
+        if (token == "free") {
+            std::string value = localWord(l, rest, z, &rest);
+            if (freeLine > 0)
+                return qmpackRefuse("%s: a second 'free' line (the first is line %d)", Where(line).c_str(), freeLine);
+            if (!qmpackParseNumber(value, &freeStart) || rest != z)
+                return qmpackRefuse("%s: expected 'free NUMBER' (where compiled content is numbered from)",
+                                    Where(line).c_str());
+            freeLine = line;
+            continue;
+        }
         int number = 0;
-        if (!qmpackParseNumber(token, &number)) {
-            qmpackFail("%s:%d: expected 'number path', '%s' is not an entry number", path, line, token.c_str());
-            return false;
-        }
-        size_t pathAt = numberEnd;
-        while (pathAt < z && localIsBlank(l[pathAt])) pathAt++;
-        if (pathAt == z) {
-            qmpackFail("%s:%d: expected 'number path', no file after %d", path, line, number);
-            return false;
-        }
+        if (!qmpackParseNumber(token, &number))
+            return qmpackRefuse("%s: expected 'number path', '%s' is not an entry number", Where(line).c_str(),
+                                token.c_str());
+        if (rest == z)
+            return qmpackRefuse("%s: expected 'number path', no file after %d", Where(line).c_str(), number);
         auto used = lineOf.find(number);
-        if (used != lineOf.end()) {
-            qmpackFail("%s:%d: number %d is already used on line %d", path, line, number, used->second);
-            return false;
-        }
+        if (used != lineOf.end())
+            return qmpackRefuse("%s: number %d is already used on line %d", Where(line).c_str(), number, used->second);
         lineOf[number] = line;
-        std::string file = l.substr(pathAt, z - pathAt);
-        entries->push_back({line, number, fxIsAbsolutePath(file.c_str()) ? file : folder + file});
+        std::string written = l.substr(rest, z - rest);
+        entries.push_back({line, number, written, qmpackJoin(folder, written)});
     }
+    if (entries.empty())
+        return qmpackRefuse("%s: the manifest lists no entries (expected 'number path' lines)", file.c_str());
     return true;
 }

@@ -1,0 +1,61 @@
+// What a platform's host file provides (host_x11.cpp here, host_w32.cpp for Windows): the saver
+// window in each launch style, the window system's events turned into the host's messages
+// (scrnsave.h), the cursor, end requests from signals and other threads, the password services,
+// and the desktop photograph the scene maps onto its models. The message logic that uses them
+// lives in scrnsave.cpp and main.cpp and is the same everywhere.
+#pragma once
+
+#include "saver/scrnsave.h"
+
+class FXScrShot;
+
+enum QmStyle {
+    kStyleFullScreen,  // over the whole screen, on top, input grabbed, cursor hidden
+    kStylePreview,     // a child of the preview pane's window, of its size
+    kStyleLauncher,    // a child of a launcher's window, of its size; the launcher owns input
+    kStyleDesktop,     // a normal, resizable window for trying the saver; keys and its close button end it
+    kStyleRecord,      // a window of the recording's size; no input
+};
+
+// Connects to the window system; false, with a message to the user, when there is none.
+bool hostOpen();
+// Closes the connection; the scene must be destroyed first.
+void hostClose();
+// True once the connection to the window system broke.
+bool hostDisplayLost();
+
+// Routes SIGTERM and SIGINT (or the platform's equivalents) into an end request. Called first
+// thing by the program entry.
+void hostInstallSignals();
+// Asks the message loop to end the run (any thread; async-signal-safe): hostNextEvent answers
+// with kWmHostEnd.
+void hostRequestEnd(QmEnd why);
+// The end request not yet answered, or kEndNone.
+QmEnd hostPendingEnd();
+
+bool hostIsWindow(void* window);
+bool hostClientSize(void* window, int* width, int* height);
+void hostScreenSize(int* width, int* height);
+// Creates the saver window of style, not shown: full screen at (0, 0) of width x height, or at
+// (0, 0) of parent, or a top-level window of that size. Null on failure.
+void* hostCreateWindow(QmStyle style, void* parent, int width, int height);
+// Shows the window (on top, input grabbed, for the full-screen style). Does nothing once an end
+// was requested.
+void hostShowWindow(void* window);
+// Destroys the window (also one that someone else destroyed already) and lets go of the input.
+void hostDestroyWindow(void* window);
+// Hides the cursor over the window (full-screen style only; the others keep it).
+void hostHideCursor(void* window);
+bool hostGetCursorPos(QmPoint* p);
+// Waits for the next event of the saver's windows that makes a message, or for an end request:
+// 1 with a message, 0 when timeoutMs passed first (-1: no limit), -1 when the window system
+// failed.
+int hostNextEvent(QmMsg* m, int timeoutMs);
+// Takes the picture of the desktop that the window will cover, before it is shown: the launch
+// mode's picture file, the launcher's own photograph, or the screen. False when there is none.
+bool hostTakePhotograph(FXScrShot* shot, void* window);
+
+// Password services of the platform. None here: the steps that use them are skipped.
+bool hostIsWin9x();
+bool hostScreenSaveUsesPassword();
+bool hostHasPasswordServices();

@@ -1,0 +1,214 @@
+// Scene assembly: the scene's objects, InitScene (on the window thread, inside the window's
+// creation) and DestroyScene (inside its destruction). The order of the steps matters: the
+// photograph is taken before the window is shown, textures are uploaded while the context is
+// current on the window thread, the render thread starts last and stops first.
+//
+// Binding by name: every animation mesh looks its material up by name, the environment's default
+// library first, and keeps what it found. scr_mat (the photograph) and scr_mat1 (entry 751) live
+// in that library and are renamed before each copy is loaded, so the two copies of an animation
+// bind "Material.001" and "Material.001a" to opposite materials.
+#include "saver/scene.h"
+
+#include <cstdio>
+#include <string>
+
+#include "base/other.h"
+#include "base/paths.h"
+#include "base/thread.h"
+#include "base/trace.h"
+#include "image/devil.h"
+#include "image/scrshot.h"
+#include "saver/config.h"
+#include "saver/host.h"
+#include "saver/main.h"
+
+// In the order of construction.
+bool isPreview = false;
+FXPackage pck;
+Scene sc;
+SceneGL gr;
+FXLight light, light1, light2;
+FXDesk preview;
+FXMaterial preview_mat;
+FXMaterial scr_mat;
+FXMaterial scr_mat1;
+FXAnim anim_starting, anim1_starting;
+FXAnim anim[3];
+FXAnim anim1[3];
+SMovie movie[3];
+FXRuvaGadget gad;
+bool hasError = false;
+FXErrGadget err_gad;
+int dststage = 0;
+int aact_anim = 0;
+int aact_movie = 0;
+FXDemoGadget demo;
+
+float light_col[4] = {0.7f, 0.7f, 0.7f, 1.0f};
+float light1_col[4] = {0.0f, 0.0f, 0.06f, 1.0f};
+float light2_col[4] = {0.0f, 0.0f, 0.06f, 1.0f};
+bool first = true;
+bool starting = true;
+const char* const mat_name = "Material.001";
+const char* const mat_name1 = "Material.001a";
+
+const int kClipAnimEntry[3] = {94, 203, 200};
+const int kClipMovieEntry[3] = {177, 88, 748};
+
+bool showFps = false;
+FpsOverlay fps;
+
+namespace {
+
+const char kPackageFile[] = "qmsave.dat";
+
+// The choreography starts afresh with every scene built.
+void localResetState() {
+    hasError = false;
+    dststage = 0;
+    aact_anim = 0;
+    aact_movie = 0;
+    first = true;
+    starting = true;
+}
+
+void localOpenLog() {
+    std::string log = qmLogFilePath(ruvaPath, true);
+    if (log.empty() || !fxOpenTraces(log.c_str()))
+        fprintf(stderr, "qmsave: no trace log (no writable folder for %s)\n", log.empty() ? "qmsave.log" : log.c_str());
+}
+
+// One copy of an animation. The first copy of a pair shows the photograph on "Material.001",
+// the second on "Material.001a".
+void localLoadCopy(FXAnim* a, int entry, bool firstCopy) {
+    scr_mat.name.Set(firstCopy ? mat_name : mat_name1);
+    scr_mat1.name.Set(firstCopy ? mat_name1 : mat_name);
+    a->LoadCN(&pck, entry);
+    a->loop = false;
+    a->pingPong = false;
+    a->linear = entry == 200;
+    a->UpdateInterpolation(true, a->linear);
+}
+
+void localLoadMovie(int i) {
+    SMovie& m = movie[i];
+    m.LoadCN(&pck, kClipMovieEntry[i]);
+    m.LoadIntoMem();
+    m.waitFrame = true;
+    m.loop = false;
+    m.pingPong = false;
+    m.animA = &anim[i];
+    m.animB = &anim1[i];
+    m.desk.mesh.colorMode = 1;  // the scene fades the movie through its vertex colours
+}
+
+void localLights() {
+    light.SetDefDiffuse(1.0f);
+    light.MultiColorF(1, 1, 1, 1);
+    gr.RegisterLight(&light);
+    light1.SetDefSpecular(1.0f);
+    light1.MultiColorF(0, 0, 0, 1);
+    light1.position[0] = 1.0f, light1.position[1] = -1.0f, light1.position[2] = -0.5f;
+    light1.spotDirection[2] = 0.5f;
+    gr.RegisterLight(&light1);
+    light2.SetDefSpecular(1.0f);
+    light2.MultiColorF(0, 0, 0, 1);
+    light2.position[0] = -1.0f, light2.position[1] = -1.0f, light2.position[2] = -0.1f;
+    light2.spotDirection[2] = 0.1f;
+    gr.RegisterLight(&light2);
+}
+
+void localFullScreenContent(FXScrShot* shot) {
+    scr_mat.SetTexture(&shot->picture);
+    scr_mat.SetDefDiffuse(1.0f);
+    gr.AddMaterial(&scr_mat);
+    scr_mat1.SetDefDiffuse(1.0f);
+    scr_mat1.LoadTextureCN(&pck, kEntrySecondPicture);
+    gr.AddMaterial(&scr_mat1);
+
+    localLoadCopy(&anim_starting, kEntryOpening, true);
+    localLoadCopy(&anim1_starting, kEntryOpening, false);
+    for (int i = 0; i < 3; i++) {
+        localLoadCopy(&anim[i], kClipAnimEntry[i], true);
+        localLoadCopy(&anim1[i], kClipAnimEntry[i], false);
+        localLoadMovie(i);
+    }
+    localLights();
+    demo.CreateCN(&pck, kEntryDemoInner, kEntryDemoOuter);
+    gad.CreateCN(&pck, kEntryLogoLabel, kEntryLogoModel);
+    fxSetAppPriority(1);
+}
+
+}  // namespace
+
+void SceneGL::RenderEnd() {
+    if (frameSink && !windowLost.load()) frameSink->OnFrameShown(this);
+    FXGL::RenderEnd();
+}
+
+void InitScene(void* window, bool preview) { InitSceneSteps(window, preview, true); }
+
+void InitSceneSteps(void* window, bool previewMode, bool startLoop) {
+    localResetState();
+    isPreview = previewMode;
+    fxInitPaths();
+    fxSetTypePath(1, ruvaPath);
+    fxSetPath(1);
+    if (!isPreview) localOpenLog();
+    fxLoadDevil();
+    FXScrShot shot;
+    if (!isPreview) hostTakePhotograph(&shot, window);
+    gr.CreateChild(window);
+    if (!isPreview && !gr.TestGL(false)) hasError = true;
+    fxSetEnv(&gr);
+    gr.SetAct(true);
+    pck.Load(kPackageFile);
+    if (pck.IsEmpty()) {
+        // The scene runs on without content (only what the device itself draws); say why.
+        fprintf(stderr, "qmsave: no content: %s/%s is missing or damaged\n", ruvaPath, kPackageFile);
+        err("scene: no package %s in %s\n", kPackageFile, ruvaPath);
+    }
+    err_gad.CreateCN(&pck, kEntryErrorNotice);
+    err_gad.active = hasError;
+    if (isPreview) {
+        preview_mat.LoadTextureCN(&pck, kEntryPreview);
+        preview.Create(1, 1);
+        preview.SetMaterial(&preview_mat);
+    } else {
+        localFullScreenContent(&shot);
+    }
+    gr.SetAct(false);
+    if (startLoop) gr.StartLoop(&sc);
+    // The photograph lives on as scr_mat's texture on the device; its pixels go with the shot.
+    scr_mat.textureSource = nullptr;
+}
+
+void DestroyScene() {
+    gr.StopLoop(100000.0);
+    gr.SetAct(true);  // textures are deleted where they live
+    preview.Destroy();
+    preview_mat.Destroy();
+    scr_mat.Destroy();
+    scr_mat1.Destroy();
+    anim_starting.Destroy();
+    anim1_starting.Destroy();
+    for (FXAnim& a : anim) a.Destroy();
+    for (FXAnim& a : anim1) a.Destroy();
+    for (SMovie& m : movie) m.Destroy();
+    demo.Destroy();
+    gad.Destroy();
+    err_gad.Destroy();
+    fps.Destroy();
+    pck.Destroy();
+    gr.SetAct(false);
+    gr.Destroy();
+    fxUnloadDevil();
+}
+
+void SceneResize(int width, int height) {
+    if (width <= 0 || height <= 0 || !gr.hglrc) return;
+    FXGRAutoAct act(&gr);
+    gr.width = width;
+    gr.height = height;
+    gr.ClrParams();
+}

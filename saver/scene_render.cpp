@@ -1,0 +1,202 @@
+// Scene choreography: one frame, on the render thread inside the environment lock. The first
+// full-screen frame only prepares (textures, animation state) and is never shown. Then the
+// opening fades entry 751 over the photographed desktop (alpha f cubed, f the opening animation's
+// phase) while the lights fade; after it, clips chosen at random follow one another: each a
+// sprite movie driving two copies of an animation, the movie's frame duration pacing the scene.
+//
+// Clip state machine (stage: the pose the running clip heads for):
+//   stage 0 (pose S, clip 0 forward)      -> stage 1, clip 0 backward
+//   stage 1 (pose P, clip 0 or 2 backward) -> r < 0.6: stage 0, clip 0 forward; else stage 2, clip 2 forward
+//   stage 2 (pose Q, clip 2 or 1 forward)  -> r < 0.6: stage 3, clip 1 backward; else stage 1, clip 2 backward
+//   stage 3 (pose R, clip 1 backward)      -> stage 2, clip 1 forward
+#include "base/other.h"
+#include "render/gl_api.h"
+#include "saver/scene.h"
+
+namespace {
+
+const double kForwardShare = 0.6;
+
+// The matrices of the passes, multiplied onto the identity: depth stretched five times for the
+// models; the movie mirrored in x, then moved to z = -0.2, in front of them.
+struct ScenePasses {
+    FXMatrix identity, stretch, mirror, forward;
+    ScenePasses() {
+        identity.SetIdentity();
+        stretch.SetScaleF(1.0f, 1.0f, 5.0f);
+        mirror.SetFlipX();
+        forward.SetMoveF(0.0f, 0.0f, -0.2f);
+    }
+};
+
+ScenePasses& localPasses() {
+    static ScenePasses passes;
+    return passes;
+}
+
+void localLightsOn(PEnv* env, bool on) {
+    env->EnableLights(on);
+    env->EnableDepthTest(on);
+    env->EnableDepthWrite(on);
+}
+
+void localModelPass(PEnv* env) {
+    env->ApplyMatrixIdentity();
+    env->MultiplyMatrix(&localPasses().stretch);
+    localLightsOn(env, true);
+}
+
+void localMoviePass(PEnv* env) {
+    env->ApplyMatrixIdentity();
+    env->MultiplyMatrix(&localPasses().mirror);
+    env->MultiplyMatrix(&localPasses().forward);
+}
+
+// The opening: the photograph on the first copy, entry 751 fading in on the second.
+void localOpening(PEnv* env, double t) {
+    localModelPass(env);
+    anim_starting.OnRender(env, t);
+    const float f = anim_starting.phase;
+    const float alpha[4] = {1.0f, 1.0f, 1.0f, f * f * f};
+    scr_mat1.MultiCols(alpha);
+    anim1_starting.OnRender(env, t);
+    localLightsOn(env, false);
+
+    // White at f = 0, the light colours at f = 1; sent with the next frame's UpdateLights.
+    float v[4];
+    for (int i = 0; i < 4; i++) v[i] = (light_col[i] - 1.0f) * f + 1.0f;
+    light.SetDefDiffuse(1.0f);
+    light.MultiColor(v);
+    for (int i = 0; i < 4; i++) v[i] = light1_col[i] * f;
+    light1.SetDefSpecular(1.0f);
+    light1.MultiColor(v);
+    for (int i = 0; i < 4; i++) v[i] = light2_col[i] * f;
+    light2.SetDefSpecular(1.0f);
+    light2.MultiColor(v);
+
+    const float fade[4] = {1.0f, 1.0f, 1.0f, f};
+    movie[0].desk.UpdateColCol(fade);
+    localMoviePass(env);
+    movie[0].OnRender(env, t);
+
+    if (!anim_starting.playing) {
+        // The lights keep the values of this last opening frame.
+        starting = false;
+        const float opaque[4] = {1.0f, 1.0f, 1.0f, 1.0f};
+        movie[0].desk.UpdateColCol(opaque);
+        scr_mat1.MultiCols(opaque);
+        dststage = 2;
+        aact_anim = aact_movie = 2;
+        movie[2].Restart(t);
+    }
+}
+
+// The next clip once the running movie shows its last frame.
+void localNextClip(double t) {
+    int k = aact_movie;
+    switch (dststage) {
+        case 0:
+            dststage = 1;
+            movie[0].RestartBack(t);
+            break;
+        case 1:
+            if (fxGetRandom() < kForwardShare) {
+                dststage = 0, k = 0;
+                movie[0].Restart(t);
+            } else {
+                dststage = 2, k = 2;
+                movie[2].Restart(t);
+            }
+            break;
+        case 2:
+            if (fxGetRandom() < kForwardShare) {
+                dststage = 3, k = 1;
+                movie[1].RestartBack(t);
+            } else {
+                dststage = 1, k = 2;
+                movie[2].RestartBack(t);
+            }
+            break;
+        case 3:
+            dststage = 2;
+            movie[1].Restart(t);
+            break;
+        default:
+            break;
+    }
+    aact_anim = aact_movie = k;
+}
+
+void localClip(PEnv* env, double t) {
+    const int k = aact_movie;
+    env->ApplyMatrix(&localPasses().identity);
+    movie[k].Prepare(-1);
+    movie[k].OnRender0(env, t);
+    localModelPass(env);
+    anim[k].OnRender(env, t);
+    anim1[k].OnRender(env, t);
+    localMoviePass(env);
+    localLightsOn(env, false);
+    movie[k].OnRender1(env, t);  // sleeps until the movie's next frame is due
+    movie[k].Prepare(-1);
+    if (movie[k].prepared.top <= 1) localNextClip(t);
+}
+
+void localOverlay(PEnv* env, double t) {
+    env->ApplyMatrixIdentity();
+    localLightsOn(env, true);
+    env->Clrscr(false, true, false);  // gadgets are never hidden by the scene
+    demo.OnRender(env, t);
+    env->ApplyMatrixIdentity();
+    gad.OnRender(env, t);
+    env->ApplyMatrixIdentity();
+    err_gad.OnRender(env, t);
+    if (showFps) fps.OnRender(env, t);
+}
+
+}  // namespace
+
+void Scene::OnRender(PEnv* env, double t) {
+    if (!first || isPreview) {
+        if (!env->RenderStart()) return;
+        env->EnableDepthTest(true);
+        env->EnableDepthWrite(true);
+        env->Clrscr(true, true, false);
+        env->EnableDepthTest(false);
+        env->EnableDepthWrite(false);
+        env->EnableLights(false);
+        env->ApplyMatrixIdentity();
+    }
+    env->UpdateLights();
+
+    if (isPreview) {
+        if (!env->RenderStart()) return;
+        env->EnableDepthTest(false);
+        env->EnableDepthWrite(false);
+        env->EnableLights(false);
+        env->ApplyMatrixIdentity();
+        preview.OnRender(env, t);
+        if (showFps) fps.OnRender(env, t);
+        env->RenderEnd();
+        return;
+    }
+
+    env->UpdateLights();
+    if (first) {
+        anim_starting.backwards = false;
+        anim_starting.StartAnim(t);
+        anim1_starting.backwards = false;
+        anim1_starting.StartAnim(t);
+        movie[0].playing = false;  // its first frame only, fading in
+        movie[0].Prepare(-1);
+        scr_mat1.PreserveCols();
+    }
+    glEnable(GL_NORMALIZE);  // scaled models keep unit normals (the device offers no switch)
+    if (starting)
+        localOpening(env, t);
+    else
+        localClip(env, t);
+    localOverlay(env, t);
+    if (!first) env->RenderEnd();
+    first = false;
+}

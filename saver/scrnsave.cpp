@@ -1,0 +1,437 @@
+// The generic screen-saver host: switch scan, window creation and message loop, the routing of
+// messages between the host and the saver, and the default behaviour that decides which input
+// ends the saver. Platform-neutral: windows and events come from the platform's host file.
+//
+// Ending rules: a key destroys the window at once (the saver's own key handling). A mouse
+// button, a mouse movement away from the cursor position recorded at creation, or losing the
+// activation while the cursor is away from it posts kWmClose, which the saver honours only once
+// more than 4 s have passed since the scene was built; earlier ones are dropped and the recorded
+// position stays, so the next movement after the 4 s ends the saver. In a preview the host posts
+// nothing. kWmHostEnd (signals, a vanished window) always ends the run through the same
+// destroy path.
+#include "saver/scrnsave.h"
+
+#include <cstdio>
+#include <cstring>
+#include <deque>
+#include <string>
+
+#include "base/library.h"
+#include "base/trace.h"
+#include "saver/host.h"
+#include "saver/launch.h"
+#include "saver/record.h"
+
+void* hMainInstance = nullptr;
+void* hMainWindow = nullptr;
+int fChildPreview = 0;
+int w95 = 0;
+void* hPwdLib = nullptr;
+int (*VerifyScreenSavePwd)(void* hwnd) = nullptr;
+int checking_pwd = 0;
+int closing = 0;
+QmPoint pt_orig;
+
+// Saver statics, cleared by qmResetHost (main.cpp).
+void qmResetSaverStatics();
+
+namespace {
+
+const int kDesktopWidth = 1280;
+const int kDesktopHeight = 720;
+
+typedef int (*FXPwdChangePassword)(const char* provider, void* hwnd, unsigned long reserved1,
+                                   unsigned long reserved2);
+
+std::string localCommandLine;
+std::deque<QmMsg> localQueue;  // posted messages (input only: a few per second at most)
+bool localQuitPosted = false;
+int localQuitCode = 0;
+void* localWindow = nullptr;  // the live saver window (messages for others are dropped)
+bool localDestroying = false;
+int localExitStatus = 0;
+QmEnd localEndReason = kEndNone;
+
+const char* localEndName(intptr_t why) {
+    switch (why) {
+        case kEndSignal: return "a signal";
+        case kEndWindowGone: return "the window was destroyed by its owner";
+        case kEndClosed: return "the window was closed";
+        case kEndFinished: return "the work is done";
+        case kEndDisplayLost: return "the display connection was lost";
+        default: return "an end request";
+    }
+}
+
+// Skips spaces and tabs, then reads the run of decimal digits as a window handle. False when
+// there are no digits; a number too large for a handle reads as 0 (no window).
+bool localReadHandle(const char* p, unsigned long* handle) {
+    while (*p == ' ' || *p == '\t') p++;
+    if (*p < '0' || *p > '9') return false;
+    unsigned long long v = 0;
+    for (; *p >= '0' && *p <= '9'; p++) {
+        v = v * 10 + unsigned(*p - '0');
+        if (v > 0xFFFFFFFFull) {
+            while (*p >= '0' && *p <= '9') p++;
+            *handle = 0;
+            return true;
+        }
+    }
+    *handle = static_cast<unsigned long>(v);
+    return true;
+}
+
+void* localHandle(unsigned long id) { return reinterpret_cast<void*>(static_cast<uintptr_t>(id)); }
+
+QmStyle localStyle(void* parent) {
+    if (parent) return fChildPreview ? kStylePreview : kStyleLauncher;
+    if (qmLaunch.mode == kModeWindow) return kStyleDesktop;
+    if (qmLaunch.mode == kModeRecord) return kStyleRecord;
+    return kStyleFullScreen;
+}
+
+// The change-password switch: the platform's password services, when it has them.
+int localChangePassword(const QmSwitchScan& scan) {
+    if (!hostHasPasswordServices()) return 0;
+    void* hwnd = nullptr;
+    if (scan.hasNumber && scan.number != 0 && hostIsWindow(localHandle(scan.number))) hwnd = localHandle(scan.number);
+    ScreenSaverChangePassword(hwnd);
+    return 0;
+}
+
+int localConfigure(bool letterGiven) {
+    RegisterDialogClasses(hMainInstance);
+    // There is no settings dialog: on this platform the configuration is described instead.
+    ScreenSaverDescribeConfig();
+    if (!letterGiven) printf("Run qmsave --help to see how to start the saver.\n");
+    return 0;
+}
+
+// A window of another program (a launcher's): the scene is drawn into a child of it.
+int localIntoWindow(unsigned long id) {
+    if (!hostOpen()) return 1;
+    if (!hostIsWindow(localHandle(id))) {
+        fprintf(stderr, "qmsave: there is no window 0x%lx to draw into\n", id);
+        return 1;
+    }
+    return LaunchScreenSaver(localHandle(id));
+}
+
+int localScanLetters(const char* cmdLine) {
+    QmSwitchScan scan = qmScanSwitches(cmdLine);
+    switch (scan.which) {
+        case kSwitchScreenSaver:
+            return LaunchScreenSaver(nullptr);
+        case kSwitchPreview:
+            fChildPreview = 1;
+            if (!scan.hasNumber || scan.number == 0 || !hostIsWindow(localHandle(scan.number))) return 0;
+            return LaunchScreenSaver(localHandle(scan.number));
+        case kSwitchPassword:
+            return localChangePassword(scan);
+        case kSwitchConfigure:
+            break;
+    }
+    return localConfigure(scan.letter);
+}
+
+}  // namespace
+
+QmSwitchScan qmScanSwitches(const char* cmdLine) {
+    QmSwitchScan scan;
+    for (const char* p = cmdLine ? cmdLine : ""; *p; p++) {
+        switch (*p) {
+            case 'S':
+            case 's':
+                scan.which = kSwitchScreenSaver;
+                break;
+            case 'P':
+            case 'p':
+                scan.which = kSwitchPreview;
+                break;
+            case 'A':
+            case 'a':
+                scan.which = kSwitchPassword;
+                break;
+            case 'C':
+            case 'c':
+                scan.which = kSwitchConfigure;
+                break;
+            default:
+                continue;
+        }
+        scan.letter = true;
+        if (scan.which == kSwitchPreview || scan.which == kSwitchPassword)
+            scan.hasNumber = localReadHandle(p + 1, &scan.number);
+        return scan;
+    }
+    return scan;
+}
+
+void qmSetExitStatus(int status) { localExitStatus = status; }
+int qmGetExitStatus() { return localExitStatus; }
+QmEnd qmEndReason() { return localEndReason; }
+
+const char* qmGetCommandLine() { return localCommandLine.c_str(); }
+
+int ScreenSaverMain(void* instance, const char* programName, const char* cmdLine) {
+    hMainInstance = instance;
+    if (!cmdLine) cmdLine = "";
+    localCommandLine = programName ? programName : "qmsave";
+    if (*cmdLine) localCommandLine += std::string(" ") + cmdLine;
+
+    w95 = hostIsWin9x() ? 1 : 0;
+    if (w95 && hostScreenSaveUsesPassword()) {
+        hPwdLib = fxLoadLibrary("PASSWORD.CPL");
+        if (hPwdLib)
+            VerifyScreenSavePwd = reinterpret_cast<int (*)(void*)>(fxGetProcAddress(hPwdLib, "VerifyScreenSavePwd"));
+    }
+
+    int r = 0;
+    switch (qmLaunch.mode) {
+        case kModeHelp:
+            fputs(qmUsageText(), stdout);
+            return 0;
+        case kModeVersion:
+            printf("%s\n", qmVersionText());
+            return 0;
+        case kModeRoot:
+        case kModeWindowId:
+            r = qmLaunch.windowId ? localIntoWindow(qmLaunch.windowId) : LaunchScreenSaver(nullptr);
+            break;
+        case kModeWindow:
+            r = LaunchScreenSaver(nullptr);
+            break;
+        case kModeRecord:
+            r = qmRecordMain();
+            break;
+        case kModeLetters:
+            r = localScanLetters(cmdLine);
+            break;
+    }
+    return r != 0 ? r : localExitStatus;
+}
+
+int LaunchScreenSaver(void* parent) {
+    // (No SPI_SCREENSAVERRUNNING here: w95 is 0 on every platform this runs on but one.)
+    int result = 0;
+    if (!hostOpen()) {
+        qmSetExitStatus(1);
+    } else if (!RegisterDialogClasses(hMainInstance)) {
+        fxShowErrorMessage("RegisterClasses() failed");
+    } else {
+        int w = 0, h = 0;
+        switch (localStyle(parent)) {
+            case kStylePreview:
+            case kStyleLauncher:
+                hostClientSize(parent, &w, &h);
+                break;
+            case kStyleDesktop:
+                w = kDesktopWidth, h = kDesktopHeight;
+                break;
+            case kStyleRecord:
+                w = qmLaunch.recordWidth, h = qmLaunch.recordHeight;
+                break;
+            case kStyleFullScreen:
+                hostScreenSize(&w, &h);
+                break;
+        }
+        hMainWindow = qmCreateSaverWindow(parent, w, h);
+        if (hMainWindow) {
+            hostShowWindow(hMainWindow);
+            QmMsg m;
+            int r;
+            while ((r = qmGetMessage(&m)) == 1) qmDispatchMessage(&m);
+            if (r < 0) {
+                // The window system failed: the scene still goes through its teardown.
+                err("LaunchScreenSaver -> the message loop failed\n");
+                qmDestroyWindow(localWindow);
+                if (hostDisplayLost()) qmSetExitStatus(1);
+            }
+            result = int(m.wParam);
+        }
+    }
+    if (hPwdLib) fxFreeLibrary(hPwdLib);
+    hPwdLib = nullptr;
+    return result;
+}
+
+void* qmCreateSaverWindow(void* parent, int width, int height) {
+    void* w = hostCreateWindow(localStyle(parent), parent, width, height);
+    if (!w) return nullptr;
+    localWindow = w;
+    if (SysScreenSaverProc(w, kWmCreate, 0, 0) == -1) {
+        qmDestroyWindow(w);
+        return nullptr;
+    }
+    return w;
+}
+
+bool qmDestroyWindow(void* hwnd) {
+    if (!hwnd || hwnd != localWindow || localDestroying) return false;
+    localDestroying = true;
+    SysScreenSaverProc(hwnd, kWmDestroy, 0, 0);
+    hostDestroyWindow(hwnd);
+    localWindow = nullptr;
+    if (hMainWindow == hwnd) hMainWindow = nullptr;
+    localDestroying = false;
+    return true;
+}
+
+bool qmPostMessage(void* hwnd, unsigned msg, uintptr_t wParam, intptr_t lParam) {
+    QmMsg m;
+    m.hwnd = hwnd, m.message = msg, m.wParam = wParam, m.lParam = lParam;
+    localQueue.push_back(m);
+    return true;
+}
+
+void qmPostQuitMessage(int code) {
+    localQuitPosted = true;
+    localQuitCode = code;
+}
+
+int qmWaitMessage(QmMsg* m, int timeoutMs) {
+    if (!localQueue.empty()) {
+        *m = localQueue.front();
+        localQueue.pop_front();
+        return 1;
+    }
+    if (localQuitPosted) {
+        localQuitPosted = false;
+        *m = QmMsg();
+        m->message = kWmQuit;
+        m->wParam = uintptr_t(localQuitCode);
+        return 0;
+    }
+    int r = hostNextEvent(m, timeoutMs);
+    return r == 1 ? 1 : r == 0 ? -2 : -1;
+}
+
+int qmGetMessage(QmMsg* m) {
+    int r;
+    while ((r = qmWaitMessage(m, -1)) == -2) {
+    }
+    return r;
+}
+
+intptr_t qmDispatchMessage(const QmMsg* m) {
+    if (!m->hwnd || m->hwnd != localWindow) return 0;  // its window is gone
+    return SysScreenSaverProc(m->hwnd, m->message, m->wParam, m->lParam);
+}
+
+intptr_t qmDefWindowProc(void*, unsigned msg, uintptr_t, intptr_t) {
+    // The answers a window owes by default; nothing is drawn or changed here.
+    return msg == kWmEraseBkgnd ? 1 : 0;
+}
+
+bool qmGetCursorPos(QmPoint* p) { return hostGetCursorPos(p); }
+
+intptr_t SysScreenSaverProc(void* hwnd, unsigned msg, uintptr_t wParam, intptr_t lParam) {
+    switch (msg) {
+        case kWmCreate:
+            if (!fChildPreview) hostHideCursor(hwnd);
+            qmGetCursorPos(&pt_orig);
+            break;
+        case kWmDestroy:
+            qmPostQuitMessage(0);
+            break;
+        case kWmActivate:
+        case kWmActivateApp:
+        case kWmNcActivate:
+        case kWmKeyDown:
+        case kWmSysKeyDown:
+        case kWmMouseMove:
+        case kWmLButtonDown:
+        case kWmRButtonDown:
+        case kWmMButtonDown:
+        case kWmPaint:
+            if (closing) return qmDefWindowProc(hwnd, msg, wParam, lParam);
+            break;
+        case kWmTimer:
+            if (closing) return 0;
+            break;
+        case kWmSysCommand:
+            if (!fChildPreview && (wParam == kScClose || wParam == kScScreenSave || wParam == kScNextWindow ||
+                                   wParam == kScPrevWindow))
+                return 0;
+            break;
+        case kWmHostEnd:
+            trc("host: the run ends: %s\n", localEndName(lParam));
+            localEndReason = QmEnd(lParam);
+            qmDestroyWindow(hwnd);
+            return 0;
+        default:
+            break;
+    }
+    return ScreenSaverProc(hwnd, msg, wParam, lParam);
+}
+
+intptr_t DefScreenSaverProc(void* hwnd, unsigned msg, uintptr_t wParam, intptr_t lParam) {
+    if (fChildPreview || closing) return qmDefWindowProc(hwnd, msg, wParam, lParam);
+    switch (msg) {
+        case kWmActivate:
+        case kWmActivateApp:
+        case kWmNcActivate:
+            if (wParam != 0) break;
+            [[fallthrough]];  // losing the activation counts as a mouse movement
+        case kWmMouseMove: {
+            QmPoint p;
+            qmGetCursorPos(&p);
+            if (p.x == pt_orig.x && p.y == pt_orig.y) break;
+            [[fallthrough]];  // any movement, one pixel is enough: as a button press
+        }
+        case kWmKeyDown:
+        case kWmSysKeyDown:
+        case kWmLButtonDown:
+        case kWmRButtonDown:
+        case kWmMButtonDown:
+            if (!checking_pwd) qmPostMessage(hwnd, kWmClose, 0, 0);
+            break;
+        case kWmSetCursor:
+            if (checking_pwd) break;
+            hostHideCursor(hwnd);
+            return 1;
+        case kWmClose:
+            if (checking_pwd) return 0;
+            if (VerifyScreenSavePwd) {
+                checking_pwd = 1;
+                closing = SysScreenSaverProc(hwnd, kWmVerifyPassword, 0, 0) != 0;
+                checking_pwd = 0;
+            } else {
+                closing = 1;
+            }
+            if (closing)
+                qmDestroyWindow(hwnd);
+            else
+                qmGetCursorPos(&pt_orig);  // a refused password arms the saver again here
+            return 0;
+        case kWmVerifyPassword:
+            return VerifyScreenSavePwd ? VerifyScreenSavePwd(hwnd) : 1;
+        default:
+            break;
+    }
+    return qmDefWindowProc(hwnd, msg, wParam, lParam);
+}
+
+void ScreenSaverChangePassword(void* hwnd) {
+    void* mpr = fxLoadLibrary("MPR.DLL");
+    if (!mpr) return;
+    auto change = reinterpret_cast<FXPwdChangePassword>(fxGetProcAddress(mpr, "PwdChangePasswordA"));
+    if (change) change("SCRSAVE", hwnd, 0, 0);
+    fxFreeLibrary(mpr);
+}
+
+void qmResetHost() {
+    hMainInstance = hMainWindow = nullptr;
+    fChildPreview = w95 = checking_pwd = closing = 0;
+    hPwdLib = nullptr;
+    VerifyScreenSavePwd = nullptr;
+    pt_orig = QmPoint();
+    localQueue.clear();
+    localQuitPosted = false;
+    localQuitCode = 0;
+    localWindow = nullptr;
+    localDestroying = false;
+    localExitStatus = 0;
+    localEndReason = kEndNone;
+    qmResetSaverStatics();
+}

@@ -1,0 +1,42 @@
+// The saver host run inside the test program: its real window on the test display, real input
+// sent through the XTest extension on a second connection, the controllable clock, and the
+// message loop pumped one message at a time by the test.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include <X11/Xlib.h>
+
+#include "saver/scrnsave.h"
+#include "support/test_support.h"
+
+#define QM_REQUIRE_SAVER_DISPLAY()                                                            \
+    do {                                                                                      \
+        if (!getenv("DISPLAY") || !*getenv("DISPLAY"))                                        \
+            GTEST_SKIP() << "DISPLAY is not set: these tests need an X server "               \
+                            "(./qm test runs them under a private Xvfb)";                     \
+    } while (0)
+
+class SaverHostTest : public ::testing::Test {
+protected:
+    Display* xt = nullptr;  // the test's own connection, for XTest input
+    std::string data;       // the data folder of the run (empty: no package)
+
+    void SetUp() override;
+    void TearDown() override;
+    // Creates the saver window as the host does (a child of parent, or the launch mode's own),
+    // shows it, and stops the render loop so the clock moves only when the test moves it.
+    void* Launch(void* parent);
+    // Dispatches messages until one of kind msg was handled (false when none came within 5 s),
+    // then everything that was posted meanwhile.
+    bool Pump(unsigned msg);
+    void Key(const char* keysymName, bool down);
+    void MoveBy(int dx, int dy);
+    void MoveTo(int x, int y);
+    void Click(int button);
+
+private:
+    QmScopedEnv* env_[4] = {};
+};

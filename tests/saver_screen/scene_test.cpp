@@ -1,0 +1,347 @@
+// The scene on the real device, built from a small test package, with frames drawn one at a time
+// on the controllable clock: what InitScene loads and binds, what a frame draws (recorded through
+// a recording environment) and what reaches the screen (pixels read before the swap).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "base/other.h"
+#include "base/trace.h"
+#include "geometry/mesh.h"
+#include "image/devil.h"
+#include "render/gl_api.h"
+#include "saver/host.h"
+#include "saver/launch.h"
+#include "saver/main.h"
+#include "saver/scene.h"
+#include "support/png_write_gl.h"
+#include "support/recording_env.h"
+#include "support/scene_package.h"
+#include "support/test_support.h"
+#include "saver_screen/saver_fixture.h"
+
+namespace {
+
+const int kW = 160, kH = 120;
+
+struct QmPixel {
+    int r, g, b, a;
+};
+
+::testing::AssertionResult QmNear(const QmPixel& p, int r, int g, int b, int tol) {
+    if (std::abs(p.r - r) <= tol && std::abs(p.g - g) <= tol && std::abs(p.b - b) <= tol)
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "pixel (" << p.r << ", " << p.g << ", " << p.b << ") is not (" << r << ", "
+                                         << g << ", " << b << ")";
+}
+
+// The back buffer of every shown frame, read before the swap.
+struct PixelSink : PFrameSink {
+    std::vector<unsigned char> px;  // bottom row first
+    int shown = 0;
+    void OnFrameShown(PEnv*) override {
+        px.resize(size_t(kW) * kH * 4);
+        glReadBuffer(GL_BACK);
+        glReadPixels(0, 0, kW, kH, GL_RGBA, GL_UNSIGNED_BYTE, px.data());
+        shown++;
+    }
+    // Pixel (x, y) with y = 0 at the top.
+    QmPixel At(int x, int y) const {
+        const unsigned char* p = &px[(size_t(kH - 1 - y) * kW + x) * 4];
+        return {p[0], p[1], p[2], p[3]};
+    }
+};
+
+class SceneTest : public ::testing::Test {
+protected:
+    std::string data;
+    void* window = nullptr;
+    PixelSink sink;
+    QmScopedEnv* state = nullptr;
+
+    // The package (options), a desktop picture red on its left half and blue on its right, and
+    // the scene built on a window of kW x kH without its render loop.
+    void Build(bool previewMode, const QmScenePackage& options = QmScenePackage()) {
+        QM_REQUIRE_SAVER_DISPLAY();
+        data = qmFreshDir("data");
+        state = new QmScopedEnv("XDG_STATE_HOME", qmFreshDir("state").c_str());
+        ASSERT_TRUE(fxLoadDevil());
+        std::string why;
+        ASSERT_TRUE(qmWriteScenePackage(data + "/qmsave.dat", options, &why)) << why;
+        FXCanvas desk;
+        desk.pixmap.Realloc(kW, kH);
+        for (int y = 0; y < kH; y++)
+            for (int x = 0; x < kW; x++) {
+                unsigned char* p = desk.pixmap.PixelBytes(x, y);
+                p[0] = x < kW / 2 ? 255 : 0, p[1] = 0, p[2] = x < kW / 2 ? 0 : 255, p[3] = 255;
+            }
+        ASSERT_TRUE(desk.SaveToPict((data + "/desktop.png").c_str()));
+        fxUnloadDevil();
+
+        qmResetHost();
+        qmLaunch = QmLaunch();
+        qmLaunch.mode = kModeRecord;  // the photograph comes from the picture file
+        qmLaunch.desktopFile = data + "/desktop.png";
+        snprintf(ruvaPath, sizeof ruvaPath, "%s", data.c_str());
+        fxUseManualClock(50.0);
+        fxSrand(1);
+        ASSERT_TRUE(hostOpen());
+        window = hostCreateWindow(kStyleRecord, nullptr, kW, kH);
+        ASSERT_NE(window, nullptr);
+        hostShowWindow(window);
+        InitSceneSteps(window, previewMode, false);
+        gr.frameSink = &sink;
+    }
+
+    void TearDown() override {
+        if (window) {
+            gr.frameSink = nullptr;
+            DestroyScene();
+            hostDestroyWindow(window);
+        }
+        fxCloseTraces();
+        fxUseSystemClock();
+        showFps = false;
+        delete state;
+    }
+
+    // One frame at clock time t, drawn by env (the device when null) with the context current.
+    void Frame(double t, PEnv* env = nullptr) {
+        fxSetManualClock(t);
+        gr.SetAct(true);
+        sc.OnRender(env ? env : &gr, t);
+        gr.SetAct(false);
+    }
+
+    // Meshes of a list drawn in a recorded frame.
+    static int Count(const RecordingEnv& rec, const FXMesh* mesh) {
+        int n = 0;
+        for (FXMesh* m : rec.meshes) n += m == mesh;
+        return n;
+    }
+};
+
+// The seed after which fxGetRandom() first gives value / 32767 (the generator's step inverted).
+unsigned localSeedFor(int value) {
+    uint32_t inv = 214013u;  // Newton's iteration for the inverse modulo 2^32 of an odd number
+    for (int i = 0; i < 5; i++) inv *= 2u - 214013u * inv;
+    uint32_t next = uint32_t(value) << 16;
+    return (next - 2531011u) * inv;
+}
+
+}  // namespace
+
+TEST_F(SceneTest, PreviewLoadsOnlyEntriesZeroAndOneAndTakesNoPhotograph) {
+    Build(true);
+    EXPECT_TRUE(isPreview);
+    EXPECT_TRUE(err_gad.material.hasTexture) << "entry 0";
+    EXPECT_TRUE(preview_mat.hasTexture) << "entry 1";
+    EXPECT_FALSE(scr_mat.hasTexture) << "no photograph";
+    EXPECT_FALSE(scr_mat1.hasTexture) << "entry 751";
+    EXPECT_EQ(anim_starting.GetFrameCount() + anim[0].GetFrameCount() + anim1[2].GetFrameCount(), 0);
+    EXPECT_EQ(movie[0].GetFrameCount() + movie[1].GetFrameCount() + movie[2].GetFrameCount(), 0);
+    EXPECT_EQ(gad.model.meshes.top, 0) << "entries 4 and 5";
+    EXPECT_FALSE(fxTracesOpened()) << "a preview writes no log";
+    EXPECT_FALSE(hasError);
+
+    RecordingEnv rec;
+    Frame(50.1, &rec);
+    EXPECT_EQ(rec.calls.front(), "RenderStart");
+    EXPECT_EQ(rec.calls.back(), "RenderEnd");
+    EXPECT_EQ(Count(rec, &preview.mesh), 1);
+    EXPECT_EQ(rec.meshes.size(), 1u) << "nothing but the preview picture";
+}
+
+TEST_F(SceneTest, EachCopyBindsThePhotographToItsOwnMaterialName) {
+    Build(false);
+    EXPECT_TRUE(fxTracesOpened());
+    ASSERT_TRUE(scr_mat.hasTexture);
+    ASSERT_TRUE(scr_mat1.hasTexture);
+    struct Copy {
+        const char* name;
+        FXAnim* a;
+        bool first;
+    } copies[] = {{"anim_starting", &anim_starting, true}, {"anim1_starting", &anim1_starting, false},
+                  {"anim[0]", &anim[0], true},            {"anim1[0]", &anim1[0], false},
+                  {"anim[1]", &anim[1], true},            {"anim1[1]", &anim1[1], false},
+                  {"anim[2]", &anim[2], true},            {"anim1[2]", &anim1[2], false}};
+    for (const Copy& c : copies) {
+        SCOPED_TRACE(c.name);
+        ASSERT_GT(c.a->GetFrameCount(), 1);
+        for (FXModel* model : {c.a->GetModel(0), &c.a->imodel}) {
+            ASSERT_EQ(model->meshes.top, 2);
+            ASSERT_STREQ(model->EnumMeshes(0)->materialName.c_str(), "Material.001");
+            ASSERT_STREQ(model->EnumMeshes(1)->materialName.c_str(), "Material.001a");
+            EXPECT_EQ(model->EnumMeshes(0)->material, c.first ? &scr_mat : &scr_mat1);
+            EXPECT_EQ(model->EnumMeshes(1)->material, c.first ? &scr_mat1 : &scr_mat);
+        }
+    }
+    EXPECT_STREQ(scr_mat.name.c_str(), "Material.001a") << "names stay as the last load set them";
+    EXPECT_TRUE(anim[2].linear);
+    EXPECT_FALSE(anim[0].linear || anim[0].loop || anim[0].pingPong);
+    for (int i = 0; i < 3; i++) {
+        EXPECT_EQ(movie[i].animA, &anim[i]);
+        EXPECT_EQ(movie[i].animB, &anim1[i]);
+        EXPECT_TRUE(movie[i].waitFrame && !movie[i].loop && !movie[i].pingPong);
+        EXPECT_EQ(movie[i].desk.mesh.colorMode, 1);
+    }
+    // The lights as tabled.
+    EXPECT_EQ(gr.lights[0], &light);
+    EXPECT_EQ(gr.lights[1], &light1);
+    EXPECT_EQ(gr.lights[2], &light2);
+    const float want1[4] = {1.0f, -1.0f, -0.5f, 1.0f}, want2[4] = {-1.0f, -1.0f, -0.1f, 1.0f};
+    for (int i = 0; i < 4; i++) {
+        EXPECT_EQ(light1.position[i], want1[i]);
+        EXPECT_EQ(light2.position[i], want2[i]);
+        EXPECT_EQ(light.diffuse[i], 1.0f);
+        EXPECT_EQ(light1.diffuse[i], i == 3 ? 1.0f : 0.0f);
+    }
+    EXPECT_EQ(light1.spotDirection[2], 0.5f);
+    EXPECT_EQ(light2.spotDirection[2], 0.1f);
+    EXPECT_EQ(scr_mat.textureSource, nullptr) << "the photograph's pixels went with the capture";
+}
+
+TEST_F(SceneTest, FirstFrameIsDrawnButNeitherClearedNorShown) {
+    Build(false);
+    RecordingEnv first, second;
+    Frame(50.0, &first);
+    for (const std::string& c : first.calls) {
+        EXPECT_NE(c, "RenderStart");
+        EXPECT_NE(c, "RenderEnd");
+        EXPECT_NE(c, "Clrscr(1,1,0)");
+    }
+    EXPECT_GT(Count(first, anim_starting.imodel.EnumMeshes(0)), 0) << "the first frame draws";
+    Frame(50.04, &second);
+    ASSERT_FALSE(second.calls.empty());
+    EXPECT_EQ(second.calls[0], "RenderStart");
+    EXPECT_EQ(second.calls[3], "Clrscr(1,1,0)");
+    EXPECT_EQ(second.calls.back(), "RenderEnd");
+    // The overlay pass clears depth only, then the gadgets.
+    auto clear = std::find(second.calls.begin() + 4, second.calls.end(), "Clrscr(0,1,0)");
+    EXPECT_NE(clear, second.calls.end());
+}
+
+TEST_F(SceneTest, OpeningShowsTheMirroredPhotographAndFadesInTheSecondPicture) {
+    Build(false);
+    Frame(50.0);
+    EXPECT_EQ(sink.shown, 0) << "the first frame is not shown";
+    Frame(50.1);
+    ASSERT_EQ(sink.shown, 1);
+    qmWritePngRGBA(qmTestPath("opening.png"), kW, kH, sink.px.data(), kW * 4, true);
+    // The photograph mirrored: blue on the left, red on the right; the small quad in the
+    // bottom-left corner shows it the right way round (red).
+    EXPECT_TRUE(QmNear(sink.At(20, 30), 0, 0, 255, 8));
+    EXPECT_TRUE(QmNear(sink.At(140, 30), 255, 0, 0, 8));
+    EXPECT_TRUE(QmNear(sink.At(10, 112), 255, 0, 0, 8));
+    float f = anim_starting.phase;
+    EXPECT_NEAR(f, 0.1f, 1e-4);
+    EXPECT_FLOAT_EQ(scr_mat1.diffuse[3], scr_mat1.preserved[1][3] * f * f * f);
+    EXPECT_FLOAT_EQ(movie[0].desk.mesh.vertices[0].color[3], f) << "the movie's first frame fades in with f";
+
+    Frame(50.95);  // almost at the end: entry 751 (mirrored too) covers the left half in orange
+    qmWritePngRGBA(qmTestPath("opening_late.png"), kW, kH, sink.px.data(), kW * 4, true);
+    QmPixel late = sink.At(20, 30);
+    EXPECT_GT(late.r, 180);
+    EXPECT_GT(late.g, 100) << "orange over blue";
+    EXPECT_TRUE(QmNear(sink.At(140, 30), 255, 0, 0, 8)) << "entry 751 is transparent there";
+}
+
+TEST_F(SceneTest, OpeningEndKeepsTheLastComputedLights) {
+    Build(false);
+    RecordingEnv rec;
+    double t = 50.0;
+    Frame(t, &rec);
+    float f = 0.0f;
+    while (starting && t < 60.0) {
+        t += 0.3;
+        Frame(t, &rec);
+        if (starting) f = anim_starting.phase;
+    }
+    ASSERT_FALSE(starting);
+    f = anim_starting.phase;  // the phase the last opening frame read
+    ASSERT_LT(f, 1.0f);
+    for (int i = 0; i < 4; i++) {
+        SCOPED_TRACE(i);
+        EXPECT_FLOAT_EQ(light.diffuse[i], (light_col[i] - 1.0f) * f + 1.0f);
+        EXPECT_FLOAT_EQ(light1.specular[i], light1_col[i] * f);
+        EXPECT_FLOAT_EQ(light2.specular[i], light2_col[i] * f);
+    }
+    EXPECT_NE(light.diffuse[0], light_col[0]);
+    EXPECT_FLOAT_EQ(movie[0].desk.mesh.vertices[0].color[3], 1.0f);
+    EXPECT_FLOAT_EQ(scr_mat1.diffuse[3], scr_mat1.preserved[1][3]);
+    EXPECT_EQ(dststage, 2);
+    EXPECT_EQ(aact_anim * 10 + aact_movie, 22);
+    EXPECT_EQ(movie[2].direction, 1);
+    EXPECT_TRUE(movie[2].playing);
+}
+
+TEST_F(SceneTest, ClipChangesFollowTheTable) {
+    Build(false);
+    Frame(50.0);
+    starting = false;
+    struct Row {
+        int stage;
+        int random;  // the generator's next value (-1: none may be drawn)
+        int newStage;
+        int clip;
+        int direction;
+    } rows[] = {
+        {0, -1, 1, 0, -1},     {1, 0, 0, 0, 1},       {1, 19660, 0, 0, 1},  {1, 19661, 2, 2, 1},
+        {1, 32767, 2, 2, 1},   {2, 19660, 3, 1, -1},  {2, 19661, 1, 2, -1}, {3, -1, 2, 1, 1},
+    };
+    const int clipOfStage[4] = {0, 2, 2, 1};
+    double t = 60.0;
+    for (const Row& r : rows) {
+        SCOPED_TRACE("stage " + std::to_string(r.stage) + " random " + std::to_string(r.random));
+        dststage = r.stage;
+        aact_anim = aact_movie = clipOfStage[r.stage];
+        SMovie& running = movie[aact_movie];
+        running.EmptyPrepared();
+        running.finished = true;  // its last frame is on screen, none is left to come
+        unsigned seed = localSeedFor(r.random < 0 ? 12345 : r.random);
+        fxSrand(seed);
+        int firstValue = fxRand();
+        int secondValue = fxRand();
+        fxSrand(seed);
+        RecordingEnv rec;
+        t += 1.0;
+        Frame(t, &rec);
+        EXPECT_EQ(dststage, r.newStage);
+        EXPECT_EQ(aact_anim, r.clip);
+        EXPECT_EQ(aact_movie, r.clip);
+        EXPECT_EQ(movie[r.clip].direction, r.direction);
+        EXPECT_FALSE(movie[r.clip].finished);
+        EXPECT_EQ(movie[r.clip].lastSwitch, t);
+        // A random number is drawn only where the table shows one.
+        EXPECT_EQ(fxRand(), r.random < 0 ? firstValue : secondValue);
+    }
+}
+
+TEST_F(SceneTest, ClipsRunOnWithoutEntry751AndTheErrorNoticeIsDrawnInEveryFrame) {
+    QmScenePackage o;
+    o.secondPicture = false;
+    Build(false, o);
+    EXPECT_FALSE(scr_mat1.hasTexture);
+    hasError = err_gad.active = true;  // as after a failed capability test
+    double t = 50.0;
+    int frames = 0, changes = 0, lastStage = dststage;
+    while (t < 58.0) {
+        RecordingEnv rec;
+        Frame(t, &rec);
+        EXPECT_EQ(Count(rec, &err_gad.desk.mesh), 1) << "frame " << frames;
+        if (dststage != lastStage) changes++, lastStage = dststage;
+        t = fxGetTime() + 0.002;  // on from where the movie's frame wait left the clock
+        frames++;
+    }
+    EXPECT_FALSE(starting);
+    EXPECT_GE(changes, 3) << "the clips go on changing";
+    Frame(t + 0.01);
+    qmWritePngRGBA(qmTestPath("clip_without_751.png"), kW, kH, sink.px.data(), kW * 4, true);
+    // The second copy shows the photograph on its small quad (its full quad has no texture now),
+    // lit by the dimmed light of the end of the opening.
+    QmPixel corner = sink.At(10, 112);
+    EXPECT_TRUE(corner.r > 150 && corner.g < 30 && corner.b < 30) << corner.r << " " << corner.g << " " << corner.b;
+    EXPECT_TRUE(QmNear(sink.At(12, 14), 255, 0, 0, 8)) << "the error notice, 10 pixels from the corner";
+}

@@ -1,0 +1,94 @@
+// Compiling an animation file for a package. A compact animation ("xa03", as `qmpack anim`
+// writes it) holds its frames itself: their shared material library and its pictures become
+// entries, and the animation is written again naming the library by number. An animation of the
+// older layout names one model file per frame: each frame's model is compiled like a model file
+// and becomes an entry of its own, named by number in the animation.
+#include "anim/anim.h"
+#include "base/package.h"
+#include "builder.h"
+#include "files.h"
+#include "geometry/model.h"
+#include "model_file.h"
+#include "qmpack.h"
+#include "scratch.h"
+
+namespace {
+
+// The older layout's frames, read again as model files from the animation's folder (so that each
+// finds its library from its own folder).
+bool localReadFrameFiles(const std::string& where, const std::string& dir, FXAnim* a, QMPackEnv* env,
+                         QMPackScratch* scratch, std::vector<std::string>* files, std::vector<std::string>* libs) {
+    for (int i = 0; i < a->GetFrameCount(); i++) {
+        std::string name = i < a->frameNames.top ? a->frameNames.Get(i) : "";
+        if (name.empty()) return qmpackRefuse("%s: frame %d names no model file", where.c_str(), i);
+        std::string file = qmpackJoin(dir, name), mtl;
+        FXModel* m = new FXModel;
+        bool ok = qmpackReadModelFile(where + ": frame " + std::to_string(i), file, env, scratch, m, &mtl);
+        delete static_cast<FXModel*>(a->models.items[i]);
+        a->models.items[i] = m;
+        if (!ok) return false;
+        files->push_back(file);
+        libs->push_back(mtl);
+    }
+    return true;
+}
+
+}  // namespace
+
+bool QMPackBuilder::CompileAnim(const QMPackManifestEntry& e) {
+    std::string where = manifest->Where(e.line), why;
+    if (!qmpackCheckInput(e.path, &why))
+        return qmpackRefuse("%s: cannot read %s (%s)", where.c_str(), e.path.c_str(), why.c_str());
+    NoteInput(e.path, "a source of " + where);
+    std::string abs = qmpackAbsolute(e.path), dir = qmpackDirOf(abs);
+    bool compact = qmpackStartsWith(e.path, "xa03");
+    env.baseDir = dir;
+    FXAnim a;
+    scratch->TakeEngineErrors();
+    int loaded = 0;
+    {
+        QMPackCwd cwd(dir);  // the older layout names its frames' files from the animation's folder
+        loaded = a.Load(abs.c_str());
+    }
+    if (!loaded || a.GetFrameCount() == 0) {
+        if (!scratch->ReportEngineErrors(where + ": " + e.path)) return false;
+        return qmpackRefuse("%s: %s is not an animation file (or has no frames)", where.c_str(), e.path.c_str());
+    }
+    if (!compact) scratch->TakeEngineErrors();  // the frames are read again below
+    if (compact && !scratch->ReportEngineErrors(where + ": " + e.path)) return false;
+
+    std::string out = scratch->NewPath(".xa");
+    if (compact) {
+        FXModel* first = a.GetModel(0);
+        if (first && first->matlib) {
+            std::string mtl = qmpackAbsolute(qmpackJoin(dir, first->matlibName.c_str()));
+            if (!qmpackCheckInput(mtl, &why))
+                return qmpackRefuse("%s: %s names the material library %s, which cannot be read (%s)", where.c_str(),
+                                    e.path.c_str(), mtl.c_str(), why.c_str());
+            if (!PreparePictures(first->matlib, mtl)) return false;
+        }
+        for (int i = 0; i < a.GetFrameCount(); i++)
+            if (FXModel* m = a.GetModel(i))
+                if (!CompileLibrary(where, m)) return false;
+        if (!a.Save(out.c_str())) {
+            scratch->ReportEngineErrors(where + ": " + e.path);
+            return qmpackRefuse("%s: cannot write the compiled animation", where.c_str());
+        }
+        return AddCompiled(e.number, out);
+    }
+
+    std::vector<std::string> files, libs;
+    if (!localReadFrameFiles(where, dir, &a, &env, scratch, &files, &libs)) return false;
+    for (int i = 0; i < a.GetFrameCount(); i++) {
+        FXModel* m = a.GetModel(i);
+        if (!PreparePictures(m->matlib, libs[size_t(i)]) || !CompileLibrary(where, m)) return false;
+        std::string frame = scratch->NewPath(".xm");
+        if (!m->Save(frame.c_str())) return qmpackRefuse("%s: cannot write the compiled frame %d", where.c_str(), i);
+        int number = 0;
+        shown[frame] = Shown(qmpackAbsolute(files[size_t(i)]));
+        if (!RegisterFree(where, frame, &number)) return false;
+        a.frameNames.Change(i, std::to_string(number).c_str());
+    }
+    if (!a.Save_v02(out.c_str())) return qmpackRefuse("%s: cannot write the compiled animation", where.c_str());
+    return AddCompiled(e.number, out);
+}

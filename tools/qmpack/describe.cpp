@@ -1,0 +1,269 @@
+// Entry descriptions for `list`: pictures by their headers, engine records by their loaders.
+#include "describe.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "anim/anim.h"
+#include "base/binio.h"
+#include "base/package.h"
+#include "geometry/mesh.h"
+#include "elements/smovie.h"
+#include "geometry/model.h"
+#include "package_index.h"
+#include "pictures.h"
+#include "scratch.h"
+
+namespace {
+
+// Records larger than this are named, not read.
+const long long kMaxRecordBytes = 256LL << 20;
+// A material record after its two strings: four colours of four floats and the shininess.
+const int kMaterialTail = 17 * 4;
+
+std::string localQuoted(const std::string& s) { return "'" + s + "'"; }
+
+// The leading string of a record when it is short (1..16 characters) and printable.
+std::string localMagic(const std::vector<unsigned char>& b) {
+    if (b.size() < 4) return "";
+    int k = fxGetI32(b.data());
+    if (k < 1 || k > 16 || size_t(k) > b.size() - 4) return "";
+    for (int i = 0; i < k; i++)
+        if (b[size_t(4 + i)] < 0x20 || b[size_t(4 + i)] > 0x7e) return "";
+    return std::string(b.begin() + 4, b.begin() + 4 + k);
+}
+
+void localEngineProblem(QMPackScratch* scratch, QMPackEntryInfo* info) {
+    if (!scratch) return;
+    std::vector<std::string> errors = scratch->TakeEngineErrors();
+    if (!errors.empty() && info->problem.empty()) info->problem = errors.front();
+}
+
+void localDescribeModel(int id, const std::vector<unsigned char>& bytes, QMPackScratch* scratch,
+                        QMPackEntryInfo* info) {
+    info->kind = "model";
+    FXPackage pkg;
+    qmpackLoadSingleEntry(&pkg, id, bytes);
+    if (scratch) scratch->TakeEngineErrors();
+    FXModel m;
+    m.LoadCN(&pkg, id);
+    localEngineProblem(scratch, info);
+    int library = 0;
+    bool named = fxParseEntryName(m.matlibName, &library);
+    if (named) info->refs.push_back({"library", library});
+    info->summary = "model " + localQuoted(m.name.c_str()) + " (" + localMagic(bytes) + "), " +
+                    std::to_string(m.loadedMeshes.top) + (m.loadedMeshes.top == 1 ? " mesh" : " meshes") +
+                    (named ? ", library " + std::to_string(library)
+                           : m.matlibName.IsEmpty() ? ", no library" : ", library " + localQuoted(m.matlibName.c_str()));
+    info->json += ",\"name\":" + qmpackJson(m.name.c_str()) + ",\"library\":" + qmpackJson(m.matlibName.c_str()) +
+                  ",\"meshes\":[";
+    for (int k = 0; k < m.loadedMeshes.top; k++) {
+        const FXMesh* mesh = static_cast<const FXMesh*>(m.loadedMeshes.items[k]);
+        int v = mesh ? mesh->vertexCount : 0, n = mesh ? mesh->indexCount : 0;
+        std::string material = mesh ? mesh->materialName.c_str() : "";
+        char line[200];
+        snprintf(line, sizeof line, "mesh %d: %d vertices, %d indices (%d triangle%s), material ", k, v, n, n / 3,
+                 n / 3 == 1 ? "" : "s");
+        info->details.push_back(line + (material.empty() ? std::string("none") : localQuoted(material)));
+        info->json += std::string(k ? "," : "") + "{\"vertices\":" + std::to_string(v) +
+                      ",\"indices\":" + std::to_string(n) + ",\"material\":" + qmpackJson(material) + "}";
+    }
+    info->json += "]";
+}
+
+void localDescribeAnim(int id, const std::vector<unsigned char>& bytes, QMPackScratch* scratch,
+                       QMPackEntryInfo* info) {
+    info->kind = "animation";
+    FXPackage pkg;
+    qmpackLoadSingleEntry(&pkg, id, bytes);
+    if (scratch) scratch->TakeEngineErrors();
+    FXAnim a;
+    a.LoadCN(&pkg, id);
+    localEngineProblem(scratch, info);
+    const FXModel* first = a.GetFrameCount() > 0 ? a.GetModel(0) : nullptr;
+    int library = 0;
+    bool named = first && fxParseEntryName(first->matlibName, &library);
+    if (named) info->refs.push_back({"library", library});
+    long long total = 0;
+    info->json += ",\"frames\":[";
+    for (int k = 0; k < a.GetFrameCount(); k++) {
+        int ms = a.durations.GetInt(k);
+        total += ms;
+        std::string name = k < a.frameNames.top ? a.frameNames.Get(k) : "";
+        info->details.push_back("frame " + std::to_string(k) + ": " + localQuoted(name) + ", " + std::to_string(ms) +
+                                " ms");
+        info->json += std::string(k ? "," : "") + "{\"name\":" + qmpackJson(name) +
+                      ",\"duration\":" + std::to_string(ms) + "}";
+    }
+    int meshes = first ? first->GetCount() : 0, vertices = first ? first->GetTotalVertices() : 0;
+    char text[160];
+    snprintf(text, sizeof text, "animation (xa03), %d frame%s, %.3g s, %d mesh%s, %d vertices a frame%s",
+             a.GetFrameCount(), a.GetFrameCount() == 1 ? "" : "s", double(total) / 1000.0, meshes,
+             meshes == 1 ? "" : "es", vertices, a.loop ? (a.pingPong ? ", ping-pong" : ", loop") : "");
+    info->summary = text + (named ? ", library " + std::to_string(library) : std::string(", no library"));
+    info->json += "],\"meshes\":" + std::to_string(meshes) + ",\"vertices\":" + std::to_string(vertices) +
+                  ",\"loop\":" + (a.loop ? "true" : "false") + ",\"pingPong\":" + (a.pingPong ? "true" : "false") +
+                  ",\"library\":" + qmpackJson(first ? first->matlibName.c_str() : "");
+}
+
+void localDescribeMovie(int id, const std::string& magic, const std::vector<unsigned char>& bytes,
+                        QMPackScratch* scratch, QMPackEntryInfo* info) {
+    info->kind = "movie";
+    FXPackage pkg;
+    qmpackLoadSingleEntry(&pkg, id, bytes);
+    if (scratch) scratch->TakeEngineErrors();
+    SMovie mv;
+    mv.LoadCN(&pkg, id);
+    localEngineProblem(scratch, info);
+    std::string keys;
+    for (int k = 0; k < mv.keyFrames.top; k++) keys += (k ? "," : "") + std::to_string(mv.keyFrames.GetInt(k));
+    char text[200];
+    double fps = mv.frameDuration > 0.0 ? 1.0 / mv.frameDuration : 0.0;
+    snprintf(text, sizeof text, "movie (%s), %d frame%s at %.4g fps%s%s%s, largest crop %dx%d", magic.c_str(),
+             mv.GetFrameCount(), mv.GetFrameCount() == 1 ? "" : "s", fps, mv.keyed ? ", keys " : "", keys.c_str(),
+             mv.loop ? (mv.pingPong ? ", ping-pong" : ", loop") : "", mv.maxCropWidth, mv.maxCropHeight);
+    info->summary = text;
+    info->json += ",\"version\":" + qmpackJson(magic) + ",\"fps\":" + std::to_string(fps) +
+                  ",\"loop\":" + (mv.loop ? "true" : "false") + ",\"pingPong\":" + (mv.pingPong ? "true" : "false") +
+                  ",\"keys\":[" + keys + "],\"frames\":[";
+    for (int k = 0; k < mv.GetFrameCount(); k++) {
+        std::string colour = mv.colorNames.Get(k), mask = k < mv.maskNames.top ? mv.maskNames.Get(k) : "";
+        for (const std::string* name : {&colour, &mask}) {
+            int entry = 0;
+            if (fxParseEntryName(name->c_str(), &entry))
+                info->refs.push_back({"picture", entry});
+            else if (!name->empty() && info->problem.empty())
+                info->problem = "frame " + std::to_string(k) + " names a file, not an entry: not compiled";
+        }
+        info->details.push_back("frame " + std::to_string(k) + ": colour " + colour + ", mask " + mask);
+        info->json += std::string(k ? "," : "") + "{\"colour\":" + qmpackJson(colour) + ",\"mask\":" + qmpackJson(mask) +
+                      "}";
+    }
+    info->json += "]";
+}
+
+// A material library: name, count, then per material name, picture and 68 bytes of colours.
+// True when the record is exactly that.
+bool localDescribeLibrary(const std::vector<unsigned char>& bytes, QMPackEntryInfo* info) {
+    // The name must lie inside the record: text and other records rarely pass this.
+    if (bytes.size() < 8) return false;
+    int nameLength = fxGetI32(bytes.data());
+    if (nameLength < 0 || nameLength > FXStr::kCapacity || size_t(nameLength) > bytes.size() - 8) return false;
+    FXPackageData d;
+    d.InitData(bytes.data(), int(bytes.size()));
+    FXStr name;
+    d.ReadString(&name);
+    int count = d.ReadInt();
+    if (count < 0 || count > d.remaining / (8 + kMaterialTail)) return false;
+    std::vector<std::pair<std::string, std::string>> materials;
+    for (int k = 0; k < count; k++) {
+        FXStr material, picture;
+        if (d.remaining < 8 + kMaterialTail) return false;
+        d.ReadString(&material);
+        d.ReadString(&picture);
+        if (!d.ReadBlc(kMaterialTail)) return false;
+        materials.push_back({material.c_str(), picture.c_str()});
+    }
+    if (d.remaining != 0) return false;
+    info->kind = "library";
+    info->summary = "material library " + localQuoted(name.c_str()) + ", " + std::to_string(count) +
+                    (count == 1 ? " material" : " materials");
+    info->json += ",\"name\":" + qmpackJson(name.c_str()) + ",\"materials\":[";
+    for (size_t k = 0; k < materials.size(); k++) {
+        const std::string& picture = materials[k].second;
+        int entry = 0;
+        std::string line = "material " + localQuoted(materials[k].first);
+        if (picture.empty()) {
+            line += ", no picture";
+        } else if (fxParseEntryName(picture.c_str(), &entry)) {
+            line += ", picture " + std::to_string(entry);
+            info->refs.push_back({"picture", entry});
+        } else {
+            line += ", picture " + localQuoted(picture) + " (a file name, not an entry)";
+            if (info->problem.empty()) info->problem = "material " + localQuoted(materials[k].first) +
+                                                       " names a file, not an entry: not compiled";
+        }
+        info->details.push_back(line);
+        info->json += std::string(k ? "," : "") + "{\"name\":" + qmpackJson(materials[k].first) +
+                      ",\"picture\":" + qmpackJson(picture) + "}";
+    }
+    info->json += "]";
+    return true;
+}
+
+void localDescribeRecord(const QMPackIndex& x, int i, QMPackScratch* scratch, QMPackEntryInfo* info) {
+    long long size = x.sizes[size_t(i)];
+    info->kind = "record";
+    if (size > kMaxRecordBytes) {
+        info->summary = "record (too large to describe)";
+        return;
+    }
+    std::vector<unsigned char> bytes(static_cast<size_t>(size));
+    if (size > 0 && !x.ReadEntry(i, 0, size_t(size), bytes.data())) {
+        info->problem = "cannot be read";
+        return;
+    }
+    std::string magic = localMagic(bytes);
+    if (magic == "xm02" || magic == "xm03") return localDescribeModel(x.ids[size_t(i)], bytes, scratch, info);
+    if (magic == "xa03") return localDescribeAnim(x.ids[size_t(i)], bytes, scratch, info);
+    if (magic == "xs01" || magic == "xs02" || magic == "xs03")
+        return localDescribeMovie(x.ids[size_t(i)], magic, bytes, scratch, info);
+    if (localDescribeLibrary(bytes, info)) return;
+    info->summary = magic.empty() ? "record" : "record " + localQuoted(magic);
+}
+
+}  // namespace
+
+std::string qmpackJson(const std::string& text) {
+    std::string out = "\"";
+    for (unsigned char c : text) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += char(c);
+        } else if (c < 0x20) {
+            char esc[8];
+            snprintf(esc, sizeof esc, "\\u%04x", c);
+            out += esc;
+        } else {
+            out += char(c);
+        }
+    }
+    return out + "\"";
+}
+
+void qmpackLoadSingleEntry(FXPackage* p, int id, const std::vector<unsigned char>& bytes) {
+    // Signature, then the four one-item tables: id, offset 0, size, record type.
+    const int32_t tables[] = {1, id, 1, 0, 1, int32_t(bytes.size()), 1, FX_PACKAGE_TYPE_RECORD};
+    std::vector<unsigned char> file(9 + sizeof tables + bytes.size());
+    fxPutI32(file.data(), 5);
+    memcpy(file.data() + 4, "pck01", 5);
+    for (size_t k = 0; k < 8; k++) fxPutI32(file.data() + 9 + 4 * k, tables[k]);
+    if (!bytes.empty()) memcpy(file.data() + 9 + sizeof tables, bytes.data(), bytes.size());
+    p->LoadFromMemory(file.data(), long(file.size()));
+}
+
+void qmpackDescribeEntry(const QMPackIndex& x, int i, QMPackScratch* scratch, QMPackEntryInfo* info) {
+    *info = QMPackEntryInfo();
+    if (!x.Inside(i)) {
+        info->kind = "damaged";
+        info->problem = "outside the data area (the file was cut short?)";
+        return;
+    }
+    std::string kind = qmpackPictureKind(x.types[size_t(i)]);
+    if (kind.empty()) {
+        if (x.types[size_t(i)] != FX_PACKAGE_TYPE_RECORD) {
+            info->kind = "unknown";
+            info->problem = "unknown type code " + std::to_string(x.types[size_t(i)]);
+            return;
+        }
+        return localDescribeRecord(x, i, scratch, info);
+    }
+    info->kind = kind;
+    QMPackPicture pic;
+    auto read = [&](long long at, size_t len, unsigned char* dst) { return x.ReadEntry(i, at, len, dst); };
+    if (!qmpackReadPicture(read, x.sizes[size_t(i)], kind, &pic, &info->problem)) return;
+    info->summary = "picture " + std::to_string(pic.width) + "x" + std::to_string(pic.height) +
+                    (pic.layout.empty() ? "" : " " + pic.layout);
+    info->json += ",\"width\":" + std::to_string(pic.width) + ",\"height\":" + std::to_string(pic.height) +
+                  ",\"layout\":" + qmpackJson(pic.layout);
+}

@@ -1,0 +1,66 @@
+// Files as qmpack meets them: input checks that say why a file cannot be used, file identities
+// (so no command writes over one of its own inputs), whole-file reads and path arithmetic on
+// std::string (the engine's path buffers are short; authors' paths need not be).
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+// A file's identity: its device and inode.
+struct QMPackFileId {
+    dev_t dev = 0;
+    ino_t ino = 0;
+    bool valid = false;
+    bool operator==(const QMPackFileId& o) const { return valid && o.valid && dev == o.dev && ino == o.ino; }
+};
+
+// Opens path for reading when it is a regular file (never blocking on a named pipe or a device);
+// returns the descriptor, or -1 with *why set to the reason in words ("No such file or
+// directory", "is a directory", "is a named pipe, not a regular file", ...). size and id, when
+// given, receive the file's size and identity.
+int qmpackOpenInput(const std::string& path, std::string* why, long long* size = nullptr,
+                    QMPackFileId* id = nullptr);
+// Checks the same without keeping the file open.
+bool qmpackCheckInput(const std::string& path, std::string* why, long long* size = nullptr,
+                      QMPackFileId* id = nullptr);
+// Reads the whole regular file, refusing files larger than limit bytes.
+bool qmpackReadFile(const std::string& path, std::vector<unsigned char>* bytes, std::string* why,
+                    long long limit = 1LL << 31);
+// The identity of whatever path names now (symbolic links followed); invalid when nothing is there.
+QMPackFileId qmpackFileIdOf(const std::string& path);
+
+// Reads len bytes at offset from a descriptor (retrying short reads); false at the end of the file
+// or on an error.
+bool qmpackReadAt(int fd, long long offset, void* dst, size_t len);
+
+// Makes dir the working directory for its lifetime, then returns to the one before: some engine
+// file forms name files relative to the working directory.
+class QMPackCwd {
+public:
+    explicit QMPackCwd(const std::string& dir);
+    ~QMPackCwd();
+    QMPackCwd(const QMPackCwd&) = delete;
+    QMPackCwd& operator=(const QMPackCwd&) = delete;
+    bool ok = false;
+
+private:
+    int previous = -1;
+};
+
+// ---- paths ----
+// The folder part with its trailing separator ("" for a bare file name).
+std::string qmpackDirOf(const std::string& path);
+// The file-name part.
+std::string qmpackBaseOf(const std::string& path);
+// The lower-cased extension without its dot ("" when there is none).
+std::string qmpackExtOf(const std::string& path);
+// dir joined with file; file unchanged when it is absolute.
+std::string qmpackJoin(const std::string& dir, const std::string& file);
+// The absolute form of path (against the working directory), with "." and ".." folded.
+std::string qmpackAbsolute(const std::string& path);
+// Absolute path made relative to the absolute folder dir, when it lies below it; else unchanged.
+std::string qmpackRelativeTo(const std::string& dir, const std::string& path);
+// The relative path from the absolute folder dir to the absolute path ("../" where needed).
+std::string qmpackRelativePath(const std::string& dir, const std::string& path);
