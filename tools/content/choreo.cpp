@@ -139,10 +139,10 @@ QMCSheetPose QMCClip::PoseAt(double u) const {
 
 const std::vector<QMCClip>& qmcClips() {
     static const std::vector<QMCClip> clips = {
-        {"opening", 91, -1, kQmcPoseFlat, kQmcPoseP, false, 0, 2, 6000, localOpening},
-        {"clip0", 94, 177, kQmcPoseP, kQmcPoseS, false, 100, 11, 0, localPageTurn},
-        {"clip1", 203, 88, kQmcPoseR, kQmcPoseQ, false, 110, 12, 0, localRollUp},
-        {"clip2", 200, 748, kQmcPoseP, kQmcPoseQ, true, 120, 25, 0, localGlide},
+        {"opening", 91, -1, kQmcPoseFlat, kQmcPoseP, false, 0, 2, false, 6000, localOpening},
+        {"clip0", 94, 177, kQmcPoseP, kQmcPoseS, false, 100, 11, true, 0, localPageTurn},
+        {"clip1", 203, 88, kQmcPoseR, kQmcPoseQ, false, 110, 12, true, 0, localRollUp},
+        {"clip2", 200, 748, kQmcPoseP, kQmcPoseQ, true, 120, 25, false, 0, localGlide},
     };
     return clips;
 }

@@ -23,7 +23,14 @@ struct QMCClip {
     QMCPoseId from, to;
     bool linear;        // interpolated on straight lines between keys
     int movieFrames;    // frames of its movie (the opening: 0)
-    int keyCount;
+    int keyCount;       // key poses, each reached at a movie frame
+    // The animation repeats its last key pose once more, beyond the keys the movie names. A movie
+    // played backwards starts on its last frame with the key pair (last, last) at phase 1, which
+    // a closed spline reads as the segment from the last key to the next one: with the repeated
+    // pose that segment stays on the clip's end pose (without it, it would be the closing segment
+    // back to the first key, and the clip would start with a flash of its far end). Straight-line
+    // clips stay on the last key anyway.
+    bool holdsLastKey;
     int openingMs;      // the opening's duration (it runs on its own clock)
     QMCSheetPose (*motion)(double u);  // the pose inside the clip, 0 < u < 1
 

@@ -57,10 +57,11 @@ bool localMedallion(const std::string& dir, std::string* err) {
     if (!c.SaveJpeg(dir + "/medallion.jpg", 92, err)) return false;
     QMCMaterial gold;
     gold.name = kMedallionMaterial;
-    // A strong ambient term keeps the coin bright while it turns away from the light.
+    // The logo's placement scales x and y but not depth, which tips the coin's normals away from
+    // the light as soon as it turns: a strong ambient term keeps it bright all the way round.
     for (int i = 0; i < 3; i++) {
-        gold.ka[i] = 1.5;
-        gold.kd[i] = 1.0;
+        gold.ka[i] = 3.0;
+        gold.kd[i] = 0.8;
         gold.ks[i] = 0.3;
     }
     gold.ns = 40;

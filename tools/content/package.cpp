@@ -162,6 +162,7 @@ bool qmcBuildPackage(const QMCPackageOptions& o, std::string* err) {
             }
             args.push_back(pack + "/" + localKeyPose(clip, k) + ".xm:" + std::to_string(ms));
         }
+        if (clip.holdsLastKey) args.push_back(pack + "/" + localKeyPose(clip, clip.keyCount - 1) + ".xm:40");
         records.push_back(job(std::string(clip.name) + "_anim", args));
         if (clip.movieFrames <= 0) continue;
         std::string keys;
