@@ -271,3 +271,41 @@ TEST(ContentMedallion, StaysClearOfTheSceneNamesAndItsTexture) {
         ASSERT_LE(v.pos.Length(), 1.0);
     }
 }
+
+TEST(ContentMovies, FramesAreMirroredAndFreeOfDarkFringes) {
+    const QMCClip& clip = qmcClip(0);
+    QMCCanvas frame(kQmcMovieWidth, kQmcMovieHeight), plain(kQmcMovieWidth, kQmcMovieHeight);
+    qmcPaintMovieFrame(&frame, clip, 37);
+    qmcPaintFlock(plain.cr(), kQmcMovieWidth, kQmcMovieHeight, clip, 37.0 / (clip.movieFrames - 1), false);
+    frame.Flush();
+    plain.Flush();
+    // The scene mirrors the movie pass, so a frame holds the flock mirrored left to right.
+    double diff = 0;
+    int l = kQmcMovieWidth, t = kQmcMovieHeight, r = -1, b = -1;
+    for (int y = 0; y < kQmcMovieHeight; y++) {
+        for (int x = 0; x < kQmcMovieWidth; x++) {
+            unsigned char m[4], p[4];
+            frame.Pixel(x, y, m);
+            plain.Pixel(kQmcMovieWidth - 1 - x, y, p);
+            diff += std::abs((m[3] > 1 ? int(m[3]) : 0) - int(p[3]));  // alpha 1 is the clear veil
+            if (m[3]) l = std::min(l, x), r = std::max(r, x), t = std::min(t, y), b = std::max(b, y);
+        }
+    }
+    EXPECT_LT(diff / (kQmcMovieWidth * kQmcMovieHeight), 0.05);
+    ASSERT_LT(l, r);
+    // Inside the box the movie keeps, no pixel is fully clear and faint pixels are light, so the
+    // colour picture is smooth and filtering never pulls dark edges into the seeds.
+    int faint = 0;
+    for (int y = t; y <= b; y++) {
+        for (int x = l; x <= r; x++) {
+            unsigned char m[4];
+            frame.Pixel(x, y, m);
+            ASSERT_GE(m[3], 1) << x << "," << y;
+            if (m[3] < 32) {
+                faint++;
+                ASSERT_GE(std::min({m[0], m[1], m[2]}), 180) << x << "," << y;
+            }
+        }
+    }
+    EXPECT_GT(faint, 0);
+}

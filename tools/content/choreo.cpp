@@ -2,6 +2,7 @@
 // the sheet comes to rest at every pose and a clip change never jerks.
 #include "choreo.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -122,7 +123,22 @@ QMCSheetPose qmcPose(QMCPoseId id) {
 
 int QMCClip::KeyFrame(int k) const {
     if (movieFrames <= 1 || keyCount <= 1) return 0;
-    return int(std::lround(double(k) * (movieFrames - 1) / (keyCount - 1)));
+    double u = double(k) / (keyCount - 1);
+    if (linear) {
+        // Straight lines between keys cut corners where the motion turns fastest, and move at one
+        // speed along each line. Keys at equal steps of the mean of time and eased progress sit
+        // closest where the sheet turns fastest, and still close enough at the ends that the
+        // speed rises and falls in small steps.
+        double target = u, lo = 0, hi = 1;
+        for (int i = 0; i < 60; i++) {
+            double mid = (lo + hi) / 2;
+            ((qmcSmooth(mid) + mid) / 2 < target ? lo : hi) = mid;
+        }
+        u = (lo + hi) / 2;
+    }
+    int f = int(std::lround(u * (movieFrames - 1)));
+    // Keys rise by at least one frame (the eased steps are never that close for these clips).
+    return std::max(f, k);
 }
 
 double QMCClip::KeyProgress(int k) const {
@@ -139,7 +155,7 @@ QMCSheetPose QMCClip::PoseAt(double u) const {
 
 const std::vector<QMCClip>& qmcClips() {
     static const std::vector<QMCClip> clips = {
-        {"opening", 91, -1, kQmcPoseFlat, kQmcPoseP, false, 0, 2, false, 6000, localOpening},
+        {"opening", 91, -1, kQmcPoseFlat, kQmcPoseP, false, 0, 2, false, 7000, localOpening},
         {"clip0", 94, 177, kQmcPoseP, kQmcPoseS, false, 100, 11, true, 0, localPageTurn},
         {"clip1", 203, 88, kQmcPoseR, kQmcPoseQ, false, 110, 12, true, 0, localRollUp},
         {"clip2", 200, 748, kQmcPoseP, kQmcPoseQ, true, 120, 25, false, 0, localGlide},

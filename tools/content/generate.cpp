@@ -91,8 +91,8 @@ bool localSheet(const std::string& dir, std::string* err) {
     paper.name = kQmcBackMaterial;
     paper.map = "paper.jpg";
     for (int i = 0; i < 3; i++) {
-        paper.ka[i] = 1.2;
-        paper.kd[i] = 1.05;
+        paper.ka[i] = 1.5;
+        paper.kd[i] = 1.15;
     }
     if (!qmcWriteMtl(dir + "/sheet.mtl", {backdrop, front, paper}, err)) return false;
     QMCSheetGrid grid;

@@ -1,98 +1,14 @@
 // The package build (see package.h).
 #include "package.h"
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
-#include <map>
 #include <vector>
 
 #include "choreo.h"
 #include "generate.h"
-
-extern char** environ;
+#include "jobs.h"
 
 namespace {
-
-struct LocalJob {
-    std::vector<std::string> args;  // args[0] is the program
-    std::string log;                // standard output and error go here
-    pid_t pid = -1;
-};
-
-std::string localCommandLine(const LocalJob& j) {
-    std::string s;
-    for (const std::string& a : j.args) s += (s.empty() ? "" : " ") + a;
-    return s;
-}
-
-std::string localTail(const std::string& path) {
-    FILE* f = fopen(path.c_str(), "rb");
-    if (!f) return "";
-    std::string text;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof(buf), f)) > 0) text.append(buf, n);
-    fclose(f);
-    if (text.size() > 2000) text = "..." + text.substr(text.size() - 2000);
-    return text;
-}
-
-bool localStart(LocalJob* j, std::string* err) {
-    posix_spawn_file_actions_t fa;
-    posix_spawn_file_actions_init(&fa);
-    posix_spawn_file_actions_addopen(&fa, 1, j->log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_adddup2(&fa, 1, 2);
-    std::vector<char*> argv;
-    for (std::string& a : j->args) argv.push_back(&a[0]);
-    argv.push_back(nullptr);
-    int rc = posix_spawn(&j->pid, argv[0], &fa, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&fa);
-    if (rc != 0) {
-        *err = "cannot run " + j->args[0] + " (" + strerror(rc) + ")";
-        return false;
-    }
-    return true;
-}
-
-// Runs the jobs, at most `parallel` at a time; stops starting new ones after a failure.
-bool localRun(std::vector<LocalJob>& jobs, int parallel, std::string* err) {
-    std::map<pid_t, LocalJob*> running;
-    size_t next = 0;
-    bool failed = false;
-    while ((next < jobs.size() && !failed) || !running.empty()) {
-        while (!failed && next < jobs.size() && int(running.size()) < parallel) {
-            LocalJob* j = &jobs[next++];
-            if (!localStart(j, err)) {
-                failed = true;
-                break;
-            }
-            running[j->pid] = j;
-        }
-        if (running.empty()) break;
-        int status = 0;
-        pid_t pid = waitpid(-1, &status, 0);
-        if (pid < 0) {
-            if (errno == EINTR) continue;
-            *err = std::string("waiting for qmpack failed (") + strerror(errno) + ")";
-            return false;
-        }
-        auto it = running.find(pid);
-        if (it == running.end()) continue;
-        LocalJob* j = it->second;
-        running.erase(it);
-        if (!(WIFEXITED(status) && WEXITSTATUS(status) == 0) && !failed) {
-            failed = true;
-            *err = "this step failed:\n  " + localCommandLine(*j) + "\n" + localTail(j->log);
-        }
-    }
-    return !failed;
-}
 
 std::string localKeyPose(const QMCClip& clip, int k) {
     char name[64];
@@ -130,7 +46,7 @@ bool qmcBuildPackage(const QMCPackageOptions& o, std::string* err) {
     if (slash != std::string::npos && slash > 0 && !qmcMakeDirs(o.out.substr(0, slash), err)) return false;
 
     auto job = [&](const std::string& logName, std::vector<std::string> args) {
-        LocalJob j;
+        QMCJob j;
         j.args = {o.qmpack};
         j.args.insert(j.args.end(), args.begin(), args.end());
         j.log = logs + "/" + logName + ".log";
@@ -138,7 +54,7 @@ bool qmcBuildPackage(const QMCPackageOptions& o, std::string* err) {
     };
 
     // Models first: every key pose and the medallion.
-    std::vector<LocalJob> imports;
+    std::vector<QMCJob> imports;
     imports.push_back(job("medallion", {"import-obj", src + "/medallion/medallion.obj", "-o", pack + "/medallion.xm"}));
     for (const QMCClip& clip : qmcClips()) {
         for (int k = 0; k < clip.keyCount; k++) {
@@ -146,10 +62,10 @@ bool qmcBuildPackage(const QMCPackageOptions& o, std::string* err) {
             imports.push_back(job(name, {"import-obj", src + "/sheet/" + name + ".obj", "-o", pack + "/" + name + ".xm"}));
         }
     }
-    if (!localRun(imports, o.jobs, err)) return false;
+    if (!qmcRunJobs(imports, o.jobs, err)) return false;
 
     // Then the animations (each key shown for the movie frames up to the next key) and the movies.
-    std::vector<LocalJob> records;
+    std::vector<QMCJob> records;
     for (const QMCClip& clip : qmcClips()) {
         std::vector<std::string> args = {"anim", "-o", pack + "/" + clip.name + ".xa"};
         for (int k = 0; k < clip.keyCount; k++) {
@@ -177,10 +93,10 @@ bool qmcBuildPackage(const QMCPackageOptions& o, std::string* err) {
         }
         records.push_back(job(std::string(clip.name) + "_movie", margs));
     }
-    if (!localRun(records, o.jobs, err)) return false;
+    if (!qmcRunJobs(records, o.jobs, err)) return false;
 
     std::string manifest = pack + "/qmsave.txt";
     if (!qmcWriteText(manifest, qmcManifestText(), err)) return false;
-    std::vector<LocalJob> build = {job("build", {"build", o.out, manifest, "--names", pack + "/qmsave.names"})};
-    return localRun(build, 1, err);
+    std::vector<QMCJob> build = {job("build", {"build", o.out, manifest, "--names", pack + "/qmsave.names"})};
+    return qmcRunJobs(build, 1, err);
 }

@@ -207,8 +207,8 @@ void qmcPaintPaper(cairo_t* cr, int width, int height) {
     double w = width, h = height;
     QMCRandom rnd(0x5061706572ull);
     cairo_pattern_t* pat = cairo_pattern_create_radial(w / 2, h / 2, 0, w / 2, h / 2, w * 0.7);
-    cairo_pattern_add_color_stop_rgb(pat, 0, 0.97, 0.95, 0.89);
-    cairo_pattern_add_color_stop_rgb(pat, 1, 0.90, 0.87, 0.78);
+    cairo_pattern_add_color_stop_rgb(pat, 0, 1.0, 0.97, 0.88);
+    cairo_pattern_add_color_stop_rgb(pat, 1, 0.95, 0.90, 0.78);
     cairo_set_source(cr, pat);
     cairo_paint(cr);
     cairo_pattern_destroy(pat);
