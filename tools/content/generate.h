@@ -5,7 +5,6 @@
 //   medallion/  medallion.obj, medallion.mtl and its picture (4)
 //   sheet/      sheet.mtl, paper.jpg and one OBJ per key pose: opening_00.obj ... clip2_24.obj
 //   movies/     clip0/, clip1/, clip2/: one PNG per movie frame, with alpha
-//   steps.txt   what the package build does with them (see plan.h)
 #pragma once
 
 #include <string>

@@ -237,7 +237,6 @@ void qmcPaintPaper(cairo_t* cr, int width, int height) {
     qmcRgba(cr, 0.45, 0.52, 0.38, 0.30);
     qmcTextCentred(cr, "QuietMeadows", 0, 0);
     cairo_restore(cr);
-    // The seed is white on white: give it a soft green shadow so it reads as a print.
 }
 
 void qmcPaintCubeInner(cairo_t* cr, int size) {
