@@ -182,3 +182,16 @@ TEST(QmpackEndToEnd, FromObjAndPngFramesToAPackageTheSaverLoads) {
         << l.out;
     EXPECT_TRUE(qmpHas(l.out, "movie (xs03), 3 frames at 12 fps, keys 0,1,2, loop, largest crop 8x6")) << l.out;
 }
+
+TEST(QmpackEndToEnd, TheSameTreeBuildsTheSameBytesWhereverItLies) {
+    // The manifest in a folder of its own, so the library lies outside it.
+    Content c;
+    c.Run("import-obj " + c.Q("obj/bird.obj") + " -o " + c.Q("models/bird.xm") + " >/dev/null");
+    mkdir((c.dir + "/pack").c_str(), 0755);
+    qmWriteText(c.dir + "/pack/content.txt", "12 ../models/bird.xm\n751 ../photo.png\n");
+    std::string moved = c.dir + "-moved";
+    ASSERT_EQ(system(("rm -rf " + qmpQuote(moved) + " && cp -r " + qmpQuote(c.dir) + " " + qmpQuote(moved)).c_str()), 0);
+    for (const std::string& dir : {c.dir, moved})
+        c.Run("build " + qmpQuote(dir + "/pack/qmsave.dat") + " " + qmpQuote(dir + "/pack/content.txt"));
+    EXPECT_EQ(qmReadFile(c.dir + "/pack/qmsave.dat"), qmReadFile(moved + "/pack/qmsave.dat"));
+}

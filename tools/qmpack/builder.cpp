@@ -167,7 +167,10 @@ bool QMPackBuilder::RegisterFree(const std::string& where, const std::string& na
 std::string QMPackBuilder::Shown(const std::string& name) const {
     auto s = shown.find(name);
     if (s != shown.end()) return s->second;
-    return qmpackRelativeTo(qmpackAbsolute(manifest->folder.empty() ? "." : manifest->folder), name);
+    // Relative to the manifest's folder (with ".." where needed), so that labels and names files
+    // are the same wherever the sources lie on a machine.
+    if (name.empty() || name[0] != '/') return name;
+    return qmpackRelativePath(manifest->folder.empty() ? "." : manifest->folder, name);
 }
 
 bool QMPackBuilder::LabelUsed(const std::string& label) const {

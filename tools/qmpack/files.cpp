@@ -155,14 +155,6 @@ std::string qmpackAbsolute(const std::string& path) {
     return out.empty() ? "/" : out;
 }
 
-std::string qmpackRelativeTo(const std::string& dir, const std::string& path) {
-    std::string d = dir;
-    if (d.empty() || path.empty() || path[0] != '/') return path;
-    if (d.back() != '/') d += '/';
-    if (path.compare(0, d.size(), d) == 0 && path.size() > d.size()) return path.substr(d.size());
-    return path;
-}
-
 std::string qmpackRelativePath(const std::string& dir, const std::string& path) {
     auto split = [](const std::string& p) {
         std::vector<std::string> parts;

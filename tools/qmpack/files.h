@@ -60,7 +60,5 @@ std::string qmpackExtOf(const std::string& path);
 std::string qmpackJoin(const std::string& dir, const std::string& file);
 // The absolute form of path (against the working directory), with "." and ".." folded.
 std::string qmpackAbsolute(const std::string& path);
-// Absolute path made relative to the absolute folder dir, when it lies below it; else unchanged.
-std::string qmpackRelativeTo(const std::string& dir, const std::string& path);
 // The relative path from the absolute folder dir to the absolute path ("../" where needed).
 std::string qmpackRelativePath(const std::string& dir, const std::string& path);
