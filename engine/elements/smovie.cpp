@@ -32,6 +32,15 @@ void localSetPhase(FXAnim* anim, float phase) {
     anim->frozen = true;
 }
 
+// The phase at which the pair (k, k) shows key k itself. The pair's segment starts at key k,
+// except on the last key of an open (ping-pong) or two-key curve, whose segment ends there; on a
+// closed curve the last key's segment is the closing one, whose end is key 0.
+float localKeyPhase(const FXAnim* anim, int k) {
+    const int n = anim->GetFrameCount();
+    const bool lastKey = k >= n - 1;
+    return lastKey && (anim->pingPong || n == 2) ? 1.0f : 0.0f;
+}
+
 }  // namespace
 
 SMovie::~SMovie() { Destroy(); }
@@ -231,11 +240,14 @@ void SMovie::PrepareStartEnd(int f) {
         localSetPair(animA, lo, hi);
         if (animB) localSetPair(animB, lo, hi);
     }
-    float phase;
-    if (keyEnd == keyStart)
-        phase = direction < 0 ? 1.0f : 0.0f;
-    else  // in 64 bits: keys anywhere in the int range must not overflow
-        phase = float(int64_t(f) - keyStart) / float(int64_t(keyEnd) - keyStart);
+    if (keyEnd == keyStart) {
+        // A key on the movie's last frame: the pose is that key, whichever way the movie runs.
+        localSetPhase(animA, localKeyPhase(animA, animA->frame));
+        if (animB) localSetPhase(animB, localKeyPhase(animB, animB->frame));
+        return;
+    }
+    // In 64 bits: keys anywhere in the int range must not overflow.
+    float phase = float(int64_t(f) - keyStart) / float(int64_t(keyEnd) - keyStart);
     localSetPhase(animA, phase);
     if (animB) localSetPhase(animB, phase);
 }

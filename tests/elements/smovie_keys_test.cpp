@@ -58,13 +58,33 @@ TEST(SMovieKeys, PairHeldToTheAnimationAndDrivenWhenUncropped) {
     qmExpectPose(k.a, 2, 2, false, "held pair");
     EXPECT_EQ(k.a.phase, float(26 - 25) / float(40 - 25));
 
-    KeyedMovie end({0, 30});  // a key on the last frame: the phase there follows the direction
-    end.mv.PrepareStartEnd(30);
-    EXPECT_EQ(end.a.phase, 0.0f);
-    end.mv.direction = -1;
-    end.mv.keyStart = end.mv.keyEnd = -1;
-    end.mv.PrepareStartEnd(30);
-    EXPECT_EQ(end.a.phase, 1.0f);
+    // A key on the movie's last frame shows that key exactly, forwards and backwards (a backward
+    // start there must not show the closing segment's far end), on closed, open and two-key curves.
+    const struct {
+        std::vector<int> keys;
+        int frames;
+        bool pingPong;
+    } lastKeys[] = {{{0, 30}, 3, false}, {{0, 15, 30}, 3, false}, {{0, 15, 30}, 3, true}, {{0, 30}, 2, false}};
+    for (const auto& c : lastKeys) {
+        for (int direction : {1, -1}) {
+            KeyedMovie end(c.keys);
+            for (FXAnim* anim : {&end.a, &end.b}) {
+                anim->Destroy();
+                qmBuildAnim(anim, std::vector<int>(size_t(c.frames), 100));
+                anim->pingPong = c.pingPong;
+                anim->UpdateInterpolation(true, false);
+            }
+            end.mv.direction = direction;
+            end.mv.PrepareStartEnd(30);
+            const int key = int(c.keys.size()) - 1;
+            SCOPED_TRACE(std::to_string(c.keys.size()) + " keys, " + std::to_string(c.frames) + " frames, direction " +
+                         std::to_string(direction) + (c.pingPong ? ", ping-pong" : ""));
+            for (int j = 0; j < end.a.imodel.GetTotalVertices(); j++)
+                ASSERT_EQ(0, memcmp(qmVertexAt(end.a.imodel, j)->pos, qmVertexAt(*end.a.GetModel(key), j)->pos,
+                                    3 * sizeof(float)))
+                    << "vertex " << j;
+        }
+    }
 
     // Selecting a frame drives the animations also when the movie has no crop rectangles.
     RecordingEnv env;
