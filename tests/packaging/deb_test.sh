@@ -7,7 +7,8 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 (cd "$build" && cpack -G DEB -B "$work/out" >"$work/cpack.log" 2>&1) || { cat "$work/cpack.log"; exit 1; }
 deb=$(ls "$work"/out/qmsave_*.deb)
-dpkg-deb --info "$deb" | grep -q "Depends:.*libdevil1c2" || { echo "no dependency on the picture decoder"; exit 1; }
+info=$(dpkg-deb --info "$deb")  # whole, so no early-closing reader breaks the pipe
+grep -q "Depends:.*libdevil1c2" <<<"$info" || { echo "no dependency on the picture decoder"; exit 1; }
 dpkg -x "$deb" "$work/root"
 for f in usr/bin/qmsave usr/bin/qmpack usr/share/qmsave/qmsave.dat usr/share/man/man1/qmsave.1 \
          usr/share/man/man1/qmpack.1 usr/share/xscreensaver/config/qmsave.xml \
@@ -18,6 +19,6 @@ cmp -s "$work/root/usr/share/qmsave/qmsave.dat" "$build/data/qmsave.dat" || { ec
 grep -q '^Categories=Screensaver;' "$work/root/usr/share/applications/screensavers/qmsave.desktop"
 # The installed program looks for its data beside itself, in ../share/qmsave.
 out=$(env -u QMSAVE_PATH XDG_CONFIG_HOME="$work/config" "$work/root/usr/bin/qmsave" -c)
-echo "$out" | grep -q "$work/root/usr/bin/../share/qmsave\|$work/root/usr/share/qmsave" ||
+grep -q "$work/root/usr/bin/../share/qmsave\|$work/root/usr/share/qmsave" <<<"$out" ||
   { echo "the installed saver does not find its data folder:"; echo "$out"; exit 1; }
 echo "ok: $(basename "$deb") installs every file"
