@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "../tests/support/recording_env.h"
-#include "base/binio.h"
+#include "../tests/support/package_bytes.h"
 #include "anim/anim.h"
 #include "base/package.h"
 #include "elements/smovie.h"
@@ -21,22 +21,6 @@
 #include "geometry/model.h"
 
 namespace {
-
-// A package holding the input as entry 0.
-std::vector<unsigned char> localWrap(const uint8_t* data, size_t size) {
-    std::vector<unsigned char> b(4 + 5 + 4 * 8 + size);
-    unsigned char* p = b.data();
-    fxPutI32(p, 5);
-    memcpy(p + 4, "pck01", 5);
-    p += 9;
-    const int32_t table[8] = {1, 0, 1, 0, 1, int32_t(size), 1, -1};  // ids, offsets, sizes, types
-    for (int32_t v : table) {
-        fxPutI32(p, v);
-        p += 4;
-    }
-    if (size) memcpy(p, data, size);
-    return b;
-}
 
 // An interpolated animation of two frames (one triangle each), so key pairs reach its splines.
 FXAnim* localAnim() {
@@ -90,7 +74,7 @@ void localPlay(SMovie* mv, RecordingEnv* env, int frames) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static FXPackage pkg;
-    std::vector<unsigned char> wrapped = localWrap(data, size);
+    std::vector<unsigned char> wrapped = qmPackageFile({{0, -1, std::vector<unsigned char>(data, data + size)}});
     pkg.LoadFromMemory(wrapped.data(), long(wrapped.size()));
     SMovie mv;
     if (!mv.LoadCN(&pkg, 0)) {

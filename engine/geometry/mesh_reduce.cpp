@@ -88,6 +88,28 @@ bool localKeepsCover(const FXMesh* m, const int* group, int groupCount, const in
     return std::fabs(after - before) <= straightened + slack * before;
 }
 
+// Takes the middle vertex b of the straight edge a-b-g out of its fan: b is placed on the edge's
+// plane, masked with the edge, the group's triangles are replaced by the created ones and stage
+// 2a follows. False, with nothing changed, when the new triangles would not cover the old area.
+bool localTakeOutMiddle(FXMesh* m, int a, int b, int g, int q, int h, const int* group, int groupCount,
+                        const int* created, int createdCount) {
+    if (!localKeepsCover(m, group, groupCount, created, createdCount, localArea(m, a, b, g))) return false;
+    float pf[4], pe[4];
+    m->ComputeFormula(pf, a, g, q);
+    m->ComputeFormula1(pe, pf, a, g);
+    m->PlaceVertexFormula(b, pf);
+    m->PlaceVertexFormula(b, pe);
+    const int line[3] = {a, b, g};
+    m->SetVerticesMask(3, line, kMasked);
+    m->PushReducDepend(a, b);
+    m->PushReducDepend(b, b);
+    m->PushReducDepend(g, b);
+    m->DiscardTrianglesGroup(groupCount, group);
+    m->CreateTrianglesGroup(createdCount, created);
+    m->ReduceStage2a(a, b, g, q, h);
+    return true;
+}
+
 }  // namespace
 
 // ---- geometric primitives ----
@@ -351,21 +373,7 @@ bool FXMesh::ReduceStage3(int a, int b, int g, int q, int) {
 bool FXMesh::ReduceStage3a(int a, int b, int g, int q, int) {
     const int group[4] = {a, b, g, q};
     const int created[3] = {a, g, q};
-    if (!localKeepsCover(this, group, 4, created, 3, localArea(this, a, b, g))) return false;
-    float pf[4], pe[4];
-    ComputeFormula(pf, a, g, q);
-    ComputeFormula1(pe, pf, a, g);
-    PlaceVertexFormula(b, pf);
-    PlaceVertexFormula(b, pe);
-    const int line[3] = {a, b, g};
-    SetVerticesMask(3, line, kMasked);
-    PushReducDepend(a, b);
-    PushReducDepend(b, b);
-    PushReducDepend(g, b);
-    DiscardTrianglesGroup(4, group);
-    CreateTrianglesGroup(3, created);
-    ReduceStage2a(a, b, g, q, q);
-    return true;
+    return localTakeOutMiddle(this, a, b, g, q, q, group, 4, created, 3);
 }
 
 bool FXMesh::ReduceStage4(int a, int b, int g, int q, int h) {
@@ -378,20 +386,7 @@ bool FXMesh::ReduceStage4(int a, int b, int g, int q, int h) {
     if (!ReduceStage4a(a, b, g, q, h)) {
         const int group[5] = {a, b, g, q, h};
         const int created[6] = {a, g, q, q, g, h};
-        if (!localKeepsCover(this, group, 5, created, 6, localArea(this, a, b, g))) return false;
-        float pf[4], pe[4];
-        ComputeFormula(pf, a, g, q);
-        ComputeFormula1(pe, pf, a, g);
-        PlaceVertexFormula(b, pf);
-        PlaceVertexFormula(b, pe);
-        const int line[3] = {a, b, g};
-        SetVerticesMask(3, line, kMasked);
-        PushReducDepend(a, b);
-        PushReducDepend(b, b);
-        PushReducDepend(g, b);
-        DiscardTrianglesGroup(5, group);
-        CreateTrianglesGroup(6, created);
-        ReduceStage2a(a, b, g, q, h);
+        return localTakeOutMiddle(this, a, b, g, q, h, group, 5, created, 6);
     }
     return true;
 }

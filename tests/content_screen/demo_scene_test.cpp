@@ -25,13 +25,7 @@
 #include "saver/scrnsave.h"
 #include "support/png_write_gl.h"
 #include "support/test_support.h"
-
-#define QM_REQUIRE_DISPLAY()                                                                  \
-    do {                                                                                      \
-        if (!getenv("DISPLAY") || !*getenv("DISPLAY"))                                        \
-            GTEST_SKIP() << "DISPLAY is not set: these tests need an X server "               \
-                            "(./qm test runs them under a private Xvfb)";                     \
-    } while (0)
+#include "support/x11_test.h"
 
 namespace {
 

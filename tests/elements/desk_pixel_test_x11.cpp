@@ -14,6 +14,7 @@
 #include "render/x11_display.h"
 #include "support/png_write_gl.h"
 #include "support/test_support.h"
+#include "support/x11_test.h"
 
 namespace {
 
@@ -41,22 +42,15 @@ void Fill(FXPixmap* pic) {
     }
 }
 
-void MapAndWait(Display* dpy, Window w) {
-    XMapWindow(dpy, w);
-    XEvent e;
-    do XNextEvent(dpy, &e);
-    while (e.type != MapNotify || e.xmap.window != w);
-}
-
 }  // namespace
 
 TEST(FXDeskPixels, TexturedDeskCoversItsRectangle) {
-    if (!getenv("DISPLAY") || !*getenv("DISPLAY")) GTEST_SKIP() << "no X display (./qm test provides one)";
+    QM_REQUIRE_DISPLAY();
     Display* dpy = fxX11OpenDisplay();
     ASSERT_TRUE(dpy);
     Window win = fxGLCreateWindow(dpy, DefaultRootWindow(dpy), 0, 0, kW, kH, StructureNotifyMask);
     ASSERT_NE(win, 0u);
-    MapAndWait(dpy, win);
+    qmMapAndWait(dpy, win);
 
     std::vector<unsigned char> px(size_t(kW) * kH * 4);
     {

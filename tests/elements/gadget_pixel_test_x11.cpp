@@ -23,18 +23,11 @@
 #include "support/package_bytes.h"
 #include "support/png_write_gl.h"
 #include "support/test_support.h"
+#include "support/x11_test.h"
 
 namespace {
 
 struct Rgb { int r, g, b; };
-
-void MapAndWait(Display* dpy, Window w) {
-    XSelectInput(dpy, w, StructureNotifyMask);
-    XMapWindow(dpy, w);
-    XEvent e;
-    do XWindowEvent(dpy, w, StructureNotifyMask, &e);
-    while (e.type != MapNotify);
-}
 
 // A window of its own size with a device made current on it and published as the environment.
 class GadgetWindow : public ::testing::Test {
@@ -53,7 +46,7 @@ protected:
         ASSERT_NE(dpy, nullptr);
         win = fxGLCreateWindow(dpy, DefaultRootWindow(dpy), 0, 0, w, h, 0);
         ASSERT_NE(win, 0u);
-        MapAndWait(dpy, win);
+        qmMapAndWait(dpy, win);
         gl.CreateChild(fxX11Handle(win));
         ASSERT_NE(gl.hglrc, nullptr) << "no GLX context";
         savedEnv = fxglobalEnv;

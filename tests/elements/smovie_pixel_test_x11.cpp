@@ -8,6 +8,7 @@
 #include "render/x11_display.h"
 #include "smovie_test_util.h"
 #include "support/png_write_gl.h"
+#include "support/x11_test.h"
 
 namespace {
 
@@ -40,7 +41,7 @@ unsigned localPixel(const std::vector<unsigned char>& px, int x, int y) {
 }  // namespace
 
 TEST_F(SMovieDevil, FramesOnTheDeviceShowColourMaskAndCrop) {
-    if (!getenv("DISPLAY") || !*getenv("DISPLAY")) GTEST_SKIP() << "no X display (./qm test provides one)";
+    QM_REQUIRE_DISPLAY();
     std::string base = qmTestPath("frame");  // 16 x 16, red then blue, opaque on the left half
     qmWriteFramePair(base + "0", 16, 16, 220, 30, 30, [](int x, int) { return x < 8 ? 255 : 0; });
     qmWriteFramePair(base + "1", 16, 16, 30, 30, 220, [](int x, int) { return x < 8 ? 255 : 0; });

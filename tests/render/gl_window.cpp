@@ -8,14 +8,6 @@
 #include "support/png_write_gl.h"
 #include "support/test_support.h"
 
-void qmMapAndWait(Display* dpy, Window w) {
-    XSelectInput(dpy, w, StructureNotifyMask);
-    XMapWindow(dpy, w);
-    XEvent e;
-    do XWindowEvent(dpy, w, StructureNotifyMask, &e);
-    while (e.type != MapNotify);
-}
-
 QmPixel qmReadPixel(int x, int y) {
     unsigned char p[4] = {0, 0, 0, 0};
     glReadBuffer(GL_BACK);

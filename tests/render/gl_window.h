@@ -10,19 +10,13 @@
 
 #include "render/gl.h"
 #include "render/x11_display.h"
+#include "support/x11_test.h"
 
-#define QM_REQUIRE_DISPLAY()                                                                  \
-    do {                                                                                      \
-        if (!getenv("DISPLAY") || !*getenv("DISPLAY"))                                        \
-            GTEST_SKIP() << "DISPLAY is not set: rendering tests need an X server "           \
-                            "(./qm test runs them under a private Xvfb)";                     \
-    } while (0)
 
 struct QmPixel {
     int r, g, b, a;
 };
 
-void qmMapAndWait(Display* dpy, Window w);
 // One pixel of the back buffer (window coordinates, y = 0 at the bottom).
 QmPixel qmReadPixel(int x, int y);
 // Saves the back buffer as <test output>/<name>.png.

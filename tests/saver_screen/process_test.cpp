@@ -151,7 +151,7 @@ protected:
     std::vector<std::string> env;
 
     void SetUp() override {
-        QM_REQUIRE_SAVER_DISPLAY();
+        QM_REQUIRE_DISPLAY();
         dpy = XOpenDisplay(nullptr);
         ASSERT_NE(dpy, nullptr);
         home = qmFreshDir("home");
@@ -379,10 +379,11 @@ TEST_F(ProcessTest, RecordShowsThePictureGivenAsDesktopWithTheRateOverEverything
         EXPECT_TRUE(localNear(localRgb(c, 20, 30), 0x0000FF)) << std::hex << localRgb(c, 20, 30);
         EXPECT_TRUE(localNear(localRgb(c, 140, 30), 0xFF0000)) << std::hex << localRgb(c, 140, 30);
         // The first second is measured by the frame after t = 1 s (frames follow 1/60 s apart).
-        if (i < 4)
+        if (i < 4) {
             EXPECT_EQ(inkAtBottomLeft(c), 0);
-        else if (i > 4)
+        } else if (i > 4) {
             EXPECT_GT(inkAtBottomLeft(c), 20);
+        }
     }
     EXPECT_EQ(access((out + "/frame-00006.png").c_str(), F_OK), -1);
     FXCanvas sheet;

@@ -12,7 +12,7 @@
 #include "support/test_support.h"
 
 void SaverHostTest::SetUp() {
-    QM_REQUIRE_SAVER_DISPLAY();
+    QM_REQUIRE_DISPLAY();
     data = qmFreshDir("data");
     std::string state = qmFreshDir("state"), config = qmFreshDir("config");
     env_[0] = new QmScopedEnv("QMSAVE_PATH", data.c_str());

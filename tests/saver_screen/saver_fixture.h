@@ -11,13 +11,7 @@
 
 #include "saver/scrnsave.h"
 #include "support/test_support.h"
-
-#define QM_REQUIRE_SAVER_DISPLAY()                                                            \
-    do {                                                                                      \
-        if (!getenv("DISPLAY") || !*getenv("DISPLAY"))                                        \
-            GTEST_SKIP() << "DISPLAY is not set: these tests need an X server "               \
-                            "(./qm test runs them under a private Xvfb)";                     \
-    } while (0)
+#include "support/x11_test.h"
 
 class SaverHostTest : public ::testing::Test {
 protected:

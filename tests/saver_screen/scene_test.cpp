@@ -64,7 +64,7 @@ protected:
     // The package (options), a desktop picture red on its left half and blue on its right, and
     // the scene built on a window of kW x kH without its render loop.
     void Build(bool previewMode, const QmScenePackage& options = QmScenePackage()) {
-        QM_REQUIRE_SAVER_DISPLAY();
+        QM_REQUIRE_DISPLAY();
         data = qmFreshDir("data");
         state = new QmScopedEnv("XDG_STATE_HOME", qmFreshDir("state").c_str());
         ASSERT_TRUE(fxLoadDevil());

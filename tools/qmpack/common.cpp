@@ -9,12 +9,22 @@
 
 #include "qmpack.h"
 
+namespace {
+
+// One line on standard error: "qmpack: ", the prefix, the message.
+void localReport(const char* prefix, const char* fmt, va_list args) {
+    fputs("qmpack: ", stderr);
+    fputs(prefix, stderr);
+    vfprintf(stderr, fmt, args);
+    fputc('\n', stderr);
+}
+
+}  // namespace
+
 int qmpackFail(const char* fmt, ...) {
     va_list args;
     va_start(args, fmt);
-    fputs("qmpack: ", stderr);
-    vfprintf(stderr, fmt, args);
-    fputc('\n', stderr);
+    localReport("", fmt, args);
     va_end(args);
     return QMPACK_FAILED;
 }
@@ -22,9 +32,7 @@ int qmpackFail(const char* fmt, ...) {
 bool qmpackRefuse(const char* fmt, ...) {
     va_list args;
     va_start(args, fmt);
-    fputs("qmpack: ", stderr);
-    vfprintf(stderr, fmt, args);
-    fputc('\n', stderr);
+    localReport("", fmt, args);
     va_end(args);
     return false;
 }
@@ -32,9 +40,7 @@ bool qmpackRefuse(const char* fmt, ...) {
 void qmpackWarn(const char* fmt, ...) {
     va_list args;
     va_start(args, fmt);
-    fputs("qmpack: warning: ", stderr);
-    vfprintf(stderr, fmt, args);
-    fputc('\n', stderr);
+    localReport("warning: ", fmt, args);
     va_end(args);
 }
 

@@ -1,0 +1,19 @@
+// Helpers for test programs that need the X display (the private Xvfb of ./qm test): skipping
+// without one, and mapping a window.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include <X11/Xlib.h>
+
+#define QM_REQUIRE_DISPLAY()                                                                  \
+    do {                                                                                      \
+        if (!getenv("DISPLAY") || !*getenv("DISPLAY"))                                        \
+            GTEST_SKIP() << "DISPLAY is not set: these tests need an X server "               \
+                            "(./qm test runs them under a private Xvfb)";                     \
+    } while (0)
+
+// Maps w and waits until the server says it is mapped.
+void qmMapAndWait(Display* dpy, Window w);
