@@ -24,6 +24,7 @@
 #include "saver/scene.h"
 #include "saver/scrnsave.h"
 #include "support/png_write_gl.h"
+#include "support/scene_window.h"
 #include "support/test_support.h"
 #include "support/x11_test.h"
 
@@ -82,7 +83,7 @@ double localMeanDifference(const std::vector<unsigned char>& a, const std::vecto
 class DemoSceneTest : public ::testing::Test {
 protected:
     std::string data;
-    void* window = nullptr;
+    QmSceneWindow scene;
     LocalSink sink;
     QmScopedEnv* state = nullptr;
 
@@ -94,29 +95,11 @@ protected:
         ASSERT_TRUE(fxLoadDevil());
         localWriteDesktop(data + "/desktop.png");
         fxUnloadDevil();
-        qmResetHost();
-        qmLaunch = QmLaunch();
-        qmLaunch.mode = kModeRecord;  // the photograph comes from the picture file
-        qmLaunch.desktopFile = data + "/desktop.png";
-        snprintf(ruvaPath, sizeof ruvaPath, "%s", data.c_str());
-        fxUseManualClock(50.0);
-        fxSrand(7);
-        ASSERT_TRUE(hostOpen());
-        window = hostCreateWindow(kStyleRecord, nullptr, kW, kH);
-        ASSERT_NE(window, nullptr);
-        hostShowWindow(window);
-        InitSceneSteps(window, previewMode, false);
-        gr.frameSink = &sink;
+        scene.Open(data, previewMode, 7, kW, kH, &sink);
     }
 
     void TearDown() override {
-        if (window) {
-            gr.frameSink = nullptr;
-            DestroyScene();
-            hostDestroyWindow(window);
-        }
-        fxCloseTraces();
-        fxUseSystemClock();
+        scene.Close();
         delete state;
     }
 

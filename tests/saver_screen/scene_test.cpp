@@ -19,6 +19,7 @@
 #include "support/png_write_gl.h"
 #include "support/recording_env.h"
 #include "support/scene_package.h"
+#include "support/scene_window.h"
 #include "support/test_support.h"
 #include "saver_screen/saver_fixture.h"
 
@@ -57,7 +58,7 @@ struct PixelSink : PFrameSink {
 class SceneTest : public ::testing::Test {
 protected:
     std::string data;
-    void* window = nullptr;
+    QmSceneWindow scene;
     PixelSink sink;
     QmScopedEnv* state = nullptr;
 
@@ -80,29 +81,11 @@ protected:
         ASSERT_TRUE(desk.SaveToPict((data + "/desktop.png").c_str()));
         fxUnloadDevil();
 
-        qmResetHost();
-        qmLaunch = QmLaunch();
-        qmLaunch.mode = kModeRecord;  // the photograph comes from the picture file
-        qmLaunch.desktopFile = data + "/desktop.png";
-        snprintf(ruvaPath, sizeof ruvaPath, "%s", data.c_str());
-        fxUseManualClock(50.0);
-        fxSrand(1);
-        ASSERT_TRUE(hostOpen());
-        window = hostCreateWindow(kStyleRecord, nullptr, kW, kH);
-        ASSERT_NE(window, nullptr);
-        hostShowWindow(window);
-        InitSceneSteps(window, previewMode, false);
-        gr.frameSink = &sink;
+        scene.Open(data, previewMode, 1, kW, kH, &sink);
     }
 
     void TearDown() override {
-        if (window) {
-            gr.frameSink = nullptr;
-            DestroyScene();
-            hostDestroyWindow(window);
-        }
-        fxCloseTraces();
-        fxUseSystemClock();
+        scene.Close();
         showFps = false;
         delete state;
     }
