@@ -137,3 +137,21 @@ TEST(QmpackAnimMovie, MoviePicturesGoBesideItAndNeverReplaceAFrame) {
     }
     EXPECT_FALSE(fxPathExists(f.P("k.xs").c_str()));
 }
+
+TEST(QmpackAnimMovie, MoviePictureQuality) {
+    Frames f;
+    qmpWritePng(f.P("busy.png"), 64, 48);
+    auto colourBytes = [&](const std::string& quality) {
+        QmpRun r = qmpRun("movie -o " + f.Q("q.xs") + " --fps 10 " + quality + " " + f.Q("busy.png"));
+        EXPECT_EQ(r.rc, 0) << quality << "\n" << r.err;
+        return qmReadFile(f.P("q-0000.jpg")).size();
+    };
+    EXPECT_LT(colourBytes("--quality 30"), colourBytes("--quality 100"));
+    for (const char* bad : {"0", "101", "high"}) {
+        remove(f.P("q.xs").c_str());
+        QmpRun r = qmpRun("movie -o " + f.Q("q.xs") + " --fps 10 --quality " + bad + " " + f.Q("busy.png"));
+        EXPECT_EQ(r.rc, 1) << bad;
+        EXPECT_TRUE(qmpHas(r.err, "--quality takes a JPEG quality from 1 to 100")) << r.err;
+        EXPECT_FALSE(fxPathExists(f.P("q.xs").c_str())) << bad;
+    }
+}

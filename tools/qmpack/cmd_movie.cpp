@@ -15,6 +15,7 @@
 
 #include "cleanup.h"
 #include "elements/smovie.h"
+#include "image/canvas.h"
 #include "files.h"
 #include "image/devil.h"
 #include "output.h"
@@ -68,11 +69,16 @@ bool localCheckFrame(const std::string& file, std::string* kind) {
     return true;
 }
 
+// JPEG quality of the colour and mask pictures unless --quality says otherwise: high enough that
+// soft mask edges keep no visible ringing, low enough to keep packages small.
+const int kDefaultQuality = 90;
+
 }  // namespace
 
 int qmpackMovie(int argc, char** argv) {
     QMPackArgs args;
-    if (!args.Parse("movie", argc, argv, {"-o", "--fps", "--keys"}, {"--loop", "--ping-pong"})) return QMPACK_USAGE;
+    if (!args.Parse("movie", argc, argv, {"-o", "--fps", "--keys", "--quality"}, {"--loop", "--ping-pong"}))
+        return QMPACK_USAGE;
     if (args.positional.empty() || !args.Has("-o") || !args.Has("--fps")) return qmpackUsage("movie");
     const std::string out = args.Value("-o");
     const std::vector<std::string>& frames = args.positional;
@@ -81,6 +87,9 @@ int qmpackMovie(int argc, char** argv) {
     double fps = strtod(fpsText.c_str(), &end);
     if (fpsText.empty() || *end || !(fps > 0.0 && fps <= 1000.0))
         return qmpackFail("movie: --fps takes frames per second above 0 and at most 1000, not '%s'", fpsText.c_str());
+    int quality = kDefaultQuality;
+    if (args.Has("--quality") && (!qmpackParseNumber(args.Value("--quality"), &quality) || quality < 1 || quality > 100))
+        return qmpackFail("movie: --quality takes a JPEG quality from 1 to 100, not '%s'", args.Value("--quality").c_str());
     std::vector<int> keys;
     if (args.Has("--keys") && !localParseKeys(args.Value("--keys"), int(frames.size()), &keys)) return QMPACK_USAGE;
     if (qmpackExtOf(out) != "xs") qmpackWarn("%s: a movie file is named .xs, which 'build' compiles", out.c_str());
@@ -108,6 +117,7 @@ int qmpackMovie(int argc, char** argv) {
         return qmpackFail("movie: the picture library DevIL (%s) cannot be loaded; it is needed to crop and encode "
                           "the frames (Debian: apt-get install libdevil1c2)",
                           fxDevilPlatformName());
+    FXCanvas().SetJpegQuality(quality);  // the decoder's setting for every picture saved from here on
     QMPackScratch scratch;
     if (!scratch.Create()) return QMPACK_FAILED;
     QMPackEnv env;

@@ -43,7 +43,7 @@ const QMPackCommand kCommands[] = {
      "\n"
      "Prints the frames, the length and the meshes written.",
      qmpackAnim},
-    {"movie", "-o OUT.xs --fps N [--keys K,K,...] [--loop] [--ping-pong] FRAME ...",
+    {"movie", "-o OUT.xs --fps N [--keys K,K,...] [--loop] [--ping-pong] [--quality Q] FRAME ...",
      "make a sprite movie from pictures with alpha",
      "Writes the sprite movie OUT.xs from frame pictures with alpha (PNG, or any picture DevIL\n"
      "reads), shown at N frames a second. Each frame is cropped to its visible pixels (alpha not\n"
@@ -55,7 +55,8 @@ const QMPackCommand kCommands[] = {
      "  --keys K,K,...  the movie drives a frame animation: the animation's key frame k is\n"
      "                  reached at the k-th movie frame listed (movie frames from 0, rising)\n"
      "  --loop          after the last frame, go on with the first\n"
-     "  --ping-pong     after the last frame, play backwards (implies --loop)",
+     "  --ping-pong     after the last frame, play backwards (implies --loop)\n"
+     "  --quality Q     JPEG quality of the colour and mask pictures, 1 to 100 (90)",
      qmpackMovie},
     {"build", "OUT MANIFEST [--transposed] [--names FILE] [--header FILE]",
      "build a package from a manifest",
