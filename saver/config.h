@@ -20,8 +20,15 @@ struct QmConfig {
     const char* source = "";   // where dataDir came from, in words
 };
 
-// Reads the environment and the configuration file.
+// Reads the environment and the configuration file. A relative folder is made absolute here,
+// once: $QMSAVE_PATH against the current folder, path= against the configuration file's folder,
+// so the folder reported is the folder used, wherever the saver is started from.
 QmConfig qmLoadConfig();
+// Why the saver cannot take its content from dir (it is missing, no folder, not absolute, or
+// longer than the engine's paths can hold), in words; empty when it can.
+std::string qmDataDirProblem(const std::string& dir);
+// The user's home folder: $HOME, else the password database's entry; empty when neither knows.
+std::string qmHomeFolder();
 // The trace log's path for a data folder: in the folder when it is writable, else under
 // $XDG_STATE_HOME/qmsave/ (~/.local/state/qmsave/), which create makes when it is missing.
 // Empty when neither can be written.
@@ -29,15 +36,23 @@ std::string qmLogFilePath(const std::string& dataDir, bool create);
 // Prints where the configuration lives and what it holds.
 void qmPrintConfig(const QmConfig& c);
 
-// The saver's entry for the launcher's list: this program with -root (its plain name when the
-// search path finds this very program under it, else its full path).
+// The saver's entry for the launcher's list: this program with --root, the form the launcher
+// itself runs (its plain name when the search path finds this very program under it, else its
+// full path).
 std::string qmSaverCommand();
-// The settings text old (empty: no file yet) with command added to the end of its programs list.
-// *already: an entry running the same program is there; out is then old unchanged.
-void qmAddToProgramsList(const std::string& old, bool fileExists, const std::string& command,
-                         std::string* out, bool* already);
-// Adds command to the settings file at path (~/.xscreensaver): the old file is kept byte for
-// byte as path.bak, the new one written beside and renamed into place, so either the old or the
-// new file is there at every moment. True on success or when already listed; *report says what
-// happened, in words for people.
+
+enum QmListChange {
+    kListAdded,       // the command was appended to the list
+    kListAlready,     // an entry running the same program is there and switched on
+    kListSwitchedOn,  // such an entry was there switched off ("-" before it): now it is on
+};
+// The settings text old (empty: no file yet) with command in its programs list; out is old
+// unchanged when the program is listed and on already.
+QmListChange qmAddToProgramsList(const std::string& old, bool fileExists, const std::string& command,
+                                 std::string* out);
+// Adds command to the settings file at path (~/.xscreensaver). The new text is written beside
+// the file first; only then is the old file kept byte for byte as path.bak and the new one
+// renamed into place, so a failed write changes nothing (the older backup included). A link is
+// edited where it points; a link to nothing is refused. True on success or when already listed;
+// *report says what happened, in words for people.
 bool qmRegisterInFile(const std::string& path, const std::string& command, std::string* report);

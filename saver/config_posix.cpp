@@ -15,6 +15,8 @@
 #include <cstring>
 #include <vector>
 
+#include "base/paths.h"
+
 #ifndef QM_BUILD_DATA_DIR
 #define QM_BUILD_DATA_DIR ""
 #endif
@@ -25,11 +27,25 @@ const char kConfName[] = "qmsave/qmsave.conf";
 const char kPackageName[] = "qmsave.dat";
 const char kLogName[] = "qmsave.log";
 
-std::string localHome() {
-    const char* h = getenv("HOME");
-    if (h && *h) return h;
-    if (passwd* pw = getpwuid(getuid())) return pw->pw_dir ? pw->pw_dir : "";
-    return "";
+std::string localHome() { return qmHomeFolder(); }
+
+// The longest folder name the engine's paths hold with the separator it adds.
+const size_t kMaxDataDir = FX_MAX_PATH - 2;
+
+std::string localCurrentDir() {
+    char buf[PATH_MAX];
+    return getcwd(buf, sizeof buf) ? buf : "";
+}
+
+// A relative folder made absolute against base (nothing when either is empty).
+std::string localAbsolute(const std::string& dir, const std::string& base) {
+    if (dir.empty() || dir[0] == '/' || base.empty()) return dir;
+    return base + (base.back() == '/' ? "" : "/") + dir;
+}
+
+std::string localDirName(const std::string& p) {
+    size_t s = p.rfind('/');
+    return s == std::string::npos ? "" : s == 0 ? "/" : p.substr(0, s);
 }
 
 // An XDG base directory: the variable when it holds an absolute path (relative ones are to be
@@ -130,18 +146,19 @@ std::string localWriteBeside(const std::string& target, const std::string& bytes
     std::string tmp = target + ".qmsave-XXXXXX";
     int fd = mkstemp(&tmp[0]);
     if (fd < 0) return "";
-    bool ok = fchmod(fd, mode) == 0;
+    int failure = fchmod(fd, mode) == 0 ? 0 : errno;
     size_t done = 0;
-    while (ok && done < bytes.size()) {
+    while (!failure && done < bytes.size()) {
         ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) ok = false;
+        if (n <= 0) failure = n < 0 ? errno : EIO;
         else done += size_t(n);
     }
-    if (ok && fsync(fd) != 0) ok = false;
-    if (close(fd) != 0) ok = false;
-    if (!ok) {
+    if (!failure && fsync(fd) != 0) failure = errno;
+    if (close(fd) != 0 && !failure) failure = errno;
+    if (failure) {
         unlink(tmp.c_str());
+        errno = failure;  // the cause, for the report
         return "";
     }
     return tmp;
@@ -151,7 +168,9 @@ bool localReplace(const std::string& target, const std::string& bytes, mode_t mo
     std::string tmp = localWriteBeside(target, bytes, mode);
     if (tmp.empty()) return false;
     if (rename(tmp.c_str(), target.c_str()) != 0) {
+        int e = errno;
         unlink(tmp.c_str());
+        errno = e;
         return false;
     }
     return true;
@@ -194,7 +213,8 @@ QmConfig qmLoadConfig() {
     std::string text;
     c.fileReadable = localReadAll(c.file, &text, &c.fileExists);
     if (c.fileReadable) c.filePath = localPathValue(text);
-    if (const char* env = getenv("QMSAVE_PATH")) c.envPath = localExpandHome(env);
+    if (!c.filePath.empty()) c.filePath = localAbsolute(c.filePath, localDirName(c.file));
+    if (const char* env = getenv("QMSAVE_PATH")) c.envPath = localAbsolute(localExpandHome(env), localCurrentDir());
     c.defaultDir = localDefaultDataDir();
     if (!c.envPath.empty()) {
         c.dataDir = c.envPath;
@@ -207,6 +227,24 @@ QmConfig qmLoadConfig() {
         c.source = c.defaultDir == QM_BUILD_DATA_DIR ? "the build's data folder" : "the installed data folder";
     }
     return c;
+}
+
+std::string qmHomeFolder() {
+    const char* h = getenv("HOME");
+    if (h && *h) return h;
+    if (passwd* pw = getpwuid(getuid())) return pw->pw_dir ? pw->pw_dir : "";
+    return "";
+}
+
+std::string qmDataDirProblem(const std::string& dir) {
+    if (dir.empty()) return "no data folder is known";
+    if (dir[0] != '/') return "is not an absolute path";
+    if (dir.size() > kMaxDataDir)
+        return "is longer than the " + std::to_string(kMaxDataDir) + " characters a data folder may have";
+    struct stat st;
+    if (stat(dir.c_str(), &st) != 0) return std::string("cannot be used (") + strerror(errno) + ")";
+    if (!S_ISDIR(st.st_mode)) return "is not a folder";
+    return "";
 }
 
 std::string qmLogFilePath(const std::string& dataDir, bool create) {
@@ -229,6 +267,8 @@ void qmPrintConfig(const QmConfig& c) {
         printf("  path=%s\n", c.filePath.c_str());
     printf("QMSAVE_PATH: %s\n", c.envPath.empty() ? "not set" : c.envPath.c_str());
     printf("Data folder: %s (%s)\n", c.dataDir.c_str(), c.source);
+    std::string problem = qmDataDirProblem(c.dataDir);
+    if (!problem.empty()) printf("  %s: the saver shows nothing but its gadgets\n", problem.c_str());
     std::string package = c.dataDir + "/" + kPackageName;
     struct stat st;
     if (stat(package.c_str(), &st) == 0 && S_ISREG(st.st_mode))
@@ -243,7 +283,7 @@ void qmPrintConfig(const QmConfig& c) {
 std::string qmSaverCommand() {
     std::string exe = localExePath();
     char realExe[PATH_MAX];
-    if (exe.empty() || !realpath(exe.c_str(), realExe)) return "qmsave -root";
+    if (exe.empty() || !realpath(exe.c_str(), realExe)) return "qmsave --root";
     if (const char* path = getenv("PATH")) {
         std::string dirs = path;
         size_t pos = 0;
@@ -254,7 +294,7 @@ std::string qmSaverCommand() {
             char real[PATH_MAX];
             if (end > pos && realpath(cand.c_str(), real)) {
                 // The first hit is what the launcher's shell will run.
-                if (strcmp(real, realExe) == 0) return "qmsave -root";
+                if (strcmp(real, realExe) == 0) return "qmsave --root";
                 break;
             }
             pos = end + 1;
@@ -266,12 +306,11 @@ std::string qmSaverCommand() {
         for (char ch : p) q += ch == '\'' ? std::string("'\\''") : std::string(1, ch);
         p = q + "'";
     }
-    return p + " -root";
+    return p + " --root";
 }
 
-void qmAddToProgramsList(const std::string& old, bool fileExists, const std::string& command,
-                         std::string* out, bool* already) {
-    *already = false;
+QmListChange qmAddToProgramsList(const std::string& old, bool fileExists, const std::string& command,
+                                 std::string* out) {
     const std::string entry = "  GL: \t\t\t\t" + command + "\t\t\t    \\n";
     // Physical lines with their ends.
     std::vector<std::string> lines;
@@ -295,14 +334,19 @@ void qmAddToProgramsList(const std::string& old, bool fileExists, const std::str
         if (!fileExists || old.empty()) text = "# XScreenSaver settings, started by qmsave register_scrsaver\n";
         else if (text.back() != '\n') text += '\n';
         *out = text + "programs:\t\t\t\t\t\t\t      \\\n" + entry + "\n";
-        return;
+        return kListAdded;
     }
-    // The list: its first line and every line continued by a final backslash.
+    // The list: its first line and every line continued by a final backslash. Each line's part
+    // of the value is remembered, so a position in the value leads back to its line and column.
     auto body = [](const std::string& l) {
         std::string b = l;
         while (!b.empty() && (b.back() == '\n' || b.back() == '\r')) b.pop_back();
         return b;
     };
+    struct Piece {
+        size_t valueStart, line, column;
+    };
+    std::vector<Piece> pieces;
     size_t last = first;
     while (last + 1 < lines.size() && localEndsWith(body(lines[last]), "\\") &&
            !localEndsWith(body(lines[last]), "\\\\"))
@@ -310,22 +354,37 @@ void qmAddToProgramsList(const std::string& old, bool fileExists, const std::str
     std::string value;
     for (size_t i = first; i <= last; i++) {
         std::string b = body(lines[i]);
-        if (i == first) b = b.substr(9);
+        size_t column = i == first ? 9 : 0;
+        b = b.substr(column);
         if (i < last) b.pop_back();  // the continuation
+        pieces.push_back({value.size(), i, column});
         value += b;
     }
     std::string target = localBaseName(localEntryCommand(command));
+    size_t switchedOff = std::string::npos;  // value position of the "-" of a listed entry that is off
     size_t start = 0;
     while (start <= value.size()) {
         size_t sep = value.find("\\n", start);
         std::string e = value.substr(start, sep == std::string::npos ? std::string::npos : sep - start);
         if (!localTrim(e).empty() && localBaseName(localEntryCommand(e)) == target) {
-            *already = true;
-            *out = old;
-            return;
+            size_t lead = e.find_first_not_of(" \t");
+            if (e[lead] != '-') {
+                *out = old;
+                return kListAlready;
+            }
+            if (switchedOff == std::string::npos) switchedOff = start + lead;
         }
         if (sep == std::string::npos) break;
         start = sep + 2;
+    }
+    if (switchedOff != std::string::npos) {
+        // Switched on where it stands, the "-" becoming a blank as the launcher writes it.
+        size_t k = pieces.size() - 1;
+        while (pieces[k].valueStart > switchedOff) k--;
+        lines[pieces[k].line][pieces[k].column + switchedOff - pieces[k].valueStart] = ' ';
+        out->clear();
+        for (const std::string& l : lines) *out += l;
+        return kListSwitchedOn;
     }
     // Appended at the end, so the positions of the entries already listed (which the settings
     // refer to by number) stay as they are.
@@ -342,17 +401,29 @@ void qmAddToProgramsList(const std::string& old, bool fileExists, const std::str
     else
         lines[last] = trimmed + " \\n\\" + ending;
     lines.insert(lines.begin() + long(last) + 1, entry + ending);
-    std::string text;
-    for (const std::string& l : lines) text += l;
-    *out = text;
+    out->clear();
+    for (const std::string& l : lines) *out += l;
+    return kListAdded;
 }
 
 bool qmRegisterInFile(const std::string& path, const std::string& command, std::string* report) {
-    // A settings file kept as a link (a dotfiles folder) is edited where it really lives.
+    // A settings file kept as a link (a dotfiles folder) is edited where it really lives; a link
+    // to nothing would be replaced by a plain file, losing the link: refused.
     std::string target = path;
-    char real[PATH_MAX];
     struct stat lst;
-    if (lstat(path.c_str(), &lst) == 0 && S_ISLNK(lst.st_mode) && realpath(path.c_str(), real)) target = real;
+    if (lstat(path.c_str(), &lst) == 0 && S_ISLNK(lst.st_mode)) {
+        char real[PATH_MAX];
+        if (!realpath(path.c_str(), real)) {
+            int e = errno;
+            char to[PATH_MAX];
+            ssize_t n = readlink(path.c_str(), to, sizeof to - 1);
+            to[n > 0 ? n : 0] = 0;
+            *report = path + " is a symbolic link to " + to + ", which cannot be reached (" + strerror(e) +
+                      "); nothing was changed";
+            return false;
+        }
+        target = real;
+    }
 
     std::string old;
     bool exists = false;
@@ -361,26 +432,40 @@ bool qmRegisterInFile(const std::string& path, const std::string& command, std::
         return false;
     }
     std::string text;
-    bool already = false;
-    qmAddToProgramsList(old, exists, command, &text, &already);
-    if (already) {
+    QmListChange change = qmAddToProgramsList(old, exists, command, &text);
+    if (change == kListAlready) {
         *report = "the programs list in " + path + " already runs qmsave; nothing was changed";
         return true;
     }
     mode_t mode = 0644;
     struct stat st;
     if (exists && stat(target.c_str(), &st) == 0) mode = st.st_mode & 07777;
+    // The new text first: while it cannot be written, nothing (no older backup either) is touched.
+    std::string fresh = localWriteBeside(target, text, mode);
+    if (fresh.empty()) {
+        *report = "cannot write the new settings beside " + target + " (" + strerror(errno) + "); nothing was changed";
+        return false;
+    }
     std::string backup = target + ".bak";
     if (exists && !localReplace(backup, old, mode)) {
-        *report = "cannot write the backup " + backup + " (" + strerror(errno) + "); nothing was changed";
+        int e = errno;
+        unlink(fresh.c_str());
+        *report = "cannot write the backup " + backup + " (" + strerror(e) + "); nothing was changed";
         return false;
     }
-    if (!localReplace(target, text, mode)) {
-        *report = "cannot write " + target + " (" + strerror(errno) + "); nothing was changed";
+    if (rename(fresh.c_str(), target.c_str()) != 0) {
+        int e = errno;
+        unlink(fresh.c_str());
+        *report = "cannot replace " + target + " (" + strerror(e) + "); it is unchanged" +
+                  (exists ? " and " + backup + " holds a copy of it" : "");
         return false;
     }
-    *report = exists ? "added \"" + command + "\" to the programs list in " + path +
-                           "; the previous file is kept as " + backup
-                     : "created " + path + " with \"" + command + "\" in its programs list";
+    if (change == kListSwitchedOn)
+        *report = "switched on the qmsave entry of the programs list in " + path +
+                  " (it was switched off); the previous file is kept as " + backup;
+    else
+        *report = exists ? "added \"" + command + "\" to the programs list in " + path +
+                               "; the previous file is kept as " + backup
+                         : "created " + path + " with \"" + command + "\" in its programs list";
     return true;
 }

@@ -1,7 +1,10 @@
 // The words launchers and people pass to the saver on this platform, besides the system's
-// switch letters: -root, -window, -window-id ID, -fps, --help, --version and the record mode.
-// They are taken out of the command line as whole words before the letter scan, because several
-// hold letters the scan would act on (-fps holds a "p", --version an "s").
+// switch letters: -root, -window, -window-id ID, -fps, --help, --version, the record mode and
+// register_scrsaver. They are taken out of the command line as whole words before the letter
+// scan, because several hold letters the scan would act on (-fps holds a "p", --version an "s").
+// Each is known with one dash and with two: XScreenSaver rewrites the options of its programs
+// list into the double-dash form (--root) and its settings preview adds --fps. A double-dash word
+// that is none of them is refused; single-dash words that are none of them go to the scan.
 #pragma once
 
 #include <string>
@@ -13,6 +16,7 @@ enum QmMode {
     kModeWindow,    // -window: a normal desktop window
     kModeWindowId,  // -window-id ID: the full-screen scene into someone else's window
     kModeRecord,    // --record DIR: frames on the controllable clock
+    kModeRegister,  // register_scrsaver: add the saver to the launcher's settings file
     kModeHelp,
     kModeVersion,
 };
@@ -35,7 +39,8 @@ extern QmLaunch qmLaunch;
 
 // Reads the words (argv without the program name). xscreensaverWindow is the environment's
 // XSCREENSAVER_WINDOW (null when unset). False with a one-line reason in *error for words that
-// cannot be used (a missing or bad value, two modes at once, a record option without --record).
+// cannot be used (an unknown --word, a missing or bad value, two modes at once, a record option
+// without --record). Options take their value from the next word or after "=" (--fps=10).
 bool qmParseLaunchWords(const std::vector<std::string>& words, const char* xscreensaverWindow,
                         QmLaunch* out, std::string* error);
 // A window id in hex ("0x2a00007") or decimal; false for anything else, for 0 and for ids that

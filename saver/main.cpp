@@ -1,7 +1,7 @@
 // The saver's procedures, called by the host by their fixed names: the window procedure that
 // builds the scene when the window is created and takes it down when the window goes, the
 // ending rules for keys and close requests, the (absent) settings dialog, the configuration
-// and the installation into the system's screen-saver settings.
+// and the installation into the system's screen-saver settings (which needs no window).
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -33,17 +33,17 @@ void localReadConfig() {
     }
 }
 
-// Installs the saver into the launcher's settings and says what happened.
-void localRegister(void*) {
-    std::string home = getenv("HOME") ? getenv("HOME") : "";
+}  // namespace
+
+int ScreenSaverRegister() {
+    std::string home = qmHomeFolder();
     std::string report;
     bool ok = !home.empty() && qmRegisterInFile(home + "/.xscreensaver", qmSaverCommand(), &report);
-    if (home.empty()) report = "HOME is not set: there is no settings file to add the saver to";
+    if (home.empty())
+        report = "no home folder is known (HOME is not set): there is no settings file to add the saver to";
     fprintf(ok ? stdout : stderr, "qmsave: %s\n", report.c_str());
-    if (!ok) qmSetExitStatus(1);
+    return ok ? 0 : 1;
 }
-
-}  // namespace
 
 void qmResetSaverStatics() {
     escapeHit = 0;
@@ -55,10 +55,6 @@ void qmResetSaverStatics() {
 intptr_t ScreenSaverProc(void* hwnd, unsigned msg, uintptr_t wParam, intptr_t lParam) {
     switch (msg) {
         case kWmCreate:
-            if (strstr(qmGetCommandLine(), "register_scrsaver")) {
-                localRegister(hwnd);
-                return -1;  // no window: the program ends
-            }
             localReadConfig();
             InitScene(hwnd, fChildPreview == 1);
             startTime = fxGetTime();

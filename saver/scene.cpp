@@ -9,7 +9,9 @@
 // bind "Material.001" and "Material.001a" to opposite materials.
 #include "saver/scene.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "base/other.h"
@@ -152,9 +154,16 @@ void InitSceneSteps(void* window, bool previewMode, bool startLoop) {
     localResetState();
     isPreview = previewMode;
     fxInitPaths();
-    fxSetTypePath(1, ruvaPath);
-    fxSetPath(1);
     if (!isPreview) localOpenLog();
+    // The content comes from the data folder or from nowhere: never from whatever folder the
+    // saver happened to be started in.
+    std::string problem = qmDataDirProblem(ruvaPath);
+    bool folderUsable = problem.empty() && fxSetTypePath(1, ruvaPath) && fxSetPath(1);
+    if (!folderUsable) {
+        if (problem.empty()) problem = std::string("cannot be entered (") + strerror(errno) + ")";
+        fprintf(stderr, "qmsave: no content: the data folder %s %s\n", ruvaPath, problem.c_str());
+        err("scene: the data folder %s %s\n", ruvaPath, problem.c_str());
+    }
     fxLoadDevil();
     FXScrShot shot;
     if (!isPreview) hostTakePhotograph(&shot, window);
@@ -162,8 +171,8 @@ void InitSceneSteps(void* window, bool previewMode, bool startLoop) {
     if (!isPreview && !gr.TestGL(false)) hasError = true;
     fxSetEnv(&gr);
     gr.SetAct(true);
-    pck.Load(kPackageFile);
-    if (pck.IsEmpty()) {
+    if (folderUsable) pck.Load(kPackageFile);
+    if (folderUsable && pck.IsEmpty()) {
         // The scene runs on without content (only what the device itself draws); say why.
         fprintf(stderr, "qmsave: no content: %s/%s is missing or damaged\n", ruvaPath, kPackageFile);
         err("scene: no package %s in %s\n", kPackageFile, ruvaPath);

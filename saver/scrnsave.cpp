@@ -204,6 +204,9 @@ int ScreenSaverMain(void* instance, const char* programName, const char* cmdLine
         case kModeRecord:
             r = qmRecordMain();
             break;
+        case kModeRegister:
+            r = ScreenSaverRegister();
+            break;
         case kModeLetters:
             r = localScanLetters(cmdLine);
             break;
@@ -223,7 +226,7 @@ int LaunchScreenSaver(void* parent) {
         switch (localStyle(parent)) {
             case kStylePreview:
             case kStyleLauncher:
-                hostClientSize(parent, &w, &h);
+                if (!hostClientSize(parent, &w, &h)) w = h = -1;
                 break;
             case kStyleDesktop:
                 w = kDesktopWidth, h = kDesktopHeight;
@@ -235,8 +238,18 @@ int LaunchScreenSaver(void* parent) {
                 hostScreenSize(&w, &h);
                 break;
         }
-        hMainWindow = qmCreateSaverWindow(parent, w, h);
-        if (hMainWindow) {
+        if (w <= 0 || h <= 0) {
+            // A window to draw into that went away or has no area: nothing can be shown.
+            if (parent)
+                fprintf(stderr, "qmsave: the window %p %s\n", parent, w < 0 ? "is gone" : "has no size to draw into");
+            else
+                fprintf(stderr, "qmsave: the screen has no size to draw into\n");
+        } else {
+            hMainWindow = qmCreateSaverWindow(parent, w, h);
+        }
+        if (!hMainWindow) {
+            qmSetExitStatus(1);  // the reason is already on standard error
+        } else {
             hostShowWindow(hMainWindow);
             QmMsg m;
             int r;

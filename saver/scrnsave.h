@@ -108,6 +108,9 @@ int RegisterDialogClasses(void* instance);
 // Where the configuration lives and what it holds, for people (the configuration switch on a
 // platform without a settings dialog).
 void ScreenSaverDescribeConfig();
+// Adds the saver to the system's screen-saver settings and says what happened; the exit status.
+// Needs no window and no display.
+int ScreenSaverRegister();
 
 // ---- the window system as the host and the saver see it ----
 // The program name and the command line after it, as the system passes them.

@@ -55,7 +55,7 @@ bool fxOpenTraces(const char* filename) {
         return false;
     }
     if (!filename || !*filename) return false;
-    FILE* f = fopen(filename, "wt");
+    FILE* f = fxPlatformOpenLog(filename);
     if (!f) return false;
     fprintf(f, "%s\n fxOpenTraces (filename:%s)\n%s\n\n", kRule, filename, kRule);
     fflush(f);

@@ -4,6 +4,8 @@
 // is flushed at once. One lock serialises formatting and writing.
 #pragma once
 
+#include <cstdio>
+
 bool fxOpenTraces(const char* filename);
 bool fxTracesOpened();
 void fxCloseTraces();
@@ -18,3 +20,7 @@ int errmsg(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 // Shows an error message to the user (a message box on Windows, standard error here); returns
 // the box's result (1 = OK).
 int fxShowErrorMessage(const char* text);
+// Opens the trace log for writing, emptied. Only a regular file is written: a symbolic link
+// planted where the log goes (a shared data folder) is not followed, and a device or a pipe is
+// refused. Null when the file cannot be opened or is refused.
+FILE* fxPlatformOpenLog(const char* filename);

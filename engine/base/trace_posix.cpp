@@ -1,4 +1,9 @@
-// Error messages go to standard error on this platform (there is no message box).
+// Error messages go to standard error on this platform (there is no message box); the log is
+// opened without following links.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstring>
 
@@ -9,4 +14,20 @@ int fxShowErrorMessage(const char* text) {
     fprintf(stderr, "Error: %s%s", text, (n > 0 && text[n - 1] == '\n') ? "" : "\n");
     fflush(stderr);
     return 1;
+}
+
+FILE* fxPlatformOpenLog(const char* filename) {
+    // Not truncated before the checks: a refused file keeps its bytes. O_NONBLOCK keeps the open
+    // of a pipe without a reader from blocking; it is cleared again for the regular file.
+    int fd = open(filename, O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
+    if (fd < 0) return nullptr;
+    struct stat st;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || ftruncate(fd, 0) != 0) {
+        close(fd);
+        return nullptr;
+    }
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    FILE* f = fdopen(fd, "w");
+    if (!f) close(fd);
+    return f;
 }

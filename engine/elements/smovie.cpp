@@ -57,6 +57,7 @@ void SMovie::Destroy() {
     colorNames.DestroyBuf();
     maskNames.DestroyBuf();
     keyFrames.DestroyBuf();
+    std::vector<bool>().swap(failedFrames);
     needsSetup = true;
     current = -1;
     direction = 1;
@@ -156,12 +157,18 @@ void SMovie::Prepare(int count) {
 
 void SMovie::DecodeCurrent(FXMaterial* m) {
     if (current < 0 || current >= GetFrameCount()) return;
-    if (!compiled)
+    if (!compiled) {
         m->LoadTexture(colorNames.Get(current));
-    else if (inMemory)
-        PrepareTextureMem(current, m);
-    else
-        PrepareTexture(colorNames.Get(current), current < maskNames.top ? maskNames.Get(current) : "", m);
+        return;
+    }
+    quietFailures = current < int(failedFrames.size()) && failedFrames[size_t(current)];
+    const char* mask = current < maskNames.top ? maskNames.Get(current) : "";
+    bool ok = inMemory ? PrepareTextureMem(current, m) : PrepareTexture(colorNames.Get(current), mask, m);
+    quietFailures = false;
+    if (!ok) {
+        if (failedFrames.size() < size_t(GetFrameCount())) failedFrames.resize(size_t(GetFrameCount()));
+        failedFrames[size_t(current)] = true;
+    }
 }
 
 void SMovie::EmptyPrepared() {
@@ -200,13 +207,16 @@ void SMovie::OnRender1(PEnv* env, double) {
     if (env) desk.OnRender(env, 0.0);
     if (!playing) return;  // a movie that is not playing stays on its frame
     double now = fxGetTime();
-    if (waitFrame) {
-        // The time is read before each 1 ms sleep; a stop request ends the wait at once.
+    if (waitFrame && frameDuration >= now - lastSwitch) {
+        // The time is read before each 1 ms sleep; a stop request ends the wait at once. The
+        // wait lets go of the environment lock, so a resize on the window thread goes ahead.
+        if (env) env->PauseFrame();
         while (frameDuration >= now - lastSwitch) {
             if (env && env->stopRequested.load()) break;
             now = fxGetTime();
             fxSleep(0.001);
         }
+        if (env) env->ResumeFrame();
     }
     if (now - lastSwitch > frameDuration && prepared.top > 1) {
         lastSwitch = now;

@@ -20,6 +20,8 @@
 #include "image/pixmap.h"
 #include "render/render.h"
 
+#include <vector>
+
 class FXAnim;
 class FXMaterial;
 class FXPackage;
@@ -112,6 +114,11 @@ public:
     void DeletePos(int pos);
 
 private:
+    // Frames whose pictures failed to decode, each reported once in the trace log (a movie
+    // replays all night: a line per failing frame per replay would fill the disk).
+    std::vector<bool> failedFrames;
+    bool quietFailures = false;  // the frame being decoded failed before: no trace line
+
     // Frees the in-memory pictures (unless they point into the package) and empties both lists.
     void FreeBlocks();
     // Reads the record under the cursor into this (emptied) movie; false, with a trace line

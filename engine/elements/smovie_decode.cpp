@@ -40,11 +40,11 @@ struct localDecoded {
 // Decodes src into the bound image and checks its layout: bytesPerPixel unsigned bytes in the
 // given format. False with a trace line naming the picture and the reason otherwise.
 bool localDecode(const localSource& src, int bytesPerPixel, ILenum format, const char* kind, const char* label,
-                 localDecoded* out) {
+                 bool report, localDecoded* out) {
     bool loaded = src.file ? (*src.file && fxil.ilLoadImage(src.file))
                            : (src.block && src.size > 0 && fxil.ilLoadL(FX_PACKAGE_TYPE_JPG, src.block, ILuint(src.size)));
     if (!loaded) {
-        err("movie frame %s: %s picture could not be decoded\n", label, kind);
+        if (report) err("movie frame %s: %s picture could not be decoded\n", label, kind);
         return false;
     }
     out->width = fxil.ilGetInteger(FX_IL_IMAGE_WIDTH);
@@ -52,13 +52,14 @@ bool localDecode(const localSource& src, int bytesPerPixel, ILenum format, const
     int bpp = fxil.ilGetInteger(FX_IL_IMAGE_BYTES_PER_PIXEL);
     if (bpp != bytesPerPixel || ILenum(fxil.ilGetInteger(FX_IL_IMAGE_FORMAT)) != format ||
         ILenum(fxil.ilGetInteger(FX_IL_IMAGE_TYPE)) != FX_IL_UNSIGNED_BYTE) {
-        err("movie frame %s: %s picture refused: %d bytes per pixel, %d expected\n", label, kind, bpp,
-            bytesPerPixel);
+        if (report)
+            err("movie frame %s: %s picture refused: %d bytes per pixel, %d expected\n", label, kind, bpp,
+                bytesPerPixel);
         return false;
     }
     out->pixels = out->width > 0 && out->height > 0 ? fxil.ilGetData() : nullptr;
     if (!out->pixels) {
-        err("movie frame %s: %s picture is empty\n", label, kind);
+        if (report) err("movie frame %s: %s picture is empty\n", label, kind);
         return false;
     }
     return true;
@@ -84,23 +85,24 @@ void localAssemble(FXPixmap* pm, const localDecoded& colour, const localDecoded&
 }
 
 bool localDecodeFrame(FXPixmap* pm, const localSource& colourSrc, const localSource& maskSrc, FXMaterial* m,
-                      const char* label) {
+                      const char* label, bool report) {
     PEnv* env = fxglobalEnv;
     if (!m || !env || !fxDevilLoaded()) return false;
     localImages images;
     localDecoded colour, mask;
     fxil.ilBindImage(images.ids[0]);
-    if (!localDecode(colourSrc, 3, FX_IL_RGB, "colour", label, &colour)) return false;
+    if (!localDecode(colourSrc, 3, FX_IL_RGB, "colour", label, report, &colour)) return false;
     fxil.ilBindImage(images.ids[1]);
-    if (!localDecode(maskSrc, 1, FX_IL_LUMINANCE, "mask", label, &mask)) return false;
+    if (!localDecode(maskSrc, 1, FX_IL_LUMINANCE, "mask", label, report, &mask)) return false;
     if (mask.width != colour.width || mask.height != colour.height) {
-        err("movie frame %s: mask %d x %d refused for a %d x %d picture\n", label, mask.width, mask.height,
-            colour.width, colour.height);
+        if (report)
+            err("movie frame %s: mask %d x %d refused for a %d x %d picture\n", label, mask.width, mask.height,
+                colour.width, colour.height);
         return false;
     }
     pm->power2 = env->npotTextures ? 0 : 1;
     if (pm->Realloc(colour.width, colour.height) <= 0) {
-        err("movie frame %s: no room for a %d x %d picture\n", label, colour.width, colour.height);
+        if (report) err("movie frame %s: no room for a %d x %d picture\n", label, colour.width, colour.height);
         return false;
     }
     localAssemble(pm, colour, mask);
@@ -112,8 +114,8 @@ bool localDecodeFrame(FXPixmap* pm, const localSource& colourSrc, const localSou
 bool SMovie::PrepareTexture(const char* colorFile, const char* maskFile, FXMaterial* m) {
     double start = fxGetTime();
     const char* label = colorFile ? colorFile : "";
-    if (!localDecodeFrame(&pixmap, {label, nullptr, 0}, {maskFile ? maskFile : "", nullptr, 0}, m, label))
-        return false;
+    localSource colour{label, nullptr, 0}, mask{maskFile ? maskFile : "", nullptr, 0};
+    if (!localDecodeFrame(&pixmap, colour, mask, m, label, !quietFailures)) return false;
     trc("PrepareTexture: %g\n", fxGetTime() - start);
     return true;
 }
@@ -126,5 +128,5 @@ bool SMovie::PrepareTextureMem(int frame, FXMaterial* m) {
     snprintf(label, sizeof label, "%d", frame);
     localSource colour{nullptr, colorData.Get(frame), colorSizes.GetInt(frame)};
     localSource mask{nullptr, maskData.Get(frame), maskSizes.GetInt(frame)};
-    return localDecodeFrame(&pixmap, colour, mask, m, label);
+    return localDecodeFrame(&pixmap, colour, mask, m, label, !quietFailures);
 }

@@ -151,13 +151,31 @@ void PEnv::RenderLoop() {
         if (PRender* r = render) {
             SetAct(true);
             double t = fxGetTime();
+            frameLocked = locked;
+            frameThread = fxGetThreadId();
             r->OnRender(this, t);
+            frameThread = 0;
+            frameLocked = false;
             SetAct(false);
         }
         if (locked) fxUnlock(lock);
         fxSleep(0.001);  // lets the window thread take the lock between frames
     }
     loopRunning = false;
+}
+
+void PEnv::PauseFrame() {
+    if (framePaused || frameThread.load() != fxGetThreadId()) return;
+    framePaused = true;
+    SetAct(false);
+    if (frameLocked) fxUnlock(lock);
+}
+
+void PEnv::ResumeFrame() {
+    if (!framePaused) return;
+    framePaused = false;
+    if (frameLocked) fxLock(lock);
+    SetAct(true);
 }
 
 void PEnv::Destroy() {

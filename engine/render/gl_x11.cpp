@@ -29,8 +29,8 @@ bool localWindowAlive(FXGL* gl, Display* dpy) {
     Window w = fxX11Window(gl->childWindow);
     if (fxX11IsWindow(dpy, w)) return true;
     gl->windowLost = true;
-    err("FXGL -> the window 0x%lx is gone; nothing more is drawn into it\n",
-        static_cast<unsigned long>(w));
+    // Not a fault: launchers and preview panes end a saver by taking its window away.
+    trc("FXGL -> the window 0x%lx is gone; nothing more is drawn into it\n", static_cast<unsigned long>(w));
     return false;
 }
 

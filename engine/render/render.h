@@ -112,6 +112,17 @@ public:
     virtual void UnprepareMesh(FXMesh* mesh) = 0;
     virtual void RenderMesh(FXMesh* mesh) = 0;
     virtual void RenderLoop();
+    // A wait inside a frame (a movie's frame wait): the render thread lets go of the context and
+    // the environment lock, so the window thread (a resize) is not held up for the length of the
+    // wait; ResumeFrame takes both back. Only the render loop's own thread, inside OnRender, does
+    // anything here: elsewhere both calls do nothing.
+    void PauseFrame();
+    void ResumeFrame();
+
+private:
+    std::atomic<unsigned> frameThread{0};  // the thread id of the loop while it draws a frame
+    bool frameLocked = false;  // the render loop holds the lock for the frame it draws
+    bool framePaused = false;
 };
 
 // The process-wide current environment; null until set.

@@ -197,6 +197,41 @@ TEST_F(GadgetWindow, NoticeAtTenPixelsFromTheTopLeftOnlyWhenActive) {
     }
 }
 
+TEST_F(GadgetWindow, NoticeKeepsItsPlaceAndSizeWhenTheWindowGrows) {
+    Open(160, 120);
+    FXPackage pkg;
+    std::vector<unsigned char> bytes = qmPackageFile({{0, FX_PACKAGE_TYPE_PNG, PngBytes("notice.png", 20, 12, {0, 0, 255})}});
+    pkg.LoadFromMemory(bytes.data(), long(bytes.size()));
+    FXErrGadget notice;
+    notice.CreateCN(&pkg, 0);
+    if (!fxDevilLoaded()) GTEST_SKIP() << "the DevIL image library is not installed";
+    notice.active = true;
+    // The window grows after the notice was placed, as a -window saver resized by its user.
+    w = 320, h = 240;
+    XResizeWindow(dpy, win, unsigned(w), unsigned(h));
+    XSync(dpy, False);
+    gl.SetAct(false);
+    gl.SetAct(true);
+    gl.width = w, gl.height = h;
+    gl.ClrParams();
+    BeginFrame();  // the driver takes the new size at a swap
+    EndFrame("resized_empty");
+    BeginFrame();
+    notice.OnRender(&gl, 100.0);
+    EndFrame("notice_after_resize");
+    int blue = 0;
+    for (int y = 0; y < h; y++)
+        for (int x = 0; x < w; x++) {
+            Rgb c = At(x, y);
+            bool inside = x >= 10 && x < 30 && y >= 10 && y < 22;
+            if (c.b > 240 && c.r < 10 && c.g < 10) blue++;
+            if (inside) {
+                ASSERT_TRUE(c.b > 240 && c.r < 10 && c.g < 10) << x << ", " << y;
+            }
+        }
+    EXPECT_EQ(blue, 20 * 12) << "the notice at its own 20 x 12 pixels, nowhere else";
+}
+
 TEST_F(GadgetWindow, DemoCubeHiddenForFifteenSecondsThenShown) {
     Open(160, 120);
     FXPackage empty;

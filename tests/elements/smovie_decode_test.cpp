@@ -60,3 +60,42 @@ TEST_F(SMovieDevil, PicturesOfAnotherLayoutAreRefused) {
         EXPECT_TRUE(m.hasTexture && m.textureName == uploads) << k.reason;
     }
 }
+
+TEST_F(SMovieDevil, AFrameThatFailsIsReportedOnceHoweverOftenItReplays) {
+    // Three frames in the package, the middle one damaged; the movie loops all night.
+    std::string base = qmTestPath("replay");
+    qmWriteFramePair(base, 12, 6, 10, 200, 30, localHalfMask);
+    std::vector<unsigned char> colour = qmReadFile(base + ".jpg"), mask = qmReadFile(base + "_m.jpg");
+    QmMovieRecord r = qmMovieFrames(3);
+    r.loop = true;
+    std::vector<unsigned char> damaged(64, 0x55);
+    FXPackage pkg;
+    qmMoviePackage(&pkg, {{5, -1, r.Bytes()},
+                          {100, FX_PACKAGE_TYPE_JPG, colour},
+                          {101, FX_PACKAGE_TYPE_JPG, damaged},
+                          {102, FX_PACKAGE_TYPE_JPG, colour},
+                          {200, FX_PACKAGE_TYPE_JPG, mask},
+                          {201, FX_PACKAGE_TYPE_JPG, mask},
+                          {202, FX_PACKAGE_TYPE_JPG, mask}});
+    SMovie mv;
+    ASSERT_TRUE(mv.LoadCN(&pkg, 5));
+    mv.LoadIntoMem();
+    std::string log = qmTraced([&] {
+        for (int replay = 0; replay < 4; replay++) {
+            mv.Prepare(3);
+            mv.EmptyPrepared();
+        }
+    });
+    size_t lines = 0;
+    for (size_t at = log.find("movie frame 1:"); at != std::string::npos; at = log.find("movie frame 1:", at + 1))
+        lines++;
+    EXPECT_EQ(lines, 1u) << log;
+    EXPECT_EQ(log.find("movie frame 0:"), std::string::npos) << log;
+    // Frames 0, 1, 2, 0, 1, 2, 0, 1 were prepared: the good ones decode on every replay.
+    EXPECT_EQ(env.uploads.size(), 5u);
+    // A movie loaded afresh reports again.
+    ASSERT_TRUE(mv.LoadCN(&pkg, 5));
+    mv.LoadIntoMem();
+    log = qmTraced([&] { mv.Prepare(3); });
+    EXPECT_NE(log.find("movie frame 1:"), std::string::npos) << log;
+}

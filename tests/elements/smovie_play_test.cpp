@@ -3,7 +3,10 @@
 // pool. No environment is current, so frames do not decode; only the queue moves.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <set>
+
+#include "base/thread.h"
 
 #include "smovie_test_util.h"
 
@@ -145,4 +148,56 @@ TEST(SMoviePlay, SelectionSetsTextureAndCropRectangle) {
     for (int v : {0, 1, 3, 2}) corners.insert(corners.end(), mv.desk.mesh.vertices[v].pos, mv.desk.mesh.vertices[v].pos + 2);
     EXPECT_EQ(corners, (std::vector<float>{-0.5f, 0.75f, 0.25f, 0.75f, 0.25f, -0.25f, -0.5f, -0.25f}));
     EXPECT_TRUE(env.calls.empty());  // selecting draws nothing
+}
+
+namespace {
+
+// The recording environment with the engine's own render loop, lock and stop.
+class LoopEnv : public RecordingEnv {
+public:
+    bool StartLoop(PRender* r) override { return PEnv::StartLoop(r); }
+    void StopLoop(double timeout) override { PEnv::StopLoop(timeout); }
+    void Lock(bool on) override { PEnv::Lock(on); }
+    void SetAct(bool) override {}
+    void RenderLoop() override { PEnv::RenderLoop(); }
+};
+
+struct MovieFrame : PRender {
+    SMovie* mv = nullptr;
+    std::atomic<int> frames{0};
+    void OnRender(PEnv* env, double t) override {
+        frames++;
+        mv->OnRender1(env, t);
+    }
+};
+
+}  // namespace
+
+TEST(SMoviePlay, FrameWaitLetsOtherThreadsTakeTheEnvironmentLock) {
+    // A movie frame an hour long: the render loop sits in its wait. A resize on the window
+    // thread takes the environment lock; it must get it while the loop waits.
+    LoopEnv env;
+    SMovie mv;
+    localFrames(&mv, 2);
+    mv.waitFrame = true;
+    mv.frameDuration = 3600.0;
+    mv.Restart(fxGetTime());
+    mv.Prepare(-1);
+    MovieFrame frame;
+    frame.mv = &mv;
+    ASSERT_TRUE(env.StartLoop(&frame));
+    bool entered = false, took = false;
+    for (int i = 0; i < 2000 && !took; i++) {
+        entered = entered || frame.frames.load() > 0;
+        if (entered && fxTryLock(env.lock)) {
+            took = true;
+            fxUnlock(env.lock);
+        }
+        fxSystemSleepMillis(5);
+    }
+    env.StopLoop(10.0);
+    EXPECT_TRUE(entered);
+    EXPECT_TRUE(took) << "the frame wait kept the environment lock";
+    EXPECT_EQ(frame.frames.load(), 1) << "the loop was in the first frame's wait all along";
+    EXPECT_EQ(mv.preparedFrames.GetInt(0), 0) << "a stop ends the wait without a switch";
 }

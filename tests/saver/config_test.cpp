@@ -1,7 +1,10 @@
 // Where the data, the configuration and the log are found, and the edit of the launcher's
 // settings file (which must never lose the user's file).
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -12,7 +15,7 @@
 
 namespace {
 
-const char kCommand[] = "qmsave -root";
+const char kCommand[] = "qmsave --root";
 
 // A settings file as the launcher writes it: the list spans continued lines, entries end in \n.
 const char kSettings[] =
@@ -85,11 +88,54 @@ TEST(Config, LogInTheDataFolderWhenWritableElseInTheStateFolder) {
     chmod(readOnly.c_str(), 0755);
 }
 
+TEST(Config, RelativeFoldersAreMadeAbsoluteOnce) {
+    std::string xdg = qmFreshDir("config-rel");
+    QmScopedEnv config("XDG_CONFIG_HOME", xdg.c_str());
+    QmScopedEnv env("QMSAVE_PATH", "meadows/data");
+    char cwd[4096];
+    ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
+    EXPECT_EQ(qmLoadConfig().dataDir, std::string(cwd) + "/meadows/data") << "against the current folder";
+    QmScopedEnv unset("QMSAVE_PATH", nullptr);
+    mkdir((xdg + "/qmsave").c_str(), 0755);
+    qmWriteText(xdg + "/qmsave/qmsave.conf", "path=content\n");
+    EXPECT_EQ(qmLoadConfig().dataDir, xdg + "/qmsave/content") << "against the configuration file's folder";
+}
+
+TEST(Config, DataFolderProblemsAreNamed) {
+    std::string dir = qmFreshDir("data-problems");
+    qmWriteText(dir + "/file", "x");
+    struct Case {
+        std::string folder;
+        const char* problem;  // a part of the words; empty: usable
+    } cases[] = {
+        {dir, ""},
+        {dir + "/", ""},
+        {"", "no data folder"},
+        {"relative/data", "not an absolute path"},
+        {dir + "/missing", "No such file"},
+        {dir + "/file", "not a folder"},
+        {"/" + std::string(300, 'a'), "longer than the 258 characters"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.folder);
+        std::string p = qmDataDirProblem(c.folder);
+        if (!*c.problem) EXPECT_EQ(p, "");
+        else EXPECT_NE(p.find(c.problem), std::string::npos) << p;
+    }
+}
+
+TEST(Config, HomeFolderFromThePasswordDatabaseWhenHomeIsUnset) {
+    QmScopedEnv unset("HOME", nullptr);
+    std::string home = qmHomeFolder();
+    EXPECT_FALSE(home.empty());
+    EXPECT_EQ(home[0], '/');
+    QmScopedEnv set("HOME", "/somewhere/else");
+    EXPECT_EQ(qmHomeFolder(), "/somewhere/else");
+}
+
 TEST(ProgramsList, EntryAppendedKeepingEveryOtherByte) {
     std::string out;
-    bool already = true;
-    qmAddToProgramsList(kSettings, true, kCommand, &out, &already);
-    EXPECT_FALSE(already);
+    EXPECT_EQ(qmAddToProgramsList(kSettings, true, kCommand, &out), kListAdded);
     const std::string expect =
         "# XScreenSaver Preferences File\n"
         "mode:\t\tone\n"
@@ -98,17 +144,43 @@ TEST(ProgramsList, EntryAppendedKeepingEveryOtherByte) {
         "\t\t\t\tmaze -root\t\t\t\t    \\n\\\n"
         "- GL: \t\t\t\tsuperquadrics -root\t\t\t    \\n\\\n"
         "\t\t\t\tqix -root -solid\t\t\t    \\n\\\n"
-        "  GL: \t\t\t\tqmsave -root\t\t\t    \\n\n"
+        "  GL: \t\t\t\tqmsave --root\t\t\t    \\n\n"
         "\n"
         "pointerHysteresis:\t10\n";
     EXPECT_EQ(out, expect);
-    // Once listed (also switched off, or by its full path), nothing changes.
+    // Once listed and on (also by its full path, or in the single-dash form), nothing changes.
     std::string again;
-    qmAddToProgramsList(out, true, "/usr/local/bin/qmsave -root", &again, &already);
-    EXPECT_TRUE(already);
+    EXPECT_EQ(qmAddToProgramsList(out, true, "/usr/local/bin/qmsave --root", &again), kListAlready);
     EXPECT_EQ(again, out);
-    qmAddToProgramsList("programs: - GL: /opt/x/qmsave -root -fps \\n\n", true, kCommand, &again, &already);
-    EXPECT_TRUE(already);
+    EXPECT_EQ(qmAddToProgramsList("programs: GL: /opt/x/qmsave -root -fps \\n\n", true, kCommand, &again),
+              kListAlready);
+}
+
+TEST(ProgramsList, AnEntrySwitchedOffIsSwitchedOnWhereItStands) {
+    struct Case {
+        const char* old;
+        const char* expect;
+    } cases[] = {
+        // The launcher's own way of writing it, in the middle of a list spread over lines.
+        {"programs:\t\\\n  maze --root \\n\\\n- GL: \t\tqmsave --root\t\\n\\\n  qix --root \\n\n",
+         "programs:\t\\\n  maze --root \\n\\\n  GL: \t\tqmsave --root\t\\n\\\n  qix --root \\n\n"},
+        // On the list's first line, without a visual.
+        {"programs: -qmsave -root -fps\n", "programs:  qmsave -root -fps\n"},
+        // Off twice, on nowhere: the first is switched on.
+        {"programs: - qmsave -root \\n - GL: qmsave --root\n", "programs:   qmsave -root \\n - GL: qmsave --root\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.old);
+        std::string out;
+        EXPECT_EQ(qmAddToProgramsList(c.old, true, kCommand, &out), kListSwitchedOn);
+        EXPECT_EQ(out, c.expect);
+        std::string again;
+        EXPECT_EQ(qmAddToProgramsList(out, true, kCommand, &again), kListAlready);
+    }
+    std::string out;
+    EXPECT_EQ(qmAddToProgramsList("programs: - qmsave --root \\n qmsave -root\n", true, kCommand, &out),
+              kListAlready)
+        << "one entry on is enough";
 }
 
 TEST(ProgramsList, ListsOfEveryShape) {
@@ -118,27 +190,25 @@ TEST(ProgramsList, ListsOfEveryShape) {
         const char* expect;
     } cases[] = {
         // The last entry without its \n.
-        {"programs: maze -root\n", true, "programs: maze -root \\n\\\n  GL: \t\t\t\tqmsave -root\t\t\t    \\n\n"},
+        {"programs: maze -root\n", true, "programs: maze -root \\n\\\n  GL: \t\t\t\tqmsave --root\t\t\t    \\n\n"},
         // An empty list.
         {"a: 1\nprograms:\nb: 2\n", true,
-         "a: 1\nprograms:\t\t\t\t\t\t\t      \\\n  GL: \t\t\t\tqmsave -root\t\t\t    \\n\nb: 2\n"},
+         "a: 1\nprograms:\t\t\t\t\t\t\t      \\\n  GL: \t\t\t\tqmsave --root\t\t\t    \\n\nb: 2\n"},
         // No list, no final newline.
         {"mode: random", true,
-         "mode: random\nprograms:\t\t\t\t\t\t\t      \\\n  GL: \t\t\t\tqmsave -root\t\t\t    \\n\n"},
+         "mode: random\nprograms:\t\t\t\t\t\t\t      \\\n  GL: \t\t\t\tqmsave --root\t\t\t    \\n\n"},
         // No file.
         {"", false,
          "# XScreenSaver settings, started by qmsave register_scrsaver\n"
-         "programs:\t\t\t\t\t\t\t      \\\n  GL: \t\t\t\tqmsave -root\t\t\t    \\n\n"},
+         "programs:\t\t\t\t\t\t\t      \\\n  GL: \t\t\t\tqmsave --root\t\t\t    \\n\n"},
         // A list at the very end of a file without a final newline.
         {"programs: \\\n  maze -root \\n", true,
-         "programs: \\\n  maze -root \\n\\\n  GL: \t\t\t\tqmsave -root\t\t\t    \\n\n"},
+         "programs: \\\n  maze -root \\n\\\n  GL: \t\t\t\tqmsave --root\t\t\t    \\n\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.old);
         std::string out;
-        bool already = true;
-        qmAddToProgramsList(c.old, c.exists, kCommand, &out, &already);
-        EXPECT_FALSE(already);
+        EXPECT_EQ(qmAddToProgramsList(c.old, c.exists, kCommand, &out), kListAdded);
         EXPECT_EQ(out, c.expect);
     }
 }
@@ -154,7 +224,7 @@ TEST(Register, OldFileSurvivesByteForByteAndSecondRunChangesNothing) {
     EXPECT_NE(report.find(".bak"), std::string::npos) << report;
     EXPECT_EQ(qmReadText(path + ".bak"), old);
     std::string now = qmReadText(path);
-    EXPECT_NE(now.find("qmsave -root"), std::string::npos);
+    EXPECT_NE(now.find("qmsave --root"), std::string::npos);
     struct stat st;
     ASSERT_EQ(stat(path.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u) << "the file keeps its permissions";
@@ -170,7 +240,7 @@ TEST(Register, MissingFileIsCreatedAndALinkedFileEditedWhereItLives) {
     std::string path = dir + "/.xscreensaver";
     std::string report;
     ASSERT_TRUE(qmRegisterInFile(path, kCommand, &report)) << report;
-    EXPECT_NE(qmReadText(path).find("qmsave -root"), std::string::npos);
+    EXPECT_NE(qmReadText(path).find("qmsave --root"), std::string::npos);
     EXPECT_NE(access((path + ".bak").c_str(), F_OK), 0) << "nothing to back up";
 
     std::string real = dir + "/dotfiles-xscreensaver";
@@ -181,8 +251,56 @@ TEST(Register, MissingFileIsCreatedAndALinkedFileEditedWhereItLives) {
     struct stat st;
     ASSERT_EQ(lstat(path.c_str(), &st), 0);
     EXPECT_TRUE(S_ISLNK(st.st_mode)) << "the link stays a link";
-    EXPECT_NE(qmReadText(real).find("qmsave -root"), std::string::npos);
+    EXPECT_NE(qmReadText(real).find("qmsave --root"), std::string::npos);
     EXPECT_EQ(qmReadText(real + ".bak"), kSettings);
+
+    // A link to nothing would become a plain file, the link lost: refused, nothing written.
+    unlink(path.c_str());
+    ASSERT_EQ(symlink((dir + "/gone").c_str(), path.c_str()), 0);
+    EXPECT_FALSE(qmRegisterInFile(path, kCommand, &report));
+    EXPECT_NE(report.find("symbolic link"), std::string::npos) << report;
+    EXPECT_NE(report.find("nothing was changed"), std::string::npos) << report;
+    ASSERT_EQ(lstat(path.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    EXPECT_NE(access((dir + "/gone").c_str(), F_OK), 0);
+}
+
+TEST(Register, AFailedWriteKeepsTheOlderBackup) {
+    // The disk takes the old file's size but not the longer new text (a file-size limit in a
+    // child process): neither the file nor the backup of an earlier run may change.
+    std::string dir = qmFreshDir("home");
+    std::string path = dir + "/.xscreensaver";
+    qmWriteText(path, kSettings);
+    qmWriteText(path + ".bak", "the backup of an earlier run\n");
+    pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = {sizeof kSettings + 8, sizeof kSettings + 8};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        std::string report;
+        bool ok = qmRegisterInFile(path, kCommand, &report);
+        _exit(!ok && report.find("nothing was changed") != std::string::npos ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the write failed and said so";
+    EXPECT_EQ(qmReadText(path), kSettings);
+    EXPECT_EQ(qmReadText(path + ".bak"), "the backup of an earlier run\n");
+    // And with room on the disk the same call goes through.
+    std::string report;
+    EXPECT_TRUE(qmRegisterInFile(path, kCommand, &report)) << report;
+    EXPECT_EQ(qmReadText(path + ".bak"), kSettings);
+}
+
+TEST(Register, SwitchedOffEntryIsSwitchedOnAndSaid) {
+    std::string dir = qmFreshDir("home");
+    std::string path = dir + "/.xscreensaver";
+    qmWriteText(path, "programs: \\\n- GL: qmsave --root \\n\n");
+    std::string report;
+    ASSERT_TRUE(qmRegisterInFile(path, kCommand, &report)) << report;
+    EXPECT_NE(report.find("switched on"), std::string::npos) << report;
+    EXPECT_EQ(qmReadText(path), "programs: \\\n  GL: qmsave --root \\n\n");
 }
 
 TEST(Register, UnwritableFolderLeavesTheFileAlone) {

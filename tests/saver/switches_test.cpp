@@ -72,6 +72,27 @@ const WordCase kWordCases[] = {
     {{"--record", "d", "--seconds", "-1"}, nullptr, false, kModeLetters, 0, false, ""},
     {{"--record", "d", "--size", "640x"}, nullptr, false, kModeLetters, 0, false, ""},
     {{"--record", "d", "--size", "8x8"}, nullptr, false, kModeLetters, 0, false, ""},
+    // Every word in the double-dash form the launcher's settings rewrite them into.
+    {{"--root"}, "0x2a00007", true, kModeRoot, 0x2a00007, false, ""},
+    {{"--root", "--fps"}, nullptr, true, kModeRoot, 0, true, ""},
+    {{"--window"}, nullptr, true, kModeWindow, 0, false, ""},
+    {{"--window-id", "0x400001", "--fps"}, nullptr, true, kModeWindowId, 0x400001, true, ""},
+    {{"--window-id=77"}, nullptr, true, kModeWindowId, 77, false, ""},
+    {{"--root=1"}, nullptr, false, kModeLetters, 0, false, ""},
+    {{"-help"}, nullptr, true, kModeHelp, 0, false, ""},  // its "p" never reaches the scan
+    {{"-record", "d", "-seconds", "2"}, nullptr, true, kModeRecord, 0, false, ""},
+    // An unknown double-dash word is refused; an unknown single-dash one is for the scan.
+    {{"--bogus"}, nullptr, false, kModeLetters, 0, false, ""},
+    {{"--"}, nullptr, false, kModeLetters, 0, false, ""},
+    {{"--root", "--settings"}, nullptr, false, kModeLetters, 0, false, ""},
+    {{"-bogus"}, nullptr, true, kModeLetters, 0, false, "-bogus"},
+    // -fps followed by a number is the recording's rate, else the readout.
+    {{"--record", "d", "--fps", "10", "-fps"}, nullptr, true, kModeRecord, 0, true, ""},
+    {{"-fps", "12"}, nullptr, false, kModeLetters, 0, false, ""},
+    // register_scrsaver needs no window and goes with no mode.
+    {{"register_scrsaver"}, nullptr, true, kModeRegister, 0, false, "register_scrsaver"},
+    {{"/s", "register_scrsaver"}, nullptr, true, kModeRegister, 0, false, "/s register_scrsaver"},
+    {{"--root", "register_scrsaver"}, nullptr, false, kModeLetters, 0, false, ""},
 };
 
 }  // namespace
@@ -97,6 +118,9 @@ TEST(LaunchWords, WholeWordsAreTakenOutBeforeTheScan) {
         ASSERT_EQ(qmParseLaunchWords(c.words, c.launcherWindow, &l, &error), c.ok) << error;
         if (!c.ok) {
             EXPECT_FALSE(error.empty());
+            if (c.words.back().compare(0, 2, "--") == 0 && error.find("unknown") != std::string::npos) {
+                EXPECT_NE(error.find(c.words.back()), std::string::npos) << "the word is named: " << error;
+            }
             continue;
         }
         EXPECT_EQ(l.mode, c.mode);
@@ -123,4 +147,9 @@ TEST(LaunchWords, RecordOptionsAndDefaults) {
     EXPECT_EQ(l.recordFps, 10.0);
     EXPECT_EQ(l.recordWidth * 10000 + l.recordHeight, 320 * 10000 + 200);
     EXPECT_EQ(l.desktopFile, "my desk.png");
+    ASSERT_TRUE(qmParseLaunchWords({"--record=r", "--fps=12.5", "--size=64x48"}, nullptr, &l, &error)) << error;
+    EXPECT_EQ(l.recordDir, "r");
+    EXPECT_EQ(l.recordFps, 12.5);
+    EXPECT_FALSE(l.showFps);
+    EXPECT_EQ(l.recordWidth * 10000 + l.recordHeight, 64 * 10000 + 48);
 }

@@ -1,6 +1,7 @@
 // The built program as launchers and people start it, on the test display: how each run ends
 // (keys, signals, a window destroyed under it), the switches that end at once, registration.
 #include "saver_screen/saver_fixture.h"  // Google Test before Xlib: Xlib's None is a macro
+#include "saver_screen/saver_process.h"
 
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
@@ -22,127 +23,7 @@
 #include "support/scene_package.h"
 #include "support/test_support.h"
 
-extern char** environ;
-
 namespace {
-
-// The program beside this test's folder: build/saver/qmsave.
-std::string localProgram() {
-    char buf[4096];
-    ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
-    if (n <= 0) return "qmsave";
-    buf[n] = 0;
-    std::string exe = buf;
-    return exe.substr(0, exe.rfind('/')) + "/../saver/qmsave";
-}
-
-void localPause(int ms) {
-    timespec ts = {ms / 1000, long(ms % 1000) * 1000000L};
-    nanosleep(&ts, nullptr);
-}
-
-struct QmRun {
-    pid_t pid = -1;
-    std::string out, err;  // files
-};
-
-// Starts qmsave with args; the environment gets the given NAME=value overrides.
-QmRun localStart(const std::vector<std::string>& args, const std::vector<std::string>& env, const std::string& tag) {
-    QmRun r;
-    r.out = qmTestPath(tag + ".out");
-    r.err = qmTestPath(tag + ".err");
-    std::string prog = localProgram();
-    std::vector<char*> argv{const_cast<char*>(prog.c_str())};
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    std::vector<std::string> envs;
-    for (char** e = environ; *e; e++) {
-        std::string kv = *e;
-        bool replaced = false;
-        for (const std::string& o : env)
-            if (kv.compare(0, o.find('=') + 1, o, 0, o.find('=') + 1) == 0) replaced = true;
-        if (!replaced) envs.push_back(kv);
-    }
-    for (const std::string& o : env) envs.push_back(o);
-    std::vector<char*> envp;
-    for (std::string& e : envs) envp.push_back(&e[0]);
-    envp.push_back(nullptr);
-    posix_spawn_file_actions_t fa;
-    posix_spawn_file_actions_init(&fa);
-    posix_spawn_file_actions_addopen(&fa, 1, r.out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&fa, 2, r.err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (posix_spawn(&r.pid, prog.c_str(), &fa, nullptr, argv.data(), envp.data()) != 0) r.pid = -1;
-    posix_spawn_file_actions_destroy(&fa);
-    return r;
-}
-
-// The exit status, or -1 when the program ran past the limit (it is then killed) or died of a
-// signal (-2).
-int localWait(QmRun& r, int limitMs = 30000) {
-    int status = 0;
-    for (int waited = 0; waited <= limitMs; waited += 10) {
-        pid_t p = waitpid(r.pid, &status, WNOHANG);
-        if (p == r.pid) return WIFEXITED(status) ? WEXITSTATUS(status) : -2;
-        localPause(10);
-    }
-    kill(r.pid, SIGKILL);
-    waitpid(r.pid, &status, 0);
-    return -1;
-}
-
-// True once the program's handler for SIGTERM is in place.
-bool localCatchesTerm(pid_t pid) {
-    std::ifstream f("/proc/" + std::to_string(pid) + "/status");
-    std::string line;
-    while (std::getline(f, line)) {
-        if (line.compare(0, 7, "SigCgt:") != 0) continue;
-        unsigned long long mask = strtoull(line.c_str() + 7, nullptr, 16);
-        return (mask >> (SIGTERM - 1)) & 1;
-    }
-    return false;
-}
-
-// A viewable window named QuietMeadows (the full-screen saver) among the root's children.
-Window localSaverWindow(Display* dpy) {
-    Window root = 0, parent = 0, *children = nullptr, found = 0;
-    unsigned n = 0;
-    if (!XQueryTree(dpy, DefaultRootWindow(dpy), &root, &parent, &children, &n)) return 0;
-    for (unsigned i = 0; i < n && !found; i++) {
-        char* name = nullptr;
-        XWindowAttributes a;
-        if (XFetchName(dpy, children[i], &name) && name) {
-            if (strcmp(name, "QuietMeadows") == 0 && XGetWindowAttributes(dpy, children[i], &a) &&
-                a.map_state == IsViewable)
-                found = children[i];
-            XFree(name);
-        }
-    }
-    if (children) XFree(children);
-    return found;
-}
-
-// A mapped child of w (the saver drawing into someone else's window).
-bool localHasMappedChild(Display* dpy, Window w) {
-    Window root = 0, parent = 0, *children = nullptr;
-    unsigned n = 0;
-    bool mapped = false;
-    if (!XQueryTree(dpy, w, &root, &parent, &children, &n)) return false;
-    for (unsigned i = 0; i < n; i++) {
-        XWindowAttributes a;
-        if (XGetWindowAttributes(dpy, children[i], &a) && a.map_state != IsUnmapped) mapped = true;
-    }
-    if (children) XFree(children);
-    return mapped;
-}
-
-template <typename Fn>
-bool localWaitFor(Fn ready, int limitMs = 30000) {
-    for (int waited = 0; waited <= limitMs; waited += 10) {
-        if (ready()) return true;
-        localPause(10);
-    }
-    return false;
-}
 
 class ProcessTest : public ::testing::Test {
 protected:
@@ -168,14 +49,7 @@ protected:
         fxUnloadDevil();
     }
 
-    // A picture of w x h pixels of the screen at (x, y), as r << 16 | g << 8 | b per pixel.
-    int ScreenPixel(int x, int y) {
-        XImage* img = XGetImage(dpy, DefaultRootWindow(dpy), x, y, 1, 1, AllPlanes, ZPixmap);
-        if (!img) return -1;
-        unsigned long p = XGetPixel(img, 0, 0);
-        XDestroyImage(img);
-        return int(p & 0xFFFFFF);
-    }
+    int ScreenPixel(int x, int y) { return qmWindowPixel(dpy, 0, x, y); }
     void TearDown() override {
         if (dpy) XCloseDisplay(dpy);
     }
@@ -208,33 +82,22 @@ TEST_F(ProcessTest, FullScreenShowsThePhotographAndEndsOnAKey) {
         }
     } restore{dpy, desk};
 
-    QmRun r = localStart({"-s"}, env, "photograph");
+    QmRun r = qmStartSaver({"-s"}, env, "photograph");
     ASSERT_GT(r.pid, 0);
-    ASSERT_TRUE(localWaitFor([&] { return localSaverWindow(dpy) != 0; })) << qmReadText(r.err);
+    ASSERT_TRUE(qmWaitFor([&] { return qmSaverWindow(dpy) != 0; })) << qmReadText(r.err);
     // Shown mirrored by the test content: blue on the left, red on the right, and in the small
     // bottom-left quad the right way round (red).
     int x0 = sw / 4, x1 = sw * 3 / 4, y = sh / 4;
-    bool mirrored = localWaitFor([&] {
+    bool mirrored = qmWaitFor([&] {
         return ScreenPixel(x0, y) == 0x0000FF && ScreenPixel(x1, y) == 0xFF0000 && ScreenPixel(20, sh - 20) == 0xFF0000;
     });
-    XImage* shot = XGetImage(dpy, root, 0, 0, unsigned(sw), unsigned(sh), AllPlanes, ZPixmap);
-    if (shot) {
-        std::vector<unsigned char> rgba(size_t(sw) * sh * 4);
-        for (int j = 0; j < sh; j++)
-            for (int i = 0; i < sw; i++) {
-                unsigned long p = XGetPixel(shot, i, j);
-                unsigned char* o = &rgba[(size_t(j) * sw + i) * 4];
-                o[0] = (p >> 16) & 255, o[1] = (p >> 8) & 255, o[2] = p & 255, o[3] = 255;
-            }
-        qmWritePngRGBA(qmTestPath("screen.png"), sw, sh, rgba.data(), sw * 4, false);
-        XDestroyImage(shot);
-    }
+    qmSaveWindowPng(dpy, root, sw, sh, qmTestPath("screen.png"));
     EXPECT_TRUE(mirrored) << "left " << std::hex << ScreenPixel(x0, y) << " right " << ScreenPixel(x1, y);
     XTestFakeKeyEvent(dpy, XKeysymToKeycode(dpy, XK_space), True, CurrentTime);
     XTestFakeKeyEvent(dpy, XKeysymToKeycode(dpy, XK_space), False, CurrentTime);
     XSync(dpy, False);
-    EXPECT_EQ(localWait(r), 0) << qmReadText(r.err);
-    EXPECT_EQ(localSaverWindow(dpy), 0u);
+    EXPECT_EQ(qmWaitExit(r), 0) << qmReadText(r.err);
+    EXPECT_EQ(qmSaverWindow(dpy), 0u);
     std::string log = qmReadText(data + "/qmsave.log");
     EXPECT_NE(log.find("OpenGL info"), std::string::npos) << "the log is in the data folder";
     EXPECT_EQ(log.find("ERROR"), std::string::npos) << log;
@@ -247,15 +110,15 @@ TEST_F(ProcessTest, SignalsDuringStartUpAndWhileRunningEndWithStatusZero) {
     } cases[] = {{SIGTERM, false}, {SIGTERM, true}, {SIGINT, true}};
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(strsignal(c.signal)) + (c.waitForWindow ? " while running" : " during start-up"));
-        QmRun r = localStart({"-root"}, env, "signal");
+        QmRun r = qmStartSaver({"-root"}, env, "signal");
         ASSERT_GT(r.pid, 0);
-        ASSERT_TRUE(localWaitFor([&] { return localCatchesTerm(r.pid); }));
+        ASSERT_TRUE(qmWaitFor([&] { return qmCatchesTerm(r.pid); }));
         if (c.waitForWindow) {
-            ASSERT_TRUE(localWaitFor([&] { return localSaverWindow(dpy) != 0; }));
+            ASSERT_TRUE(qmWaitFor([&] { return qmSaverWindow(dpy) != 0; }));
         }
         kill(r.pid, c.signal);
-        EXPECT_EQ(localWait(r), 0) << qmReadText(r.err);
-        EXPECT_EQ(localSaverWindow(dpy), 0u);
+        EXPECT_EQ(qmWaitExit(r), 0) << qmReadText(r.err);
+        EXPECT_EQ(qmSaverWindow(dpy), 0u);
     }
 }
 
@@ -270,13 +133,13 @@ TEST_F(ProcessTest, LauncherWindowDestroyedWhileDrawingEndsCleanly) {
         snprintf(id, sizeof id, round == 0 ? "0x%lx" : "%lu", w);
         std::vector<std::string> e = env;
         if (round == 2) e.push_back(std::string("XSCREENSAVER_WINDOW=") + id);
-        QmRun r = round == 2 ? localStart({"-root"}, e, "root") : localStart({"-window-id", id}, e, "window-id");
+        QmRun r = round == 2 ? qmStartSaver({"-root"}, e, "root") : qmStartSaver({"-window-id", id}, e, "window-id");
         ASSERT_GT(r.pid, 0);
-        ASSERT_TRUE(localWaitFor([&] { return localHasMappedChild(dpy, w); })) << qmReadText(r.err);
-        localPause(200 + round * 150);  // frames are being drawn into it
+        ASSERT_TRUE(qmWaitFor([&] { return qmHasMappedChild(dpy, w); })) << qmReadText(r.err);
+        qmPause(200 + round * 150);  // frames are being drawn into it
         XDestroyWindow(dpy, w);
         XSync(dpy, False);
-        EXPECT_EQ(localWait(r), 0) << qmReadText(r.err);
+        EXPECT_EQ(qmWaitExit(r), 0) << qmReadText(r.err);
     }
 }
 
@@ -295,28 +158,105 @@ TEST_F(ProcessTest, SwitchesThatEndAtOnce) {
         {{"-a"}, 0, ""},
         {{"--help"}, 0, "Usage: qmsave"},
         {{"-window-id", "zz"}, 2, ""},
+        {{"--version"}, 0, "qmsave "},
+        {{"--bogus"}, 2, ""},  // never to the letter scan, whose "s" would start the saver
+        {{"--root", "--fps=7"}, 2, ""},  // a rate is for recordings
     };
     for (const Case& c : cases) {
         std::string line;
         for (const std::string& a : c.args) line += a + " ";
         SCOPED_TRACE("qmsave " + line);
-        QmRun r = localStart(c.args, env, "switch");
+        QmRun r = qmStartSaver(c.args, env, "switch");
         ASSERT_GT(r.pid, 0);
-        EXPECT_EQ(localWait(r), c.status) << qmReadText(r.err);
+        EXPECT_EQ(qmWaitExit(r), c.status) << qmReadText(r.err);
         EXPECT_NE(qmReadText(r.out).find(c.says), std::string::npos) << qmReadText(r.out);
+        if (c.status == 2) {
+            EXPECT_NE(qmReadText(r.err).find(c.args.back().substr(0, c.args.back().find('='))), std::string::npos)
+                << "the word is named: " << qmReadText(r.err);
+            EXPECT_NE(qmReadText(r.err).find("--help"), std::string::npos) << qmReadText(r.err);
+        }
     }
 }
 
-TEST_F(ProcessTest, RegisterEditsTheSettingsFileAndShowsNoWindow) {
+TEST_F(ProcessTest, RegisterEditsTheSettingsFileWithoutADisplay) {
+    // Over ssh or in a text console: no display, and the form the launcher itself runs.
     const std::string old = "mode: random\nprograms: \\\n  maze -root \\n\n";
     qmWriteText(home + "/.xscreensaver", old);
-    QmRun r = localStart({"register_scrsaver"}, env, "register");
+    std::vector<std::string> noDisplay = env;
+    noDisplay.push_back("DISPLAY=");
+    QmRun r = qmStartSaver({"register_scrsaver"}, noDisplay, "register");
     ASSERT_GT(r.pid, 0);
-    EXPECT_EQ(localWait(r), 0) << qmReadText(r.err);
+    EXPECT_EQ(qmWaitExit(r), 0) << qmReadText(r.err);
     EXPECT_NE(qmReadText(r.out).find("added"), std::string::npos) << qmReadText(r.out);
     EXPECT_EQ(qmReadText(home + "/.xscreensaver.bak"), old);
-    EXPECT_NE(qmReadText(home + "/.xscreensaver").find("qmsave -root"), std::string::npos);
+    EXPECT_NE(qmReadText(home + "/.xscreensaver").find("qmsave --root"), std::string::npos);
     EXPECT_EQ(access((data + "/qmsave.log").c_str(), F_OK), -1) << "no scene was built";
+    // Together with a mode it is a usage error, not a silent choice.
+    r = qmStartSaver({"-root", "register_scrsaver"}, noDisplay, "register-twice");
+    EXPECT_EQ(qmWaitExit(r), 2) << qmReadText(r.err);
+}
+
+TEST_F(ProcessTest, PreviewFormDrawsIntoAnotherProgramsWindowWithItsRate) {
+    // The settings dialog's preview: qmsave --window-id 0xHEX --fps into a pane of another
+    // program, here red on its left half and blue on its right. The saver photographs the pane
+    // and shows the picture mirrored (the test content), with the rate at the bottom left.
+    Window root = DefaultRootWindow(dpy);
+    Pixmap face = XCreatePixmap(dpy, root, 320, 240, unsigned(DefaultDepth(dpy, DefaultScreen(dpy))));
+    GC gc = XCreateGC(dpy, face, 0, nullptr);
+    XSetForeground(dpy, gc, 0xFF0000);
+    XFillRectangle(dpy, face, gc, 0, 0, 160, 240);
+    XSetForeground(dpy, gc, 0x0000FF);
+    XFillRectangle(dpy, face, gc, 160, 0, 160, 240);
+    XFreeGC(dpy, gc);
+    Window pane = XCreateSimpleWindow(dpy, root, 100, 100, 320, 240, 0, 0, 0);
+    XSetWindowBackgroundPixmap(dpy, pane, face);
+    XMapWindow(dpy, pane);
+    XSync(dpy, False);
+    qmPause(100);
+    char id[32];
+    snprintf(id, sizeof id, "0x%lx", pane);
+    QmRun r = qmStartSaver({"--window-id", id, "--fps"}, env, "preview-form");
+    ASSERT_GT(r.pid, 0);
+    ASSERT_TRUE(qmWaitFor([&] { return qmHasMappedChild(dpy, pane); })) << qmReadText(r.err);
+    bool mirrored = qmWaitFor(
+        [&] { return qmWindowPixel(dpy, pane, 80, 60) == 0x0000FF && qmWindowPixel(dpy, pane, 240, 60) == 0xFF0000; },
+        15000);
+    auto rateInk = [&] {
+        int bright = 0;
+        for (int y = 240 - 24; y < 240; y += 2)
+            for (int x = 0; x < 80; x += 2) bright += (qmWindowPixel(dpy, pane, x, y) & 0xF0F0F0) == 0xF0F0F0;
+        return bright > 5;
+    };
+    bool rate = qmWaitFor(rateInk, 15000);
+    qmSaveWindowPng(dpy, pane, 320, 240, qmTestPath("preview-form.png"));
+    EXPECT_TRUE(mirrored) << std::hex << qmWindowPixel(dpy, pane, 80, 60) << " " << qmWindowPixel(dpy, pane, 240, 60);
+    EXPECT_TRUE(rate);
+    kill(r.pid, SIGTERM);
+    EXPECT_EQ(qmWaitExit(r), 0) << qmReadText(r.err);
+    EXPECT_FALSE(qmHasMappedChild(dpy, pane));
+    XDestroyWindow(dpy, pane);
+    XFreePixmap(dpy, face);
+    XSync(dpy, False);
+}
+
+TEST_F(ProcessTest, AWindowThatCannotBeMadeEndsWithStatusOne) {
+    // An input-only window holds no picture: no window of ours can be made inside it.
+    XSetWindowAttributes a = {};
+    Window inputOnly = XCreateWindow(dpy, DefaultRootWindow(dpy), 0, 0, 200, 100, 0, 0, InputOnly,
+                                     CopyFromParent, 0, &a);
+    XMapWindow(dpy, inputOnly);
+    XSync(dpy, False);
+    char id[32];
+    snprintf(id, sizeof id, "%lu", inputOnly);
+    QmRun r = qmStartSaver({"-window-id", id}, env, "no-window");
+    EXPECT_EQ(qmWaitExit(r), 1);
+    EXPECT_NE(qmReadText(r.err).find("cannot create the saver window"), std::string::npos) << qmReadText(r.err);
+    // And a window id that names nothing.
+    XDestroyWindow(dpy, inputOnly);
+    XSync(dpy, False);
+    r = qmStartSaver({"--window-id", id}, env, "gone-window");
+    EXPECT_EQ(qmWaitExit(r), 1);
+    EXPECT_NE(qmReadText(r.err).find("no window"), std::string::npos) << qmReadText(r.err);
 }
 
 namespace {
@@ -354,11 +294,11 @@ TEST_F(ProcessTest, RecordShowsThePictureGivenAsDesktopWithTheRateOverEverything
             p[0] = x < 32 ? 255 : 0, p[1] = 0, p[2] = x < 32 ? 0 : 255, p[3] = 255;
         }
     ASSERT_TRUE(desk.SaveToPict((data + "/desk.png").c_str()));
-    QmRun r = localStart({"--record", out, "--seconds", "1.5", "--fps", "4", "--size", "160x120", "-fps", "--desktop",
+    QmRun r = qmStartSaver({"--record", out, "--seconds", "1.5", "--fps", "4", "--size", "160x120", "-fps", "--desktop",
                           data + "/desk.png"},
                          env, "record");
     ASSERT_GT(r.pid, 0);
-    ASSERT_EQ(localWait(r), 0) << qmReadText(r.err);
+    ASSERT_EQ(qmWaitExit(r), 0) << qmReadText(r.err);
     EXPECT_NE(qmReadText(r.out).find("6 of 6 frames"), std::string::npos) << qmReadText(r.out);
     // The rate appears once a second has been measured, at the bottom left, over the scene.
     auto inkAtBottomLeft = [&](FXCanvas& c) {
@@ -402,9 +342,9 @@ TEST_F(ProcessTest, WithoutMultitexturingTheErrorNoticeIsInEveryFrame) {
     for (const Case& k : cases) {
         SCOPED_TRACE(k.notice ? "multitexturing hidden" : "multitexturing offered");
         QmRun r =
-            localStart({"--record", out, "--seconds", "0.6", "--fps", "10", "--size", "160x120"}, k.env, "notice");
+            qmStartSaver({"--record", out, "--seconds", "0.6", "--fps", "10", "--size", "160x120"}, k.env, "notice");
         ASSERT_GT(r.pid, 0);
-        ASSERT_EQ(localWait(r), 0) << qmReadText(r.err);
+        ASSERT_EQ(qmWaitExit(r), 0) << qmReadText(r.err);
         ASSERT_TRUE(fxLoadDevil());
         for (int i = 0; i < 6; i++) {
             FXCanvas c;
@@ -415,4 +355,37 @@ TEST_F(ProcessTest, WithoutMultitexturingTheErrorNoticeIsInEveryFrame) {
         }
         fxUnloadDevil();
     }
+}
+
+TEST_F(ProcessTest, AnUnusableDataFolderNeverMeansThePackageOfTheCurrentFolder) {
+    // The saver is started in a folder that holds a package (the test content), with a data
+    // folder that is missing or too long for the engine's paths: it must show no content.
+    ASSERT_TRUE(fxLoadDevil());
+    FXCanvas desk;
+    desk.pixmap.Realloc(64, 32);
+    for (int y = 0; y < 32; y++)
+        for (int x = 0; x < 64; x++) {
+            unsigned char* p = desk.pixmap.PixelBytes(x, y);
+            p[0] = x < 32 ? 255 : 0, p[1] = 0, p[2] = x < 32 ? 0 : 255, p[3] = 255;
+        }
+    ASSERT_TRUE(desk.SaveToPict((data + "/desk.png").c_str()));
+    char cwd[4096];
+    ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
+    for (const std::string& folder : {data + "/missing", "/" + std::string(300, 'a')}) {
+        SCOPED_TRACE(folder.substr(0, 40));
+        std::string out = qmFreshDir("record");
+        std::vector<std::string> e = env;
+        e.back() = "QMSAVE_PATH=" + folder;
+        ASSERT_EQ(chdir(data.c_str()), 0);
+        QmRun r = qmStartSaver({"--record", out, "--seconds", "0.3", "--fps", "10", "--size", "160x120", "--desktop",
+                                data + "/desk.png"},
+                               e, "no-folder");
+        ASSERT_EQ(chdir(cwd), 0);
+        ASSERT_EQ(qmWaitExit(r), 0) << qmReadText(r.err);
+        EXPECT_NE(qmReadText(r.err).find("no content: the data folder"), std::string::npos) << qmReadText(r.err);
+        FXCanvas c;
+        ASSERT_TRUE(localReadFrame(out, 2, &c));
+        EXPECT_FALSE(localNear(localRgb(c, 20, 30), 0x0000FF)) << "the package of the current folder was shown";
+    }
+    fxUnloadDevil();
 }

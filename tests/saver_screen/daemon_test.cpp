@@ -1,0 +1,187 @@
+// The saver under the real XScreenSaver daemon, as a user sets it up: register_scrsaver, the
+// daemon started, the screen saver activated and deactivated. The daemon refuses to start hacks
+// as root, so a test run as root runs the daemon and its commands as the unprivileged "nobody".
+#include <gtest/gtest.h>  // before Xlib: Xlib's None is a macro
+
+#include <X11/Xlib.h>
+#include <dirent.h>
+#include <pwd.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "image/devil.h"
+#include "saver_screen/saver_process.h"
+#include "support/scene_package.h"
+#include "support/test_support.h"
+#include "support/x11_test.h"
+
+namespace {
+
+// Processes whose program is the file at path (resolved), with their first argument.
+std::vector<pid_t> localProcessesOf(const std::string& path) {
+    char want[PATH_MAX];
+    std::vector<pid_t> found;
+    if (!realpath(path.c_str(), want)) return found;
+    DIR* proc = opendir("/proc");
+    if (!proc) return found;
+    while (dirent* e = readdir(proc)) {
+        char* end = nullptr;
+        long pid = strtol(e->d_name, &end, 10);
+        if (*end || pid <= 0) continue;
+        char exe[PATH_MAX];
+        ssize_t n = readlink(("/proc/" + std::string(e->d_name) + "/exe").c_str(), exe, sizeof exe - 1);
+        if (n <= 0) continue;
+        exe[n] = 0;
+        if (std::string(exe) == want) found.push_back(pid_t(pid));
+    }
+    closedir(proc);
+    return found;
+}
+
+// Each channel of an r << 16 | g << 8 | b pixel within 60 of the wanted one (the scene's lights
+// dim the photograph a little as the opening goes on).
+bool localNear(int p, int want) {
+    for (int shift = 0; shift <= 16; shift += 8)
+        if (abs(((p >> shift) & 255) - ((want >> shift) & 255)) > 60) return false;
+    return p >= 0;
+}
+bool localOrange(int p) { return ((p >> 16) & 255) > 180 && ((p >> 8) & 255) > 100 && (p & 255) < 100; }
+
+class DaemonTest : public ::testing::Test {
+protected:
+    Display* dpy = nullptr;
+    std::vector<std::string> prefix;  // runs a command as the daemon's user
+    std::vector<std::string> env;
+    std::string home, data;
+    QmRun daemon;
+    Pixmap desk = 0;
+
+    void SetUp() override {
+        QM_REQUIRE_DISPLAY();
+        ASSERT_EQ(system("command -v xscreensaver >/dev/null && command -v xscreensaver-command >/dev/null"), 0)
+            << "XScreenSaver is not installed (scripts/setup test installs it)";
+        home = qmFreshDir("daemon-home");
+        data = qmFreshDir("daemon-data");
+        if (geteuid() == 0) {
+            passwd* nobody = getpwnam("nobody");
+            if (!nobody || system("command -v setpriv >/dev/null") != 0)
+                GTEST_SKIP() << "run as root without a user \"nobody\" or setpriv: the daemon refuses to start hacks as root";
+            prefix = {"setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"};
+            ASSERT_EQ(chown(home.c_str(), nobody->pw_uid, nobody->pw_gid), 0);
+            // Every folder above the scratch folders must let that user through.
+            for (std::string d = home; d.size() > 1; d = d.substr(0, d.rfind('/'))) {
+                struct stat st;
+                if (stat(d.c_str(), &st) == 0 && !(st.st_mode & S_IXOTH))
+                    GTEST_SKIP() << d << " cannot be entered by the user \"nobody\"";
+            }
+        }
+        env = {"HOME=" + home, "XDG_CONFIG_HOME=" + home + "/.config", "XDG_STATE_HOME=" + home + "/state",
+               "QMSAVE_PATH=" + data};
+        QmScenePackage content;
+        content.openingMs = 2000;
+        ASSERT_TRUE(fxLoadDevil());
+        std::string why;
+        ASSERT_TRUE(qmWriteScenePackage(data + "/qmsave.dat", content, &why)) << why;
+        fxUnloadDevil();
+        dpy = XOpenDisplay(nullptr);
+        ASSERT_NE(dpy, nullptr);
+        // A known desktop: red on the left half, blue on the right.
+        Window root = DefaultRootWindow(dpy);
+        int sw = DisplayWidth(dpy, DefaultScreen(dpy)), sh = DisplayHeight(dpy, DefaultScreen(dpy));
+        desk = XCreatePixmap(dpy, root, unsigned(sw), unsigned(sh), unsigned(DefaultDepth(dpy, DefaultScreen(dpy))));
+        GC gc = XCreateGC(dpy, desk, 0, nullptr);
+        XSetForeground(dpy, gc, 0xFF0000);
+        XFillRectangle(dpy, desk, gc, 0, 0, unsigned(sw / 2), unsigned(sh));
+        XSetForeground(dpy, gc, 0x0000FF);
+        XFillRectangle(dpy, desk, gc, sw / 2, 0, unsigned(sw - sw / 2), unsigned(sh));
+        XFreeGC(dpy, gc);
+        XSetWindowBackgroundPixmap(dpy, root, desk);
+        XClearWindow(dpy, root);
+        XSync(dpy, False);
+    }
+
+    void TearDown() override {
+        if (daemon.pid > 0) {
+            kill(daemon.pid, SIGTERM);
+            qmWaitExit(daemon, 5000);
+        }
+        for (pid_t p : localProcessesOf(qmSaverProgram())) kill(p, SIGKILL);
+        if (!dpy) return;
+        XSetWindowBackground(dpy, DefaultRootWindow(dpy), BlackPixel(dpy, DefaultScreen(dpy)));
+        XClearWindow(dpy, DefaultRootWindow(dpy));
+        if (desk) XFreePixmap(dpy, desk);
+        XCloseDisplay(dpy);
+    }
+
+    // Runs a command as the daemon's user and returns its exit status.
+    int Run(std::vector<std::string> argv, const std::string& tag, QmRun* run = nullptr) {
+        argv.insert(argv.begin(), prefix.begin(), prefix.end());
+        QmRun r = qmStartProgram(argv, env, tag);
+        if (r.pid <= 0) return -1;
+        int status = qmWaitExit(r, 20000);
+        if (run) *run = r;
+        return status;
+    }
+
+    int Pixel(int x, int y) { return qmWindowPixel(dpy, 0, x, y); }
+};
+
+}  // namespace
+
+TEST_F(DaemonTest, ActivatedByTheDaemonShowsThePhotographThenTheSceneAndEndsOnDeactivation) {
+    QmRun r;
+    ASSERT_EQ(Run({qmSaverProgram(), "register_scrsaver"}, "daemon-register", &r), 0) << qmReadText(r.err);
+    std::string settings = qmReadText(home + "/.xscreensaver");
+    ASSERT_NE(settings.find("--root"), std::string::npos) << settings;
+    // The user's choices: this saver alone, at once, without fades or locking.
+    qmWriteText(home + "/.xscreensaver",
+                settings + "mode:\t\tone\nselected:\t0\nlock:\t\tFalse\nfade:\t\tFalse\nunfade:\t\tFalse\n"
+                           "splash:\t\tFalse\ndpmsEnabled:\tFalse\n");
+    if (!prefix.empty()) {
+        passwd* nobody = getpwnam("nobody");
+        ASSERT_EQ(chown((home + "/.xscreensaver").c_str(), nobody->pw_uid, nobody->pw_gid), 0);
+    }
+    std::vector<std::string> argv = prefix;
+    argv.insert(argv.end(), {"xscreensaver", "--no-splash"});
+    daemon = qmStartProgram(argv, env, "daemon");
+    ASSERT_GT(daemon.pid, 0);
+    bool activated = qmWaitFor([&] { return Run({"xscreensaver-command", "-activate"}, "daemon-activate") == 0; }, 20000);
+    ASSERT_TRUE(activated) << qmReadText(daemon.err);
+
+    ASSERT_TRUE(qmWaitFor([&] { return !localProcessesOf(qmSaverProgram()).empty(); }, 10000))
+        << "the daemon did not start the saver\n" << qmReadText(daemon.err);
+    int sw = DisplayWidth(dpy, DefaultScreen(dpy)), sh = DisplayHeight(dpy, DefaultScreen(dpy));
+    // The photograph, mirrored by the test content: blue on the left, red on the right.
+    bool photograph = qmWaitFor(
+        [&] { return localNear(Pixel(sw / 4, sh / 4), 0x0000FF) && localNear(Pixel(sw * 3 / 4, sh / 4), 0xFF0000); }, 10000);
+    qmSaveWindowPng(dpy, 0, sw, sh, qmTestPath("daemon-photograph.png"));
+    EXPECT_TRUE(photograph) << std::hex << Pixel(sw / 4, sh / 4) << " " << Pixel(sw * 3 / 4, sh / 4);
+    // Then the scene goes on: the second picture covers the left half in orange.
+    bool scene = qmWaitFor([&] { return localOrange(Pixel(sw / 4, sh / 4)); }, 15000);
+    qmSaveWindowPng(dpy, 0, sw, sh, qmTestPath("daemon-scene.png"));
+    EXPECT_TRUE(scene) << std::hex << Pixel(sw / 4, sh / 4);
+
+    ASSERT_EQ(Run({"xscreensaver-command", "-deactivate"}, "daemon-deactivate"), 0);
+    EXPECT_TRUE(qmWaitFor([&] { return localProcessesOf(qmSaverProgram()).empty(); }, 2500))
+        << "the saver did not end on deactivation";
+    // Nothing left behind: the trace log was closed by an orderly end, without an error.
+    // (In the data folder when the daemon's user may write there, else in its state folder.)
+    std::string log = qmReadText(access((data + "/qmsave.log").c_str(), F_OK) == 0 ? data + "/qmsave.log"
+                                                                                     : home + "/state/qmsave/qmsave.log");
+    // (Once the daemon takes its window away, the driver's last drawing may meet a window that
+    // is gone: that is the end, not a fault.)
+    size_t end = log.find("host: the run ends: a signal");
+    EXPECT_NE(end, std::string::npos) << log;
+    EXPECT_NE(log.find("end of traces"), std::string::npos) << log;
+    EXPECT_EQ(log.substr(0, end).find("ERROR"), std::string::npos) << log;
+    EXPECT_EQ(Run({"xscreensaver-command", "-exit"}, "daemon-exit"), 0);
+    EXPECT_EQ(qmWaitExit(daemon, 10000), 0) << qmReadText(daemon.err);
+    daemon.pid = -1;
+}
