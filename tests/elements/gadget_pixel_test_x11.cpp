@@ -100,6 +100,13 @@ std::vector<unsigned char> PngBytes(const std::string& name, int pw, int ph, Rgb
     return qmReadFile(path);
 }
 
+// The error notice from pkg, filled with one entry 0: a blue picture of 20 x 12 pixels.
+void localCreateNotice(FXPackage* pkg, FXErrGadget* notice) {
+    std::vector<unsigned char> bytes = qmPackageFile({{0, FX_PACKAGE_TYPE_PNG, PngBytes("notice.png", 20, 12, {0, 0, 255})}});
+    pkg->LoadFromMemory(bytes.data(), long(bytes.size()));
+    notice->CreateCN(pkg, 0);
+}
+
 // A medallion of two squares side by side in the unit square, left red, right green, drawn with
 // vertex colours; saved in the full record form, which keeps the colours.
 std::vector<unsigned char> MedallionBytes() {
@@ -168,10 +175,8 @@ TEST_F(GadgetWindow, MedallionInTheCornerTurnsHalfwayInFourSeconds) {
 TEST_F(GadgetWindow, NoticeAtTenPixelsFromTheTopLeftOnlyWhenActive) {
     Open(160, 120);
     FXPackage pkg;
-    std::vector<unsigned char> bytes = qmPackageFile({{0, FX_PACKAGE_TYPE_PNG, PngBytes("notice.png", 20, 12, {0, 0, 255})}});
-    pkg.LoadFromMemory(bytes.data(), long(bytes.size()));
     FXErrGadget notice;
-    notice.CreateCN(&pkg, 0);
+    localCreateNotice(&pkg, &notice);
     if (!fxDevilLoaded()) GTEST_SKIP() << "the DevIL image library is not installed";
 
     BeginFrame();
@@ -200,10 +205,8 @@ TEST_F(GadgetWindow, NoticeAtTenPixelsFromTheTopLeftOnlyWhenActive) {
 TEST_F(GadgetWindow, NoticeKeepsItsPlaceAndSizeWhenTheWindowGrows) {
     Open(160, 120);
     FXPackage pkg;
-    std::vector<unsigned char> bytes = qmPackageFile({{0, FX_PACKAGE_TYPE_PNG, PngBytes("notice.png", 20, 12, {0, 0, 255})}});
-    pkg.LoadFromMemory(bytes.data(), long(bytes.size()));
     FXErrGadget notice;
-    notice.CreateCN(&pkg, 0);
+    localCreateNotice(&pkg, &notice);
     if (!fxDevilLoaded()) GTEST_SKIP() << "the DevIL image library is not installed";
     notice.active = true;
     // The window grows after the notice was placed, as a -window saver resized by its user.

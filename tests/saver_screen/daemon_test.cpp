@@ -13,6 +13,7 @@
 
 #include <climits>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -61,7 +62,7 @@ protected:
     std::vector<std::string> env;
     std::string home, data;
     QmRun daemon;
-    Pixmap desk = 0;
+    std::unique_ptr<QmHalvesDesktop> desktop;
 
     void SetUp() override {
         QM_REQUIRE_DISPLAY();
@@ -92,19 +93,7 @@ protected:
         fxUnloadDevil();
         dpy = XOpenDisplay(nullptr);
         ASSERT_NE(dpy, nullptr);
-        // A known desktop: red on the left half, blue on the right.
-        Window root = DefaultRootWindow(dpy);
-        int sw = DisplayWidth(dpy, DefaultScreen(dpy)), sh = DisplayHeight(dpy, DefaultScreen(dpy));
-        desk = XCreatePixmap(dpy, root, unsigned(sw), unsigned(sh), unsigned(DefaultDepth(dpy, DefaultScreen(dpy))));
-        GC gc = XCreateGC(dpy, desk, 0, nullptr);
-        XSetForeground(dpy, gc, 0xFF0000);
-        XFillRectangle(dpy, desk, gc, 0, 0, unsigned(sw / 2), unsigned(sh));
-        XSetForeground(dpy, gc, 0x0000FF);
-        XFillRectangle(dpy, desk, gc, sw / 2, 0, unsigned(sw - sw / 2), unsigned(sh));
-        XFreeGC(dpy, gc);
-        XSetWindowBackgroundPixmap(dpy, root, desk);
-        XClearWindow(dpy, root);
-        XSync(dpy, False);
+        desktop.reset(new QmHalvesDesktop(dpy));  // red on the left half, blue on the right
     }
 
     void TearDown() override {
@@ -114,9 +103,7 @@ protected:
         }
         for (pid_t p : localProcessesOf(qmSaverProgram())) kill(p, SIGKILL);
         if (!dpy) return;
-        XSetWindowBackground(dpy, DefaultRootWindow(dpy), BlackPixel(dpy, DefaultScreen(dpy)));
-        XClearWindow(dpy, DefaultRootWindow(dpy));
-        if (desk) XFreePixmap(dpy, desk);
+        desktop.reset();
         XCloseDisplay(dpy);
     }
 

@@ -59,28 +59,9 @@ protected:
 
 TEST_F(ProcessTest, FullScreenShowsThePhotographAndEndsOnAKey) {
     // A known desktop: red on the left half of the screen, blue on the right.
+    QmHalvesDesktop desktop(dpy);
     Window root = DefaultRootWindow(dpy);
     int sw = DisplayWidth(dpy, DefaultScreen(dpy)), sh = DisplayHeight(dpy, DefaultScreen(dpy));
-    Pixmap desk = XCreatePixmap(dpy, root, unsigned(sw), unsigned(sh), unsigned(DefaultDepth(dpy, DefaultScreen(dpy))));
-    GC gc = XCreateGC(dpy, desk, 0, nullptr);
-    XSetForeground(dpy, gc, 0xFF0000);
-    XFillRectangle(dpy, desk, gc, 0, 0, unsigned(sw / 2), unsigned(sh));
-    XSetForeground(dpy, gc, 0x0000FF);
-    XFillRectangle(dpy, desk, gc, sw / 2, 0, unsigned(sw - sw / 2), unsigned(sh));
-    XFreeGC(dpy, gc);
-    XSetWindowBackgroundPixmap(dpy, root, desk);
-    XClearWindow(dpy, root);
-    XSync(dpy, False);
-    struct Restore {
-        Display* d;
-        Pixmap p;
-        ~Restore() {
-            XSetWindowBackground(d, DefaultRootWindow(d), BlackPixel(d, DefaultScreen(d)));
-            XClearWindow(d, DefaultRootWindow(d));
-            XFreePixmap(d, p);
-            XSync(d, False);
-        }
-    } restore{dpy, desk};
 
     QmRun r = qmStartSaver({"-s"}, env, "photograph");
     ASSERT_GT(r.pid, 0);
@@ -200,15 +181,8 @@ TEST_F(ProcessTest, PreviewFormDrawsIntoAnotherProgramsWindowWithItsRate) {
     // The settings dialog's preview: qmsave --window-id 0xHEX --fps into a pane of another
     // program, here red on its left half and blue on its right. The saver photographs the pane
     // and shows the picture mirrored (the test content), with the rate at the bottom left.
-    Window root = DefaultRootWindow(dpy);
-    Pixmap face = XCreatePixmap(dpy, root, 320, 240, unsigned(DefaultDepth(dpy, DefaultScreen(dpy))));
-    GC gc = XCreateGC(dpy, face, 0, nullptr);
-    XSetForeground(dpy, gc, 0xFF0000);
-    XFillRectangle(dpy, face, gc, 0, 0, 160, 240);
-    XSetForeground(dpy, gc, 0x0000FF);
-    XFillRectangle(dpy, face, gc, 160, 0, 160, 240);
-    XFreeGC(dpy, gc);
-    Window pane = XCreateSimpleWindow(dpy, root, 100, 100, 320, 240, 0, 0, 0);
+    Pixmap face = qmHalvesPixmap(dpy, 320, 240);
+    Window pane = XCreateSimpleWindow(dpy, DefaultRootWindow(dpy), 100, 100, 320, 240, 0, 0, 0);
     XSetWindowBackgroundPixmap(dpy, pane, face);
     XMapWindow(dpy, pane);
     XSync(dpy, False);
@@ -269,6 +243,18 @@ bool localReadFrame(const std::string& dir, int i, FXCanvas* c) {
     return c->CreateFromPict((dir + name).c_str());
 }
 
+// A desktop picture of 64 x 32 pixels, red on its left half and blue on its right.
+bool localWriteDeskPicture(const std::string& path) {
+    FXCanvas desk;
+    desk.pixmap.Realloc(64, 32);
+    for (int y = 0; y < 32; y++)
+        for (int x = 0; x < 64; x++) {
+            unsigned char* p = desk.pixmap.PixelBytes(x, y);
+            p[0] = x < 32 ? 255 : 0, p[1] = 0, p[2] = x < 32 ? 0 : 255, p[3] = 255;
+        }
+    return desk.SaveToPict(path.c_str());
+}
+
 int localRgb(FXCanvas& c, int x, int y) {
     const unsigned char* p = c.pixmap.PixelBytes(x, y);
     return p[0] << 16 | p[1] << 8 | p[2];
@@ -286,14 +272,7 @@ bool localNear(int rgb, int want, int tol = 24) {
 TEST_F(ProcessTest, RecordShowsThePictureGivenAsDesktopWithTheRateOverEverything) {
     std::string out = qmFreshDir("record");
     ASSERT_TRUE(fxLoadDevil());
-    FXCanvas desk;
-    desk.pixmap.Realloc(64, 32);
-    for (int y = 0; y < 32; y++)
-        for (int x = 0; x < 64; x++) {
-            unsigned char* p = desk.pixmap.PixelBytes(x, y);
-            p[0] = x < 32 ? 255 : 0, p[1] = 0, p[2] = x < 32 ? 0 : 255, p[3] = 255;
-        }
-    ASSERT_TRUE(desk.SaveToPict((data + "/desk.png").c_str()));
+    ASSERT_TRUE(localWriteDeskPicture(data + "/desk.png"));
     QmRun r = qmStartSaver({"--record", out, "--seconds", "1.5", "--fps", "4", "--size", "160x120", "-fps", "--desktop",
                           data + "/desk.png"},
                          env, "record");
@@ -361,14 +340,7 @@ TEST_F(ProcessTest, AnUnusableDataFolderNeverMeansThePackageOfTheCurrentFolder) 
     // The saver is started in a folder that holds a package (the test content), with a data
     // folder that is missing or too long for the engine's paths: it must show no content.
     ASSERT_TRUE(fxLoadDevil());
-    FXCanvas desk;
-    desk.pixmap.Realloc(64, 32);
-    for (int y = 0; y < 32; y++)
-        for (int x = 0; x < 64; x++) {
-            unsigned char* p = desk.pixmap.PixelBytes(x, y);
-            p[0] = x < 32 ? 255 : 0, p[1] = 0, p[2] = x < 32 ? 0 : 255, p[3] = 255;
-        }
-    ASSERT_TRUE(desk.SaveToPict((data + "/desk.png").c_str()));
+    ASSERT_TRUE(localWriteDeskPicture(data + "/desk.png"));
     char cwd[4096];
     ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
     for (const std::string& folder : {data + "/missing", "/" + std::string(300, 'a')}) {

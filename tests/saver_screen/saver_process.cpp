@@ -143,3 +143,30 @@ void qmSaveWindowPng(Display* dpy, Window w, int width, int height, const std::s
     qmWritePngRGBA(path, width, height, rgba.data(), width * 4, false);
     XDestroyImage(shot);
 }
+
+Pixmap qmHalvesPixmap(Display* dpy, int width, int height) {
+    Window root = DefaultRootWindow(dpy);
+    Pixmap p = XCreatePixmap(dpy, root, unsigned(width), unsigned(height), unsigned(DefaultDepth(dpy, DefaultScreen(dpy))));
+    GC gc = XCreateGC(dpy, p, 0, nullptr);
+    XSetForeground(dpy, gc, 0xFF0000);
+    XFillRectangle(dpy, p, gc, 0, 0, unsigned(width / 2), unsigned(height));
+    XSetForeground(dpy, gc, 0x0000FF);
+    XFillRectangle(dpy, p, gc, width / 2, 0, unsigned(width - width / 2), unsigned(height));
+    XFreeGC(dpy, gc);
+    return p;
+}
+
+QmHalvesDesktop::QmHalvesDesktop(Display* dpy) : dpy_(dpy) {
+    int s = DefaultScreen(dpy);
+    pixmap_ = qmHalvesPixmap(dpy, DisplayWidth(dpy, s), DisplayHeight(dpy, s));
+    XSetWindowBackgroundPixmap(dpy, DefaultRootWindow(dpy), pixmap_);
+    XClearWindow(dpy, DefaultRootWindow(dpy));
+    XSync(dpy, False);
+}
+
+QmHalvesDesktop::~QmHalvesDesktop() {
+    XSetWindowBackground(dpy_, DefaultRootWindow(dpy_), BlackPixel(dpy_, DefaultScreen(dpy_)));
+    XClearWindow(dpy_, DefaultRootWindow(dpy_));
+    XFreePixmap(dpy_, pixmap_);
+    XSync(dpy_, False);
+}

@@ -36,6 +36,21 @@ int qmWindowPixel(Display* dpy, Window w, int x, int y);
 // Saves w x h pixels of window w at (0, 0) as a PNG.
 void qmSaveWindowPng(Display* dpy, Window w, int width, int height, const std::string& path);
 
+// A pixmap of w x h pixels, red on its left half and blue on its right.
+Pixmap qmHalvesPixmap(Display* dpy, int width, int height);
+// A known desktop while it lives: the root window shows the halves, black again afterwards.
+class QmHalvesDesktop {
+public:
+    explicit QmHalvesDesktop(Display* dpy);
+    ~QmHalvesDesktop();
+    QmHalvesDesktop(const QmHalvesDesktop&) = delete;
+    QmHalvesDesktop& operator=(const QmHalvesDesktop&) = delete;
+
+private:
+    Display* dpy_;
+    Pixmap pixmap_;
+};
+
 // Polls ready every 10 ms until it holds or limitMs passed.
 template <typename Fn>
 bool qmWaitFor(Fn ready, int limitMs = 30000) {
