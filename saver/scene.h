@@ -94,6 +94,17 @@ enum {
 extern const int kClipAnimEntry[3];
 extern const int kClipMovieEntry[3];
 
+// One step of the clip state machine: the pose the next clip heads for, the clip, and its
+// direction.
+struct QmClipStep {
+    int stage;       // 0 S, 1 P, 2 Q, 3 R
+    int clip;        // 0, 1 or 2: movie[clip] with anim[clip] and anim1[clip]
+    bool backwards;  // the clip runs from its last frame to its first
+};
+// The clip that follows the one that brought the sheet to stage (0..3): where there is a choice
+// (stages 1 and 2), r in [0, 1] below 0.6 takes the first way.
+QmClipStep qmNextClip(int stage, double r);
+
 // Builds the scene on window (the saver window, not shown yet) and starts the render loop.
 void InitScene(void* window, bool preview);
 // The same; startLoop false leaves the loop stopped, so frames can be drawn one by one.

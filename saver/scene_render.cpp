@@ -9,6 +9,7 @@
 //   stage 1 (pose P, clip 0 or 2 backward) -> r < 0.6: stage 0, clip 0 forward; else stage 2, clip 2 forward
 //   stage 2 (pose Q, clip 2 or 1 forward)  -> r < 0.6: stage 3, clip 1 backward; else stage 1, clip 2 backward
 //   stage 3 (pose R, clip 1 backward)      -> stage 2, clip 1 forward
+#include "base/compiler.h"
 #include "base/other.h"
 #include "render/gl_api.h"
 #include "saver/scene.h"
@@ -91,40 +92,17 @@ void localOpening(PEnv* env, double t) {
     }
 }
 
-// The next clip once the running movie shows its last frame.
+// The next clip once the running movie shows its last frame. The random number is drawn only
+// where the state machine has a choice, so the generator's sequence is the same as ever.
 void localNextClip(double t) {
-    int k = aact_movie;
-    switch (dststage) {
-        case 0:
-            dststage = 1;
-            movie[0].RestartBack(t);
-            break;
-        case 1:
-            if (fxGetRandom() < kForwardShare) {
-                dststage = 0, k = 0;
-                movie[0].Restart(t);
-            } else {
-                dststage = 2, k = 2;
-                movie[2].Restart(t);
-            }
-            break;
-        case 2:
-            if (fxGetRandom() < kForwardShare) {
-                dststage = 3, k = 1;
-                movie[1].RestartBack(t);
-            } else {
-                dststage = 1, k = 2;
-                movie[2].RestartBack(t);
-            }
-            break;
-        case 3:
-            dststage = 2;
-            movie[1].Restart(t);
-            break;
-        default:
-            break;
-    }
-    aact_anim = aact_movie = k;
+    double r = dststage == 1 || dststage == 2 ? fxGetRandom() : 0.0;
+    QmClipStep next = qmNextClip(dststage, r);
+    dststage = next.stage;
+    if (next.backwards)
+        movie[next.clip].RestartBack(t);
+    else
+        movie[next.clip].Restart(t);
+    aact_anim = aact_movie = next.clip;
 }
 
 void localClip(PEnv* env, double t) {
@@ -155,6 +133,22 @@ void localOverlay(PEnv* env, double t) {
 }
 
 }  // namespace
+
+QmClipStep qmNextClip(int stage, double r) {
+    switch (stage) {
+        case 0:
+            return {1, 0, true};
+        case 1:
+            return r < kForwardShare ? QmClipStep{0, 0, false} : QmClipStep{2, 2, false};
+        case 2:
+            return r < kForwardShare ? QmClipStep{3, 1, true} : QmClipStep{1, 2, true};
+        case 3:
+            return {2, 1, false};
+        default:
+            FX_ASSERT(false && "the clip stages are 0 to 3");
+            return {2, 2, false};
+    }
+}
 
 void Scene::OnRender(PEnv* env, double t) {
     if (!first || isPreview) {

@@ -12,6 +12,7 @@
 
 #include "anim/anim.h"
 #include "base/binio.h"
+#include "base/compiler.h"
 #include "base/package.h"
 #include "base/trace.h"
 #include "geometry/data.h"
@@ -122,7 +123,7 @@ struct localFileSource {
 };
 
 // "animation <label> refused: <why>" in the trace log; false.
-bool localRefuse(const char* label, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
+bool localRefuse(const char* label, const char* fmt, ...) FX_PRINTF(2, 3);
 bool localRefuse(const char* label, const char* fmt, ...) {
     char why[256];
     va_list args;

@@ -54,7 +54,10 @@ public:
     ~FXBezierSpline() { Destroy(); }
 
     int GetCnt() const { return keys.top / 3; }
-    const float* GetKey(int i) const { return keys.items + i * 3; }
+    const float* GetKey(int i) const {
+        FX_ASSERT(i >= 0 && 3 * i + 2 < keys.top && "spline key out of range");
+        return keys.items + i * 3;
+    }
 
     void Precompute();
     void PrecomputeCtrlPoints();

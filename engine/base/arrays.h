@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "base/compiler.h"
+
 // A zero-filled block of size bytes, or null.
 void* fxMalloc(unsigned size);
 // The smallest power of two >= n (1 for n <= 1).
@@ -43,9 +45,15 @@ public:
     int Remove(void* p);
     bool IsEmpty() const { return top <= 0; }
 
-    void* Get(int i) const { return items[i]; }
-    int GetInt(int i) const { return int(reinterpret_cast<intptr_t>(items[i])); }
-    void SetInt(int i, int v) { items[i] = reinterpret_cast<void*>(intptr_t(v)); }
+    void* Get(int i) const {
+        FX_ASSERT(i >= 0 && i < top && "FXArray index out of range");
+        return items[i];
+    }
+    int GetInt(int i) const { return int(reinterpret_cast<intptr_t>(Get(i))); }
+    void SetInt(int i, int v) {
+        FX_ASSERT(i >= 0 && i < top && "FXArray index out of range");
+        items[i] = reinterpret_cast<void*>(intptr_t(v));
+    }
 
     void Save(FILE* f) const;
     void Load(FILE* f);
@@ -81,7 +89,10 @@ public:
     bool IsEmpty() const { return top <= 0; }
 
     // The string at i, "" for a null item.
-    const char* Get(int i) const { return items[i] ? items[i] : ""; }
+    const char* Get(int i) const {
+        FX_ASSERT(i >= 0 && i < top && "FXStrArray index out of range");
+        return items[i] ? items[i] : "";
+    }
 
     void Save(FILE* f) const;
     void SaveShortPaths(FILE* f, const char* dir) const;

@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <cwchar>
 
+#include "base/compiler.h"
+
 // Trims leading and trailing white space of buf (len characters) in place; returns the new length.
 int localTrimSpaces(char* buf, int len);
 int localTrimSpacesW(wchar_t* buf, int len);
@@ -30,7 +32,7 @@ public:
     void AppendChar(char c);
     void InsertChar(char c);
     void RemoveLast();
-    void Format(const char* fmt, ...) __attribute__((format(printf, 2, 3)));
+    void Format(const char* fmt, ...) FX_PRINTF(2, 3);
     void FormatV(const char* fmt, va_list args);
     void TrimSpaces();
     void ToLower();

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "base/other.h"
@@ -117,3 +118,12 @@ int errmsg(const char* fmt, ...) {
     }
     return fxShowErrorMessage(message);
 }
+
+#if defined(FX_ASSERTS) || !defined(NDEBUG)
+void fxAssertFailed(const char* what, const char* file, int line) {
+    fprintf(stderr, "assertion failed: %s (%s:%d)\n", what, file, line);
+    err("assertion failed: %s (%s:%d)\n", what, file, line);
+    fxCloseTraces();
+    abort();
+}
+#endif

@@ -6,15 +6,17 @@
 
 #include <cstdio>
 
+#include "base/compiler.h"
+
 bool fxOpenTraces(const char* filename);
 bool fxTracesOpened();
 void fxCloseTraces();
 
-void trc(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
-void trc1(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
-void err(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+void trc(const char* fmt, ...) FX_PRINTF(1, 2);
+void trc1(const char* fmt, ...) FX_PRINTF(1, 2);
+void err(const char* fmt, ...) FX_PRINTF(1, 2);
 // Writes an error record when the log is open and always shows the message to the user.
-int errmsg(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+int errmsg(const char* fmt, ...) FX_PRINTF(1, 2);
 
 // ---- provided by the platform file (trace_posix.cpp, trace_w32.cpp) ----
 // Shows an error message to the user (a message box on Windows, standard error here); returns

@@ -59,39 +59,77 @@ public:
     void* window = nullptr;  // the render window (platform handle)
     bool npotTextures = false;
 
+    // Threads: the window thread creates, resizes and destroys the environment; while the loop
+    // runs, the render thread owns it and draws every frame holding the lock with the context
+    // current. Any other caller of a device operation holds the lock and makes the context
+    // current first (FXGRAutoAct). Device operations need the context current on the calling
+    // thread; without a context they do nothing. Nothing here throws or shows a message: a
+    // failure is the result plus, where useful, a trace line.
+
     // Creates the lock and lists the default material in the default library.
     PEnv();
     PEnv(const PEnv&) = delete;
     PEnv& operator=(const PEnv&) = delete;
     virtual ~PEnv();
 
+    // Makes the device for the platform window handle (not owned): its context and fixed render
+    // state, the extensions probed. Window thread. False when no context can be made; the
+    // environment then stays usable and draws nothing.
     virtual bool CreateChild(void* window) = 0;
     // Stops the loop, frees the loaded libraries, empties the default library and frees the lock.
-    // Harmless when repeated.
+    // Window thread, after the loop ended. Harmless when repeated.
     virtual void Destroy();
+    // Sets the viewport to width x height and resets the fixed state (projection, depth, blending,
+    // alpha test, lights off). Context current.
     virtual void ClrParams() = 0;
+    // Makes the context current on the calling thread (on) or releases it (off). A context is
+    // current on one thread at a time: release it before another thread takes it. Does nothing
+    // without a context or once the window is gone.
     virtual void SetAct(bool on) = 0;
+    // Whether a frame can be drawn: false once the window is gone (the frame is then skipped).
     virtual bool RenderStart() = 0;
+    // Ends the frame: shows the back buffer (swap). Render thread, context current.
     virtual void RenderEnd() = 0;
+    // Starts the render thread drawing render every frame (or points a running loop at render).
+    // Window thread. False when no thread could be started.
     virtual bool StartLoop(PRender* render);
+    // Asks the loop to stop and joins its thread, waiting up to timeout seconds before it says so
+    // in the trace log and goes on waiting: a thread is never left running. Window thread.
     virtual void StopLoop(double timeout);
+    // Takes (on) or releases (off) the environment lock; recursive, so nested takes are fine.
     virtual void Lock(bool on);
     virtual void SetClrColor(float* rgba) = 0;
     virtual void Clrscr(bool colour, bool depth, bool stencil) = 0;
+    // Moves the device's window to the root of the screen, full size (on), or back (off). Takes
+    // the lock and the context itself.
     virtual void Enlarge(bool on) = 0;
+    // Adds light to the light table (not owned; at most kMaxLights); true when it is listed.
     virtual bool RegisterLight(FXLight* light);
     virtual void UnregisterLight(FXLight* light);
+    // Sends the light table to the device: positions and colours as they are now.
     virtual void UpdateLights() = 0;
+    // The material used for meshes without one (owned by the environment).
     virtual FXMaterial* GetDefaultMaterial();
+    // The library every loaded library falls back to (owned by the environment).
     virtual FXMatlib* GetDefaultMatlib();
+    // A material library by file name, package entry name or entry number, shared by the name it
+    // was asked for: the same library with one more reference when it is loaded already. Owned
+    // by the environment (released through the library's reference count). Never null: a library
+    // that failed to load is empty, with a trace line.
     virtual FXMatlib* LoadMatlib(const char* file);
     virtual FXMatlib* LoadMatlibC(FXPackage* package, const char* name);
     virtual FXMatlib* LoadMatlibCN(FXPackage* package, int id);
+    // Takes lib off the environment's list (its owner deletes it).
     virtual void RemoveMatlib(FXMatlib* lib);
+    // Lists m (not owned) in the default library, where meshes find it by name.
     virtual void AddMaterial(FXMaterial* m);
     virtual void ApplyDefaultMaterial();
+    // Sets m's colours and binds its texture (when it has one) for the meshes drawn next. Never
+    // uploads: textures are uploaded by the Prepare calls. ApplyMaterial2 binds the second
+    // texture unit (multitexturing only).
     virtual void ApplyMaterial(FXMaterial* m) = 0;
     virtual void ApplyMaterial2(FXMaterial* m) = 0;
+    // The model-view matrix: replaced by m, multiplied by m, or reset.
     virtual void ApplyMatrix(FXMatrix* m) = 0;
     virtual void MultiplyMatrix(FXMatrix* m) = 0;
     virtual void ApplyMatrixIdentity() = 0;
@@ -102,15 +140,25 @@ public:
     virtual void EnableDepthTest(bool on) = 0;
     virtual void EnableDepthWrite(bool on) = 0;
     virtual void EnableCullface(bool front, bool back) = 0;
+    // Draws every mesh with the default material (lighting tests).
     virtual void EnableTestingMaterial(bool on);
+    // Uploads m's texture source (its canvas) into m's texture name, made when m has none. False
+    // when there is nothing to upload. Context current.
     virtual bool PrepareTexture(FXMaterial* m) = 0;
+    // Uploads pixmap p (not kept) as m's texture and sets m's texture scales to the picture's part
+    // of the block: the per-frame path of movies. Context current.
     virtual bool FastPrepareTexture(FXMaterial* m, FXPixmap* p) = 0;
     virtual bool PrepareCubeTexture(FXMaterial* m, FXPixmap* px, FXPixmap* nx, FXPixmap* py,
                                     FXPixmap* ny, FXPixmap* pz, FXPixmap* nz) = 0;
+    // Deletes m's texture from the device (where it lives: context current).
     virtual void UnprepareTexture(FXMaterial* m) = 0;
+    // Device-side copies of a mesh's data (none on this device: meshes are drawn from memory).
     virtual bool PrepareMesh(FXMesh* mesh) = 0;
     virtual void UnprepareMesh(FXMesh* mesh) = 0;
+    // Draws mesh with its material, under the current matrix and state.
     virtual void RenderMesh(FXMesh* mesh) = 0;
+    // The render thread's loop: until a stop is asked, a frame of render every pass, each drawn
+    // holding the lock with the context current, with a 1 ms pause between frames.
     virtual void RenderLoop();
     // A wait inside a frame (a movie's frame wait): the render thread lets go of the context and
     // the environment lock, so the window thread (a resize) is not held up for the length of the

@@ -1,0 +1,22 @@
+// What differs from compiler to compiler, spelled once: printf-style format checks, and the
+// assertion of programmer errors.
+//
+// FX_ASSERT(cond && "why") states what the code's own callers must never do (an index outside
+// an array, a spline key that does not exist, a clip stage the state machine cannot reach). It
+// is active in debug and sanitizer builds (FX_ASSERTS) and costs nothing otherwise. Damaged or
+// hostile input is never asserted: it keeps its result-plus-trace path.
+#pragma once
+
+#if defined(__GNUC__) || defined(__clang__)
+#define FX_PRINTF(fmtIndex, firstArg) __attribute__((format(printf, fmtIndex, firstArg)))
+#else
+#define FX_PRINTF(fmtIndex, firstArg)
+#endif
+
+#if defined(FX_ASSERTS) || !defined(NDEBUG)
+// Reports the broken assertion on standard error and in the trace log, then aborts.
+[[noreturn]] void fxAssertFailed(const char* what, const char* file, int line);
+#define FX_ASSERT(cond) ((cond) ? (void)0 : fxAssertFailed(#cond, __FILE__, __LINE__))
+#else
+#define FX_ASSERT(cond) ((void)0)
+#endif
