@@ -517,7 +517,8 @@ struct localPass2 {
                 return Vector(l, &obj->texCoords, &texCoords, 2, 1, false, "a texture coordinate");
             case kUsemtl: {
                 std::string name = localFirstWord(l.rest);
-                material = name.empty() ? localDefaultMaterialID(obj, shared) : localMaterialID(obj, shared, name.c_str());
+                material =
+                    name.empty() ? localDefaultMaterialID(obj, shared) : localMaterialID(obj, shared, name.c_str());
                 if (material < 0)
                     return r.Fail("more than %d materials (distinct usemtl names); no real model has so many",
                                   int(FXObjModel::kMaxMaterials));
@@ -741,7 +742,8 @@ int localSmoothNormals(FXModel* model, const FXObjModel* obj) {
         if (!c[0] || !c[1] || !c[2]) continue;
         const float e1[3] = {c[1][0] - c[0][0], c[1][1] - c[0][1], c[1][2] - c[0][2]};
         const float e2[3] = {c[2][0] - c[0][0], c[2][1] - c[0][1], c[2][2] - c[0][2]};
-        const float n[3] = {e2[1] * e1[2] - e2[2] * e1[1], e2[2] * e1[0] - e2[0] * e1[2], e2[0] * e1[1] - e2[1] * e1[0]};
+        const float n[3] = {e2[1] * e1[2] - e2[2] * e1[1], e2[2] * e1[0] - e2[0] * e1[2],
+                            e2[0] * e1[1] - e2[1] * e1[0]};
         for (int k = 0; k < 3; k++)
             for (int a = 0; a < 3; a++) sum[size_t(p->pos[k]) * 3 + size_t(a)] += n[a];
     }
@@ -851,7 +853,8 @@ bool FXModel::ImportObj(const char* path, FXImportProgress progress, void* user)
     }
     if (int smoothed = localSmoothNormals(this, &obj)) {
         if (obj.normalCount == 0)
-            trc("FXModel::ImportObj -> %s: the file gives no normals; smooth normals are computed from the faces\n", path);
+            trc("FXModel::ImportObj -> %s: the file gives no normals; smooth normals are computed from the faces\n",
+                path);
         else
             trc("FXModel::ImportObj -> %s: %d vertices have no normal in the file; smooth normals are computed for "
                 "them from the faces\n",

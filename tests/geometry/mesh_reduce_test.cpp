@@ -213,9 +213,12 @@ TEST(FXMeshReduce, NewTrianglesKeepTheWinding) {
         int cols, passes;
         bool flipped, mirrored;
     } cases[] = {
-        {"strip", 2, 1, false, false},          {"strip facing -z", 2, 1, true, false},
-        {"mirrored strip", 2, 1, false, true},  {"long strip, two passes", 5, 2, false, false},
-        {"long strip facing -z", 5, 2, true, false}, {"long mirrored strip", 5, 2, false, true},
+        {"strip", 2, 1, false, false},
+        {"strip facing -z", 2, 1, true, false},
+        {"mirrored strip", 2, 1, false, true},
+        {"long strip, two passes", 5, 2, false, false},
+        {"long strip facing -z", 5, 2, true, false},
+        {"long mirrored strip", 5, 2, false, true},
     };
     for (const Case& c : cases) {
         FXMesh m;
@@ -227,7 +230,8 @@ TEST(FXMeshReduce, NewTrianglesKeepTheWinding) {
         const int before = m.indexCount;
         for (int p = 0; p < c.passes; p++) Reduced(&m, 1.0f);
         EXPECT_LT(m.indexCount, before) << c.name;
-        for (int t = 0; t < m.indexCount; t += 3) EXPECT_GT(sign * facing(m, t), 0.0f) << c.name << " triangle " << t / 3;
+        for (int t = 0; t < m.indexCount; t += 3)
+            EXPECT_GT(sign * facing(m, t), 0.0f) << c.name << " triangle " << t / 3;
     }
 }
 

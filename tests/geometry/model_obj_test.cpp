@@ -215,9 +215,9 @@ TEST_F(ObjImport, UnknownWordsAreTracedOnceAndSkipped) {
     FXModel m;
     ASSERT_TRUE(Import(&m, "# made by hand\no cube\nvp 1 2\ns 1\nuu x\nmm y\n" + std::string(kTriangle) +
                                "s off\nf 1 2 3\ncurv 1 2\no other\nvp 3 4\ncurv 3 4\nuu z\nmm w\ncurv 5\n"));
-    const char* once[] = {"] localPrepareModel -> unknown token(0): vp\n",
-                          "] localPrepareModel -> unknown token(3): curv 1 2\n",
-                          "] localPrepareModel -> unknown token(2): uu\n", "] localPrepareModel -> unknown token(1): mm\n"};
+    const char* once[] = {
+        "] localPrepareModel -> unknown token(0): vp\n", "] localPrepareModel -> unknown token(3): curv 1 2\n",
+        "] localPrepareModel -> unknown token(2): uu\n", "] localPrepareModel -> unknown token(1): mm\n"};
     for (const char* t : once) EXPECT_EQ(Occurrences(log, t), 1) << t << log;
     EXPECT_EQ(Occurrences(log, "#ERROR: "), 4) << log;
     EXPECT_EQ(log.find("token(3): o"), std::string::npos) << log;
