@@ -31,8 +31,13 @@ std::string localRoot(const std::string& p) {
     return p.substr(0, i);
 }
 
-// The components after the root, with "." dropped and ".." folded where it can be.
+// True for a root that names the top folder ("/", "\\", "C:\\"): nothing lies above it.
+bool localIsTop(const std::string& root) { return !root.empty() && localIsSep(root.back()); }
+
+// The components after the root, with "." dropped and ".." folded where it can be. Above the top
+// folder there is nothing, so a ".." there is dropped, as the system does with "/..".
 std::vector<std::string> localComponents(const std::string& p, size_t from) {
+    const bool top = localIsTop(p.substr(0, from));
     std::vector<std::string> parts;
     std::string cur;
     for (size_t i = from; i <= p.size(); i++) {
@@ -40,7 +45,7 @@ std::vector<std::string> localComponents(const std::string& p, size_t from) {
             if (cur == "..") {
                 if (!parts.empty() && parts.back() != "..")
                     parts.pop_back();
-                else
+                else if (!top)
                     parts.push_back(cur);
             } else if (!cur.empty() && cur != ".") {
                 parts.push_back(cur);
@@ -51,6 +56,14 @@ std::vector<std::string> localComponents(const std::string& p, size_t from) {
         }
     }
     return parts;
+}
+
+// How many leading components two paths share; the file name of `to` never counts.
+size_t localCommonLead(const std::vector<std::string>& from, const std::vector<std::string>& to, bool toIsFile) {
+    size_t common = 0;
+    size_t limit = to.size() - ((toIsFile && !to.empty()) ? 1 : 0);
+    while (common < from.size() && common < limit && from[common] == to[common]) common++;
+    return common;
 }
 
 char* localToWork(const std::string& s) {
@@ -199,9 +212,20 @@ char* fxBuildRelativePath(const char* from, bool fromIsFile, const char* to, boo
     std::vector<std::string> fp = localComponents(f, fRoot.size());
     std::vector<std::string> tp = localComponents(t, tRoot.size());
     if (fromIsFile && !fp.empty()) fp.pop_back();  // relative to the file's folder
-    size_t common = 0;
-    size_t limit = tp.size() - ((toIsFile && !tp.empty()) ? 1 : 0);
-    while (common < fp.size() && common < limit && fp[common] == tp[common]) common++;
+    size_t common = localCommonLead(fp, tp, toIsFile);
+    if (common < fp.size() && fp[common] == "..") {
+        // `from` climbs above the folder it shares with `to`: the way back down passes through
+        // folders only the working directory names. Both are read from there.
+        char cwd[FX_MAX_PATH];
+        if (!fRoot.empty() || !fxPlatformGetCurrentDir(cwd, sizeof cwd) || !fxIsAbsolutePath(cwd)) return unchanged;
+        std::string base = cwd;
+        if (!localIsSep(base.back())) base += '/';
+        const size_t root = localRoot(base).size();
+        fp = localComponents(base + f, root);
+        tp = localComponents(base + t, root);
+        if (fromIsFile && !fp.empty()) fp.pop_back();
+        common = localCommonLead(fp, tp, toIsFile);
+    }
     char sep = localStyleSep(to);
     std::string out;
     for (size_t i = common; i < fp.size(); i++) out += std::string("..") + sep;

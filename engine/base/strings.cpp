@@ -172,7 +172,7 @@ void FXLongStr::Set(const char* s) {
         text = static_cast<char*>(malloc(size_t(n) + 1));
         capacity = n + 1;
     }
-    memcpy(text, s, size_t(n) + 1);
+    memmove(text, s, size_t(n) + 1);  // s may point into this string's own text
     len = n;
 }
 
@@ -181,14 +181,18 @@ void FXLongStr::Append(const char* s) {
     if (!text) len = 0;  // after ClearBuf the old text is gone: nothing is left to keep
     int n = int(strlen(s));
     if (!text || capacity < len + n + 1) {
+        // s may be (part of) this string's own text: it is copied before the old buffer goes.
         char* grown = static_cast<char*>(malloc(size_t(len + n) + 1));
         if (text && len > 0) memcpy(grown, text, size_t(len));
+        memcpy(grown + len, s, size_t(n));
         free(text);
         text = grown;
         capacity = len + n + 1;
+    } else {
+        memmove(text + len, s, size_t(n));
     }
-    memcpy(text + len, s, size_t(n) + 1);
     len += n;
+    text[len] = 0;
 }
 
 void FXLongStr::Clear() {
@@ -246,7 +250,7 @@ void FXLongStrW::Set(const wchar_t* s) {
         text = static_cast<wchar_t*>(malloc(sizeof(wchar_t) * size_t(n + 1)));
         capacity = n + 1;
     }
-    memcpy(text, s, sizeof(wchar_t) * size_t(n + 1));
+    memmove(text, s, sizeof(wchar_t) * size_t(n + 1));  // s may point into this string's own text
     len = n;
 }
 
@@ -255,14 +259,18 @@ void FXLongStrW::Append(const wchar_t* s) {
     if (!text) len = 0;  // after ClearBuf the old text is gone: nothing is left to keep
     int n = int(wcslen(s));
     if (!text || capacity < len + n + 1) {
+        // s may be (part of) this string's own text: it is copied before the old buffer goes.
         wchar_t* grown = static_cast<wchar_t*>(malloc(sizeof(wchar_t) * size_t(len + n + 1)));
         if (text && len > 0) memcpy(grown, text, sizeof(wchar_t) * size_t(len));
+        memcpy(grown + len, s, sizeof(wchar_t) * size_t(n));
         free(text);
         text = grown;
         capacity = len + n + 1;
+    } else {
+        memmove(text + len, s, sizeof(wchar_t) * size_t(n));
     }
-    memcpy(text + len, s, sizeof(wchar_t) * size_t(n + 1));
     len += n;
+    text[len] = 0;
 }
 
 void FXLongStrW::AppendChar(wchar_t c) {

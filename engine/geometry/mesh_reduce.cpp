@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "base/trace.h"
@@ -62,11 +63,43 @@ void localFinishPlane(float* out, const float* n, const float* p) {
     out[3] = -(out[0] * p[0] + out[1] * p[1] + out[2] * p[2]);
 }
 
-float localArea(const FXMesh* m, int i, int j, int k) {
+// The normal of triangle (i, j, k) in its corner order, twice as long as the triangle's area.
+void localTriangleNormal(const FXMesh* m, int i, int j, int k, float* n) {
     const float *a = m->vertices[i].pos, *b = m->vertices[j].pos, *c = m->vertices[k].pos;
-    float ab[3] = {b[0] - a[0], b[1] - a[1], b[2] - a[2]}, ac[3] = {c[0] - a[0], c[1] - a[1], c[2] - a[2]}, n[3];
+    float ab[3] = {b[0] - a[0], b[1] - a[1], b[2] - a[2]}, ac[3] = {c[0] - a[0], c[1] - a[1], c[2] - a[2]};
     localCross(ab, ac, n);
+}
+
+float localArea(const FXMesh* m, int i, int j, int k) {
+    float n[3];
+    localTriangleNormal(m, i, j, k, n);
     return 0.5f * std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
+}
+
+// Replaces the live triangles with every corner in `group` by the `created` ones, each turned to
+// face the way the replaced ones face. The created corner orders follow the line being reduced,
+// which runs either way along the edge, so without the turn a reduction made from the line's far
+// end would flip its triangles and face culling would drop them.
+void localReplaceGroup(FXMesh* m, const int* group, int groupCount, const int* created, int createdCount) {
+    float facing[3] = {0.0f, 0.0f, 0.0f};
+    for (int t = 0; t + 2 < m->indexCount; t += 3) {
+        const int32_t* tri = m->indices + t;
+        if (!localLive(tri) || !localInList(tri[0], group, groupCount) || !localInList(tri[1], group, groupCount) ||
+            !localInList(tri[2], group, groupCount))
+            continue;
+        float n[3];
+        localTriangleNormal(m, tri[0], tri[1], tri[2], n);
+        for (int c = 0; c < 3; c++) facing[c] += n[c];
+    }
+    std::vector<int> turned(created, created + createdCount);
+    for (int k = 0; k + 2 < createdCount; k += 3) {
+        float n[3];
+        localTriangleNormal(m, turned[size_t(k)], turned[size_t(k) + 1], turned[size_t(k) + 2], n);
+        if (n[0] * facing[0] + n[1] * facing[1] + n[2] * facing[2] < 0.0f)
+            std::swap(turned[size_t(k) + 1], turned[size_t(k) + 2]);
+    }
+    m->DiscardTrianglesGroup(groupCount, group);
+    m->CreateTrianglesGroup(createdCount, turned.data());
 }
 
 // True when the triangles `created` cover what the live triangles with every corner in `group`
@@ -104,8 +137,7 @@ bool localTakeOutMiddle(FXMesh* m, int a, int b, int g, int q, int h, const int*
     m->PushReducDepend(a, b);
     m->PushReducDepend(b, b);
     m->PushReducDepend(g, b);
-    m->DiscardTrianglesGroup(groupCount, group);
-    m->CreateTrianglesGroup(createdCount, created);
+    localReplaceGroup(m, group, groupCount, created, createdCount);
     m->ReduceStage2a(a, b, g, q, h);
     return true;
 }
@@ -364,8 +396,7 @@ bool FXMesh::ReduceStage3(int a, int b, int g, int q, int) {
     SetVerticesMask(6, group, kMasked);
     const int deps[11][2] = {{a, b}, {b, b}, {g, b}, {q, q}, {q, q}, {q, q}, {q, q}, {r, q}, {s, q}, {r, q}, {s, q}};
     for (const auto& d : deps) PushReducDepend(d[0], d[1]);
-    DiscardTrianglesGroup(6, group);
-    CreateTrianglesGroup(6, created);
+    localReplaceGroup(this, group, 6, created, 6);
     ReduceStage2a(a, b, g, q, q);
     return true;
 }
@@ -420,8 +451,7 @@ bool FXMesh::ReduceStage4aa(int a, int b, int g, int d, int e, int f) {
     SetVerticesMask(6, group, kMasked);
     const int deps[6][2] = {{a, b}, {b, b}, {g, b}, {d, e}, {e, e}, {f, e}};
     for (const auto& x : deps) PushReducDepend(x[0], x[1]);
-    DiscardTrianglesGroup(6, group);
-    CreateTrianglesGroup(6, created);
+    localReplaceGroup(this, group, 6, created, 6);
     ReduceStage2aa(a, b, g, d, e, f);
     ReduceStage2aa(d, e, f, a, b, g);
     return true;

@@ -20,6 +20,9 @@ class FXMesh;
 class FXPackage;
 class FXPackageData;
 
+// Progress of a long import, called with the caller's user pointer and the share done, 0 to 1.
+typedef void (*FXImportProgress)(void* user, float done);
+
 class FXModel : public PRender {
 public:
     FXStr name;
@@ -64,8 +67,9 @@ public:
     // Builds the loaded meshes from a Wavefront OBJ file (geometry/model_obj.h): one mesh per
     // material, its library named by the file's mtllib line and obtained through the current
     // environment. Call UpdateMeshes to use them. False, with the model empty and an error trace
-    // line, when the file cannot be read, is damaged or has no faces.
-    bool ImportObj(const char* path);
+    // line, when the file cannot be read, is damaged or has no faces. Corners the file gives no
+    // normal get smooth normals from the faces. progress: as FXObjModel::Load reports it.
+    bool ImportObj(const char* path, FXImportProgress progress = nullptr, void* user = nullptr);
     void Copy(const FXModel* src);
     int GetTotalVertices() const;
     void Normalize(bool selective);

@@ -16,6 +16,7 @@
 #include <filesystem>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "base/paths.h"
@@ -31,19 +32,41 @@ namespace {
 // Far beyond any model the engine draws; keeps every derived count (3 corners per primitive, 76
 // bytes per vertex) inside int and size_t.
 const long long kMaxItems = 1 << 25;
-// Mesh arrays start at this many entries and grow by as many.
+// Mesh arrays start at this many entries and double when full.
 const int kGrowStep = 500;
+// Progress is told about once per this many bytes read.
+const long long kProgressBytes = 1 << 20;
+
+// What both passes share: names by hash (a file may hold very many groups and materials), the
+// unknown words reported so far, and the progress report.
+struct localShared {
+    std::unordered_map<std::string, int> groups;     // group name -> number
+    std::unordered_map<std::string, int> materials;  // material name -> number
+    std::unordered_set<std::string> reported;        // unknown statement words already traced
+    FXImportProgress progress = nullptr;
+    void* user = nullptr;
+    long long fileBytes = 0;
+    int pass = 0;  // 0 or 1: each pass is half of the reading
+
+    void Report(long long consumed) const {
+        if (!progress || fileBytes <= 0) return;
+        double share = (double(pass) + double(consumed < fileBytes ? consumed : fileBytes) / double(fileBytes)) / 2.0;
+        progress(user, float(share));
+    }
+};
 
 // ---- reading lines and words ----
 
 struct localReader {
     FILE* f;
     const char* file;
+    const localShared* shared;
     int line = 0;
+    long long consumed = 0, reported = 0;  // bytes read, and when progress was last told
     std::string text;  // the current line without its ending
     enum Result { kLine, kEnd, kBad };
 
-    localReader(FILE* file_, const char* name) : f(file_), file(name) {}
+    localReader(FILE* file_, const char* name, const localShared* s) : f(file_), file(name), shared(s) {}
 
     // Refusal of the current line: one error trace line naming the file and the line.
     bool Fail(const char* fmt, ...) __attribute__((format(printf, 2, 3))) {
@@ -65,11 +88,17 @@ struct localReader {
         }
         if (c == EOF) return kEnd;
         line++;
+        if (consumed - reported >= kProgressBytes) {
+            reported = consumed;
+            shared->Report(consumed);
+        }
         for (; c != EOF; c = getc(f)) {
+            consumed++;
             if (c == '\n') break;
             if (c == '\r') {
                 int next = getc(f);
                 if (next != '\n' && next != EOF) ungetc(next, f);
+                consumed += next == '\n';
                 break;
             }
             if (c == 0) {
@@ -138,6 +167,7 @@ enum localStatement {
     kSegments,
     kGroup,
     kComment,
+    kIgnored,
     kOther
 };
 
@@ -158,13 +188,19 @@ localStatement localClassify(const char* w) {
             if (!strcmp(w, "f")) return kFace;
             if (!strcmp(w, "l")) return kSegments;
             if (!strcmp(w, "g")) return kGroup;
+            // Object names and smoothing groups: the import keeps neither (meshes follow the
+            // materials, normals are the file's or smooth everywhere).
+            if (!strcmp(w, "o") || !strcmp(w, "s")) return kIgnored;
             return kOther;
     }
 }
 
-// The unknown-word reports; both passes report words starting with u and m.
-void localReportUnknown(localStatement s, const localLine& l) {
+// The unknown-word reports, once per word and file (the first line with it is shown): a file
+// written by a tool that uses a statement at all often uses it on every other line.
+void localReportUnknown(localShared* shared, localStatement s, const localLine& l) {
     const char* w = l.words[0];
+    if (s != kVOther && s != kUOther && s != kMOther && s != kOther) return;
+    if (!shared->reported.insert(w).second) return;
     if (s == kVOther) err("localPrepareModel -> unknown token(0): %s\n", w);
     if (s == kUOther) err("localPrepareModel -> unknown token(2): %s\n", w);
     if (s == kMOther) err("localPrepareModel -> unknown token(1): %s\n", w);
@@ -251,34 +287,44 @@ bool localParseCorners(localReader& r, const localLine& l, int minimum, std::vec
 
 // ---- groups and materials ----
 
-MObjGroup* localFindGroup1(FXObjModel* obj, const char* name) {
-    if (!name || !*name) return obj->groups.top > 0 ? obj->GetGroup(0) : nullptr;
-    for (int i = 0; i < obj->groups.top; i++)
-        if (obj->GetGroup(i)->name.Compare(name)) return obj->GetGroup(i);
-    return nullptr;
+// Appends to an engine array, doubling its capacity when full: the arrays' own growth by one slot
+// copies the whole array on every append.
+template <typename Array, typename Item>
+void localPush(Array* a, Item item) {
+    if (a->top >= a->capacity) a->Realloc(a->capacity < 16 ? 16 : 2 * a->capacity);
+    a->Push(item);
 }
 
-MObjGroup* localFindGroup(FXObjModel* obj, const char* name) {
-    MObjGroup* g = localFindGroup1(obj, name);
+MObjGroup* localFindGroup1(FXObjModel* obj, const localShared& shared, const char* name) {
+    if (!name || !*name) return obj->groups.top > 0 ? obj->GetGroup(0) : nullptr;
+    auto found = shared.groups.find(name);
+    return found == shared.groups.end() ? nullptr : obj->GetGroup(found->second);
+}
+
+MObjGroup* localFindGroup(FXObjModel* obj, const localShared& shared, const char* name) {
+    MObjGroup* g = localFindGroup1(obj, shared, name);
     if (!g && obj->groups.top > 0) g = obj->GetGroup(obj->groups.top - 1);
     return g;
 }
 
-int localMaterialID(FXObjModel* obj, const char* name) {
-    if (!name || !*name) return -1;
-    int i = obj->materials.Findpos(name);
-    if (i >= 0) return i;
-    obj->materials.Push(name);
+// The number of the material with that name (the empty name included), appending it if new; -1
+// when there is no room for another.
+int localMaterialNumber(FXObjModel* obj, localShared* shared, const std::string& name) {
+    auto found = shared->materials.find(name);
+    if (found != shared->materials.end()) return found->second;
+    if (obj->materials.top >= FXObjModel::kMaxMaterials) return -1;
+    localPush(&obj->materials, name.c_str());
+    shared->materials.emplace(name, obj->materials.top - 1);
     return obj->materials.top - 1;
 }
 
-// The material of faces that name none: the unnamed one, which finds the default material.
-int localDefaultMaterialID(FXObjModel* obj) {
-    for (int i = 0; i < obj->materials.top; i++)
-        if (!*obj->materials.Get(i)) return i;
-    obj->materials.Push("");
-    return obj->materials.top - 1;
+int localMaterialID(FXObjModel* obj, localShared* shared, const char* name) {
+    if (!name || !*name) return -1;
+    return localMaterialNumber(obj, shared, name);
 }
+
+// The material of faces that name none: the unnamed one, which finds the default material.
+int localDefaultMaterialID(FXObjModel* obj, localShared* shared) { return localMaterialNumber(obj, shared, ""); }
 
 // ---- first pass: counts and groups ----
 
@@ -320,12 +366,12 @@ bool localSizeArrays(FXObjModel* obj, localCounts& n) {
     return true;
 }
 
-bool localPrepareModel(FXObjModel* obj, FILE* f) {
-    obj->groups.Push(new MObjGroup);
+bool localPrepareModel(FXObjModel* obj, localShared* shared, FILE* f) {
+    localPush(&obj->groups, new MObjGroup);
     localCounts n;
     n.perGroup.push_back(0);
     int group = 0;
-    localReader r(f, obj->fileName.c_str());
+    localReader r(f, obj->fileName.c_str(), shared);
     std::vector<localCorner> corners;
     for (localReader::Result res; (res = r.Next()) != localReader::kEnd;) {
         if (res == localReader::kBad) return false;
@@ -352,18 +398,28 @@ bool localPrepareModel(FXObjModel* obj, FILE* f) {
             }
             case kGroup: {
                 std::string name = localTrimmed(l.rest);
-                MObjGroup* g = localFindGroup1(obj, name.c_str());
-                if (!g) {
-                    g = new MObjGroup;
-                    g->name.Set(name.c_str());
-                    obj->groups.Push(g);
-                    n.perGroup.push_back(0);
+                if (name.empty()) {
+                    group = 0;
+                    break;
                 }
-                group = obj->groups.Findpos(g);
+                auto found = shared->groups.find(name);
+                if (found != shared->groups.end()) {
+                    group = found->second;
+                    break;
+                }
+                if (obj->groups.top > FXObjModel::kMaxGroups)
+                    return r.Fail("more than %d groups (distinct g names); no real model has so many",
+                                  int(FXObjModel::kMaxGroups));
+                MObjGroup* g = new MObjGroup;
+                g->name.Set(name.c_str());
+                localPush(&obj->groups, g);
+                n.perGroup.push_back(0);
+                group = obj->groups.top - 1;
+                shared->groups.emplace(name, group);
                 break;
             }
             default:
-                localReportUnknown(s, l);
+                localReportUnknown(shared, s, l);
                 break;
         }
     }
@@ -374,6 +430,7 @@ bool localPrepareModel(FXObjModel* obj, FILE* f) {
 
 struct localPass2 {
     FXObjModel* obj;
+    localShared* shared;
     localReader r;
     int positions = 0, normals = 0, texCoords = 0;  // read so far
     int next = 0;                                   // next primitive
@@ -381,7 +438,8 @@ struct localPass2 {
     MObjGroup* group;
     int missingNormals = 0, missingTex = 0;
 
-    localPass2(FXObjModel* o, FILE* f) : obj(o), r(f, o->fileName.c_str()), group(o->GetGroup(0)) {}
+    localPass2(FXObjModel* o, localShared* s, FILE* f)
+        : obj(o), shared(s), r(f, o->fileName.c_str(), s), group(o->GetGroup(0)) {}
 
     // Up to `want` numbers after the statement word; at least `need` of them.
     bool Numbers(const localLine& l, int need, int want, float* out, const char* what) {
@@ -413,13 +471,14 @@ struct localPass2 {
         return -1;
     }
 
-    // A normal or texture index the file does not give reads as zero; the first is reported.
-    int Optional(int raw, int readSoFar, int total, int* missing, const char* what) {
+    // A normal or texture index the file does not give is left out (-1): a texture coordinate then
+    // reads as zero, a normal is computed at import. The first is reported.
+    int Optional(int raw, int readSoFar, int total, int* missing, const char* what, const char* instead) {
         if (raw == 0) return -1;  // the corner's form does not give it
         int i = Resolve(raw, readSoFar, total);
         if (i < 0 && (*missing)++ == 0)
-            err("FXObjModel::Load -> %s:%d: %s %d is not in the file (%d given so far, %d in all); it reads as zero\n",
-                r.file, r.line, what, raw, readSoFar, total);
+            err("FXObjModel::Load -> %s:%d: %s %d is not in the file (%d given so far, %d in all); %s\n", r.file,
+                r.line, what, raw, readSoFar, total, instead);
         return i;
     }
 
@@ -429,8 +488,8 @@ struct localPass2 {
         if (*pos < 0)
             return r.Fail("a corner names position %d; the file gives %d so far and %d in all", c.p, positions,
                           obj->positionCount);
-        *normal = Optional(c.n, normals, obj->normalCount, &missingNormals, "normal");
-        *tex = Optional(c.t, texCoords, obj->texCoordCount, &missingTex, "texture coordinate");
+        *normal = Optional(c.n, normals, obj->normalCount, &missingNormals, "normal", "a smooth normal is computed");
+        *tex = Optional(c.t, texCoords, obj->texCoordCount, &missingTex, "texture coordinate", "it reads as zero");
         return true;
     }
 
@@ -458,7 +517,11 @@ struct localPass2 {
                 return Vector(l, &obj->texCoords, &texCoords, 2, 1, false, "a texture coordinate");
             case kUsemtl: {
                 std::string name = localFirstWord(l.rest);
-                material = name.empty() ? localDefaultMaterialID(obj) : localMaterialID(obj, name.c_str());
+                material =
+                    name.empty() ? localDefaultMaterialID(obj, shared) : localMaterialID(obj, shared, name.c_str());
+                if (material < 0)
+                    return r.Fail("more than %d materials (distinct usemtl names); no real model has so many",
+                                  int(FXObjModel::kMaxMaterials));
                 return true;
             }
             case kMtllib:
@@ -481,13 +544,9 @@ struct localPass2 {
                 return true;
             }
             case kGroup:
-                group = localFindGroup(obj, localTrimmed(l.rest).c_str());
+                group = localFindGroup(obj, *shared, localTrimmed(l.rest).c_str());
                 return true;
-            case kUOther:
-            case kMOther:
-                localReportUnknown(s, l);
-                return true;
-            default:
+            default:  // reported by the first pass
                 return true;
         }
     }
@@ -513,13 +572,13 @@ struct localPass2 {
         if (missingTex > 1)
             err("FXObjModel::Load -> %s: %d corners name texture coordinates not in the file\n", file, missingTex);
         // Faces before any usemtl, in a file without one, use the unnamed material.
-        if (obj->materials.top == 0 && obj->primitives.top > 0) localDefaultMaterialID(obj);
+        if (obj->materials.top == 0 && obj->primitives.top > 0) localDefaultMaterialID(obj, shared);
         return true;
     }
 };
 
-bool localLoadModel(FXObjModel* obj, FILE* f) {
-    localPass2 pass(obj, f);
+bool localLoadModel(FXObjModel* obj, localShared* shared, FILE* f) {
+    localPass2 pass(obj, shared, f);
     return pass.Run();
 }
 
@@ -569,15 +628,18 @@ struct localKeyHash {
 // vertices, without the quadratic cost on large models.
 using localVertexIndex = std::unordered_map<localKey, int, localKeyHash>;
 
-// Grows a malloc'd block of `capacity` items by kGrowStep zeroed ones; false when it cannot.
+// Grows a malloc'd block of `capacity` items to twice as many (kGrowStep at first), the new ones
+// zeroed; false when it cannot. Doubling keeps the copying linear in the final size.
 template <typename T>
 bool localGrow(T** block, int* capacity, int used) {
-    T* grown = static_cast<T*>(calloc(size_t(*capacity) + kGrowStep, sizeof(T)));
+    int more = *capacity < kGrowStep ? kGrowStep : *capacity;
+    if (*capacity > INT_MAX - more) return false;
+    T* grown = static_cast<T*>(calloc(size_t(*capacity) + size_t(more), sizeof(T)));
     if (!grown) return false;
     if (*block && used > 0) memcpy(grown, *block, sizeof(T) * size_t(used));
     free(*block);
     *block = grown;
-    *capacity += kGrowStep;
+    *capacity += more;
     return true;
 }
 
@@ -615,6 +677,7 @@ bool localPushIndice(FXMesh* mesh, int vertex) {
 
 // One mesh per material number, bound to the library's material of that name.
 void localCreateMeshes(FXModel* model, FXObjModel* obj) {
+    model->loadedMeshes.Realloc(model->loadedMeshes.top + obj->materials.top);
     for (int i = 0; i < obj->materials.top; i++) {
         FXMesh* mesh = new FXMesh;
         model->loadedMeshes.Push(mesh);
@@ -626,7 +689,7 @@ void localCreateMeshes(FXModel* model, FXObjModel* obj) {
         mesh->material = m;
         if (m)
             mesh->drawPass = m->IsSolid() ? 0 : 1;
-        else if (*name)
+        else if (*name && obj->matlib)  // without a library (none named, or it failed) nothing to say per material
             err("FXModel::ImportObj -> %s: material '%s' is not in the library '%s'\n", obj->fileName.c_str(), name,
                 obj->mtlFile.c_str());
     }
@@ -656,6 +719,46 @@ bool localImportObj(FXModel* model, FXObjModel* obj) {
         }
     }
     return true;
+}
+
+// Corners the file gives no normal (no vn lines at all, a corner form without one, or one the file
+// lacks) get the smooth normal of their position: the sum of the normals of the faces around it,
+// each as long as twice its face's area, so that large faces weigh more. The z negated on input
+// mirrors the model, so a face's front is (p2 - p0) x (p1 - p0), the way the file's own normals
+// turn out. Returns how many vertices got one.
+int localSmoothNormals(FXModel* model, const FXObjModel* obj) {
+    int missing = 0;
+    for (int i = 0; i < model->loadedMeshes.top; i++) {
+        const FXMesh* mesh = static_cast<const FXMesh*>(model->loadedMeshes.items[i]);
+        for (int v = 0; mesh && v < mesh->vertexCount; v++) missing += mesh->vertices[v].srcIndex[1] < 0;
+    }
+    if (missing == 0) return 0;
+    std::vector<float> sum(size_t(obj->positionCount) * 3, 0.0f);
+    for (int i = 0; i < obj->primitives.top; i++) {
+        const MObjPrimitive* p = obj->GetPrimitive(i);
+        if (p->isLine) continue;
+        const float* c[3];
+        for (int k = 0; k < 3; k++) c[k] = static_cast<const float*>(obj->positions.GetItemPtr(p->pos[k]));
+        if (!c[0] || !c[1] || !c[2]) continue;
+        const float e1[3] = {c[1][0] - c[0][0], c[1][1] - c[0][1], c[1][2] - c[0][2]};
+        const float e2[3] = {c[2][0] - c[0][0], c[2][1] - c[0][1], c[2][2] - c[0][2]};
+        const float n[3] = {e2[1] * e1[2] - e2[2] * e1[1], e2[2] * e1[0] - e2[0] * e1[2],
+                            e2[0] * e1[1] - e2[1] * e1[0]};
+        for (int k = 0; k < 3; k++)
+            for (int a = 0; a < 3; a++) sum[size_t(p->pos[k]) * 3 + size_t(a)] += n[a];
+    }
+    for (int i = 0; i < model->loadedMeshes.top; i++) {
+        FXMesh* mesh = static_cast<FXMesh*>(model->loadedMeshes.items[i]);
+        for (int v = 0; mesh && v < mesh->vertexCount; v++) {
+            tagFXVertex& x = mesh->vertices[v];
+            if (x.srcIndex[1] >= 0 || x.srcIndex[0] < 0 || x.srcIndex[0] >= obj->positionCount) continue;
+            const float* n = &sum[size_t(x.srcIndex[0]) * 3];
+            float len = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
+            if (!(len > 0.0f) || !std::isfinite(len)) continue;  // only degenerate faces around it
+            for (int a = 0; a < 3; a++) x.normal[a] = n[a] / len;
+        }
+    }
+    return missing;
 }
 
 bool localHasTriangles(const FXObjModel* obj) {
@@ -691,7 +794,7 @@ void FXObjModel::Destroy() {
     positionCount = normalCount = texCoordCount = 0;
 }
 
-bool FXObjModel::Load(const char* path) {
+bool FXObjModel::Load(const char* path, FXImportProgress progress, void* user) {
     Destroy();
     if (!path || !*path) {
         err("FXObjModel::Load -> no file named\n");
@@ -707,10 +810,17 @@ bool FXObjModel::Load(const char* path) {
         return false;
     }
     fileName.Set(path);
-    bool ok = localPrepareModel(this, f);
+    localShared shared;
+    shared.progress = progress;
+    shared.user = user;
+    std::error_code ec;
+    shared.fileBytes = static_cast<long long>(std::filesystem::file_size(path, ec));
+    if (ec) shared.fileBytes = 0;
+    bool ok = localPrepareModel(this, &shared, f);
     if (ok) {
         rewind(f);
-        ok = localLoadModel(this, f);
+        shared.pass = 1;
+        ok = localLoadModel(this, &shared, f);
     }
     fclose(f);
     if (!ok) {
@@ -723,15 +833,16 @@ bool FXObjModel::Load(const char* path) {
     }
     materialMeshes.Realloc(materials.top);
     for (int i = 0; i < materials.top; i++) materialMeshes.Push(nullptr);
+    if (progress) progress(user, 1.0f);
     return true;
 }
 
 // ---- FXModel::ImportObj ----
 
-bool FXModel::ImportObj(const char* path) {
+bool FXModel::ImportObj(const char* path, FXImportProgress progress, void* user) {
     Destroy();
     FXObjModel obj;
-    if (!obj.Load(path)) return false;
+    if (!obj.Load(path, progress, user)) return false;
     if (!localHasTriangles(&obj)) {
         err("FXModel::ImportObj -> %s: no faces to import\n", path);
         return false;
@@ -739,6 +850,15 @@ bool FXModel::ImportObj(const char* path) {
     if (!localImportObj(this, &obj)) {
         Destroy();
         return false;
+    }
+    if (int smoothed = localSmoothNormals(this, &obj)) {
+        if (obj.normalCount == 0)
+            trc("FXModel::ImportObj -> %s: the file gives no normals; smooth normals are computed from the faces\n",
+                path);
+        else
+            trc("FXModel::ImportObj -> %s: %d vertices have no normal in the file; smooth normals are computed for "
+                "them from the faces\n",
+                path, smoothed);
     }
     return true;
 }

@@ -1,20 +1,24 @@
 // FXObjModel: a Wavefront OBJ file read into flat arrays and groups of triangles, the input of
 // FXModel::ImportObj (authoring; the saver only loads compiled models).
 //
-// Understood statements: v, vn, vt, f, l, g, usemtl, mtllib and # comments; anything else is
-// reported to the error trace and skipped. Corners are "p", "p/t", "p/t/n" or "p//n", the first
-// corner deciding the form of the whole statement; indices are 1-based, or negative to count back
-// from the last value read so far. The z of positions and normals is negated on input.
+// Understood statements: v, vn, vt, f, l, g, usemtl, mtllib and # comments; o (object names) and
+// s (smoothing groups) are accepted and ignored; any other word is reported to the error trace once
+// per file and its lines skipped. Corners are "p", "p/t", "p/t/n" or "p//n", the first corner
+// deciding the form of the whole statement; indices are 1-based, or negative to count back from the
+// last value read so far. The z of positions and normals is negated on input.
 //
 // Damaged input is refused (Load returns false, with an error trace line naming the file and the
 // line): a line longer than kMaxLine bytes or holding a NUL byte, a malformed number or corner, a face
-// with fewer than three corners, a corner naming a position the file does not give. So are a folder,
-// a pipe or a device in place of the file or the library. A normal or texture coordinate the file
-// does not give reads as zero.
+// with fewer than three corners, a corner naming a position the file does not give, more than
+// kMaxGroups group names or kMaxMaterials material names. So are a folder, a pipe or a device in
+// place of the file or the library. A texture coordinate the file does not give reads as zero; a
+// corner without a normal gets, at import, the smooth normal of its position (computed from the
+// faces around it).
 #pragma once
 
 #include "base/arrays.h"
 #include "base/strings.h"
+#include "geometry/model.h"
 
 class FXMatlib;
 
@@ -30,7 +34,7 @@ struct MObjPrimitive {
 
 class MObjGroup {
 public:
-    FXStr name;
+    FXLongStr name;  // on the heap: a file may hold many groups
     FXMemory triangles;  // int primitive numbers in file order (item size 4)
     int writePos = 0;    // next slot to fill while loading
 
@@ -39,7 +43,9 @@ public:
 
 class FXObjModel {
 public:
-    enum { kMaxLine = 65536 };
+    // Far beyond real models (whose groups and materials number in the hundreds or thousands);
+    // a file with more is refused, not read for minutes into gigabytes.
+    enum { kMaxLine = 65536, kMaxGroups = 1 << 17, kMaxMaterials = 1 << 14 };
 
     FXLongStr fileName;
     FXLongStr mtlFile;           // the library named by the last mtllib line; empty for none
@@ -64,8 +70,9 @@ public:
     void Destroy();
     // Reads the file in two passes (counts and groups, then values and primitives) and obtains the
     // material library through the current environment. False, with the object empty, when the file
-    // cannot be opened or is refused as damaged.
-    bool Load(const char* path);
+    // cannot be opened or is refused as damaged. progress, when given, is called with user now and
+    // then (about once per megabyte read) with the share of the reading done, and with 1 at the end.
+    bool Load(const char* path, FXImportProgress progress = nullptr, void* user = nullptr);
 
     MObjPrimitive* GetPrimitive(int i) const { return static_cast<MObjPrimitive*>(primitives.items[i]); }
     MObjGroup* GetGroup(int i) const { return static_cast<MObjGroup*>(groups.items[i]); }

@@ -29,8 +29,11 @@ bool fxX11DisplayLost();
 // its threads before it ends passes a function that ends the process itself. Null: none.
 void fxX11SetLostHandler(void (*handler)());
 
-// Error trap: X errors between Trap and Untrap are recorded instead of traced. Untrap syncs
-// with the server and returns the first error code seen (0: none). Traps do not nest.
+// Error trap: X errors of the requests a thread makes between Trap and Untrap are recorded for
+// that thread instead of traced. Untrap syncs with the server and returns the first error code
+// seen (0: none). Each thread has its own trap: the display is held for the calling thread between
+// the two calls (other threads' Xlib calls wait), so another thread's error never counts against
+// it. Keep the section to Xlib calls only, and do not nest traps.
 void fxX11TrapErrors(Display* dpy);
 int fxX11UntrapErrors(Display* dpy);
 

@@ -21,14 +21,23 @@ Display* localVisualDisplay = nullptr;  // the connection localVisual was chosen
 std::atomic<bool> localLostFlag{false};
 std::atomic<void (*)()> localLostHandler{nullptr};
 
-std::mutex localTrapMutex;  // one trap at a time
-std::atomic<bool> localTrapping{false};
-std::atomic<int> localTrappedCode{0};
+// A thread's error trap. While it is set the thread holds the display's lock (XLockDisplay), so
+// the requests numbered from `first` on are all this thread's: another thread's Xlib call waits for
+// the trap to end. Errors are read, and the handler called, only by a thread holding that lock, so
+// an error of this display with a serial from `first` on, met while the trap is set, is this
+// thread's own; an error of an earlier request (another thread's, still on its way) is traced.
+struct localTrap {
+    Display* dpy = nullptr;
+    bool on = false;
+    unsigned long first = 0;
+    int code = 0;  // the first error trapped, 0 for none
+};
+thread_local localTrap localThreadTrap;
 
-int localErrorHandler(Display*, XErrorEvent* e) {
-    if (localTrapping.load()) {
-        int expected = 0;
-        localTrappedCode.compare_exchange_strong(expected, int(e->error_code));
+int localErrorHandler(Display* dpy, XErrorEvent* e) {
+    localTrap& trap = localThreadTrap;
+    if (trap.on && dpy == trap.dpy && e->serial >= trap.first) {
+        if (trap.code == 0) trap.code = int(e->error_code);
         return 0;
     }
     err("X error %d (request %d.%d, resource 0x%lx)\n", int(e->error_code), int(e->request_code),
@@ -102,17 +111,24 @@ bool fxX11DisplayLost() { return localLostFlag.load(); }
 void fxX11SetLostHandler(void (*handler)()) { localLostHandler = handler; }
 
 void fxX11TrapErrors(Display* dpy) {
-    localTrapMutex.lock();
-    if (dpy) XSync(dpy, False);  // errors of earlier requests are not ours
-    localTrappedCode = 0;
-    localTrapping = true;
+    localTrap& trap = localThreadTrap;
+    if (dpy) {
+        XLockDisplay(dpy);
+        XSync(dpy, False);  // errors of earlier requests are not ours: they are traced
+        trap.first = NextRequest(dpy);
+    }
+    trap.dpy = dpy;
+    trap.code = 0;
+    trap.on = true;
 }
 
 int fxX11UntrapErrors(Display* dpy) {
+    localTrap& trap = localThreadTrap;
     if (dpy) XSync(dpy, False);
-    localTrapping = false;
-    int code = localTrappedCode.exchange(0);
-    localTrapMutex.unlock();
+    int code = trap.code;
+    Display* held = trap.dpy;
+    trap = localTrap();
+    if (held) XUnlockDisplay(held);
     return code;
 }
 

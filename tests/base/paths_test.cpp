@@ -76,6 +76,11 @@ TEST(Paths, CombineDropsOneLeadingSeparatorAndFolds) {
     EXPECT_EQ(fxCombinePaths("", ""), nullptr);
     std::string big(300, 'd');
     EXPECT_EQ(fxCombinePaths(big.c_str(), "a"), nullptr);
+    // Nothing lies above the top folder; a relative result keeps the climbs it cannot fold.
+    EXPECT_STREQ(fxCombinePaths("/", "../a"), "/a");
+    EXPECT_STREQ(fxCombinePaths("/data", "../../../a/b"), "/a/b");
+    EXPECT_STREQ(fxCombinePaths("C:\\", "..\\a"), "C:\\a");
+    EXPECT_STREQ(fxCombinePaths("x", "../../a"), "../a");
 }
 
 TEST(Paths, RelativeForms) {
@@ -85,6 +90,41 @@ TEST(Paths, RelativeForms) {
     const char* to = "/x/a.png";
     EXPECT_EQ(fxBuildRelativePath("rel/dir", false, to, true), to);
     EXPECT_EQ(fxBuildRelativePath("D:\\a", false, "C:\\a\\b", true), std::string("C:\\a\\b"));
+    EXPECT_STREQ(fxBuildRelativePath("/", false, "/../x/a.png", true), "x/a.png");
+}
+
+// Relative paths are read from the working directory; a `from` that climbs out of it reaches `to`
+// again through the working directory's own name.
+TEST(Paths, RelativeFormsFromAFolderAboveTheWorkingDirectory) {
+    std::string dir = qmTestPath("paths_rel");
+    std::string work = dir + "/work";
+    mkdir(dir.c_str(), 0755);
+    mkdir(work.c_str(), 0755);
+    char old[FX_MAX_PATH];
+    ASSERT_TRUE(fxPlatformGetCurrentDir(old, sizeof old));
+    ASSERT_TRUE(fxSetActPath(work.c_str()));
+    struct Case {
+        const char *from, *to;
+        bool fromIsFile;
+        const char* expected;
+    } cases[] = {
+        {"..", "a/b.png", false, "work/a/b.png"},
+        {"../other/", "a/b.png", false, "../work/a/b.png"},
+        {"../other/model.xm", "a/b.png", true, "../work/a/b.png"},
+        {"../..", "b.png", false, nullptr},  // through the test folder's own name
+        {"../other", "../other/sub/b.png", false, "sub/b.png"},  // shared climbs need no name
+        {"sub", "../b.png", false, "../../b.png"},
+    };
+    for (const Case& c : cases) {
+        std::string got = fxBuildRelativePath(c.from, c.fromIsFile, c.to, true);
+        // Read back from `from`, the relative form names the same file as `to`.
+        std::string fromDir = c.fromIsFile ? std::string(c.from).substr(0, std::string(c.from).rfind('/')) : c.from;
+        std::string viaFrom = fxCombinePaths((work + "/" + fromDir).c_str(), got.c_str());
+        std::string direct = fxCombinePaths(work.c_str(), c.to);
+        EXPECT_EQ(viaFrom, direct) << c.from << " -> " << c.to << ": " << got;
+        if (c.expected) EXPECT_EQ(got, c.expected) << c.from;
+    }
+    ASSERT_TRUE(fxSetActPath(old));
 }
 
 TEST(Paths, SplitAndRebuild) {

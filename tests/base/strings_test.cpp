@@ -196,6 +196,34 @@ TEST(FXLongStr, GrowsExactlyAndComparesLikeTheShortString) {
     EXPECT_FALSE(FXLongStrW().iCompare(L"x"));
 }
 
+// Appending a string's own text (or a piece of it) reads the text before the grown buffer replaces
+// it, with and without growing, and setting a string from its own tail keeps the tail.
+TEST(FXLongStr, AppendsAndSetsFromItsOwnText) {
+    const std::string base = "the quick brown fox jumps over the lazy dog";
+    FXLongStr s;
+    s.Set(base.c_str());
+    s.Append(s.text);  // grows
+    EXPECT_EQ(std::string(s.text), base + base);
+    EXPECT_EQ(s.len, int(2 * base.size()));
+    s.Set(base.c_str());  // the larger buffer stays: no growth this time
+    s.Append(s.text + 4);
+    EXPECT_EQ(std::string(s.text), base + base.substr(4));
+    s.Set(s.text + 4);
+    EXPECT_EQ(std::string(s.text), base.substr(4) + base.substr(4));
+
+    const std::wstring wide = L"the quick brown fox jumps over the lazy dog";
+    FXLongStrW w;
+    w.Set(wide.c_str());
+    w.Append(w.text);
+    EXPECT_TRUE(w.Compare((wide + wide).c_str()));
+    EXPECT_EQ(w.len, int(2 * wide.size()));
+    w.Set(wide.c_str());
+    w.Append(w.text + 4);
+    EXPECT_TRUE(w.Compare((wide + wide.substr(4)).c_str()));
+    w.Set(w.text + 4);
+    EXPECT_TRUE(w.Compare((wide.substr(4) + wide.substr(4)).c_str()));
+}
+
 TEST(FXConvert, RoundTripAndEmpty) {
     FXConvertW w("abc");
     ASSERT_NE(w.text, nullptr);

@@ -55,7 +55,7 @@ TEST(FXMeshReduce, StripStageRebuildsTwoTrianglesAndRecordsDependencies) {
     EXPECT_FALSE(m.ReduceStage1(0, 3, 1));  // the left edge continues nowhere
     EXPECT_EQ(Indices(m), (Ints{0, 3, 1, 3, 4, 1, 1, 4, 2, 4, 5, 2}));
     ASSERT_TRUE(m.ReduceStage1(1, 0, 3));
-    EXPECT_EQ(Indices(m), (Ints{0, 2, 5, 3, 0, 5, -1, -1, -1, -1, -1, -1}));
+    EXPECT_EQ(Indices(m), (Ints{0, 5, 2, 3, 5, 0, -1, -1, -1, -1, -1, -1}));
     EXPECT_EQ(Ints_(m.reducDependFrom), (Ints{0, 1, 2, 3, 4, 5}));
     EXPECT_EQ(Ints_(m.reducDependTo), (Ints{1, 1, 1, 4, 4, 4}));
     EXPECT_EQ(Ints(m.lastReduction, m.lastReduction + 5), (Ints{0, 1, 2, 3, 4}));
@@ -69,12 +69,12 @@ TEST(FXMeshReduce, StripLosesItsInnerVertices) {
         Ints indices, from, to, marks;
     } cases[] = {
         // Vertices 0, 2, 3, 5 stay as 0..3; the removed vertices leave no dependency behind.
-        {"alone", false, {0, 1, 3, 2, 0, 3}, {-1, -1, -1, -1, -1, -1}, {-1, -1, -1, -1, -1, -1}, {0, 0, 0, 0}},
+        {"alone", false, {0, 3, 1, 2, 3, 0}, {-1, -1, -1, -1, -1, -1}, {-1, -1, -1, -1, -1, -1}, {0, 0, 0, 0}},
         // A dependency on a removed vertex passes to its twin (6, now 4); a from-vertex that is gone
         // becomes -1.
         {"twin",
          true,
-         {0, 1, 3, 2, 0, 3, 4, 5, 6},
+         {0, 3, 1, 2, 3, 0, 4, 5, 6},
          {0, -1, 1, -1, -1, -1},
          {4, 4, 4, -1, -1, -1},
          {1, 1, 0, 0, 0, 0, 0}},
@@ -190,6 +190,49 @@ TEST(FXMeshReduce, ReductionsThatWouldOverlapAreNotMade) {
     for (int pass = 0; pass < 3; pass++) Reduced(&m, 1.0f);
     EXPECT_LT(m.vertexCount, 8);  // the straight outer edges still lose vertices
     EXPECT_FLOAT_EQ(cover(), 12.0f);
+}
+
+// Replacement triangles face the way the triangles they replace faced, whichever end of the straight
+// edge the reduction started from: the flat meshes here all face +z (or all -z when flipped), and so
+// must every triangle left.
+TEST(FXMeshReduce, NewTrianglesKeepTheWinding) {
+    auto facing = [](const FXMesh& m, int t) {
+        const float *a = m.vertices[m.indices[t]].pos, *b = m.vertices[m.indices[t + 1]].pos,
+                    *c = m.vertices[m.indices[t + 2]].pos;
+        return (b[0] - a[0]) * (c[1] - a[1]) - (b[1] - a[1]) * (c[0] - a[0]);
+    };
+    auto flip = [](FXMesh* m) {
+        for (int t = 0; t + 2 < m->indexCount; t += 3) std::swap(m->indices[t + 1], m->indices[t + 2]);
+    };
+    auto mirror = [](FXMesh* m) {  // x -> -x, with the corners turned so the faces keep facing +z
+        for (int v = 0; v < m->vertexCount; v++) m->vertices[v].pos[0] = -m->vertices[v].pos[0];
+        for (int t = 0; t + 2 < m->indexCount; t += 3) std::swap(m->indices[t + 1], m->indices[t + 2]);
+    };
+    struct Case {
+        const char* name;
+        int cols, passes;
+        bool flipped, mirrored;
+    } cases[] = {
+        {"strip", 2, 1, false, false},
+        {"strip facing -z", 2, 1, true, false},
+        {"mirrored strip", 2, 1, false, true},
+        {"long strip, two passes", 5, 2, false, false},
+        {"long strip facing -z", 5, 2, true, false},
+        {"long mirrored strip", 5, 2, false, true},
+    };
+    for (const Case& c : cases) {
+        FXMesh m;
+        Strip(&m, c.cols);
+        if (c.flipped) flip(&m);
+        if (c.mirrored) mirror(&m);
+        const float sign = c.flipped ? -1.0f : 1.0f;
+        for (int t = 0; t < m.indexCount; t += 3) ASSERT_GT(sign * facing(m, t), 0.0f) << c.name;
+        const int before = m.indexCount;
+        for (int p = 0; p < c.passes; p++) Reduced(&m, 1.0f);
+        EXPECT_LT(m.indexCount, before) << c.name;
+        for (int t = 0; t < m.indexCount; t += 3)
+            EXPECT_GT(sign * facing(m, t), 0.0f) << c.name << " triangle " << t / 3;
+    }
 }
 
 // A corner naming a missing vertex would send every search past the vertex array.

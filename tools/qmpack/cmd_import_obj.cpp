@@ -81,11 +81,14 @@ int qmpackImportObj(int argc, char** argv) {
     if (!scratch.Create()) return QMPACK_FAILED;
     QMPackEnv env;
 
+    // In percent: reading the OBJ is most of the work (to 80), then reducing and writing.
     QMPackProgress progress;
-    progress.Start(size > kLargeObj, "importing " + in + " (" + std::to_string(size >> 20) + " MB)", 3);
+    progress.Start(size > kLargeObj, "importing " + in + " (" + std::to_string(size >> 20) + " MB)", 100);
     progress.Step(0, "reading " + in);
     FXModel m;
-    bool imported = m.ImportObj(in.c_str());
+    bool imported = m.ImportObj(
+        in.c_str(), [](void* bar, float done) { static_cast<QMPackProgress*>(bar)->Step(int(done * 80), "reading"); },
+        &progress);
     std::vector<std::string> messages = scratch.TakeEngineErrors();
     if (!imported) {
         progress.Clear();
@@ -121,7 +124,7 @@ int qmpackImportObj(int argc, char** argv) {
     if (args.Has("--unitize")) m.Unitize();
     LocalCounts before = localCount(m);
     if (tolerance > 0.0f) {
-        progress.Step(1, "reducing");
+        progress.Step(80, "reducing");
         for (int i = 0; i < m.meshes.top; i++)
             if (FXMesh* mesh = static_cast<FXMesh*>(m.meshes.items[i])) mesh->ReduceVertices(tolerance);
         for (const std::string& msg : scratch.TakeEngineErrors()) qmpackWarn("%s", localPlain(msg).c_str());
@@ -136,7 +139,7 @@ int qmpackImportObj(int argc, char** argv) {
                               rel.size());
         m.matlibName.Set(rel.c_str());
     }
-    progress.Step(2, "writing " + out);
+    progress.Step(90, "writing " + out);
     if (!m.Save(output.TempPath().c_str())) {
         progress.Clear();
         return qmpackFail("%s: cannot write (%s)", out.c_str(), strerror(errno));

@@ -22,7 +22,7 @@ const QMPackCommand kCommands[] = {
      "library by a path relative to OUT's folder; 'build' packs the library and its pictures.\n"
      "Statements the importer does not know are skipped with a warning; a damaged file (a face\n"
      "with fewer than three corners, a corner naming a position the file does not give, a line\n"
-     "over 64 KB) is refused with its line number.\n"
+     "over 64 KB) is refused with its line number. Normals are generated when the OBJ has none.\n"
      "\n"
      "  --unitize       scale and move the model into the cube from -1 to 1, keeping its proportions\n"
      "  --reduce TOL    take out vertices that lie on a straight edge within TOL degrees in flat\n"
