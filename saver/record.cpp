@@ -78,10 +78,6 @@ void localBlit(const FXCanvas& src, FXCanvas* dst, int dx, int dy, bool blend) {
 
 }  // namespace
 
-Recorder::~Recorder() {
-    for (FXCanvas* c : thumbs) delete c;
-}
-
 void Recorder::Setup(const std::string& folder, double seconds, double rate) {
     dir = folder;
     fps = rate;
@@ -92,8 +88,8 @@ void Recorder::Setup(const std::string& folder, double seconds, double rate) {
     sheetFrames.clear();
     for (int k = 0; k < cells; k++)
         sheetFrames.push_back(cells == 1 ? 0 : int(std::llround(double(k) * (frameCount - 1) / (cells - 1))));
-    for (FXCanvas* c : thumbs) delete c;
-    thumbs.assign(size_t(cells), nullptr);
+    thumbs.clear();
+    thumbs.resize(size_t(cells));
 }
 
 std::string Recorder::FramePath(int i) const {
@@ -130,8 +126,8 @@ void Recorder::EmitUntil(int64_t now) {
         }
         for (size_t k = 0; k < sheetFrames.size(); k++) {
             if (sheetFrames[k] != next) continue;
-            if (!thumbs[k]) thumbs[k] = new FXCanvas;
-            localShrink(frame, width < kThumbWidth ? width : kThumbWidth, thumbs[k]);
+            if (!thumbs[k]) thumbs[k].reset(new FXCanvas);
+            localShrink(frame, width < kThumbWidth ? width : kThumbWidth, thumbs[k].get());
         }
         next++;
     }
@@ -163,7 +159,7 @@ void Recorder::OnFrameShown(PEnv* env) {
 
 bool Recorder::WriteSheet() {
     int tw = 0, th = 0, cells = 0;
-    for (FXCanvas* c : thumbs)
+    for (const std::unique_ptr<FXCanvas>& c : thumbs)
         if (c) {
             tw = c->GetWidth() > tw ? c->GetWidth() : tw;
             th = c->GetHeight() > th ? c->GetHeight() : th;

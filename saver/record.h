@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -31,14 +32,13 @@ public:
     std::vector<unsigned char> shown;  // the frame on screen (bottom row first, as read)
     FXCanvas frame;                    // the frame being written (top row first)
     std::vector<int> sheetFrames;      // which frames the sheet shows, ascending
-    std::vector<FXCanvas*> thumbs;     // their small copies (owned; null until written)
+    std::vector<std::unique_ptr<FXCanvas>> thumbs;  // their small copies (null until written)
     std::atomic<bool> done{false};
     bool failed = false;
 
     Recorder() = default;
     Recorder(const Recorder&) = delete;
     Recorder& operator=(const Recorder&) = delete;
-    ~Recorder();
 
     // seconds x fps frames (at least one) into dir.
     void Setup(const std::string& dir, double seconds, double fps);

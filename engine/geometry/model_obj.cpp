@@ -69,7 +69,7 @@ struct localReader {
     localReader(FILE* file_, const char* name, const localShared* s) : f(file_), file(name), shared(s) {}
 
     // Refusal of the current line: one error trace line naming the file and the line.
-    bool Fail(const char* fmt, ...) __attribute__((format(printf, 2, 3))) {
+    bool Fail(const char* fmt, ...) FX_PRINTF(2, 3) {
         char why[512];
         va_list args;
         va_start(args, fmt);
