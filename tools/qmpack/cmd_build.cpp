@@ -11,6 +11,7 @@
 #include "base/package.h"
 #include "builder.h"
 #include "files.h"
+#include "kinds.h"
 #include "manifest.h"
 #include "output.h"
 #include "package_index.h"
@@ -31,6 +32,7 @@ struct LocalJob {
     std::string namesPath, headerPath;
     bool transposed = false;
     bool namesLoaded = false;
+    std::vector<int> replaced;  // stored numbers whose entries the manifest replaces
 };
 
 std::string localMegabytes(long long bytes) {
@@ -74,6 +76,8 @@ int localPackAndWrite(LocalJob& job, FXPackage* p, QMPackScratch* scratch, QMPac
     if (!localCheckOutputsDiffer(job)) return QMPACK_FAILED;
     QMPackBuilder b(p, scratch, &job.manifest);
     if (job.namesLoaded && !b.LoadNames(job.namesPath)) return QMPACK_FAILED;
+    // Replaced entries go only now: the names file read above may name them.
+    qmpackDropEntries(p, job.replaced);
     if (!b.Begin(job.namesLoaded)) return QMPACK_FAILED;
 
     long long planned = 0;
@@ -127,9 +131,12 @@ int localPackAndWrite(LocalJob& job, FXPackage* p, QMPackScratch* scratch, QMPac
     return QMPACK_OK;
 }
 
-bool localParse(const char* command, int argc, char** argv, LocalJob* job) {
-    QMPackArgs args;
-    if (!args.Parse(command, argc, argv, {"--names", "--header"}, {"--transposed"})) return false;
+bool localParse(const char* command, int argc, char** argv, LocalJob* job, QMPackArgs* parsed = nullptr) {
+    QMPackArgs local;
+    QMPackArgs& args = parsed ? *parsed : local;
+    std::vector<std::string> switches = {"--transposed"};
+    if (!strcmp(command, "replace")) switches.push_back("--any-kind");
+    if (!args.Parse(command, argc, argv, {"--names", "--header"}, switches)) return false;
     if (args.positional.size() != 2) {
         qmpackUsage(command);
         return false;
@@ -166,28 +173,49 @@ int qmpackBuild(int argc, char** argv) {
     return localPackAndWrite(job, &p, &scratch, &out);
 }
 
-int qmpackAdd(int argc, char** argv) {
-    LocalJob job;
-    if (!localParse("add", argc, argv, &job)) return QMPACK_USAGE;
+namespace {
+
+// add and replace: the package stays locked from its read to the rename of its new version.
+// replace: numbers the package holds are replaced (after checkReplacement agrees); add refuses them.
+int localGrow(LocalJob& job, bool replace, bool anyKind) {
     if (!job.manifest.Read(job.manifestPath)) return QMPACK_FAILED;
 
     std::string why;
     if (!qmpackCheckInput(job.out, &why)) return qmpackFail("%s: cannot open (%s)", job.out.c_str(), why.c_str());
     if (!qmpackCheckNotAnInput(job.out, {{job.manifest.path, "the manifest"}})) return QMPACK_FAILED;
-    // The package stays locked from this read to the rename of its new version.
     QMPackOutput out;
     if (!out.Open(job.out, {}, true)) return QMPACK_FAILED;
     FXPackage p;
     bool transposed = false;
     if (!qmpackLoadPackage(job.out, out.LockedFd(), &p, &transposed)) return QMPACK_FAILED;
     for (const QMPackManifestEntry& e : job.manifest.entries)
-        for (int i = 0; i < p.GetCount(); i++)
-            if (p.ids.GetInt(i) == e.number)
-                return qmpackFail("%s: number %d is already an entry of %s", job.manifest.Where(e.line).c_str(),
-                                  e.number, job.out.c_str());
+        for (int i = 0; i < p.GetCount(); i++) {
+            if (p.ids.GetInt(i) != e.number) continue;
+            if (!replace)
+                return qmpackFail("%s: number %d is already an entry of %s ('qmpack replace' replaces entries)",
+                                  job.manifest.Where(e.line).c_str(), e.number, job.out.c_str());
+            if (!qmpackCheckReplacement(job.manifest.Where(e.line), &p, i, e.path, anyKind)) return QMPACK_FAILED;
+            job.replaced.push_back(e.number);
+            break;
+        }
     job.transposed = job.transposed || transposed;  // the package keeps its stored form
     job.namesLoaded = !job.namesPath.empty() && qmpackFileIdOf(job.namesPath).valid;
     QMPackScratch scratch;
     if (!scratch.Create()) return QMPACK_FAILED;
     return localPackAndWrite(job, &p, &scratch, &out);
+}
+
+}  // namespace
+
+int qmpackAdd(int argc, char** argv) {
+    LocalJob job;
+    if (!localParse("add", argc, argv, &job)) return QMPACK_USAGE;
+    return localGrow(job, false, false);
+}
+
+int qmpackReplace(int argc, char** argv) {
+    LocalJob job;
+    QMPackArgs args;
+    if (!localParse("replace", argc, argv, &job, &args)) return QMPACK_USAGE;
+    return localGrow(job, true, args.Has("--any-kind"));
 }

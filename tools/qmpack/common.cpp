@@ -37,7 +37,27 @@ bool qmpackRefuse(const char* fmt, ...) {
     return false;
 }
 
+int qmpackVerbosity = 1;
+
+void qmpackSay(const char* fmt, ...) {
+    if (qmpackVerbosity < 1) return;
+    va_list args;
+    va_start(args, fmt);
+    vprintf(fmt, args);
+    va_end(args);
+    putchar('\n');
+}
+
+void qmpackDetail(const char* fmt, ...) {
+    if (qmpackVerbosity < 2) return;
+    va_list args;
+    va_start(args, fmt);
+    localReport("", fmt, args);
+    va_end(args);
+}
+
 void qmpackWarn(const char* fmt, ...) {
+    if (qmpackVerbosity < 1) return;
     va_list args;
     va_start(args, fmt);
     localReport("warning: ", fmt, args);
@@ -65,6 +85,14 @@ bool QMPackArgs::Parse(const char* command, int argc, char** argv, const std::ve
             inlineValue = a.substr(eq + 1);
             a.erase(eq);
             hasInline = true;
+        }
+        if (a == "--quiet" || a == "--verbose") {
+            if (hasInline) {
+                qmpackFail("%s: option '%s' takes no value", command, a.c_str());
+                return false;
+            }
+            qmpackVerbosity = a == "--quiet" ? 0 : 2;
+            continue;
         }
         bool takesValue = false, isSwitch = false;
         for (const std::string& f : valueFlags) takesValue = takesValue || f == a;

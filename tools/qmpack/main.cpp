@@ -95,6 +95,35 @@ const QMPackCommand kCommands[] = {
      "                  (files registered before keep their numbers), and write it back\n"
      "  --header FILE   write the C header of the names",
      qmpackAdd},
+    {"replace", "PACKAGE MANIFEST [--any-kind] [--transposed] [--names FILE] [--header FILE]",
+     "replace entries of a package (and add new ones) from a manifest",
+     "Like 'add', but a number the package already holds is replaced: the entry's old bytes are\n"
+     "dropped and the manifest's file takes its number. A picture must be replaced by a picture that\n"
+     "decodes, and a model, animation, movie or other record by one of the same kind. Numbers the\n"
+     "package does not hold are added. The package is locked and rewritten all or nothing, as\n"
+     "with 'add'. Content that only the replaced entry named (a model's material library, a\n"
+     "movie's pictures) stays in the package.\n"
+     "\n"
+     "  --any-kind      allow an entry to become another kind (a picture a record, a model a movie)\n"
+     "  --transposed    store the body transposed (a transposed package stays transposed)\n"
+     "  --names FILE    continue the numbering of the names file, and write it back\n"
+     "  --header FILE   write the C header of the names",
+     qmpackReplace},
+    {"unpack", "PACKAGE -o DIR [--force] [--json]", "write every entry as a file, with a manifest that builds it again",
+     "Writes every entry of PACKAGE as a file in DIR, in the form 'build' reads: pictures as\n"
+     "pictures of their own kind, models as .xm, animations as .xa and movies as .xs files that\n"
+     "name their material libraries (.mtl text) and pictures by path, and anything else as its\n"
+     "bytes (.bin). DIR/qmsave.txt is the manifest: 'qmpack build OUT DIR/qmsave.txt' builds the\n"
+     "package again with every entry on its number. The tree is built once to check it, which\n"
+     "writes the names file DIR/qmsave.names and reports the entries that do not come back byte\n"
+     "for byte (a library label outside DIR, material settings a .mtl file cannot hold, movies\n"
+     "of older layouts). Names read from the package never lead outside DIR.\n"
+     "\n"
+     "  -o DIR          the folder to write (made when missing; refused when not empty)\n"
+     "  --force         write into a folder that is not empty, replacing files of the same names\n"
+     "  --json          the report as one JSON object: package, folder, manifest, names, entries,\n"
+     "                  files, identical, differ (entry numbers), notes",
+     qmpackUnpack},
     {"list", "FILE [--json]", "describe every entry of a package",
      "Prints one line per entry: its number, type, size and what it holds: a picture's kind, size\n"
      "and layout; a model's name and library, with one line per mesh (vertex and index counts and\n"

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 
 #include "base/binio.h"
@@ -145,4 +146,43 @@ bool qmpackLoadPackage(const std::string& path, int fd, FXPackage* p, bool* tran
         return qmpackRefuse("%s: damaged package (its entry tables do not agree with its size)", path.c_str());
     if (transposed) *transposed = index.transposed;
     return true;
+}
+
+int qmpackDropEntries(FXPackage* p, const std::vector<int>& numbers) {
+    auto dropped = [&](int id) {
+        for (int n : numbers)
+            if (n == id) return true;
+        return false;
+    };
+    long long kept = 0;
+    for (int i = 0; i < p->GetCount(); i++)
+        if (!dropped(p->ids.GetInt(i))) kept += p->sizes.GetInt(i);
+    unsigned char* area = static_cast<unsigned char*>(malloc(size_t(kept) + 1));
+    if (!area) return 0;
+    FXArray ids, offsets, sizes, types;
+    int at = 0, gone = 0;
+    for (int i = 0; i < p->GetCount(); i++) {
+        int size = p->sizes.GetInt(i);
+        if (dropped(p->ids.GetInt(i))) {
+            gone++;
+            continue;
+        }
+        // Entries were checked to lie inside the data area when the package was loaded.
+        if (size > 0) memcpy(area + at, p->data + p->offsets.GetInt(i), size_t(size));
+        ids.PushInt(p->ids.GetInt(i));
+        offsets.PushInt(at);
+        sizes.PushInt(size);
+        types.PushInt(p->types.GetInt(i));
+        at += size;
+    }
+    free(p->data);
+    p->data = area;
+    p->dataLength = at;
+    FXArray* tables[4][2] = {{&p->ids, &ids}, {&p->offsets, &offsets}, {&p->sizes, &sizes}, {&p->types, &types}};
+    for (auto& t : tables) {
+        t[0]->DestroyBuf();
+        for (int i = 0; i < t[1]->top; i++) t[0]->PushInt(t[1]->GetInt(i));
+    }
+    p->RecompClasses();
+    return gone;
 }
