@@ -89,6 +89,12 @@ int qmpackAnim(int argc, char** argv) {
             progress.Clear();
             return QMPACK_FAILED;
         }
+        // The animation may not replace a library it reads (the output was checked against the
+        // frames before; the libraries are known only now).
+        if (!mtl.empty() && !qmpackCheckNotAnInput(out, {{mtl, "the material library of frame " + std::to_string(i)}})) {
+            progress.Clear();
+            return QMPACK_FAILED;
+        }
         if (i == 0) {
             firstLib = mtl;
         } else {
@@ -124,11 +130,13 @@ int qmpackAnim(int argc, char** argv) {
     }
     progress.Step(int(frames.size()), "writing " + out);
     scratch.TakeEngineErrors();
+    errno = 0;
     if (!a.Save(output.TempPath().c_str())) {
+        int e = errno;
         progress.Clear();
         std::vector<std::string> why = scratch.TakeEngineErrors();
         return qmpackFail("%s: cannot write the animation (%s)", out.c_str(),
-                          why.empty() ? strerror(errno) : why.front().c_str());
+                          !why.empty() ? why.front().c_str() : e ? strerror(e) : "write error");
     }
     if (!output.Commit()) return QMPACK_FAILED;
     progress.Finish("wrote " + out);

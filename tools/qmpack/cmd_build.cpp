@@ -10,6 +10,7 @@
 
 #include "base/package.h"
 #include "builder.h"
+#include "cleanup.h"
 #include "files.h"
 #include "kinds.h"
 #include "manifest.h"
@@ -123,9 +124,15 @@ int localPackAndWrite(LocalJob& job, FXPackage* p, QMPackScratch* scratch, QMPac
     }
     if (!b.WriteNames(job.namesPath.empty() ? nullptr : &names, job.headerPath.empty() ? nullptr : &header))
         return QMPACK_FAILED;
-    if (!out->Commit()) return QMPACK_FAILED;
-    if (!job.namesPath.empty() && !names.Commit()) return QMPACK_FAILED;
-    if (!job.headerPath.empty() && !header.Commit()) return QMPACK_FAILED;
+    // The names files first, then the package, all while the package is locked and no signal
+    // can come between: a names file newer than its package is refused by the next 'add'
+    // (it names entries the package lacks), an older one would silently lose names.
+    {
+        QMPackCommitGuard guard;
+        if (!job.namesPath.empty() && !names.Commit()) return QMPACK_FAILED;
+        if (!job.headerPath.empty() && !header.Commit()) return QMPACK_FAILED;
+        if (!out->Commit()) return QMPACK_FAILED;
+    }
     progress.Finish("wrote " + job.out + ": " + std::to_string(p->GetCount()) + " entries, " +
                     localMegabytes(p->dataLength) + " of data");
     return QMPACK_OK;

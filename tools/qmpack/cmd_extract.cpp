@@ -43,7 +43,7 @@ int qmpackExtract(int argc, char** argv) {
     const std::string out = args.Value("-o");
     int number = 0;
     if (!qmpackParseNumber(args.positional[1], &number))
-        return qmpackFail("extract: '%s' is not an entry number", args.positional[1].c_str());
+        return qmpackBadValue("extract: '%s' is not an entry number", args.positional[1].c_str());
 
     QMPackIndex index;
     if (!index.Open(path)) return QMPACK_FAILED;

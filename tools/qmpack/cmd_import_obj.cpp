@@ -69,7 +69,7 @@ int qmpackImportObj(int argc, char** argv) {
         char* end = nullptr;
         tolerance = strtof(text.c_str(), &end);
         if (text.empty() || *end || !(tolerance > 0.0f && tolerance < 90.0f))
-            return qmpackFail("import-obj: --reduce takes an angle in degrees above 0 and below 90, not '%s'",
+            return qmpackBadValue("import-obj: --reduce takes an angle in degrees above 0 and below 90, not '%s'",
                               text.c_str());
     }
     std::string why;
@@ -137,9 +137,11 @@ int qmpackImportObj(int argc, char** argv) {
         m.matlibName.Set(rel.c_str());
     }
     progress.Step(2, "writing " + out);
+    errno = 0;
     if (!m.Save(output.TempPath().c_str())) {
+        int e = errno;
         progress.Clear();
-        return qmpackFail("%s: cannot write (%s)", out.c_str(), strerror(errno));
+        return qmpackFail("%s: cannot write (%s)", out.c_str(), e ? strerror(e) : "write error");
     }
     if (!output.Commit()) return QMPACK_FAILED;
     progress.Finish("wrote " + out);

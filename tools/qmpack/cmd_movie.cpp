@@ -4,8 +4,10 @@
 // in a scratch folder (so no source is ever written over) and then puts the pairs beside OUT as
 // "<OUT's name>-0000.jpg" and "<OUT's name>-0000_m.jpg", ..., which the movie file names from
 // its own folder.
+#include <dirent.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -69,6 +71,29 @@ bool localCheckFrame(const std::string& file, std::string* kind) {
     return true;
 }
 
+// Removes the pictures an earlier, longer movie of the same name left beside it: STEM-NNNN.jpg and
+// STEM-NNNN_m.jpg from frame number frames on.
+void localRemoveStaleFrames(const std::string& stem, size_t frames) {
+    std::string dir = qmpackDirOf(stem), prefix = qmpackBaseOf(stem) + "-";
+    DIR* d = opendir(dir.empty() ? "." : dir.c_str());
+    if (!d) return;
+    std::vector<std::string> stale;
+    while (struct dirent* e = readdir(d)) {
+        std::string name = e->d_name;
+        if (name.compare(0, prefix.size(), prefix) != 0) continue;
+        std::string rest = name.substr(prefix.size());
+        size_t digits = 0;
+        while (digits < rest.size() && isdigit((unsigned char)rest[digits])) digits++;
+        std::string tail = rest.substr(digits);
+        if (digits < 4 || (tail != ".jpg" && tail != "_m.jpg")) continue;
+        if (std::stoull(rest.substr(0, digits > 18 ? 18 : digits)) >= frames || digits > 18) stale.push_back(dir + name);
+    }
+    closedir(d);
+    for (const std::string& path : stale)
+        if (unlink(path.c_str()) != 0) qmpackWarn("%s: an earlier movie's picture could not be removed (%s)", path.c_str(), strerror(errno));
+    if (!stale.empty()) qmpackSyncFolder(dir);
+}
+
 // JPEG quality of the colour and mask pictures unless --quality says otherwise: high enough that
 // soft mask edges keep no visible ringing, low enough to keep packages small.
 const int kDefaultQuality = 90;
@@ -86,10 +111,10 @@ int qmpackMovie(int argc, char** argv) {
     char* end = nullptr;
     double fps = strtod(fpsText.c_str(), &end);
     if (fpsText.empty() || *end || !(fps > 0.0 && fps <= 1000.0))
-        return qmpackFail("movie: --fps takes frames per second above 0 and at most 1000, not '%s'", fpsText.c_str());
+        return qmpackBadValue("movie: --fps takes frames per second above 0 and at most 1000, not '%s'", fpsText.c_str());
     int quality = kDefaultQuality;
     if (args.Has("--quality") && (!qmpackParseNumber(args.Value("--quality"), &quality) || quality < 1 || quality > 100))
-        return qmpackFail("movie: --quality takes a JPEG quality from 1 to 100, not '%s'", args.Value("--quality").c_str());
+        return qmpackBadValue("movie: --quality takes a JPEG quality from 1 to 100, not '%s'", args.Value("--quality").c_str());
     std::vector<int> keys;
     if (args.Has("--keys") && !localParseKeys(args.Value("--keys"), int(frames.size()), &keys)) return QMPACK_USAGE;
     if (qmpackExtOf(out) != "xs") qmpackWarn("%s: a movie file is named .xs, which 'build' compiles", out.c_str());
@@ -175,15 +200,24 @@ int qmpackMovie(int argc, char** argv) {
         }
     }
     bool written = false;
+    int error = 0;
     std::string recordTemp = qmpackAbsolute(record.TempPath());
     {
         QMPackCwd cwd(outDir);
+        errno = 0;
         written = cwd.ok && mv.Save(recordTemp.c_str());
+        error = errno;  // before the working folder is changed back
     }
-    if (!written) return qmpackFail("%s: cannot write the movie (%s)", out.c_str(), strerror(errno));
-    for (auto& pic : pictures)
-        if (!pic->Commit()) return QMPACK_FAILED;
-    if (!record.Commit()) return QMPACK_FAILED;
+    if (!written)
+        return qmpackFail("%s: cannot write the movie (%s)", out.c_str(), error ? strerror(error) : "write error");
+    {
+        // Every picture is in place before the record that names them; no signal comes between.
+        QMPackCommitGuard guard;
+        for (auto& pic : pictures)
+            if (!pic->Commit()) return QMPACK_FAILED;
+        if (!record.Commit()) return QMPACK_FAILED;
+    }
+    localRemoveStaleFrames(stem, frames.size());
     progress.Finish("wrote " + out);
 
     std::string keyText;

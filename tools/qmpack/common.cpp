@@ -29,6 +29,14 @@ int qmpackFail(const char* fmt, ...) {
     return QMPACK_FAILED;
 }
 
+int qmpackBadValue(const char* fmt, ...) {
+    va_list args;
+    va_start(args, fmt);
+    localReport("", fmt, args);
+    va_end(args);
+    return QMPACK_USAGE;
+}
+
 bool qmpackRefuse(const char* fmt, ...) {
     va_list args;
     va_start(args, fmt);

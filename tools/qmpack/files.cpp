@@ -183,7 +183,9 @@ std::string qmpackRelativePath(const std::string& dir, const std::string& path) 
 }
 
 bool qmpackWriteWhole(const std::string& path, const void* bytes, size_t len) {
-    std::string pattern = qmpackDirOf(path) + "." + qmpackBaseOf(path) + ".qmpack-XXXXXX";
+    std::string prefix = "." + qmpackBaseOf(path) + ".qmpack-";
+    qmpackSweepStale(qmpackDirOf(path), prefix);
+    std::string pattern = qmpackDirOf(path) + prefix + qmpackPidTag() + "XXXXXX";
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back(0);
     int fd = mkstemp(name.data());

@@ -40,6 +40,9 @@ void qmpackSay(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 void qmpackDetail(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 // Prints "qmpack: warning: <message>" on standard error, unless --quiet.
 void qmpackWarn(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+// Prints "qmpack: <message>" on standard error; returns QMPACK_USAGE: a value an option or an
+// argument cannot take is wrong usage, whichever command it is given to.
+int qmpackBadValue(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 // Prints the usage line of the named subcommand on standard error; returns QMPACK_USAGE.
 int qmpackUsage(const char* command);
 

@@ -22,8 +22,8 @@ QMPackScratch::~QMPackScratch() {
         closedir(d);
         for (const std::string& n : names) {
             std::string p = dir + "/" + n;
-            qmpackUntrackTemp(p);
             unlink(p.c_str());
+            qmpackUntrackTemp(p);
         }
     }
     qmpackRemoveTemp(dir);
@@ -32,7 +32,9 @@ QMPackScratch::~QMPackScratch() {
 
 bool QMPackScratch::Create(bool quiet) {
     const char* tmp = getenv("TMPDIR");
-    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/qmpack-XXXXXX";
+    std::string root = tmp && *tmp ? tmp : "/tmp";
+    qmpackSweepStale(root, "qmpack-");
+    std::string pattern = root + "/qmpack-" + qmpackPidTag() + "XXXXXX";
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back(0);
     if (!mkdtemp(name.data())) {
