@@ -2,6 +2,7 @@
 // manifest's entries added to an existing package, whose entries keep their numbers and offsets.
 // Both check every source before anything is written, write the package (and the names files)
 // beside their targets and rename them into place, so a failure leaves nothing half-written.
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -18,6 +19,7 @@
 #include "package_index.h"
 #include "progress.h"
 #include "qmpack.h"
+#include "report.h"
 #include "scratch.h"
 
 namespace {
@@ -33,6 +35,7 @@ struct LocalJob {
     std::string namesPath, headerPath;
     bool transposed = false;
     bool namesLoaded = false;
+    bool json = false;
     std::vector<int> replaced;  // stored numbers whose entries the manifest replaces
 };
 
@@ -95,6 +98,7 @@ int localPackAndWrite(LocalJob& job, FXPackage* p, QMPackScratch* scratch, QMPac
     for (size_t i = 0; i < count; i++) {
         const QMPackManifestEntry& e = job.manifest.entries[i];
         progress.Step(int(i), e.written);
+        qmpackDetail("%s: %s as entry %d", job.manifest.Where(e.line).c_str(), e.written.c_str(), e.number);
         if (!b.Add(e)) {
             progress.Clear();
             return QMPACK_FAILED;
@@ -133,15 +137,26 @@ int localPackAndWrite(LocalJob& job, FXPackage* p, QMPackScratch* scratch, QMPac
         if (!job.headerPath.empty() && !header.Commit()) return QMPACK_FAILED;
         if (!out->Commit()) return QMPACK_FAILED;
     }
-    progress.Finish("wrote " + job.out + ": " + std::to_string(p->GetCount()) + " entries, " +
-                    localMegabytes(p->dataLength) + " of data");
-    return QMPACK_OK;
+    std::string summary = "wrote " + job.out + ": " + std::to_string(p->GetCount()) + " entries, " +
+                          localMegabytes(p->dataLength) + " of data";
+    progress.Finish(summary);
+    qmpackDetail("%s", summary.c_str());
+    std::vector<int> added;
+    for (const QMPackManifestEntry& e : job.manifest.entries)
+        if (std::find(job.replaced.begin(), job.replaced.end(), e.number) == job.replaced.end()) added.push_back(e.number);
+    QMPackReport report(job.json);
+    report.Text("package", job.out).Number("entries", p->GetCount()).Numbers("added", added);
+    report.Numbers("replaced", job.replaced).Number("compiled", b.Compiled()).Number("dataBytes", p->dataLength);
+    report.Bool("transposed", job.transposed);
+    if (job.namesPath.empty()) report.Null("names"); else report.Text("names", job.namesPath);
+    if (job.headerPath.empty()) report.Null("header"); else report.Text("header", job.headerPath);
+    return report.Print("") ? QMPACK_OK : qmpackFail("%s: cannot write the report", job.command);
 }
 
 bool localParse(const char* command, int argc, char** argv, LocalJob* job, QMPackArgs* parsed = nullptr) {
     QMPackArgs local;
     QMPackArgs& args = parsed ? *parsed : local;
-    std::vector<std::string> switches = {"--transposed"};
+    std::vector<std::string> switches = {"--transposed", "--json"};
     if (!strcmp(command, "replace")) switches.push_back("--any-kind");
     if (!args.Parse(command, argc, argv, {"--names", "--header"}, switches)) return false;
     if (args.positional.size() != 2) {
@@ -152,6 +167,7 @@ bool localParse(const char* command, int argc, char** argv, LocalJob* job, QMPac
     job->out = args.positional[0];
     job->manifestPath = args.positional[1];
     job->transposed = args.Has("--transposed");
+    job->json = args.Has("--json");
     job->namesPath = args.Value("--names");
     job->headerPath = args.Value("--header");
     if ((args.Has("--names") && job->namesPath.empty()) || (args.Has("--header") && job->headerPath.empty())) {

@@ -24,6 +24,7 @@
 #include "pictures.h"
 #include "progress.h"
 #include "qmpack.h"
+#include "report.h"
 #include "scratch.h"
 #include "tool_env.h"
 
@@ -102,7 +103,7 @@ const int kDefaultQuality = 90;
 
 int qmpackMovie(int argc, char** argv) {
     QMPackArgs args;
-    if (!args.Parse("movie", argc, argv, {"-o", "--fps", "--keys", "--quality"}, {"--loop", "--ping-pong"}))
+    if (!args.Parse("movie", argc, argv, {"-o", "--fps", "--keys", "--quality"}, {"--loop", "--ping-pong", "--json"}))
         return QMPACK_USAGE;
     if (args.positional.empty() || !args.Has("-o") || !args.Has("--fps")) return qmpackUsage("movie");
     const std::string out = args.Value("-o");
@@ -222,9 +223,15 @@ int qmpackMovie(int argc, char** argv) {
 
     std::string keyText;
     for (size_t k = 0; k < keys.size(); k++) keyText += (k ? "," : "") + std::to_string(keys[k]);
-    printf("%s: %zu frame%s at %g fps%s%s%s, largest crop %dx%d; pictures %s-0000.jpg to %s-%04zu_m.jpg\n",
-           out.c_str(), frames.size(), frames.size() == 1 ? "" : "s", fps, keys.empty() ? "" : ", keys ",
-           keyText.c_str(), mv.loop ? (mv.pingPong ? ", ping-pong" : ", loop") : "", mv.maxCropWidth,
-           mv.maxCropHeight, stem.c_str(), stem.c_str(), frames.size() - 1);
-    return QMPACK_OK;
+    char line[4096];
+    snprintf(line, sizeof line, "%s: %zu frame%s at %g fps%s%s%s, largest crop %dx%d; pictures %s-0000.jpg to %s-%04zu_m.jpg",
+             out.c_str(), frames.size(), frames.size() == 1 ? "" : "s", fps, keys.empty() ? "" : ", keys ",
+             keyText.c_str(), mv.loop ? (mv.pingPong ? ", ping-pong" : ", loop") : "", mv.maxCropWidth,
+             mv.maxCropHeight, stem.c_str(), stem.c_str(), frames.size() - 1);
+    QMPackReport report(args.Has("--json"));
+    report.Text("file", out).Number("frames", double(frames.size())).Number("fps", fps).Numbers("keys", keys);
+    report.Bool("loop", mv.loop).Bool("pingPong", mv.pingPong).Number("quality", quality);
+    report.Number("cropWidth", mv.maxCropWidth).Number("cropHeight", mv.maxCropHeight);
+    report.Number("pictures", double(2 * frames.size()));
+    return report.Print(line) ? QMPACK_OK : qmpackFail("movie: cannot write the report");
 }

@@ -15,6 +15,7 @@
 #include "base/package.h"
 #include "base/strings.h"
 #include "files.h"
+#include "progress.h"
 #include "qmpack.h"
 
 namespace {
@@ -138,7 +139,17 @@ bool qmpackLoadPackage(const std::string& path, int fd, FXPackage* p, bool* tran
     std::string why;
     if (readFd < 0 && (readFd = qmpackOpenInput(path, &why)) < 0)
         return qmpackRefuse("%s: cannot open (%s)", path.c_str(), why.c_str());
-    bool ok = qmpackReadAt(readFd, 0, bytes.data(), bytes.size());
+    // A big package is read in pieces, with a progress bar: reading takes a while.
+    const size_t kPiece = 8 << 20;
+    QMPackProgress progress;
+    progress.Start(bytes.size() > 8 * kPiece, "reading " + path + " (" + std::to_string(bytes.size() >> 20) + " MB)",
+                   int((bytes.size() + kPiece - 1) / kPiece));
+    bool ok = true;
+    for (size_t at = 0; ok && at < bytes.size(); at += kPiece) {
+        progress.Step(int(at / kPiece), path);
+        ok = qmpackReadAt(readFd, (long long)at, bytes.data() + at, std::min(kPiece, bytes.size() - at));
+    }
+    progress.Finish("read " + path);
     if (fd < 0) close(readFd);
     if (!ok) return qmpackRefuse("%s: read error (%s)", path.c_str(), strerror(errno));
     p->LoadFromMemory(bytes.data(), long(bytes.size()));
