@@ -171,7 +171,9 @@ int qmpackMovie(int argc, char** argv) {
     progress.Step(1, "cropping");
     std::string cropped = scratch.NewPath(".xs");
     scratch.TakeEngineErrors();
+    errno = 0;
     if (!mv.Save(cropped.c_str())) {
+        int error = errno;  // before the engine's log is read
         progress.Clear();
         std::vector<std::string> why = scratch.TakeEngineErrors();
         std::string reason = why.empty() ? "" : why.front();
@@ -181,7 +183,7 @@ int qmpackMovie(int argc, char** argv) {
                 return qmpackFail("%s: cannot be decoded (a damaged or cut-short picture)", frames[i].c_str());
         }
         return qmpackFail("%s: the frames could not be cropped (%s)", out.c_str(),
-                          reason.empty() ? strerror(errno) : reason.c_str());
+                          !reason.empty() ? reason.c_str() : error ? strerror(error) : "unknown reason");
     }
     for (int i = 0; i < mv.GetFrameCount(); i++) {
         qmpackTrackTemp(mv.colorNames.Get(i));

@@ -145,13 +145,18 @@ bool qmpackLoadPackage(const std::string& path, int fd, FXPackage* p, bool* tran
     progress.Start(bytes.size() > 8 * kPiece, "reading " + path + " (" + std::to_string(bytes.size() >> 20) + " MB)",
                    int((bytes.size() + kPiece - 1) / kPiece));
     bool ok = true;
+    int error = 0;
     for (size_t at = 0; ok && at < bytes.size(); at += kPiece) {
         progress.Step(int(at / kPiece), path);
+        errno = 0;
         ok = qmpackReadAt(readFd, (long long)at, bytes.data() + at, std::min(kPiece, bytes.size() - at));
+        error = errno;
     }
     progress.Finish("read " + path);
     if (fd < 0) close(readFd);
-    if (!ok) return qmpackRefuse("%s: read error (%s)", path.c_str(), strerror(errno));
+    if (!ok)
+        return qmpackRefuse("%s: read error (%s)", path.c_str(),
+                            error ? strerror(error) : "the file became shorter while it was read");
     p->LoadFromMemory(bytes.data(), long(bytes.size()));
     if (p->GetCount() != index.Count())
         return qmpackRefuse("%s: damaged package (its entry tables do not agree with its size)", path.c_str());

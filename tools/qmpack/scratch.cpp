@@ -4,8 +4,10 @@
 #include <dirent.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "base/trace.h"
@@ -38,8 +40,8 @@ bool QMPackScratch::Create(bool quiet) {
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back(0);
     if (!mkdtemp(name.data())) {
-        if (!quiet)
-            qmpackFail("cannot make a scratch folder in %s (%m)", tmp && *tmp ? tmp : "/tmp");
+        int e = errno;
+        if (!quiet) qmpackFail("cannot make a scratch folder in %s (%s)", root.c_str(), strerror(e));
         return false;
     }
     dir = name.data();
