@@ -6,13 +6,15 @@
 
 #include <regex>
 
+#include "anim/anim.h"
 #include "image/devil.h"
 #include "qmpack/qmpack_test_util.h"
 
 namespace {
 
 // A package of every source kind with labels inside its folder: a picture, a raw record, a model
-// with its library (two materials, one with a picture) and a second model sharing the library.
+// with its library (two materials, one with a picture), a second model sharing the library, an
+// animation, an animation of the older layout naming its frames' model files, and a movie.
 struct Authored {
     std::string dir = qmpDir("authored");
     std::string pkg = qmTestPath("authored.dat");
@@ -27,7 +29,22 @@ struct Authored {
         qmpWriteModel(dir + "/models/bird.xm", "bird", "bird.mtl", {"skin", "eye"});
         qmpWriteModel(dir + "/models/chick.xm", "chick", "bird.mtl", {"eye"});
         qmWriteFile(dir + "/raw.bin", QmBytes().Str("zz01").Text("payload").bytes);
-        qmWriteText(dir + "/content.txt", "751 photo.png\n12 models/bird.xm\n7 raw.bin\n13 models/chick.xm\n");
+        FXAnim old;
+        for (const char* frame : {"models/chick.xm", "models/bird.xm"}) {
+            old.frameNames.Push(frame);
+            old.durations.PushInt(70);
+        }
+        EXPECT_TRUE(old.Save_v02((dir + "/old.xa").c_str()));
+        for (const std::string& args :
+             {"anim -o " + qmpQuote(dir + "/fly.xa") + " --loop " + qmpQuote(dir + "/models/bird.xm") + ":100 " +
+                  qmpQuote(dir + "/models/bird.xm") + ":50",
+              "movie -o " + qmpQuote(dir + "/fly.xs") + " --fps 20 --keys 0,1 " + qmpQuote(dir + "/photo.png") + " " +
+                  qmpQuote(dir + "/models/skin.png")}) {
+            QmpRun r = qmpRun(args);
+            EXPECT_EQ(r.rc, 0) << args << "\n" << r.err;
+        }
+        qmWriteText(dir + "/content.txt", "751 photo.png\n12 models/bird.xm\n7 raw.bin\n13 models/chick.xm\n"
+                                          "20 fly.xa\n21 old.xa\n30 fly.xs\n");
         QmpRun r = qmpRun("build " + qmpQuote(pkg) + " " + qmpQuote(dir + "/content.txt"));
         EXPECT_EQ(r.rc, 0) << r.err;
     }
@@ -82,7 +99,9 @@ TEST(QmpackUnpack, AuthoredPackageComesBackByteForByte) {
     std::string out = qmFreshDir("authored_unpacked");
     QmpRun u = qmpRun("unpack " + qmpQuote(a.pkg) + " -o " + qmpQuote(out) + " --json");
     ASSERT_EQ(u.rc, 0) << u.err;
-    EXPECT_TRUE(qmpHas(u.out, "\"entries\":6,")) << u.out;  // with the library and the skin picture
+    // Seven listed, with the library, the skin picture, the old animation's two frames and the
+    // movie's four pictures.
+    EXPECT_TRUE(qmpHas(u.out, "\"entries\":15,")) << u.out;
     EXPECT_TRUE(qmpHas(u.out, "\"differ\":[],\"notes\":[]")) << u.out;
     // Sources, not records: the models name the library by path, the library its picture.
     std::string mtl = qmReadText(out + "/models/bird.mtl");
