@@ -1,7 +1,10 @@
 // Faults of the authoring tool found by review, each as the case that showed it: files that would
 // block a reader, outputs that would replace an input, listings that were not valid JSON,
 // bad option values that did not exit as usage errors, and temporary files left behind.
+#include <fcntl.h>
+#include <linux/fs.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -27,6 +30,27 @@ bool ValidUtf8(const std::string& text) {
     }
     return true;
 }
+
+// Makes a file immutable (no rename may replace it) for its lifetime, where the file system and
+// the user's rights allow it.
+struct Immutable {
+    std::string path;
+    bool set = false;
+    explicit Immutable(const std::string& p) : path(p) { set = Flag(true); }
+    ~Immutable() {
+        if (set) Flag(false);
+    }
+    bool Flag(bool on) {
+        int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) return false;
+        int flags = 0;
+        bool ok = ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+        flags = on ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL;
+        ok = ok && ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+        close(fd);
+        return ok;
+    }
+};
 
 pid_t DeadPid() {
     pid_t pid = fork();
@@ -129,6 +153,27 @@ TEST(QmpackFaults, BadOptionValuesAreUsageErrorsEverywhere) {
         EXPECT_EQ(h.out.back(), '\n') << command;
         EXPECT_NE(h.out.substr(h.out.size() - 2), "\n\n") << command;
     }
+}
+
+TEST(QmpackFaults, NamesFilesAreCommittedBeforeThePackage) {
+    // The names file cannot be replaced: the package, committed after it, stays as it was, so
+    // package and names never disagree (a names file older than its package loses names).
+    std::string dir = qmFreshDir("commit_order");
+    qmpWritePng(dir + "/a.png");
+    qmWriteText(dir + "/a.mtl", "newmtl skin\nmap_Kd a.png\n");
+    qmpWriteModel(dir + "/a.xm", "a", "a.mtl", {"skin"});
+    qmpWriteModel(dir + "/b.xm", "b", "a.mtl", {"skin"});
+    qmWriteText(dir + "/one.txt", "1 a.xm\n");
+    qmWriteText(dir + "/two.txt", "10 b.xm\n");
+    std::string pkg = qmpQuote(dir + "/p.dat"), names = qmpQuote(dir + "/p.names");
+    ASSERT_EQ(qmpRun("build " + pkg + " " + qmpQuote(dir + "/one.txt") + " --names " + names).rc, 0);
+    std::vector<unsigned char> before = qmReadFile(dir + "/p.dat");
+    Immutable locked(dir + "/p.names");
+    if (!locked.set) GTEST_SKIP() << "files cannot be made immutable here";
+    QmpRun r = qmpRun("add " + pkg + " " + qmpQuote(dir + "/two.txt") + " --names " + names);
+    EXPECT_EQ(r.rc, 1);
+    EXPECT_TRUE(qmpHas(r.err, "p.names: cannot replace the file")) << r.err;
+    EXPECT_EQ(qmReadFile(dir + "/p.dat"), before);
 }
 
 TEST(QmpackFaults, StaleFilesOfDeadCommandsAreSwept) {
