@@ -1,6 +1,7 @@
 // qmpack build OUT MANIFEST: a new package from a manifest; qmpack add PACKAGE MANIFEST: the
-// manifest's entries added to an existing package, whose entries keep their numbers and offsets.
-// Both check every source before anything is written, write the package (and the names files)
+// manifest's entries added to an existing package, whose entries keep their numbers and offsets;
+// qmpack replace PACKAGE MANIFEST: the same, but entries the manifest numbers are replaced.
+// All check every source before anything is written, write the package (and the names files)
 // beside their targets and rename them into place, so a failure leaves nothing half-written.
 #include <algorithm>
 #include <cerrno>
@@ -199,7 +200,8 @@ int qmpackBuild(int argc, char** argv) {
 namespace {
 
 // add and replace: the package stays locked from its read to the rename of its new version.
-// replace: numbers the package holds are replaced (after checkReplacement agrees); add refuses them.
+// replace: numbers the package holds are replaced (when qmpackCheckReplacement agrees); add
+// refuses them.
 int localGrow(LocalJob& job, bool replace, bool anyKind) {
     if (!job.manifest.Read(job.manifestPath)) return QMPACK_FAILED;
 

@@ -8,6 +8,7 @@
 // it on the same numbers. The tree is then built once into the scratch folder, which writes the
 // names file DIR/qmsave.names and tells which entries come back byte for byte.
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -49,7 +50,6 @@ struct LocalItem {
 
 struct LocalUnpack {
     std::string package, dir;
-    bool force = false;
     FXPackage p;
     std::vector<LocalItem> items;
     std::map<int, size_t> byNumber;   // number -> the item the engine reads for it (the first)
@@ -266,8 +266,21 @@ bool localVerify(LocalUnpack* u, QMPackScratch* scratch, std::vector<int>* diffe
     std::string built = scratch->NewPath(".dat"), log = scratch->NewPath(".log");
     std::string manifest = u->dir + "/qmsave.txt", names = u->dir + "/qmsave.names";
     fflush(nullptr);
-    pid_t pid = fork();
-    if (pid < 0) return qmpackRefuse("cannot run the check build (%s)", strerror(errno));
+    pid_t pid = -1;
+    int forkError = 0;
+    {
+        // No interrupt may run this process's cleanup in the child before it becomes the build.
+        QMPackCommitGuard guard;
+        pid = fork();
+        forkError = errno;
+        if (pid == 0) {
+            for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) signal(sig, SIG_DFL);
+            sigset_t none;
+            sigemptyset(&none);
+            sigprocmask(SIG_SETMASK, &none, nullptr);
+        }
+    }
+    if (pid < 0) return qmpackRefuse("cannot run the check build (%s)", strerror(forkError));
     if (pid == 0) {
         int fd = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
         if (fd >= 0) {

@@ -199,7 +199,9 @@ bool qmpackWriteWhole(const std::string& path, const void* bytes, size_t len) {
         ssize_t n = write(fd, p + done, len - done);
         if (n > 0)
             done += size_t(n);
-        else if (n < 0 && errno != EINTR)
+        else if (n == 0)
+            error = EIO;
+        else if (errno != EINTR)
             error = errno;
     }
     if (!error && fsync(fd) != 0) error = errno;
