@@ -136,7 +136,8 @@ bool localMakeFolders(const std::string& dir, const std::string& rel) {
 bool localWriteFile(LocalUnpack* u, const std::string& rel, const void* bytes, size_t len) {
     if (!localMakeFolders(u->dir, rel)) return false;
     std::string path = u->dir + "/" + rel;
-    if (!qmpackWriteWhole(path, bytes, len)) return false;
+    // A fresh tree of copies: nothing is lost if the machine stops before the disk has it all.
+    if (!qmpackWriteWhole(path, bytes, len, false)) return false;
     u->written++;
     return true;
 }

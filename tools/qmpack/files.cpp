@@ -182,7 +182,7 @@ std::string qmpackRelativePath(const std::string& dir, const std::string& path) 
     return out;
 }
 
-bool qmpackWriteWhole(const std::string& path, const void* bytes, size_t len) {
+bool qmpackWriteWhole(const std::string& path, const void* bytes, size_t len, bool durable) {
     std::string prefix = "." + qmpackBaseOf(path) + ".qmpack-";
     qmpackSweepStale(qmpackDirOf(path), prefix);
     std::string pattern = qmpackDirOf(path) + prefix + qmpackPidTag() + "XXXXXX";
@@ -204,7 +204,7 @@ bool qmpackWriteWhole(const std::string& path, const void* bytes, size_t len) {
         else if (errno != EINTR)
             error = errno;
     }
-    if (!error && fsync(fd) != 0) error = errno;
+    if (!error && durable && fsync(fd) != 0) error = errno;
     if (close(fd) != 0 && !error) error = errno;
     mode_t mask = umask(0);
     umask(mask);
