@@ -2,7 +2,6 @@
 // the photographed desktop) is replaced with `qmpack replace`, and the saver, recording over a
 // magenta desktop, shows the new picture where the demo shows its meadow.
 #include <gtest/gtest.h>
-
 #include <sys/wait.h>
 
 #include <cstdlib>

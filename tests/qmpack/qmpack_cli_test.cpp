@@ -41,11 +41,11 @@ TEST(QmpackCli, JsonReportsSayWhatWasWritten) {
 
     std::string o = JsonReport(qmpRun("import-obj " + c.Q("quad.obj") + " -o " + c.Q("quad.xm") + " --json"));
     EXPECT_TRUE(qmpHas(o, "\"meshes\":1,\"vertices\":4,\"triangles\":2,")) << o;
-    std::string n = JsonReport(qmpRun("anim -o " + c.Q("q.xa") + " --loop " + c.Q("quad.xm") + ":120 " +
-                                      c.Q("quad.xm") + ":80 --json"));
+    std::string n = JsonReport(
+        qmpRun("anim -o " + c.Q("q.xa") + " --loop " + c.Q("quad.xm") + ":120 " + c.Q("quad.xm") + ":80 --json"));
     EXPECT_TRUE(qmpHas(n, "\"frames\":2,\"milliseconds\":200,\"meshes\":1,\"vertices\":4,\"loop\":true,")) << n;
-    std::string m = JsonReport(qmpRun("movie -o " + c.Q("m.xs") + " --fps 12.5 --keys 0,1 " + c.Q("a.png") + " " +
-                                      c.Q("a.png") + " --json"));
+    std::string m = JsonReport(
+        qmpRun("movie -o " + c.Q("m.xs") + " --fps 12.5 --keys 0,1 " + c.Q("a.png") + " " + c.Q("a.png") + " --json"));
     EXPECT_TRUE(qmpHas(m, "\"frames\":2,\"fps\":12.5,\"keys\":[0,1],")) << m;
     EXPECT_TRUE(qmpHas(m, "\"pictures\":4")) << m;
 }

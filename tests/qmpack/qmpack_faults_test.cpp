@@ -5,6 +5,7 @@
 #include <linux/fs.h>
 #include <signal.h>
 #include <sys/ioctl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -146,7 +147,8 @@ TEST(QmpackFaults, BadOptionValuesAreUsageErrorsEverywhere) {
         EXPECT_NE(r.err, "") << args;
     }
     // Every command's help ends its last line.
-    for (const char* command : {"import-obj", "anim", "movie", "build", "add", "replace", "unpack", "list", "extract"}) {
+    for (const char* command :
+         {"import-obj", "anim", "movie", "build", "add", "replace", "unpack", "list", "extract"}) {
         QmpRun h = qmpRun(std::string("help ") + command);
         EXPECT_EQ(h.rc, 0) << command;
         ASSERT_FALSE(h.out.empty()) << command;
@@ -189,12 +191,13 @@ TEST(QmpackFaults, StaleFilesOfDeadCommandsAreSwept) {
     QmpRun r = qmpRun("build " + qmpQuote(dir + "/p.dat") + " " + qmpQuote(dir + "/p.txt"), "TMPDIR=" + qmpQuote(tmp));
     ASSERT_EQ(r.rc, 0) << r.err;
     EXPECT_EQ(qmpFolderFiles(tmp), std::vector<std::string>{"qmpack-" + live + "-abcdef"});
-    EXPECT_EQ(qmpFolderFiles(dir), (std::vector<std::string>{".p.dat.qmpack-" + live + "-qwerty", "f.png", "p.dat",
-                                                             "p.txt"}));
+    EXPECT_EQ(qmpFolderFiles(dir),
+              (std::vector<std::string>{".p.dat.qmpack-" + live + "-qwerty", "f.png", "p.dat", "p.txt"}));
 }
 
-TEST(QmpackFaults, AnInterruptRemovesEveryTemporaryFile) {
-    // More files than any fixed table, one path over 1 KiB, and a folder that empties last.
+TEST(QmpackFaults, AnInterruptOrAnAbortRemovesEveryTemporaryFile) {
+    // More files than any fixed table, one path over 1 KiB, and a folder that empties last; an
+    // abort is also how a failed allocation ends.
     std::string dir = qmFreshDir("interrupt");
     std::string deep = dir;
     for (int i = 0; i < 6; i++) {
@@ -202,25 +205,29 @@ TEST(QmpackFaults, AnInterruptRemovesEveryTemporaryFile) {
         ASSERT_EQ(mkdir(deep.c_str(), 0755), 0);
     }
     std::string folder = dir + "/scratch";
-    pid_t pid = fork();
-    if (pid == 0) {
-        qmpackInstallCleanup();
-        mkdir(folder.c_str(), 0755);
-        qmpackTrackTemp(folder, true);
-        for (int i = 0; i < 5000; i++) {
-            std::string p = folder + "/" + std::to_string(i);
-            qmWriteText(p, "x");
-            qmpackTrackTemp(p);
+    for (int sig : {SIGTERM, SIGABRT}) {
+        pid_t pid = fork();
+        if (pid == 0) {
+            qmpackInstallCleanup();
+            mkdir(folder.c_str(), 0755);
+            qmpackTrackTemp(folder, true);
+            for (int i = 0; i < 5000; i++) {
+                std::string p = folder + "/" + std::to_string(i);
+                qmWriteText(p, "x");
+                qmpackTrackTemp(p);
+            }
+            qmWriteText(deep + "/long", "x");
+            qmpackTrackTemp(deep + "/long");
+            struct rlimit none = {0, 0};
+            setrlimit(RLIMIT_CORE, &none);  // no core file from the abort
+            raise(sig);
+            _exit(0);
         }
-        qmWriteText(deep + "/long", "x");
-        qmpackTrackTemp(deep + "/long");
-        raise(SIGTERM);
-        _exit(0);
+        int status = 0;
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig) << sig;
+        struct stat st;
+        EXPECT_NE(stat(folder.c_str(), &st), 0) << "the folder and its 5000 files, signal " << sig;
+        EXPECT_NE(stat((deep + "/long").c_str(), &st), 0) << "the file by the long path, signal " << sig;
     }
-    int status = 0;
-    ASSERT_EQ(waitpid(pid, &status, 0), pid);
-    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM);
-    struct stat st;
-    EXPECT_NE(stat(folder.c_str(), &st), 0) << "the folder and its 5000 files";
-    EXPECT_NE(stat((deep + "/long").c_str(), &st), 0) << "the file by the long path";
 }

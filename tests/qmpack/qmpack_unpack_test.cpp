@@ -43,8 +43,9 @@ struct Authored {
             QmpRun r = qmpRun(args);
             EXPECT_EQ(r.rc, 0) << args << "\n" << r.err;
         }
-        qmWriteText(dir + "/content.txt", "751 photo.png\n12 models/bird.xm\n7 raw.bin\n13 models/chick.xm\n"
-                                          "20 fly.xa\n21 old.xa\n30 fly.xs\n");
+        qmWriteText(dir + "/content.txt",
+                    "751 photo.png\n12 models/bird.xm\n7 raw.bin\n13 models/chick.xm\n"
+                    "20 fly.xa\n21 old.xa\n30 fly.xs\n");
         QmpRun r = qmpRun("build " + qmpQuote(pkg) + " " + qmpQuote(dir + "/content.txt"));
         EXPECT_EQ(r.rc, 0) << r.err;
     }
@@ -131,14 +132,11 @@ TEST(QmpackUnpack, DemoPackageListsTheSameBuiltAgain) {
     std::vector<std::string> differ;
     std::string list = m[1];
     std::regex number("[0-9]+");
-    for (std::sregex_iterator it(list.begin(), list.end(), number), end; it != end; ++it)
-        differ.push_back(it->str());
+    for (std::sregex_iterator it(list.begin(), list.end(), number), end; it != end; ++it) differ.push_back(it->str());
     std::string original = ListJson(QM_DEMO_PACKAGE);
+    for (const std::string& n : differ) EXPECT_TRUE(qmpHas(original, "{\"number\":" + n + ",\"type\":\"record\"")) << n;
     for (const std::string& n : differ)
-        EXPECT_TRUE(qmpHas(original, "{\"number\":" + n + ",\"type\":\"record\"")) << n;
-    for (const std::string& n : differ)
-        EXPECT_TRUE(std::regex_search(original, std::regex("\\{\"number\":" + n + ",[^\n]*\"kind\":\"library\"")))
-            << n;
+        EXPECT_TRUE(std::regex_search(original, std::regex("\\{\"number\":" + n + ",[^\n]*\"kind\":\"library\""))) << n;
     EXPECT_EQ(Comparable(ListJson(again), differ), Comparable(original, differ));
 }
 

@@ -16,7 +16,6 @@
 #include <new>
 #include <vector>
 
-
 namespace {
 
 struct LocalNode {

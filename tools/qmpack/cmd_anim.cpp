@@ -92,7 +92,8 @@ int qmpackAnim(int argc, char** argv) {
         }
         // The animation may not replace a library it reads (the output was checked against the
         // frames before; the libraries are known only now).
-        if (!mtl.empty() && !qmpackCheckNotAnInput(out, {{mtl, "the material library of frame " + std::to_string(i)}})) {
+        std::string role = "the material library of frame " + std::to_string(i);
+        if (!mtl.empty() && !qmpackCheckNotAnInput(out, {{mtl, role}})) {
             progress.Clear();
             return QMPACK_FAILED;
         }

@@ -144,7 +144,8 @@ int localPackAndWrite(LocalJob& job, FXPackage* p, QMPackScratch* scratch, QMPac
     qmpackDetail("%s", summary.c_str());
     std::vector<int> added;
     for (const QMPackManifestEntry& e : job.manifest.entries)
-        if (std::find(job.replaced.begin(), job.replaced.end(), e.number) == job.replaced.end()) added.push_back(e.number);
+        if (std::find(job.replaced.begin(), job.replaced.end(), e.number) == job.replaced.end())
+            added.push_back(e.number);
     QMPackReport report(job.json);
     report.Text("package", job.out).Number("entries", p->GetCount()).Numbers("added", added);
     report.Numbers("replaced", job.replaced).Number("compiled", b.Compiled()).Number("dataBytes", p->dataLength);

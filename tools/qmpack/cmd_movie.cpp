@@ -87,11 +87,12 @@ void localRemoveStaleFrames(const std::string& stem, size_t frames) {
         while (digits < rest.size() && isdigit((unsigned char)rest[digits])) digits++;
         std::string tail = rest.substr(digits);
         if (digits < 4 || (tail != ".jpg" && tail != "_m.jpg")) continue;
-        if (std::stoull(rest.substr(0, digits > 18 ? 18 : digits)) >= frames || digits > 18) stale.push_back(dir + name);
+        if (digits > 18 || std::stoull(rest.substr(0, digits)) >= frames) stale.push_back(dir + name);
     }
     closedir(d);
     for (const std::string& path : stale)
-        if (unlink(path.c_str()) != 0) qmpackWarn("%s: an earlier movie's picture could not be removed (%s)", path.c_str(), strerror(errno));
+        if (unlink(path.c_str()) != 0)
+            qmpackWarn("%s: an earlier movie's picture could not be removed (%s)", path.c_str(), strerror(errno));
     if (!stale.empty()) qmpackSyncFolder(dir);
 }
 
@@ -112,10 +113,12 @@ int qmpackMovie(int argc, char** argv) {
     char* end = nullptr;
     double fps = strtod(fpsText.c_str(), &end);
     if (fpsText.empty() || *end || !(fps > 0.0 && fps <= 1000.0))
-        return qmpackBadValue("movie: --fps takes frames per second above 0 and at most 1000, not '%s'", fpsText.c_str());
+        return qmpackBadValue("movie: --fps takes frames per second above 0 and at most 1000, not '%s'",
+                              fpsText.c_str());
     int quality = kDefaultQuality;
     if (args.Has("--quality") && (!qmpackParseNumber(args.Value("--quality"), &quality) || quality < 1 || quality > 100))
-        return qmpackBadValue("movie: --quality takes a JPEG quality from 1 to 100, not '%s'", args.Value("--quality").c_str());
+        return qmpackBadValue("movie: --quality takes a JPEG quality from 1 to 100, not '%s'",
+                              args.Value("--quality").c_str());
     std::vector<int> keys;
     if (args.Has("--keys") && !localParseKeys(args.Value("--keys"), int(frames.size()), &keys)) return QMPACK_USAGE;
     if (qmpackExtOf(out) != "xs") qmpackWarn("%s: a movie file is named .xs, which 'build' compiles", out.c_str());
@@ -226,7 +229,8 @@ int qmpackMovie(int argc, char** argv) {
     std::string keyText;
     for (size_t k = 0; k < keys.size(); k++) keyText += (k ? "," : "") + std::to_string(keys[k]);
     char line[4096];
-    snprintf(line, sizeof line, "%s: %zu frame%s at %g fps%s%s%s, largest crop %dx%d; pictures %s-0000.jpg to %s-%04zu_m.jpg",
+    snprintf(line, sizeof line,
+             "%s: %zu frame%s at %g fps%s%s%s, largest crop %dx%d; pictures %s-0000.jpg to %s-%04zu_m.jpg",
              out.c_str(), frames.size(), frames.size() == 1 ? "" : "s", fps, keys.empty() ? "" : ", keys ",
              keyText.c_str(), mv.loop ? (mv.pingPong ? ", ping-pong" : ", loop") : "", mv.maxCropWidth,
              mv.maxCropHeight, stem.c_str(), stem.c_str(), frames.size() - 1);

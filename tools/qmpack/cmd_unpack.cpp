@@ -52,9 +52,9 @@ struct LocalUnpack {
     std::string package, dir;
     FXPackage p;
     std::vector<LocalItem> items;
-    std::map<int, size_t> byNumber;   // number -> the item the engine reads for it (the first)
-    std::set<std::string> used;       // files written, relative to DIR
-    std::vector<std::string> notes;   // why an entry will not come back byte for byte
+    std::map<int, size_t> byNumber;  // number -> the item the engine reads for it (the first)
+    std::set<std::string> used;      // files written, relative to DIR
+    std::vector<std::string> notes;  // why an entry will not come back byte for byte
     int written = 0;
 };
 
@@ -126,7 +126,8 @@ bool localMakeFolders(const std::string& dir, const std::string& rel) {
                 return qmpackRefuse("%s: cannot write there: not a folder (or a symbolic link)", sub.c_str());
             continue;
         }
-        if (mkdir(sub.c_str(), 0777) != 0) return qmpackRefuse("%s: cannot make the folder (%s)", sub.c_str(), strerror(errno));
+        if (mkdir(sub.c_str(), 0777) != 0)
+            return qmpackRefuse("%s: cannot make the folder (%s)", sub.c_str(), strerror(errno));
     }
     return true;
 }
@@ -153,7 +154,8 @@ bool localCopyFile(LocalUnpack* u, const std::string& from, const std::string& r
 std::string localFree(LocalUnpack* u, const std::string& want) {
     std::string name = want;
     size_t dot = want.rfind('.');
-    std::string stem = dot == std::string::npos ? want : want.substr(0, dot), ext = dot == std::string::npos ? "" : want.substr(dot);
+    std::string stem = dot == std::string::npos ? want : want.substr(0, dot),
+                ext = dot == std::string::npos ? "" : want.substr(dot);
     for (int k = 2; u->used.count(name) || name == "qmsave.txt" || name == "qmsave.names"; k++)
         name = stem + "." + std::to_string(k) + ext;
     u->used.insert(name);
@@ -177,8 +179,8 @@ bool localWriteLibrary(LocalUnpack* u, LocalItem* it) {
     FXPackageData d;
     d.InitData(bytes, u->p.sizes.GetInt(it->i));
     std::string text, reason;
-    if (!qmpackLibraryToMtl(&d, [&](int picture) { return localLink(it->file, localItem(*u, picture).file); },
-                            &text, &reason)) {
+    if (!qmpackLibraryToMtl(
+            &d, [&](int picture) { return localLink(it->file, localItem(*u, picture).file); }, &text, &reason)) {
         return qmpackRefuse("%s: entry %d: the material library cannot be read", u->package.c_str(), it->number);
     }
     if (!reason.empty()) localNote(u, it->number, reason);
@@ -223,7 +225,9 @@ bool localWriteRecord(LocalUnpack* u, LocalItem* it, QMPackScratch* scratch) {
         if (version != "xs03") localNote(u, it->number, "a movie of the older layout " + version + " is built as xs03");
     }
     scratch->TakeEngineErrors();
-    if (!ok) return qmpackRefuse("%s: entry %d: the %s cannot be read back", u->package.c_str(), it->number, it->info.kind.c_str());
+    if (!ok)
+        return qmpackRefuse("%s: entry %d: the %s cannot be read back", u->package.c_str(), it->number,
+                            it->info.kind.c_str());
     return localCopyFile(u, saved, it->file);
 }
 
@@ -288,8 +292,8 @@ bool localVerify(LocalUnpack* u, QMPackScratch* scratch, std::vector<int>* diffe
             dup2(fd, 1);
             dup2(fd, 2);
         }
-        execl("/proc/self/exe", "qmpack", "build", built.c_str(), manifest.c_str(), "--names", names.c_str(),
-              "--quiet", static_cast<char*>(nullptr));
+        execl("/proc/self/exe", "qmpack", "build", built.c_str(), manifest.c_str(), "--names", names.c_str(), "--quiet",
+              static_cast<char*>(nullptr));
         _exit(127);
     }
     int status = 0;
@@ -325,7 +329,8 @@ bool localFolderReady(const std::string& dir, bool force) {
     struct stat st;
     if (lstat(dir.c_str(), &st) != 0) {
         if (errno != ENOENT) return qmpackRefuse("%s: %s", dir.c_str(), strerror(errno));
-        if (mkdir(dir.c_str(), 0777) != 0) return qmpackRefuse("%s: cannot make the folder (%s)", dir.c_str(), strerror(errno));
+        if (mkdir(dir.c_str(), 0777) != 0)
+            return qmpackRefuse("%s: cannot make the folder (%s)", dir.c_str(), strerror(errno));
         return true;
     }
     if (!S_ISDIR(st.st_mode)) return qmpackRefuse("%s: not a folder", dir.c_str());
@@ -414,11 +419,12 @@ int qmpackUnpack(int argc, char** argv) {
     if (args.Has("--json")) {
         std::string notes;
         for (const std::string& n : u.notes) notes += (notes.empty() ? "" : ",") + qmpackJson(n);
-        printf("{\"package\":%s,\"folder\":%s,\"manifest\":%s,\"names\":%s,\"entries\":%d,\"files\":%d,"
-               "\"identical\":%d,\"differ\":[%s],\"notes\":[%s]}\n",
-               qmpackJson(u.package).c_str(), qmpackJson(u.dir).c_str(), qmpackJson(u.dir + "/qmsave.txt").c_str(),
-               qmpackJson(u.dir + "/qmsave.names").c_str(), int(u.byNumber.size()), u.written, identical,
-               differJson.c_str(), notes.c_str());
+        printf(
+            "{\"package\":%s,\"folder\":%s,\"manifest\":%s,\"names\":%s,\"entries\":%d,\"files\":%d,"
+            "\"identical\":%d,\"differ\":[%s],\"notes\":[%s]}\n",
+            qmpackJson(u.package).c_str(), qmpackJson(u.dir).c_str(), qmpackJson(u.dir + "/qmsave.txt").c_str(),
+            qmpackJson(u.dir + "/qmsave.names").c_str(), int(u.byNumber.size()), u.written, identical,
+            differJson.c_str(), notes.c_str());
     } else {
         qmpackSay("%s: %d entries unpacked into %s (%d files); manifest %s/qmsave.txt, names %s/qmsave.names",
                   u.package.c_str(), int(u.byNumber.size()), u.dir.c_str(), u.written, u.dir.c_str(), u.dir.c_str());

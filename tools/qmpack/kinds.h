@@ -16,5 +16,4 @@ std::string qmpackEntryKind(const FXPackage* p, int i);
 std::string qmpackSourceKind(const std::string& path);
 // Checks that the source path may replace entry i of p (reported at where when not): the same
 // kind unless anyKind, and a picture that decodes.
-bool qmpackCheckReplacement(const std::string& where, const FXPackage* p, int i, const std::string& path,
-                            bool anyKind);
+bool qmpackCheckReplacement(const std::string& where, const FXPackage* p, int i, const std::string& path, bool anyKind);

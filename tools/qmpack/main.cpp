@@ -15,7 +15,8 @@ namespace {
 int localHelp(int argc, char** argv);
 
 const QMPackCommand kCommands[] = {
-    {"import-obj", "IN.obj -o OUT.xm [--unitize] [--reduce TOL] [--json]", "make an engine model file from an OBJ model",
+    {"import-obj", "IN.obj -o OUT.xm [--unitize] [--reduce TOL] [--json]",
+     "make an engine model file from an OBJ model",
      "Reads the Wavefront OBJ model IN.obj (v, vn, vt, f, l, g, usemtl and mtllib statements; faces\n"
      "with more than three corners become fans of triangles) with the MTL material library it\n"
      "names, and writes the engine model file OUT.xm: one mesh per material. The model names its\n"
@@ -134,10 +135,10 @@ const QMPackCommand kCommands[] = {
      "                  files, identical, differ (entry numbers), notes",
      qmpackUnpack},
     {"list", "FILE [NUMBER...] [--json]", "describe the entries of a package",
-     "Prints one line per entry (or per NUMBER given): its number, type, size and what it holds: a picture's kind, size\n"
-     "and layout; a model's name and library, with one line per mesh (vertex and index counts and\n"
-     "material); a material library's materials and their pictures. Only the package's tables and\n"
-     "each entry are read, never the whole file.\n"
+     "Prints one line per entry (or per NUMBER given): its number, type, size and what it holds:\n"
+     "a picture's kind, size and layout; a model's name and library, with one line per mesh\n"
+     "(vertex and index counts and material); a material library's materials and their pictures.\n"
+     "Only the package's tables and each entry are read, never the whole file.\n"
      "\n"
      "Damage is marked on the entry's line (DAMAGED: reason): entries outside the data area,\n"
      "pictures that are not what their type says, records the engine refuses, numbers used twice,\n"
