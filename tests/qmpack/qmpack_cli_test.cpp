@@ -64,6 +64,8 @@ TEST(QmpackCli, QuietAndVerbose) {
     QmpRun obj = qmpRun("import-obj --quiet " + c.Q("quad.obj") + " -o " + c.Q("quad.xm"));
     EXPECT_EQ(obj.rc, 0);
     EXPECT_EQ(obj.out, "");
+    QmpRun listed = qmpRun("list " + c.Q("p.dat") + " --verbose");
+    EXPECT_TRUE(qmpHas(listed.err, "reading entry 9")) << listed.err;
     // Errors still show.
     QmpRun missing = qmpRun("build " + c.Q("p.dat") + " " + c.Q("none.txt") + " --quiet");
     EXPECT_EQ(missing.rc, 1);

@@ -94,6 +94,7 @@ int qmpackList(int argc, char** argv) {
     for (int i = 0; i < index.Count(); i++) {
         if (!chosen.empty() && !chosen.count(index.ids[size_t(i)])) continue;
         progress.Step(i, "entry " + std::to_string(index.ids[size_t(i)]));
+        qmpackDetail("reading entry %d (%d bytes)", index.ids[size_t(i)], index.sizes[size_t(i)]);
         LocalEntry e{i, index.ids[size_t(i)], index.types[size_t(i)], index.sizes[size_t(i)],
                      index.offsets[size_t(i)], {}};
         qmpackDescribeEntry(index, i, &scratch, &e.info);
