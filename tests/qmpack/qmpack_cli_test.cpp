@@ -1,6 +1,8 @@
 // What scripts and people at a terminal rely on: --json reports that say what was written,
 // --quiet that silences all but errors, --verbose that shows each step, and list of chosen
 // entries.
+#include <unistd.h>
+
 #include "qmpack/qmpack_test_util.h"
 
 namespace {
@@ -85,4 +87,24 @@ TEST(QmpackCli, ListChosenEntries) {
     EXPECT_EQ(absent.rc, 1);
     EXPECT_TRUE(qmpHas(absent.err, "no entry numbered 7")) << absent.err;
     EXPECT_EQ(qmpRun("list " + c.Q("p.dat") + " six").rc, 2);
+}
+
+TEST(QmpackCli, ReadingABigPackageShowsProgress) {
+    Cli c;
+    // A 70 MB entry of zeros (a sparse source file: quick to make and to read).
+    std::string big = c.dir + "/big.bin";
+    qmWriteText(big, "");
+    ASSERT_EQ(truncate(big.c_str(), 70LL << 20), 0);
+    qmWriteText(c.dir + "/big.txt", "1 big.bin\n");
+    qmWriteText(c.dir + "/more.txt", "2 a.png\n");
+    ASSERT_EQ(qmpRun("build " + c.Q("p.dat") + " " + c.Q("big.txt")).rc, 0);
+    unlink(big.c_str());
+    QmpRun add = qmpRun("add " + c.Q("p.dat") + " " + c.Q("more.txt"));
+    EXPECT_EQ(add.rc, 0) << add.err;
+    EXPECT_TRUE(qmpHas(add.err, "qmpack: reading " + c.dir + "/p.dat (70 MB)\n")) << add.err;
+    EXPECT_TRUE(qmpHas(add.err, "qmpack: read " + c.dir + "/p.dat\n")) << add.err;
+    QmpRun quiet = qmpRun("add " + c.Q("p.dat") + " " + c.Q("two.txt") + " --quiet");
+    EXPECT_EQ(quiet.rc, 0) << quiet.err;
+    EXPECT_EQ(quiet.err, "");
+    unlink((c.dir + "/p.dat").c_str());
 }
