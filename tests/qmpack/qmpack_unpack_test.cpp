@@ -184,6 +184,33 @@ TEST(QmpackUnpack, StaysInsideItsFolder) {
     EXPECT_EQ(qmReadText(root + "/out/y"), "mine");
 }
 
+TEST(QmpackUnpack, NamesFromThePackageNeverWriteLinesOfTheirOwn) {
+    // A model record naming library entry 50, whose second material's name holds a line break
+    // and a .mtl statement.
+    std::string dir = qmFreshDir("unpack_names");
+    qmpWriteModel(dir + "/m.bin", "m", "50", {"skin"});
+    QmBytes lib;
+    lib.Str("lib\nmap_Kd /etc/passwd").Int(2);
+    for (const char* name : {"", "skin\nmap_Kd /etc/passwd"}) {
+        lib.Str(name).Str("");
+        for (int k = 0; k < 17; k++) lib.Float(k == 7 || k == 11 ? 1.0f : 0.5f);
+    }
+    qmWriteFile(dir + "/lib.bin", lib.bytes);
+    qmWriteText(dir + "/p.txt", "4 m.bin\n50 lib.bin\n");
+    ASSERT_EQ(qmpRun("build " + qmpQuote(dir + "/p.dat") + " " + qmpQuote(dir + "/p.txt")).rc, 0);
+    std::string out = dir + "/out";
+    QmpRun u = qmpRun("unpack " + qmpQuote(dir + "/p.dat") + " -o " + qmpQuote(out) + " --verbose");
+    ASSERT_EQ(u.rc, 0) << u.err;
+    std::vector<std::string> files;
+    Walk(out, "", &files);
+    std::string mtl;
+    for (const std::string& f : files)
+        if (f.size() > 4 && f.substr(f.size() - 4) == ".mtl") mtl = qmReadText(out + "/" + f);
+    EXPECT_TRUE(qmpHas(mtl, "newmtl skin_map_Kd_/etc/passwd\n")) << mtl;
+    EXPECT_FALSE(qmpHas(mtl, "\nmap_Kd")) << mtl;
+    EXPECT_TRUE(qmpHas(u.err, "has a name a .mtl line cannot hold")) << u.err;
+}
+
 TEST(QmpackReplace, ReplacesEntriesOfTheirKindAndDropsTheOldBytes) {
     Authored a;
     std::string pkg = qmTestPath("replace.dat");

@@ -254,9 +254,11 @@ void localNameFiles(LocalUnpack* u) {
             FXStr label;
             d.ReadString(&label);
             std::string safe = localSafeRelative(label.c_str());
+            if (!safe.empty() && qmpackExtOf(safe) != "mtl") safe += ".mtl";
             if (safe != label.c_str())
                 localNote(u, it.number,
-                          "the library's label '" + std::string(label.c_str()) + "' is not a path inside the folder");
+                          "the library's label '" + localSafeRelative(label.c_str()) +
+                              "' is not the path of a .mtl file inside the folder");
             it.file = localFree(u, safe.empty() ? "libraries/" + n + ".mtl" : safe);
             if (it.file != safe && safe == label.c_str())
                 localNote(u, it.number, "two libraries share the label '" + safe + "'");
@@ -376,7 +378,8 @@ int qmpackUnpack(int argc, char** argv) {
     localNameFiles(&u);
 
     // The manifest: top-level entries in the package's order; free numbers from the first owned one.
-    std::string manifest = "# qmpack unpack of " + u.package + ": 'qmpack build OUT qmsave.txt' builds it again.\n";
+    std::string manifest = "# qmpack unpack of " + localSafeRelative(qmpackBaseOf(u.package)) +
+                           ": 'qmpack build OUT qmsave.txt' builds it again.\n";
     int freeStart = -1;
     for (const LocalItem& it : u.items)
         if (it.owned && (freeStart < 0 || it.number < freeStart)) freeStart = it.number;

@@ -38,10 +38,15 @@ bool localNs(float s, std::string* out) {
     return false;
 }
 
-bool localHasBlank(const std::string& s) {
-    for (char c : s)
-        if (c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f') return true;
-    return false;
+bool localIsBlank(char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f' || (unsigned char)c < 0x20; }
+
+// A name as one word of a .mtl line: blanks and control characters (which would end the word or
+// the line, and so let a name from a package write lines of its own) become '_'.
+std::string localWord(const std::string& s) {
+    std::string out = s;
+    for (char& c : out)
+        if (localIsBlank(c) || c == 0x7f) c = '_';
+    return out;
 }
 
 }  // namespace
@@ -53,7 +58,7 @@ bool qmpackLibraryToMtl(FXPackageData* d, const std::function<std::string(int)>&
     d->ReadString(&label);
     int count = d->ReadInt();
     if (count < 0 || count > d->remaining / (8 + kTail)) return false;
-    std::string out = "# material library '" + std::string(label.c_str()) + "'\n";
+    std::string out = "# material library '" + localWord(label.c_str()) + "'\n";
     std::vector<std::string> lost;
     if (count == 0) lost.push_back("a library without materials comes back with one unnamed material");
     for (int k = 0; k < count; k++) {
@@ -65,26 +70,26 @@ bool qmpackLibraryToMtl(FXPackageData* d, const std::function<std::string(int)>&
         for (float& v : c) v = d->ReadFloat();
         std::string n = name.c_str();
         if (k == 0 && !n.empty()) lost.push_back("its first material has a name (the .mtl reader's first has none)");
-        if (k > 0 && (n.empty() || localHasBlank(n) || n[0] == '#'))
-            lost.push_back("material '" + n + "' has a name a .mtl line cannot hold");
-        if (k > 0) out += "\nnewmtl " + n + "\n";
+        if (k > 0 && (n.empty() || localWord(n) != n || n[0] == '#'))
+            lost.push_back("material '" + localWord(n) + "' has a name a .mtl line cannot hold");
+        if (k > 0) out += "\nnewmtl " + localWord(n) + "\n";
         const float *ambient = c, *diffuse = c + 4, *specular = c + 8, *emission = c + 12;
         out += "Ka " + localFloat(ambient[0]) + " " + localFloat(ambient[1]) + " " + localFloat(ambient[2]) + "\n";
         out += "Kd " + localFloat(diffuse[0]) + " " + localFloat(diffuse[1]) + " " + localFloat(diffuse[2]) + "\n";
         out += "Ks " + localFloat(specular[0]) + " " + localFloat(specular[1]) + " " + localFloat(specular[2]) + "\n";
         out += "d " + localFloat(diffuse[3]) + "\n";
         std::string ns;
-        if (!localNs(c[16], &ns)) lost.push_back("material '" + n + "': its shininess has no exact Ns value");
+        if (!localNs(c[16], &ns)) lost.push_back("material '" + localWord(n) + "': its shininess has no exact Ns value");
         out += "Ns " + ns + "\n";
         if (ambient[3] != 0.0f || specular[3] != 1.0f || emission[0] != 0.0f || emission[1] != 0.0f ||
             emission[2] != 0.0f || emission[3] != 0.0f)
-            lost.push_back("material '" + n + "': ambient alpha, specular alpha or emission the .mtl form cannot hold");
+            lost.push_back("material '" + localWord(n) + "': ambient alpha, specular alpha or emission the .mtl form cannot hold");
         int entry = 0;
         if (!picture.IsEmpty()) {
             if (fxParseEntryName(picture, &entry))
                 out += "map_Kd " + pictureFile(entry) + "\n";
             else
-                lost.push_back("material '" + n + "' names a file, not an entry");
+                lost.push_back("material '" + localWord(n) + "' names a file, not an entry");
         }
     }
     if (d->remaining != 0) return false;
