@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -101,10 +102,12 @@ void qmpackTrackTemp(const std::string& path, bool folder) {
             return;
         }
         node->next = localHead;
+        std::atomic_signal_fence(std::memory_order_release);
         localHead = node;  // published complete: its next is set, it is not used yet
     }
     memcpy(node->path, path.c_str(), path.size() + 1);
     node->folder = folder;
+    std::atomic_signal_fence(std::memory_order_release);
     node->used = 1;  // set last: the handler never sees a half-written path
 }
 
