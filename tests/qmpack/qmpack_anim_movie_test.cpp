@@ -150,8 +150,30 @@ TEST(QmpackAnimMovie, MoviePictureQuality) {
     for (const char* bad : {"0", "101", "high"}) {
         remove(f.P("q.xs").c_str());
         QmpRun r = qmpRun("movie -o " + f.Q("q.xs") + " --fps 10 --quality " + bad + " " + f.Q("busy.png"));
-        EXPECT_EQ(r.rc, 1) << bad;
+        EXPECT_EQ(r.rc, 2) << bad;  // a bad option value is wrong usage
         EXPECT_TRUE(qmpHas(r.err, "--quality takes a JPEG quality from 1 to 100")) << r.err;
         EXPECT_FALSE(fxPathExists(f.P("q.xs").c_str())) << bad;
     }
+}
+
+TEST(QmpackAnimMovie, ShorterMovieRemovesTheLongerOnesPictures) {
+    Frames f;
+    std::string three = f.Q("f.png") + " " + f.Q("f.png") + " " + f.Q("f.png");
+    ASSERT_EQ(qmpRun("movie -o " + f.Q("s.xs") + " --fps 10 " + three).rc, 0);
+    ASSERT_TRUE(fxPathExists(f.P("s-0002_m.jpg").c_str()));
+    qmWriteText(f.P("s-00x2.jpg"), "not a frame of the movie");
+    QmpRun r = qmpRun("movie -o " + f.Q("s.xs") + " --fps 10 " + f.Q("f.png") + " " + f.Q("f.png"));
+    ASSERT_EQ(r.rc, 0) << r.err;
+    for (const char* p : {"s-0000.jpg", "s-0000_m.jpg", "s-0001.jpg", "s-0001_m.jpg", "s-00x2.jpg"})
+        EXPECT_TRUE(fxPathExists(f.P(p).c_str())) << p;
+    for (const char* p : {"s-0002.jpg", "s-0002_m.jpg"}) EXPECT_FALSE(fxPathExists(f.P(p).c_str())) << p;
+}
+
+TEST(QmpackAnimMovie, AnimationNeverReplacesTheLibraryItReads) {
+    Frames f;
+    std::vector<unsigned char> lib = qmReadFile(f.P("a.mtl"));
+    QmpRun r = qmpRun("anim -o " + f.Q("a.mtl") + " " + f.Q("quad.xm") + ":100");
+    EXPECT_EQ(r.rc, 1);
+    EXPECT_TRUE(qmpHas(r.err, "will not write over the material library of frame 0")) << r.err;
+    EXPECT_EQ(qmReadFile(f.P("a.mtl")), lib);
 }

@@ -75,7 +75,7 @@ TEST(QmpackBadInput, EveryCommandSaysWhyAndWritesNothing) {
         {"movie -o " + b.Q("o.xs") + " --fps 10 " + b.Q("empty.png"), 1, "empty.png: not a picture", "o.xs"},
         {"movie -o " + b.Q("o.xs") + " --fps 10 " + b.Q("cut.png"), 1, "cut.png: cannot be decoded (a damaged or cut-short picture)", "o.xs"},
         {"movie -o " + b.Q("o.xs") + " --fps 10 " + b.Q("notes.txt"), 1, "notes.txt: not a picture", "o.xs"},
-        {"movie -o " + b.Q("o.xs") + " --fps 0 " + b.Q("frame.png"), 1, "--fps takes frames per second", "o.xs"},
+        {"movie -o " + b.Q("o.xs") + " --fps 0 " + b.Q("frame.png"), 2, "--fps takes frames per second", "o.xs"},
         {"movie -o " + b.Q("o.xs") + " --fps 10 --keys 0,3 " + b.Q("frame.png"), 2, "key 3 is not a frame of this movie", "o.xs"},
         // build
         {"build " + b.Q("o.dat") + " " + b.Q("none.txt"), 1, "none.txt: cannot read the manifest (No such file", "o.dat"},

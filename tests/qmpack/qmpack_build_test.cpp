@@ -322,7 +322,7 @@ TEST(Qmpack, CommandLineAndHelp) {
         {"help frobnicate", 2, "", "unknown command 'frobnicate'"},
         {"list " + qmpQuote(pkg) + " --colour", 2, "", "unknown option '--colour' (try 'qmpack help list')"},
         {"extract " + qmpQuote(pkg) + " 4", 2, "", "usage: qmpack extract FILE NUMBER -o OUT"},
-        {"extract " + qmpQuote(pkg) + " four -o x", 1, "", "'four' is not an entry number"},
+        {"extract " + qmpQuote(pkg) + " four -o x", 2, "", "'four' is not an entry number"},
         {"extract " + qmpQuote(pkg) + " 5 -o x", 1, "", "cmd.dat: no entry numbered 5"},
         {"list " + qmpQuote(s.dir + "/record.bin"), 1, "", "record.bin: not a package"},
         {"list " + qmpQuote(s.dir + "/nothing.dat"), 1, "", "nothing.dat: cannot open (No such file or directory)"},

@@ -101,6 +101,6 @@ TEST(QmpackImport, WhatCannotBeUsedIsSaid) {
     EXPECT_TRUE(qmpHas(pic.err, "nopic.mtl: material 'leaf' shows " + s.dir + "/gone.png, which cannot be read"))
         << pic.err;
     QmpRun bad = qmpRun("import-obj " + s.Q("strip.obj") + " -o " + s.Q("x.xm") + " --reduce 95");
-    EXPECT_EQ(bad.rc, 1);
+    EXPECT_EQ(bad.rc, 2);  // a bad option value is wrong usage
     EXPECT_TRUE(qmpHas(bad.err, "--reduce takes an angle in degrees above 0 and below 90, not '95'")) << bad.err;
 }

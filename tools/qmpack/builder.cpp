@@ -3,6 +3,7 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstring>
@@ -129,8 +130,10 @@ bool QMPackBuilder::Registerable(const std::string& where, const std::string& pa
                        where.c_str(), path.c_str(), localUpper(found).c_str(), localUpper(found).c_str());
         // The package types an entry by its file name: read the file through a link that says.
         std::string link = scratch->NewPath("." + found);
-        if (symlink(qmpackAbsolute(path).c_str(), link.c_str()) != 0)
-            return qmpackRefuse("%s: cannot prepare %s for packing (%m)", where.c_str(), path.c_str());
+        if (symlink(qmpackAbsolute(path).c_str(), link.c_str()) != 0) {
+            int e = errno;
+            return qmpackRefuse("%s: cannot prepare %s for packing (%s)", where.c_str(), path.c_str(), strerror(e));
+        }
         shown[link] = Shown(qmpackAbsolute(path));
         *out = link;
     }
@@ -219,12 +222,19 @@ bool QMPackBuilder::WriteNames(QMPackOutput* namesOut, QMPackOutput* headerOut) 
         if (!pkg->SaveNames(namesOut->TempPath().c_str()))
             return qmpackRefuse("%s: cannot write the names file", namesOut->Path().c_str());
         // The numbering's base goes after the names, so a later 'add' can continue it.
+        errno = 0;
         FILE* f = fopen(namesOut->TempPath().c_str(), "ab");
         bool ok = f && fxFileWriteInt(f, int(strlen(kNamesTrailer))) &&
                   fwrite(kNamesTrailer, 1, strlen(kNamesTrailer), f) == strlen(kNamesTrailer) &&
                   fxFileWriteInt(f, pkg->names.base);
-        if (f && fclose(f) != 0) ok = false;
-        if (!ok) return qmpackRefuse("%s: cannot write the names file (%m)", namesOut->Path().c_str());
+        int e = ok ? 0 : errno;
+        if (f && fclose(f) != 0 && ok) {
+            ok = false;
+            e = errno;
+        }
+        if (!ok)
+            return qmpackRefuse("%s: cannot write the names file (%s)", namesOut->Path().c_str(),
+                                e ? strerror(e) : "write error");
     }
     if (headerOut && !pkg->SaveNamesCpp(headerOut->TempPath().c_str()))
         return qmpackRefuse("%s: cannot write the header file", headerOut->Path().c_str());

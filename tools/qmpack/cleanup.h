@@ -3,16 +3,37 @@
 // closed, a kill) removes them before it ends: nothing half-written stays behind.
 #pragma once
 
+#include <signal.h>
+
 #include <string>
 
-// Installs the handlers for SIGINT, SIGTERM, SIGHUP and SIGPIPE that remove every registered
-// file, then end the process by the same signal.
+// Installs the handlers for SIGINT, SIGTERM, SIGHUP and SIGPIPE, and for crashes and aborts,
+// that remove every registered file, then end the process by the same signal.
 void qmpackInstallCleanup();
 // Registers a temporary file (or, with folder set, an empty-at-the-end folder, removed after the
-// files). Registering is silent when the table is full: the file is then only removed by the
-// command's normal paths.
+// files). Any number of paths of any length.
 void qmpackTrackTemp(const std::string& path, bool folder = false);
+// Holds back the interrupting signals for its lifetime (they are handled when it ends), so that a
+// run of renames that commits several files is not cut in two by Ctrl-C or a kill.
+class QMPackCommitGuard {
+public:
+    QMPackCommitGuard();
+    ~QMPackCommitGuard();
+    QMPackCommitGuard(const QMPackCommitGuard&) = delete;
+    QMPackCommitGuard& operator=(const QMPackCommitGuard&) = delete;
+
+private:
+    sigset_t previous;
+};
+
 // Forgets a file that was renamed into place or removed.
 void qmpackUntrackTemp(const std::string& path);
 // Removes a registered temporary file now and forgets it.
 void qmpackRemoveTemp(const std::string& path);
+
+// Temporary names carry the process id ("<pid>-"), so that the next command can tell the files
+// of a process that died without cleaning up (killed with SIGKILL, the machine stopped).
+std::string qmpackPidTag();
+// Removes the entries of dir named prefix + "<pid>-..." whose process is gone (a folder with the
+// files in it); files of running processes and of other users stay.
+void qmpackSweepStale(const std::string& dir, const std::string& prefix);

@@ -17,6 +17,7 @@
 #include "output.h"
 #include "progress.h"
 #include "qmpack.h"
+#include "report.h"
 #include "scratch.h"
 #include "tool_env.h"
 
@@ -62,7 +63,7 @@ std::string localStructureDiffers(const FXModel* first, const FXModel* m) {
 
 int qmpackAnim(int argc, char** argv) {
     QMPackArgs args;
-    if (!args.Parse("anim", argc, argv, {"-o"}, {"--loop", "--ping-pong"})) return QMPACK_USAGE;
+    if (!args.Parse("anim", argc, argv, {"-o"}, {"--loop", "--ping-pong", "--json"})) return QMPACK_USAGE;
     if (args.positional.empty() || !args.Has("-o")) return qmpackUsage("anim");
     const std::string out = args.Value("-o");
     std::vector<LocalFrame> frames(args.positional.size());
@@ -86,6 +87,13 @@ int qmpackAnim(int argc, char** argv) {
         std::unique_ptr<FXModel> m(new FXModel);
         std::string mtl, where = "anim: frame " + std::to_string(i);
         if (!qmpackReadModelFile(where, frames[i].file, &env, &scratch, m.get(), &mtl)) {
+            progress.Clear();
+            return QMPACK_FAILED;
+        }
+        // The animation may not replace a library it reads (the output was checked against the
+        // frames before; the libraries are known only now).
+        std::string role = "the material library of frame " + std::to_string(i);
+        if (!mtl.empty() && !qmpackCheckNotAnInput(out, {{mtl, role}})) {
             progress.Clear();
             return QMPACK_FAILED;
         }
@@ -124,20 +132,28 @@ int qmpackAnim(int argc, char** argv) {
     }
     progress.Step(int(frames.size()), "writing " + out);
     scratch.TakeEngineErrors();
+    errno = 0;
     if (!a.Save(output.TempPath().c_str())) {
+        int e = errno;
         progress.Clear();
         std::vector<std::string> why = scratch.TakeEngineErrors();
         return qmpackFail("%s: cannot write the animation (%s)", out.c_str(),
-                          why.empty() ? strerror(errno) : why.front().c_str());
+                          !why.empty() ? why.front().c_str() : e ? strerror(e) : "write error");
     }
     if (!output.Commit()) return QMPACK_FAILED;
     progress.Finish("wrote " + out);
     long long total = 0;
     for (const LocalFrame& f : frames) total += f.duration;
     int vertices = first->GetTotalVertices();
-    printf("%s: %zu frame%s, %.3g s, %d mesh%s, %d vertices a frame%s%s%s\n", out.c_str(), frames.size(),
-           frames.size() == 1 ? "" : "s", double(total) / 1000.0, first->GetCount(),
-           first->GetCount() == 1 ? "" : "es", vertices, a.loop ? (a.pingPong ? ", ping-pong" : ", loop") : "",
-           firstLib.empty() ? ", no material library" : ", material library ", first->matlibName.c_str());
-    return QMPACK_OK;
+    char line[256];
+    snprintf(line, sizeof line, "%s: %zu frame%s, %.3g s, %d mesh%s, %d vertices a frame%s%s", out.c_str(),
+             frames.size(), frames.size() == 1 ? "" : "s", double(total) / 1000.0, first->GetCount(),
+             first->GetCount() == 1 ? "" : "es", vertices, a.loop ? (a.pingPong ? ", ping-pong" : ", loop") : "",
+             firstLib.empty() ? ", no material library" : ", material library ");
+    QMPackReport report(args.Has("--json"));
+    report.Text("file", out).Number("frames", double(frames.size())).Number("milliseconds", double(total));
+    report.Number("meshes", first->GetCount()).Number("vertices", vertices).Bool("loop", a.loop);
+    report.Bool("pingPong", a.pingPong).Text("library", first->matlibName.c_str());
+    return report.Print(line + std::string(first->matlibName.c_str())) ? QMPACK_OK
+                                                                        : qmpackFail("anim: cannot write the report");
 }

@@ -1,7 +1,9 @@
 // qmpack build OUT MANIFEST: a new package from a manifest; qmpack add PACKAGE MANIFEST: the
-// manifest's entries added to an existing package, whose entries keep their numbers and offsets.
-// Both check every source before anything is written, write the package (and the names files)
+// manifest's entries added to an existing package, whose entries keep their numbers and offsets;
+// qmpack replace PACKAGE MANIFEST: the same, but entries the manifest numbers are replaced.
+// All check every source before anything is written, write the package (and the names files)
 // beside their targets and rename them into place, so a failure leaves nothing half-written.
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -10,12 +12,15 @@
 
 #include "base/package.h"
 #include "builder.h"
+#include "cleanup.h"
 #include "files.h"
+#include "kinds.h"
 #include "manifest.h"
 #include "output.h"
 #include "package_index.h"
 #include "progress.h"
 #include "qmpack.h"
+#include "report.h"
 #include "scratch.h"
 
 namespace {
@@ -31,6 +36,8 @@ struct LocalJob {
     std::string namesPath, headerPath;
     bool transposed = false;
     bool namesLoaded = false;
+    bool json = false;
+    std::vector<int> replaced;  // stored numbers whose entries the manifest replaces
 };
 
 std::string localMegabytes(long long bytes) {
@@ -74,6 +81,8 @@ int localPackAndWrite(LocalJob& job, FXPackage* p, QMPackScratch* scratch, QMPac
     if (!localCheckOutputsDiffer(job)) return QMPACK_FAILED;
     QMPackBuilder b(p, scratch, &job.manifest);
     if (job.namesLoaded && !b.LoadNames(job.namesPath)) return QMPACK_FAILED;
+    // Replaced entries go only now: the names file read above may name them.
+    qmpackDropEntries(p, job.replaced);
     if (!b.Begin(job.namesLoaded)) return QMPACK_FAILED;
 
     long long planned = 0;
@@ -90,6 +99,7 @@ int localPackAndWrite(LocalJob& job, FXPackage* p, QMPackScratch* scratch, QMPac
     for (size_t i = 0; i < count; i++) {
         const QMPackManifestEntry& e = job.manifest.entries[i];
         progress.Step(int(i), e.written);
+        qmpackDetail("%s: %s as entry %d", job.manifest.Where(e.line).c_str(), e.written.c_str(), e.number);
         if (!b.Add(e)) {
             progress.Clear();
             return QMPACK_FAILED;
@@ -119,17 +129,38 @@ int localPackAndWrite(LocalJob& job, FXPackage* p, QMPackScratch* scratch, QMPac
     }
     if (!b.WriteNames(job.namesPath.empty() ? nullptr : &names, job.headerPath.empty() ? nullptr : &header))
         return QMPACK_FAILED;
-    if (!out->Commit()) return QMPACK_FAILED;
-    if (!job.namesPath.empty() && !names.Commit()) return QMPACK_FAILED;
-    if (!job.headerPath.empty() && !header.Commit()) return QMPACK_FAILED;
-    progress.Finish("wrote " + job.out + ": " + std::to_string(p->GetCount()) + " entries, " +
-                    localMegabytes(p->dataLength) + " of data");
-    return QMPACK_OK;
+    // The names files first, then the package, all while the package is locked and no signal
+    // can come between: a names file newer than its package is refused by the next 'add'
+    // (it names entries the package lacks), an older one would silently lose names.
+    {
+        QMPackCommitGuard guard;
+        if (!job.namesPath.empty() && !names.Commit()) return QMPACK_FAILED;
+        if (!job.headerPath.empty() && !header.Commit()) return QMPACK_FAILED;
+        if (!out->Commit()) return QMPACK_FAILED;
+    }
+    std::string summary = "wrote " + job.out + ": " + std::to_string(p->GetCount()) + " entries, " +
+                          localMegabytes(p->dataLength) + " of data";
+    progress.Finish(summary);
+    qmpackDetail("%s", summary.c_str());
+    std::vector<int> added;
+    for (const QMPackManifestEntry& e : job.manifest.entries)
+        if (std::find(job.replaced.begin(), job.replaced.end(), e.number) == job.replaced.end())
+            added.push_back(e.number);
+    QMPackReport report(job.json);
+    report.Text("package", job.out).Number("entries", p->GetCount()).Numbers("added", added);
+    report.Numbers("replaced", job.replaced).Number("compiled", b.Compiled()).Number("dataBytes", p->dataLength);
+    report.Bool("transposed", job.transposed);
+    if (job.namesPath.empty()) report.Null("names"); else report.Text("names", job.namesPath);
+    if (job.headerPath.empty()) report.Null("header"); else report.Text("header", job.headerPath);
+    return report.Print("") ? QMPACK_OK : qmpackFail("%s: cannot write the report", job.command);
 }
 
-bool localParse(const char* command, int argc, char** argv, LocalJob* job) {
-    QMPackArgs args;
-    if (!args.Parse(command, argc, argv, {"--names", "--header"}, {"--transposed"})) return false;
+bool localParse(const char* command, int argc, char** argv, LocalJob* job, QMPackArgs* parsed = nullptr) {
+    QMPackArgs local;
+    QMPackArgs& args = parsed ? *parsed : local;
+    std::vector<std::string> switches = {"--transposed", "--json"};
+    if (!strcmp(command, "replace")) switches.push_back("--any-kind");
+    if (!args.Parse(command, argc, argv, {"--names", "--header"}, switches)) return false;
     if (args.positional.size() != 2) {
         qmpackUsage(command);
         return false;
@@ -138,6 +169,7 @@ bool localParse(const char* command, int argc, char** argv, LocalJob* job) {
     job->out = args.positional[0];
     job->manifestPath = args.positional[1];
     job->transposed = args.Has("--transposed");
+    job->json = args.Has("--json");
     job->namesPath = args.Value("--names");
     job->headerPath = args.Value("--header");
     if ((args.Has("--names") && job->namesPath.empty()) || (args.Has("--header") && job->headerPath.empty())) {
@@ -166,28 +198,50 @@ int qmpackBuild(int argc, char** argv) {
     return localPackAndWrite(job, &p, &scratch, &out);
 }
 
-int qmpackAdd(int argc, char** argv) {
-    LocalJob job;
-    if (!localParse("add", argc, argv, &job)) return QMPACK_USAGE;
+namespace {
+
+// add and replace: the package stays locked from its read to the rename of its new version.
+// replace: numbers the package holds are replaced (when qmpackCheckReplacement agrees); add
+// refuses them.
+int localGrow(LocalJob& job, bool replace, bool anyKind) {
     if (!job.manifest.Read(job.manifestPath)) return QMPACK_FAILED;
 
     std::string why;
     if (!qmpackCheckInput(job.out, &why)) return qmpackFail("%s: cannot open (%s)", job.out.c_str(), why.c_str());
     if (!qmpackCheckNotAnInput(job.out, {{job.manifest.path, "the manifest"}})) return QMPACK_FAILED;
-    // The package stays locked from this read to the rename of its new version.
     QMPackOutput out;
     if (!out.Open(job.out, {}, true)) return QMPACK_FAILED;
     FXPackage p;
     bool transposed = false;
     if (!qmpackLoadPackage(job.out, out.LockedFd(), &p, &transposed)) return QMPACK_FAILED;
     for (const QMPackManifestEntry& e : job.manifest.entries)
-        for (int i = 0; i < p.GetCount(); i++)
-            if (p.ids.GetInt(i) == e.number)
-                return qmpackFail("%s: number %d is already an entry of %s", job.manifest.Where(e.line).c_str(),
-                                  e.number, job.out.c_str());
+        for (int i = 0; i < p.GetCount(); i++) {
+            if (p.ids.GetInt(i) != e.number) continue;
+            if (!replace)
+                return qmpackFail("%s: number %d is already an entry of %s ('qmpack replace' replaces entries)",
+                                  job.manifest.Where(e.line).c_str(), e.number, job.out.c_str());
+            if (!qmpackCheckReplacement(job.manifest.Where(e.line), &p, i, e.path, anyKind)) return QMPACK_FAILED;
+            job.replaced.push_back(e.number);
+            break;
+        }
     job.transposed = job.transposed || transposed;  // the package keeps its stored form
     job.namesLoaded = !job.namesPath.empty() && qmpackFileIdOf(job.namesPath).valid;
     QMPackScratch scratch;
     if (!scratch.Create()) return QMPACK_FAILED;
     return localPackAndWrite(job, &p, &scratch, &out);
+}
+
+}  // namespace
+
+int qmpackAdd(int argc, char** argv) {
+    LocalJob job;
+    if (!localParse("add", argc, argv, &job)) return QMPACK_USAGE;
+    return localGrow(job, false, false);
+}
+
+int qmpackReplace(int argc, char** argv) {
+    LocalJob job;
+    QMPackArgs args;
+    if (!localParse("replace", argc, argv, &job, &args)) return QMPACK_USAGE;
+    return localGrow(job, true, args.Has("--any-kind"));
 }

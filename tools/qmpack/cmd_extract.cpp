@@ -43,7 +43,7 @@ int qmpackExtract(int argc, char** argv) {
     const std::string out = args.Value("-o");
     int number = 0;
     if (!qmpackParseNumber(args.positional[1], &number))
-        return qmpackFail("extract: '%s' is not an entry number", args.positional[1].c_str());
+        return qmpackBadValue("extract: '%s' is not an entry number", args.positional[1].c_str());
 
     QMPackIndex index;
     if (!index.Open(path)) return QMPACK_FAILED;
@@ -52,6 +52,8 @@ int qmpackExtract(int argc, char** argv) {
     if (!index.Inside(i))
         return qmpackFail("%s: entry %d is damaged (it lies outside the data area)", path.c_str(), number);
 
+    qmpackDetail("%s: entry %d, %d bytes at offset %d of the data area", path.c_str(), number,
+                 index.sizes[size_t(i)], index.offsets[size_t(i)]);
     std::string why;
     if (out == "-") {
         if (!localCopyEntry(index, i, stdout, &why) || fflush(stdout) != 0)

@@ -14,6 +14,7 @@
 #include "output.h"
 #include "progress.h"
 #include "qmpack.h"
+#include "report.h"
 #include "scratch.h"
 #include "tool_env.h"
 
@@ -60,7 +61,7 @@ void localCheckPictures(const FXMatlib* lib, const std::string& mtl) {
 
 int qmpackImportObj(int argc, char** argv) {
     QMPackArgs args;
-    if (!args.Parse("import-obj", argc, argv, {"-o", "--reduce"}, {"--unitize"})) return QMPACK_USAGE;
+    if (!args.Parse("import-obj", argc, argv, {"-o", "--reduce"}, {"--unitize", "--json"})) return QMPACK_USAGE;
     if (args.positional.size() != 1 || !args.Has("-o")) return qmpackUsage("import-obj");
     const std::string in = args.positional[0], out = args.Value("-o");
     float tolerance = 0.0f;
@@ -69,7 +70,7 @@ int qmpackImportObj(int argc, char** argv) {
         char* end = nullptr;
         tolerance = strtof(text.c_str(), &end);
         if (text.empty() || *end || !(tolerance > 0.0f && tolerance < 90.0f))
-            return qmpackFail("import-obj: --reduce takes an angle in degrees above 0 and below 90, not '%s'",
+            return qmpackBadValue("import-obj: --reduce takes an angle in degrees above 0 and below 90, not '%s'",
                               text.c_str());
     }
     std::string why;
@@ -140,15 +141,25 @@ int qmpackImportObj(int argc, char** argv) {
         m.matlibName.Set(rel.c_str());
     }
     progress.Step(90, "writing " + out);
+    errno = 0;
     if (!m.Save(output.TempPath().c_str())) {
+        int e = errno;
         progress.Clear();
-        return qmpackFail("%s: cannot write (%s)", out.c_str(), strerror(errno));
+        return qmpackFail("%s: cannot write (%s)", out.c_str(), e ? strerror(e) : "write error");
     }
     if (!output.Commit()) return QMPACK_FAILED;
     progress.Finish("wrote " + out);
-    printf("%s: %d mesh%s, %d vertices, %d triangle%s", out.c_str(), after.meshes, after.meshes == 1 ? "" : "es",
-           after.vertices, after.triangles, after.triangles == 1 ? "" : "s");
-    if (tolerance > 0.0f) printf(" (reduced from %d vertices, %d triangles)", before.vertices, before.triangles);
-    printf("%s%s\n", mtl.empty() ? ", no material library" : ", material library ", m.matlibName.c_str());
-    return QMPACK_OK;
+    char line[256];
+    snprintf(line, sizeof line, "%s: %d mesh%s, %d vertices, %d triangle%s", out.c_str(), after.meshes,
+             after.meshes == 1 ? "" : "es", after.vertices, after.triangles, after.triangles == 1 ? "" : "s");
+    std::string text = line;
+    if (tolerance > 0.0f)
+        text += " (reduced from " + std::to_string(before.vertices) + " vertices, " + std::to_string(before.triangles) +
+                " triangles)";
+    text += std::string(mtl.empty() ? ", no material library" : ", material library ") + m.matlibName.c_str();
+    QMPackReport report(args.Has("--json"));
+    report.Text("file", out).Number("meshes", after.meshes).Number("vertices", after.vertices);
+    report.Number("triangles", after.triangles).Text("library", m.matlibName.c_str());
+    if (tolerance > 0.0f) report.Number("verticesBefore", before.vertices).Number("trianglesBefore", before.triangles);
+    return report.Print(text) ? QMPACK_OK : qmpackFail("import-obj: cannot write the report");
 }

@@ -10,13 +10,14 @@
 #include "describe.h"
 #include "package_index.h"
 #include "pictures.h"
+#include "progress.h"
 #include "qmpack.h"
 #include "scratch.h"
 
 namespace {
 
 struct LocalEntry {
-    int number, type, size, offset;
+    int position, number, type, size, offset;
     QMPackEntryInfo info;
 };
 
@@ -26,21 +27,18 @@ std::string localTypeName(int type) {
     return type == -1 ? "record" : "type" + std::to_string(type);
 }
 
-// Marks numbers used twice and references to missing entries.
-void localCrossCheck(std::vector<LocalEntry>* entries) {
-    std::map<int, int> first;
-    for (size_t k = 0; k < entries->size(); k++) {
-        LocalEntry& e = (*entries)[k];
-        auto seen = first.find(e.number);
-        if (seen == first.end())
-            first[e.number] = int(k);
-        else if (e.info.problem.empty())
+// Marks numbers used twice and references to missing entries (against every entry of the
+// package, also when only some are listed).
+void localCrossCheck(const QMPackIndex& index, std::vector<LocalEntry>* entries) {
+    std::map<int, int> first;  // number -> its first position
+    for (int i = 0; i < index.Count(); i++) first.emplace(index.ids[size_t(i)], i);
+    for (LocalEntry& e : *entries) {
+        if (first[e.number] != e.position && e.info.problem.empty())
             e.info.problem = "number " + std::to_string(e.number) + " is used twice: this entry is never read";
-    }
-    for (LocalEntry& e : *entries)
         for (const auto& ref : e.info.refs)
             if (!first.count(ref.second) && e.info.problem.empty())
                 e.info.problem = "names " + ref.first + " entry " + std::to_string(ref.second) + ", which is missing";
+    }
 }
 
 void localPrintText(const std::vector<LocalEntry>& entries) {
@@ -73,20 +71,37 @@ void localPrintJson(const QMPackIndex& x, const std::vector<LocalEntry>& entries
 int qmpackList(int argc, char** argv) {
     QMPackArgs args;
     if (!args.Parse("list", argc, argv, {}, {"--json"})) return QMPACK_USAGE;
-    if (args.positional.size() != 1) return qmpackUsage("list");
+    if (args.positional.empty()) return qmpackUsage("list");
     const std::string path = args.positional[0];
+    std::set<int> chosen;
+    for (size_t k = 1; k < args.positional.size(); k++) {
+        int number = 0;
+        if (!qmpackParseNumber(args.positional[k], &number))
+            return qmpackBadValue("list: '%s' is not an entry number", args.positional[k].c_str());
+        chosen.insert(number);
+    }
     QMPackIndex index;
     if (!index.Open(path)) return QMPACK_FAILED;
+    for (int number : chosen)
+        if (index.Find(number) < 0) return qmpackFail("%s: no entry numbered %d", path.c_str(), number);
     QMPackScratch scratch;  // the engine's complaints while records are read (none without it)
     scratch.Create(true);
 
     std::vector<LocalEntry> entries;
+    QMPackProgress progress;
+    progress.Start(index.Count() > 2000 || index.bodySize > (256LL << 20),
+                   "reading the " + std::to_string(index.Count()) + " entries of " + path, index.Count());
     for (int i = 0; i < index.Count(); i++) {
-        LocalEntry e{index.ids[size_t(i)], index.types[size_t(i)], index.sizes[size_t(i)], index.offsets[size_t(i)], {}};
+        if (!chosen.empty() && !chosen.count(index.ids[size_t(i)])) continue;
+        progress.Step(i, "entry " + std::to_string(index.ids[size_t(i)]));
+        qmpackDetail("reading entry %d (%d bytes)", index.ids[size_t(i)], index.sizes[size_t(i)]);
+        LocalEntry e{i, index.ids[size_t(i)], index.types[size_t(i)], index.sizes[size_t(i)],
+                     index.offsets[size_t(i)], {}};
         qmpackDescribeEntry(index, i, &scratch, &e.info);
         entries.push_back(e);
     }
-    localCrossCheck(&entries);
+    progress.Finish("read " + path);
+    localCrossCheck(index, &entries);
 
     int damaged = 0;
     std::string firstProblems;

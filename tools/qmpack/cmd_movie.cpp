@@ -4,8 +4,10 @@
 // in a scratch folder (so no source is ever written over) and then puts the pairs beside OUT as
 // "<OUT's name>-0000.jpg" and "<OUT's name>-0000_m.jpg", ..., which the movie file names from
 // its own folder.
+#include <dirent.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -22,6 +24,7 @@
 #include "pictures.h"
 #include "progress.h"
 #include "qmpack.h"
+#include "report.h"
 #include "scratch.h"
 #include "tool_env.h"
 
@@ -69,6 +72,30 @@ bool localCheckFrame(const std::string& file, std::string* kind) {
     return true;
 }
 
+// Removes the pictures an earlier, longer movie of the same name left beside it: STEM-NNNN.jpg and
+// STEM-NNNN_m.jpg from frame number frames on.
+void localRemoveStaleFrames(const std::string& stem, size_t frames) {
+    std::string dir = qmpackDirOf(stem), prefix = qmpackBaseOf(stem) + "-";
+    DIR* d = opendir(dir.empty() ? "." : dir.c_str());
+    if (!d) return;
+    std::vector<std::string> stale;
+    while (struct dirent* e = readdir(d)) {
+        std::string name = e->d_name;
+        if (name.compare(0, prefix.size(), prefix) != 0) continue;
+        std::string rest = name.substr(prefix.size());
+        size_t digits = 0;
+        while (digits < rest.size() && isdigit((unsigned char)rest[digits])) digits++;
+        std::string tail = rest.substr(digits);
+        if (digits < 4 || (tail != ".jpg" && tail != "_m.jpg")) continue;
+        if (digits > 18 || std::stoull(rest.substr(0, digits)) >= frames) stale.push_back(dir + name);
+    }
+    closedir(d);
+    for (const std::string& path : stale)
+        if (unlink(path.c_str()) != 0)
+            qmpackWarn("%s: an earlier movie's picture could not be removed (%s)", path.c_str(), strerror(errno));
+    if (!stale.empty()) qmpackSyncFolder(dir);
+}
+
 // JPEG quality of the colour and mask pictures unless --quality says otherwise: high enough that
 // soft mask edges keep no visible ringing, low enough to keep packages small.
 const int kDefaultQuality = 90;
@@ -77,7 +104,7 @@ const int kDefaultQuality = 90;
 
 int qmpackMovie(int argc, char** argv) {
     QMPackArgs args;
-    if (!args.Parse("movie", argc, argv, {"-o", "--fps", "--keys", "--quality"}, {"--loop", "--ping-pong"}))
+    if (!args.Parse("movie", argc, argv, {"-o", "--fps", "--keys", "--quality"}, {"--loop", "--ping-pong", "--json"}))
         return QMPACK_USAGE;
     if (args.positional.empty() || !args.Has("-o") || !args.Has("--fps")) return qmpackUsage("movie");
     const std::string out = args.Value("-o");
@@ -86,10 +113,12 @@ int qmpackMovie(int argc, char** argv) {
     char* end = nullptr;
     double fps = strtod(fpsText.c_str(), &end);
     if (fpsText.empty() || *end || !(fps > 0.0 && fps <= 1000.0))
-        return qmpackFail("movie: --fps takes frames per second above 0 and at most 1000, not '%s'", fpsText.c_str());
+        return qmpackBadValue("movie: --fps takes frames per second above 0 and at most 1000, not '%s'",
+                              fpsText.c_str());
     int quality = kDefaultQuality;
     if (args.Has("--quality") && (!qmpackParseNumber(args.Value("--quality"), &quality) || quality < 1 || quality > 100))
-        return qmpackFail("movie: --quality takes a JPEG quality from 1 to 100, not '%s'", args.Value("--quality").c_str());
+        return qmpackBadValue("movie: --quality takes a JPEG quality from 1 to 100, not '%s'",
+                              args.Value("--quality").c_str());
     std::vector<int> keys;
     if (args.Has("--keys") && !localParseKeys(args.Value("--keys"), int(frames.size()), &keys)) return QMPACK_USAGE;
     if (qmpackExtOf(out) != "xs") qmpackWarn("%s: a movie file is named .xs, which 'build' compiles", out.c_str());
@@ -145,7 +174,9 @@ int qmpackMovie(int argc, char** argv) {
     progress.Step(1, "cropping");
     std::string cropped = scratch.NewPath(".xs");
     scratch.TakeEngineErrors();
+    errno = 0;
     if (!mv.Save(cropped.c_str())) {
+        int error = errno;  // before the engine's log is read
         progress.Clear();
         std::vector<std::string> why = scratch.TakeEngineErrors();
         std::string reason = why.empty() ? "" : why.front();
@@ -155,7 +186,7 @@ int qmpackMovie(int argc, char** argv) {
                 return qmpackFail("%s: cannot be decoded (a damaged or cut-short picture)", frames[i].c_str());
         }
         return qmpackFail("%s: the frames could not be cropped (%s)", out.c_str(),
-                          reason.empty() ? strerror(errno) : reason.c_str());
+                          !reason.empty() ? reason.c_str() : error ? strerror(error) : "unknown reason");
     }
     for (int i = 0; i < mv.GetFrameCount(); i++) {
         qmpackTrackTemp(mv.colorNames.Get(i));
@@ -175,22 +206,38 @@ int qmpackMovie(int argc, char** argv) {
         }
     }
     bool written = false;
+    int error = 0;
     std::string recordTemp = qmpackAbsolute(record.TempPath());
     {
         QMPackCwd cwd(outDir);
+        errno = 0;
         written = cwd.ok && mv.Save(recordTemp.c_str());
+        error = errno;  // before the working folder is changed back
     }
-    if (!written) return qmpackFail("%s: cannot write the movie (%s)", out.c_str(), strerror(errno));
-    for (auto& pic : pictures)
-        if (!pic->Commit()) return QMPACK_FAILED;
-    if (!record.Commit()) return QMPACK_FAILED;
+    if (!written)
+        return qmpackFail("%s: cannot write the movie (%s)", out.c_str(), error ? strerror(error) : "write error");
+    {
+        // Every picture is in place before the record that names them; no signal comes between.
+        QMPackCommitGuard guard;
+        for (auto& pic : pictures)
+            if (!pic->Commit()) return QMPACK_FAILED;
+        if (!record.Commit()) return QMPACK_FAILED;
+    }
+    localRemoveStaleFrames(stem, frames.size());
     progress.Finish("wrote " + out);
 
     std::string keyText;
     for (size_t k = 0; k < keys.size(); k++) keyText += (k ? "," : "") + std::to_string(keys[k]);
-    printf("%s: %zu frame%s at %g fps%s%s%s, largest crop %dx%d; pictures %s-0000.jpg to %s-%04zu_m.jpg\n",
-           out.c_str(), frames.size(), frames.size() == 1 ? "" : "s", fps, keys.empty() ? "" : ", keys ",
-           keyText.c_str(), mv.loop ? (mv.pingPong ? ", ping-pong" : ", loop") : "", mv.maxCropWidth,
-           mv.maxCropHeight, stem.c_str(), stem.c_str(), frames.size() - 1);
-    return QMPACK_OK;
+    char line[4096];
+    snprintf(line, sizeof line,
+             "%s: %zu frame%s at %g fps%s%s%s, largest crop %dx%d; pictures %s-0000.jpg to %s-%04zu_m.jpg",
+             out.c_str(), frames.size(), frames.size() == 1 ? "" : "s", fps, keys.empty() ? "" : ", keys ",
+             keyText.c_str(), mv.loop ? (mv.pingPong ? ", ping-pong" : ", loop") : "", mv.maxCropWidth,
+             mv.maxCropHeight, stem.c_str(), stem.c_str(), frames.size() - 1);
+    QMPackReport report(args.Has("--json"));
+    report.Text("file", out).Number("frames", double(frames.size())).Number("fps", fps).Numbers("keys", keys);
+    report.Bool("loop", mv.loop).Bool("pingPong", mv.pingPong).Number("quality", quality);
+    report.Number("cropWidth", mv.maxCropWidth).Number("cropHeight", mv.maxCropHeight);
+    report.Number("pictures", double(2 * frames.size()));
+    return report.Print(line) ? QMPACK_OK : qmpackFail("movie: cannot write the report");
 }

@@ -29,6 +29,14 @@ int qmpackFail(const char* fmt, ...) {
     return QMPACK_FAILED;
 }
 
+int qmpackBadValue(const char* fmt, ...) {
+    va_list args;
+    va_start(args, fmt);
+    localReport("", fmt, args);
+    va_end(args);
+    return QMPACK_USAGE;
+}
+
 bool qmpackRefuse(const char* fmt, ...) {
     va_list args;
     va_start(args, fmt);
@@ -37,7 +45,27 @@ bool qmpackRefuse(const char* fmt, ...) {
     return false;
 }
 
+int qmpackVerbosity = 1;
+
+void qmpackSay(const char* fmt, ...) {
+    if (qmpackVerbosity < 1) return;
+    va_list args;
+    va_start(args, fmt);
+    vprintf(fmt, args);
+    va_end(args);
+    putchar('\n');
+}
+
+void qmpackDetail(const char* fmt, ...) {
+    if (qmpackVerbosity < 2) return;
+    va_list args;
+    va_start(args, fmt);
+    localReport("", fmt, args);
+    va_end(args);
+}
+
 void qmpackWarn(const char* fmt, ...) {
+    if (qmpackVerbosity < 1) return;
     va_list args;
     va_start(args, fmt);
     localReport("warning: ", fmt, args);
@@ -65,6 +93,14 @@ bool QMPackArgs::Parse(const char* command, int argc, char** argv, const std::ve
             inlineValue = a.substr(eq + 1);
             a.erase(eq);
             hasInline = true;
+        }
+        if (a == "--quiet" || a == "--verbose") {
+            if (hasInline) {
+                qmpackFail("%s: option '%s' takes no value", command, a.c_str());
+                return false;
+            }
+            qmpackVerbosity = a == "--quiet" ? 0 : 2;
+            continue;
         }
         bool takesValue = false, isSwitch = false;
         for (const std::string& f : valueFlags) takesValue = takesValue || f == a;

@@ -33,6 +33,29 @@ bool localReadFrameFiles(const std::string& where, const std::string& dir, FXAni
     return true;
 }
 
+// The older layout starts with its frames' model files (int32 count, then the names): each must be
+// a regular file before the engine's reader opens it (a named pipe would block it for ever).
+bool localCheckFrameFiles(const std::string& where, const std::string& path, const std::string& dir,
+                          std::vector<std::string>* files) {
+    std::vector<unsigned char> bytes;
+    std::string why;
+    if (!qmpackReadFile(path, &bytes, &why, 256LL << 20))
+        return qmpackRefuse("%s: cannot read %s (%s)", where.c_str(), path.c_str(), why.c_str());
+    FXPackageData d;
+    d.InitData(bytes.data(), int(bytes.size()));
+    int count = d.ReadInt();
+    for (int i = 0; i < count && d.remaining >= 4; i++) {
+        FXStr name;
+        d.ReadString(&name);
+        if (name.IsEmpty()) continue;
+        std::string file = qmpackJoin(dir, name.c_str());
+        if (!qmpackCheckInput(file, &why))
+            return qmpackRefuse("%s: frame %d: cannot read %s (%s)", where.c_str(), i, file.c_str(), why.c_str());
+        files->push_back(file);
+    }
+    return true;
+}
+
 }  // namespace
 
 bool QMPackBuilder::CompileAnim(const QMPackManifestEntry& e) {
@@ -43,6 +66,12 @@ bool QMPackBuilder::CompileAnim(const QMPackManifestEntry& e) {
     std::string abs = qmpackAbsolute(e.path), dir = qmpackDirOf(abs);
     bool compact = qmpackStartsWith(e.path, "xa03");
     env.baseDir = dir;
+    if (!compact) {
+        std::vector<std::string> frameFiles;
+        if (!localCheckFrameFiles(where, e.path, dir, &frameFiles)) return false;
+        // The frames are inputs too: the package may replace none of them.
+        for (const std::string& f : frameFiles) NoteInput(f, "a frame of " + where);
+    }
     FXAnim a;
     scratch->TakeEngineErrors();
     int loaded = 0;

@@ -2,6 +2,9 @@
 // environment (which reads its .mtl material library), the library's pictures are found beside
 // the library and registered, the library is compiled into an entry of its own, and the model is
 // written again, naming its library by entry number.
+#include <cerrno>
+#include <cstring>
+
 #include "base/package.h"
 #include "builder.h"
 #include "cleanup.h"
@@ -87,9 +90,12 @@ bool QMPackBuilder::CompileModel(const QMPackManifestEntry& e) {
         !CompileLibrary(where, &m))
         return false;
     std::string out = scratch->NewPath(".xm");
+    errno = 0;
     if (!m.Save(out.c_str())) {
+        int e = errno;  // before the engine's log is read
         scratch->TakeEngineErrors();
-        return qmpackRefuse("%s: cannot write the compiled model in %s (%m)", where.c_str(), scratch->Dir().c_str());
+        return qmpackRefuse("%s: cannot write the compiled model in %s (%s)", where.c_str(), scratch->Dir().c_str(),
+                            e ? strerror(e) : "write error");
     }
     return AddCompiled(e.number, out);
 }

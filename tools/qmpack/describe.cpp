@@ -1,6 +1,7 @@
 // Entry descriptions for `list`: pictures by their headers, engine records by their loaders.
 #include "describe.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -118,7 +119,9 @@ void localDescribeMovie(int id, const std::string& magic, const std::vector<unsi
     std::string keys;
     for (int k = 0; k < mv.keyFrames.top; k++) keys += (k ? "," : "") + std::to_string(mv.keyFrames.GetInt(k));
     char text[200];
+    // A damaged or hostile record may hold a tiny (subnormal) frame time: no rate is then known.
     double fps = mv.frameDuration > 0.0 ? 1.0 / mv.frameDuration : 0.0;
+    if (!std::isfinite(fps)) fps = 0.0;
     snprintf(text, sizeof text, "movie (%s), %d frame%s at %.4g fps%s%s%s, largest crop %dx%d", magic.c_str(),
              mv.GetFrameCount(), mv.GetFrameCount() == 1 ? "" : "s", fps, mv.keyed ? ", keys " : "", keys.c_str(),
              mv.loop ? (mv.pingPong ? ", ping-pong" : ", loop") : "", mv.maxCropWidth, mv.maxCropHeight);
@@ -214,9 +217,41 @@ void localDescribeRecord(const QMPackIndex& x, int i, QMPackScratch* scratch, QM
 
 }  // namespace
 
+namespace {
+
+// The length of the well-formed UTF-8 sequence at s[i] (shortest form, no surrogates), or 0.
+size_t localUtf8Length(const std::string& s, size_t i) {
+    unsigned char c = (unsigned char)s[i];
+    size_t n = c >= 0xF0 && c <= 0xF4 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 && c < 0xE0 ? 2 : 0;
+    if (n == 0 || i + n > s.size()) return 0;
+    for (size_t k = 1; k < n; k++)
+        if (((unsigned char)s[i + k] & 0xC0) != 0x80) return 0;
+    unsigned char c1 = (unsigned char)s[i + 1];
+    if ((c == 0xE0 && c1 < 0xA0) || (c == 0xED && c1 >= 0xA0) || (c == 0xF0 && c1 < 0x90) || (c == 0xF4 && c1 >= 0x90))
+        return 0;
+    return n;
+}
+
+}  // namespace
+
 std::string qmpackJson(const std::string& text) {
     std::string out = "\"";
-    for (unsigned char c : text) {
+    for (size_t i = 0; i < text.size(); i++) {
+        unsigned char c = (unsigned char)text[i];
+        if (c >= 0x80) {
+            // Names are bytes: valid UTF-8 passes as it is, any other byte becomes the character
+            // of its value (as Latin-1 reads it), so the output is always valid JSON.
+            size_t n = localUtf8Length(text, i);
+            if (n > 0) {
+                out.append(text, i, n);
+                i += n - 1;
+            } else {
+                char esc[8];
+                snprintf(esc, sizeof esc, "\\u%04x", c);
+                out += esc;
+            }
+            continue;
+        }
         if (c == '"' || c == '\\') {
             out += '\\';
             out += char(c);

@@ -1,13 +1,19 @@
 // Input checks, file identities, whole-file reads and path arithmetic for qmpack.
 #include "files.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cctype>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <vector>
+
+#include "cleanup.h"
+#include "qmpack.h"
 
 namespace {
 
@@ -174,4 +180,58 @@ std::string qmpackRelativePath(const std::string& dir, const std::string& path) 
     for (size_t i = common; i < from.size(); i++) out += "../";
     for (size_t i = common; i < to.size(); i++) out += to[i] + (i + 1 < to.size() ? "/" : "");
     return out;
+}
+
+bool qmpackWriteWhole(const std::string& path, const void* bytes, size_t len, bool durable) {
+    std::string prefix = "." + qmpackBaseOf(path) + ".qmpack-";
+    qmpackSweepStale(qmpackDirOf(path), prefix);
+    std::string pattern = qmpackDirOf(path) + prefix + qmpackPidTag() + "XXXXXX";
+    std::vector<char> name(pattern.begin(), pattern.end());
+    name.push_back(0);
+    int fd = mkstemp(name.data());
+    if (fd < 0) return qmpackRefuse("%s: cannot write (%s)", path.c_str(), strerror(errno));
+    std::string temp = name.data();
+    qmpackTrackTemp(temp);
+    const unsigned char* p = static_cast<const unsigned char*>(bytes);
+    size_t done = 0;
+    int error = 0;
+    while (done < len && !error) {
+        ssize_t n = write(fd, p + done, len - done);
+        if (n > 0)
+            done += size_t(n);
+        else if (n == 0)
+            error = EIO;
+        else if (errno != EINTR)
+            error = errno;
+    }
+    if (!error && durable && fsync(fd) != 0) error = errno;
+    if (close(fd) != 0 && !error) error = errno;
+    mode_t mask = umask(0);
+    umask(mask);
+    if (!error && chmod(temp.c_str(), 0666 & ~mask) != 0) error = errno;
+    if (!error && rename(temp.c_str(), path.c_str()) != 0) error = errno;
+    if (error) {
+        qmpackRemoveTemp(temp);
+        return qmpackRefuse("%s: cannot write (%s)", path.c_str(), strerror(error));
+    }
+    qmpackUntrackTemp(temp);
+    return true;
+}
+
+bool qmpackFolderEmpty(const std::string& dir) {
+    DIR* d = opendir(dir.c_str());
+    if (!d) return true;
+    bool empty = true;
+    while (struct dirent* e = readdir(d))
+        if (strcmp(e->d_name, ".") != 0 && strcmp(e->d_name, "..") != 0) empty = false;
+    closedir(d);
+    return empty;
+}
+
+bool qmpackSyncFolder(const std::string& dir) {
+    int fd = open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return false;
+    bool ok = fsync(fd) == 0 || errno == EINVAL;  // some file systems cannot sync a folder
+    close(fd);
+    return ok;
 }

@@ -49,6 +49,15 @@ private:
     int previous = -1;
 };
 
+// Writes bytes as the file path: into a fresh file beside it, renamed over it (so a symbolic link
+// at path is replaced, never followed); reports and returns false. durable: flushed to disk
+// before the rename (for files whose old contents must survive a crash of the machine).
+bool qmpackWriteWhole(const std::string& path, const void* bytes, size_t len, bool durable);
+// True when the folder holds nothing (or cannot be listed: then the caller's writes will say why).
+bool qmpackFolderEmpty(const std::string& dir);
+// Flushes a folder's entries (a rename inside it) to disk; false when it cannot.
+bool qmpackSyncFolder(const std::string& dir);
+
 // ---- paths ----
 // The folder part with its trailing separator ("" for a bare file name).
 std::string qmpackDirOf(const std::string& path);

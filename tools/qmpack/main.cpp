@@ -15,7 +15,8 @@ namespace {
 int localHelp(int argc, char** argv);
 
 const QMPackCommand kCommands[] = {
-    {"import-obj", "IN.obj -o OUT.xm [--unitize] [--reduce TOL]", "make an engine model file from an OBJ model",
+    {"import-obj", "IN.obj -o OUT.xm [--unitize] [--reduce TOL] [--json]",
+     "make an engine model file from an OBJ model",
      "Reads the Wavefront OBJ model IN.obj (v, vn, vt, f, l, g, usemtl and mtllib statements; faces\n"
      "with more than three corners become fans of triangles) with the MTL material library it\n"
      "names, and writes the engine model file OUT.xm: one mesh per material. The model names its\n"
@@ -28,9 +29,11 @@ const QMPackCommand kCommands[] = {
      "  --reduce TOL    take out vertices that lie on a straight edge within TOL degrees in flat\n"
      "                  regions (fewer vertices, the same shape)\n"
      "\n"
+     "  --json          the report as one JSON object\n"
+     "\n"
      "Prints the meshes, vertices and triangles written.",
      qmpackImportObj},
-    {"anim", "-o OUT.xa [--loop] [--ping-pong] MODEL:DURATION_MS ...", "make a frame animation from models",
+    {"anim", "-o OUT.xa [--loop] [--ping-pong] [--json] MODEL:DURATION_MS ...", "make a frame animation from models",
      "Writes the frame animation OUT.xa: one key frame per engine model file (.xm, from\n"
      "'qmpack import-obj'), each shown for DURATION_MS milliseconds. The saver moves every vertex\n"
      "on a smooth curve through its places in the key frames, so every frame must have the first\n"
@@ -40,10 +43,11 @@ const QMPackCommand kCommands[] = {
      "\n"
      "  --loop          after the last frame, go on with the first\n"
      "  --ping-pong     after the last frame, play backwards to the first, and so on (implies --loop)\n"
+     "  --json          the report as one JSON object\n"
      "\n"
      "Prints the frames, the length and the meshes written.",
      qmpackAnim},
-    {"movie", "-o OUT.xs --fps N [--keys K,K,...] [--loop] [--ping-pong] [--quality Q] FRAME ...",
+    {"movie", "-o OUT.xs --fps N [--keys K,K,...] [--loop] [--ping-pong] [--quality Q] [--json] FRAME ...",
      "make a sprite movie from pictures with alpha",
      "Writes the sprite movie OUT.xs from frame pictures with alpha (PNG, or any picture DevIL\n"
      "reads), shown at N frames a second. Each frame is cropped to its visible pixels (alpha not\n"
@@ -56,9 +60,12 @@ const QMPackCommand kCommands[] = {
      "                  reached at the k-th movie frame listed (movie frames from 0, rising)\n"
      "  --loop          after the last frame, go on with the first\n"
      "  --ping-pong     after the last frame, play backwards (implies --loop)\n"
-     "  --quality Q     JPEG quality of the colour and mask pictures, 1 to 100 (90)",
+     "  --quality Q     JPEG quality of the colour and mask pictures, 1 to 100 (90)\n"
+     "  --json          the report as one JSON object\n"
+     "\n"
+     "A shorter movie written over a longer one removes the longer one's extra pictures.",
      qmpackMovie},
-    {"build", "OUT MANIFEST [--transposed] [--names FILE] [--header FILE]",
+    {"build", "OUT MANIFEST [--transposed] [--names FILE] [--header FILE] [--json]",
      "build a package from a manifest",
      "Builds the package OUT from the files a manifest lists. Each manifest line is 'NUMBER PATH':\n"
      "the file at PATH (relative to the manifest's folder) becomes entry NUMBER. Blank lines and\n"
@@ -79,11 +86,12 @@ const QMPackCommand kCommands[] = {
      "                  manifest's folder), and where the free numbers start, so that 'add' can\n"
      "                  continue the numbering\n"
      "  --header FILE   write a C header with one '#define FXNAME_<FILE>  <number>' per free number\n"
+     "  --json          a JSON report: package, entries, added, replaced, compiled, dataBytes, names\n"
      "\n"
      "Nothing is written unless every source can be read; OUT is written beside its final name\n"
      "and renamed into place, keeps its permissions, and may not be one of the command's inputs.",
      qmpackBuild},
-    {"add", "PACKAGE MANIFEST [--transposed] [--names FILE] [--header FILE]",
+    {"add", "PACKAGE MANIFEST [--transposed] [--names FILE] [--header FILE] [--json]",
      "add a manifest's files to an existing package",
      "Adds the entries of MANIFEST (the same form as for 'build') to PACKAGE. Stored entries keep\n"
      "their numbers and their bytes; a number the package already holds is refused. The package is\n"
@@ -93,13 +101,44 @@ const QMPackCommand kCommands[] = {
      "  --transposed    store the body transposed (a transposed package stays transposed)\n"
      "  --names FILE    continue the numbering of the names file an earlier 'build --names' wrote\n"
      "                  (files registered before keep their numbers), and write it back\n"
-     "  --header FILE   write the C header of the names",
+     "  --header FILE   write the C header of the names\n"
+     "  --json          a JSON report, as for 'build'",
      qmpackAdd},
-    {"list", "FILE [--json]", "describe every entry of a package",
-     "Prints one line per entry: its number, type, size and what it holds: a picture's kind, size\n"
-     "and layout; a model's name and library, with one line per mesh (vertex and index counts and\n"
-     "material); a material library's materials and their pictures. Only the package's tables and\n"
-     "each entry are read, never the whole file.\n"
+    {"replace", "PACKAGE MANIFEST [--any-kind] [--transposed] [--names FILE] [--header FILE] [--json]",
+     "replace entries of a package (and add new ones) from a manifest",
+     "Like 'add', but a number the package already holds is replaced: the entry's old bytes are\n"
+     "dropped and the manifest's file takes its number. A picture must be replaced by a picture that\n"
+     "decodes, and a model, animation, movie or other record by one of the same kind. Numbers the\n"
+     "package does not hold are added. The package is locked and rewritten all or nothing, as\n"
+     "with 'add'. Content that only the replaced entry named (a model's material library, a\n"
+     "movie's pictures) stays in the package.\n"
+     "\n"
+     "  --any-kind      allow an entry to become another kind (a picture a record, a model a movie)\n"
+     "  --transposed    store the body transposed (a transposed package stays transposed)\n"
+     "  --names FILE    continue the numbering of the names file, and write it back\n"
+     "  --header FILE   write the C header of the names\n"
+     "  --json          a JSON report, as for 'build'",
+     qmpackReplace},
+    {"unpack", "PACKAGE -o DIR [--force] [--json]", "write every entry as a file, with a manifest that builds it again",
+     "Writes every entry of PACKAGE as a file in DIR, in the form 'build' reads: pictures as\n"
+     "pictures of their own kind, models as .xm, animations as .xa and movies as .xs files that\n"
+     "name their material libraries (.mtl text) and pictures by path, and anything else as its\n"
+     "bytes (.bin). DIR/qmsave.txt is the manifest: 'qmpack build OUT DIR/qmsave.txt' builds the\n"
+     "package again with every entry on its number. The tree is built once to check it, which\n"
+     "writes the names file DIR/qmsave.names and reports the entries that do not come back byte\n"
+     "for byte (a library label outside DIR, material settings a .mtl file cannot hold, movies\n"
+     "of older layouts). Names read from the package never lead outside DIR.\n"
+     "\n"
+     "  -o DIR          the folder to write (made when missing; refused when not empty)\n"
+     "  --force         write into a folder that is not empty, replacing files of the same names\n"
+     "  --json          the report as one JSON object: package, folder, manifest, names, entries,\n"
+     "                  files, identical, differ (entry numbers), notes",
+     qmpackUnpack},
+    {"list", "FILE [NUMBER...] [--json]", "describe the entries of a package",
+     "Prints one line per entry (or per NUMBER given): its number, type, size and what it holds:\n"
+     "a picture's kind, size and layout; a model's name and library, with one line per mesh\n"
+     "(vertex and index counts and material); a material library's materials and their pictures.\n"
+     "Only the package's tables and each entry are read, never the whole file.\n"
      "\n"
      "Damage is marked on the entry's line (DAMAGED: reason): entries outside the data area,\n"
      "pictures that are not what their type says, records the engine refuses, numbers used twice,\n"
@@ -134,8 +173,10 @@ void localPrintHelp(FILE* out) {
             "\n"
             "'qmpack help COMMAND' (or 'qmpack COMMAND --help') tells more about one command;\n"
             "'qmpack --version' prints the version. The manual page is qmpack(1).\n"
+            "Every command takes --quiet (errors only) and --verbose (each step).\n"
             "\n"
-            "Exit status: 0 done, 1 failed (the message says which file and why), 2 wrong usage.\n");
+            "Exit status: 0 done, 1 failed (the message says which file and why), 2 wrong usage\n"
+            "(also a value an option cannot take).\n");
 }
 
 void localPrintCommandHelp(const QMPackCommand& c) {

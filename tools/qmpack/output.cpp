@@ -126,7 +126,9 @@ bool QMPackOutput::Open(const std::string& path, const std::vector<QMPackInput>&
         }
     }
 
-    std::string pattern = dir + "." + qmpackBaseOf(target) + ".qmpack-XXXXXX";
+    std::string prefix = "." + qmpackBaseOf(target) + ".qmpack-";
+    qmpackSweepStale(dir, prefix);
+    std::string pattern = dir + prefix + qmpackPidTag() + "XXXXXX";
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back(0);
     int fd = mkstemp(name.data());
@@ -148,19 +150,26 @@ bool QMPackOutput::Open(const std::string& path, const std::vector<QMPackInput>&
 
 bool QMPackOutput::Commit() {
     if (temp.empty()) return false;
-    if (chmod(temp.c_str(), mode) != 0 || rename(temp.c_str(), target.c_str()) != 0) {
-        qmpackFail("%s: cannot replace the file (%s)", given.c_str(), strerror(errno));
+    // The content reaches the disk before the rename makes it the file, so a crash of the
+    // machine leaves the old file or the new one, never an empty one.
+    int fd = open(temp.c_str(), O_RDONLY | O_CLOEXEC);
+    int error = fd < 0 ? errno : 0;
+    if (fd >= 0 && fsync(fd) != 0 && errno != EINVAL) error = errno;
+    if (fd >= 0) close(fd);
+    if (!error && chmod(temp.c_str(), mode) != 0) error = errno;
+    if (!error && rename(temp.c_str(), target.c_str()) != 0) error = errno;
+    if (error) {
+        qmpackFail("%s: cannot replace the file (%s)", given.c_str(), strerror(error));
         Abandon();
         return false;
     }
     qmpackUntrackTemp(temp);
     qmpackRemoveTemp(temp + ".part");
+    qmpackSyncFolder(qmpackDirOf(target));
     committed = true;
     temp.clear();
-    if (lockFd >= 0) {
-        close(lockFd);
-        lockFd = -1;
-    }
+    // The lock stays until the output is destroyed: a command that writes more files than this
+    // one commits them all before another command may read the package.
     return true;
 }
 

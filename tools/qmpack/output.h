@@ -35,7 +35,8 @@ public:
     const std::string& TempPath() const { return temp; }
     // The path as given, for messages.
     const std::string& Path() const { return given; }
-    // The temporary file takes the target's permissions and replaces it; reports on failure.
+    // The temporary file is flushed to disk, takes the target's permissions and replaces it;
+    // reports on failure. The lock is kept until the output is destroyed.
     bool Commit();
     // Removes the temporary file.
     void Abandon();

@@ -8,12 +8,14 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 
 #include "base/binio.h"
 #include "base/package.h"
 #include "base/strings.h"
 #include "files.h"
+#include "progress.h"
 #include "qmpack.h"
 
 namespace {
@@ -137,12 +139,66 @@ bool qmpackLoadPackage(const std::string& path, int fd, FXPackage* p, bool* tran
     std::string why;
     if (readFd < 0 && (readFd = qmpackOpenInput(path, &why)) < 0)
         return qmpackRefuse("%s: cannot open (%s)", path.c_str(), why.c_str());
-    bool ok = qmpackReadAt(readFd, 0, bytes.data(), bytes.size());
+    // A big package is read in pieces, with a progress bar: reading takes a while.
+    const size_t kPiece = 8 << 20;
+    QMPackProgress progress;
+    progress.Start(bytes.size() > 8 * kPiece, "reading " + path + " (" + std::to_string(bytes.size() >> 20) + " MB)",
+                   int((bytes.size() + kPiece - 1) / kPiece));
+    bool ok = true;
+    int error = 0;
+    for (size_t at = 0; ok && at < bytes.size(); at += kPiece) {
+        progress.Step(int(at / kPiece), path);
+        errno = 0;
+        ok = qmpackReadAt(readFd, (long long)at, bytes.data() + at, std::min(kPiece, bytes.size() - at));
+        error = errno;
+    }
+    progress.Finish("read " + path);
     if (fd < 0) close(readFd);
-    if (!ok) return qmpackRefuse("%s: read error (%s)", path.c_str(), strerror(errno));
+    if (!ok)
+        return qmpackRefuse("%s: read error (%s)", path.c_str(),
+                            error ? strerror(error) : "the file became shorter while it was read");
     p->LoadFromMemory(bytes.data(), long(bytes.size()));
     if (p->GetCount() != index.Count())
         return qmpackRefuse("%s: damaged package (its entry tables do not agree with its size)", path.c_str());
     if (transposed) *transposed = index.transposed;
     return true;
+}
+
+int qmpackDropEntries(FXPackage* p, const std::vector<int>& numbers) {
+    auto dropped = [&](int id) {
+        for (int n : numbers)
+            if (n == id) return true;
+        return false;
+    };
+    long long kept = 0;
+    for (int i = 0; i < p->GetCount(); i++)
+        if (!dropped(p->ids.GetInt(i))) kept += p->sizes.GetInt(i);
+    unsigned char* area = static_cast<unsigned char*>(malloc(size_t(kept) + 1));
+    if (!area) return 0;
+    FXArray ids, offsets, sizes, types;
+    int at = 0, gone = 0;
+    for (int i = 0; i < p->GetCount(); i++) {
+        int size = p->sizes.GetInt(i);
+        if (dropped(p->ids.GetInt(i))) {
+            gone++;
+            continue;
+        }
+        // Entries were checked to lie inside the data area when the package was loaded.
+        if (size > 0) memcpy(area + at, p->data + p->offsets.GetInt(i), size_t(size));
+        ids.PushInt(p->ids.GetInt(i));
+        offsets.PushInt(at);
+        sizes.PushInt(size);
+        types.PushInt(p->types.GetInt(i));
+        at += size;
+    }
+    free(p->data);
+    p->data = area;
+    p->dataLength = at;
+    FXArray* tables[4][2] = {{&p->ids, &ids}, {&p->offsets, &offsets}, {&p->sizes, &sizes}, {&p->types, &types}};
+    for (auto& t : tables) {
+        t[0]->DestroyBuf();
+        for (int i = 0; i < t[1]->top; i++) t[0]->PushInt(t[1]->GetInt(i));
+    }
+    p->RecompClasses();
+    return gone;
 }

@@ -48,3 +48,7 @@ private:
 // with a report, a file that is not a package, whose tables are damaged, or whose entries leave
 // its data area (a package cut short). transposed receives how its body is stored.
 bool qmpackLoadPackage(const std::string& path, int fd, FXPackage* p, bool* transposed);
+// Takes every entry numbered one of numbers out of the loaded package p: its table rows go and
+// its bytes leave the data area, which the kept entries fill again without gaps, in their order.
+// Returns how many entries went.
+int qmpackDropEntries(FXPackage* p, const std::vector<int>& numbers);

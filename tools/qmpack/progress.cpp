@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <ctime>
 
+#include "qmpack.h"
+
 namespace {
 
 long long localNowMs() {
@@ -17,7 +19,7 @@ long long localNowMs() {
 }  // namespace
 
 void QMPackProgress::Start(bool isLong, const std::string& title, int steps) {
-    active = isLong;
+    active = isLong && qmpackVerbosity > 0;
     total = steps > 0 ? steps : 1;
     if (!active) return;
     bar = isatty(fileno(stderr)) != 0;

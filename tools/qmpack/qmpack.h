@@ -21,6 +21,8 @@ int qmpackList(int argc, char** argv);
 int qmpackExtract(int argc, char** argv);
 int qmpackBuild(int argc, char** argv);
 int qmpackAdd(int argc, char** argv);
+int qmpackReplace(int argc, char** argv);
+int qmpackUnpack(int argc, char** argv);
 int qmpackImportObj(int argc, char** argv);
 int qmpackAnim(int argc, char** argv);
 int qmpackMovie(int argc, char** argv);
@@ -29,12 +31,23 @@ int qmpackMovie(int argc, char** argv);
 int qmpackFail(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 // The same, returning false: for checks that report why they refuse.
 bool qmpackRefuse(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
-// Prints "qmpack: warning: <message>" on standard error.
+// How much a command says: 0 errors only (--quiet), 1 its report and warnings, 2 each step too
+// (--verbose). Every command takes both options.
+extern int qmpackVerbosity;
+// A report line on standard output ("wrote ..."), unless --quiet.
+void qmpackSay(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+// "qmpack: <message>" on standard error with --verbose only: one step of the work.
+void qmpackDetail(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+// Prints "qmpack: warning: <message>" on standard error, unless --quiet.
 void qmpackWarn(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+// Prints "qmpack: <message>" on standard error; returns QMPACK_USAGE: a value an option or an
+// argument cannot take is wrong usage, whichever command it is given to.
+int qmpackBadValue(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 // Prints the usage line of the named subcommand on standard error; returns QMPACK_USAGE.
 int qmpackUsage(const char* command);
 
-// A subcommand's arguments: the positional ones and the flags it knows. An unknown flag, or a
+// A subcommand's arguments: the positional ones and the flags it knows (and --quiet and
+// --verbose, which every command takes and which set qmpackVerbosity). An unknown flag, or a
 // flag that takes a value and has none, is a usage error. "--flag=value" is the same as
 // "--flag value"; "--" ends the options; a negative number is an argument, not an option.
 struct QMPackArgs {

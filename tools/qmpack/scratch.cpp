@@ -4,8 +4,10 @@
 #include <dirent.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "base/trace.h"
@@ -22,8 +24,8 @@ QMPackScratch::~QMPackScratch() {
         closedir(d);
         for (const std::string& n : names) {
             std::string p = dir + "/" + n;
-            qmpackUntrackTemp(p);
             unlink(p.c_str());
+            qmpackUntrackTemp(p);
         }
     }
     qmpackRemoveTemp(dir);
@@ -32,12 +34,14 @@ QMPackScratch::~QMPackScratch() {
 
 bool QMPackScratch::Create(bool quiet) {
     const char* tmp = getenv("TMPDIR");
-    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/qmpack-XXXXXX";
+    std::string root = tmp && *tmp ? tmp : "/tmp";
+    qmpackSweepStale(root, "qmpack-");
+    std::string pattern = root + "/qmpack-" + qmpackPidTag() + "XXXXXX";
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back(0);
     if (!mkdtemp(name.data())) {
-        if (!quiet)
-            qmpackFail("cannot make a scratch folder in %s (%m)", tmp && *tmp ? tmp : "/tmp");
+        int e = errno;
+        if (!quiet) qmpackFail("cannot make a scratch folder in %s (%s)", root.c_str(), strerror(e));
         return false;
     }
     dir = name.data();

@@ -13,5 +13,9 @@ QMPackEnv::~QMPackEnv() {
 FXMatlib* QMPackEnv::LoadMatlib(const char* file) {
     std::string name = file ? file : "";
     if (name.empty()) return nullptr;  // a model without a library
-    return PEnv::LoadMatlib(qmpackAbsolute(qmpackJoin(baseDir, name)).c_str());
+    std::string path = qmpackAbsolute(qmpackJoin(baseDir, name)), why;
+    // Only a regular file is opened: a named pipe or a device would block the reader for ever.
+    // The caller reports a library that cannot be read, with the reason.
+    if (!qmpackCheckInput(path, &why)) return nullptr;
+    return PEnv::LoadMatlib(path.c_str());
 }

@@ -1,0 +1,443 @@
+// qmpack unpack PACKAGE -o DIR: every entry of a package as a file in DIR, in the form `build`
+// reads, and the manifest DIR/qmsave.txt that builds the package again. Pictures keep their own
+// kind; models, animations and movies are written as engine files naming their material
+// libraries (.mtl text) and pictures by path; anything else is written as its bytes. Content that
+// a record names (libraries, their pictures, movie frames) is what `build` compiles from the
+// record, so it gets no manifest line of its own: the manifest's "free" line starts the free
+// numbers where that content was, and the lines keep the package's order, so a build registers
+// it on the same numbers. The tree is then built once into the scratch folder, which writes the
+// names file DIR/qmsave.names and tells which entries come back byte for byte.
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <set>
+
+#include "anim/anim.h"
+#include "base/binio.h"
+#include "base/package.h"
+#include "cleanup.h"
+#include "describe.h"
+#include "elements/smovie.h"
+#include "files.h"
+#include "geometry/model.h"
+#include "image/material.h"
+#include "package_index.h"
+#include "progress.h"
+#include "qmpack.h"
+#include "scratch.h"
+#include "tool_env.h"
+#include "unpack.h"
+
+namespace {
+
+struct LocalItem {
+    int i = 0;  // position in the package's tables
+    int number = 0;
+    QMPackEntryInfo info;
+    bool owned = false;     // compiled from the record that names it: no manifest line
+    bool compiled = false;  // written in its source form (not as raw bytes)
+    std::string file;       // relative to DIR
+};
+
+struct LocalUnpack {
+    std::string package, dir;
+    FXPackage p;
+    std::vector<LocalItem> items;
+    std::map<int, size_t> byNumber;  // number -> the item the engine reads for it (the first)
+    std::set<std::string> used;      // files written, relative to DIR
+    std::vector<std::string> notes;  // why an entry will not come back byte for byte
+    int written = 0;
+};
+
+bool localIsPicture(const std::string& kind) {
+    return kind == "png" || kind == "jpg" || kind == "gif" || kind == "bmp" || kind == "tga";
+}
+
+const LocalItem* localRef(const LocalUnpack& u, int number) {
+    auto at = u.byNumber.find(number);
+    return at == u.byNumber.end() ? nullptr : &u.items[at->second];
+}
+
+// True when every entry the record names is there and of the kind its source form can name.
+bool localRefsResolve(const LocalUnpack& u, const LocalItem& it) {
+    for (const auto& ref : it.info.refs) {
+        const LocalItem* r = localRef(u, ref.second);
+        if (!r || !r->info.problem.empty()) return false;
+        if (ref.first == "library" && !(r->info.kind == "library" && localRefsResolve(u, *r))) return false;
+        if (ref.first == "picture" && !localIsPicture(r->info.kind)) return false;
+    }
+    return true;
+}
+
+// Decides the form of every entry: records whose references resolve are written as sources and
+// own what they name; everything else is written as its bytes.
+void localClassify(LocalUnpack* u) {
+    for (LocalItem& it : u->items) {
+        if (!it.info.problem.empty() || u->byNumber[it.number] != size_t(&it - u->items.data())) continue;
+        const std::string& k = it.info.kind;
+        if (k != "model" && k != "animation" && k != "movie") continue;
+        if (!localRefsResolve(*u, it)) continue;
+        it.compiled = true;
+        for (const auto& ref : it.info.refs) {
+            LocalItem& r = u->items[u->byNumber[ref.second]];
+            r.owned = r.compiled = true;
+            for (const auto& pic : r.info.refs) u->items[u->byNumber[pic.second]].owned = true;
+        }
+    }
+}
+
+// A relative path inside DIR for a name read from the package: "..", "." and empty parts and
+// leading separators dropped, control characters replaced.
+std::string localSafeRelative(const std::string& name) {
+    std::string out, part;
+    auto flush = [&]() {
+        if (!part.empty() && part != "." && part != "..") out += (out.empty() ? "" : "/") + part;
+        part.clear();
+    };
+    for (char c : name) {
+        if (c == '/' || c == '\\') {
+            flush();
+            continue;
+        }
+        part += (unsigned char)c < 0x20 || c == 0x7f ? '_' : c;
+    }
+    flush();
+    return out;
+}
+
+// Makes the folders of rel below dir; a folder that is a symbolic link or not a folder is refused,
+// so nothing is ever written outside dir.
+bool localMakeFolders(const std::string& dir, const std::string& rel) {
+    size_t at = 0;
+    while ((at = rel.find('/', at)) != std::string::npos) {
+        std::string sub = dir + "/" + rel.substr(0, at++);
+        struct stat st;
+        if (lstat(sub.c_str(), &st) == 0) {
+            if (!S_ISDIR(st.st_mode))
+                return qmpackRefuse("%s: cannot write there: not a folder (or a symbolic link)", sub.c_str());
+            continue;
+        }
+        if (mkdir(sub.c_str(), 0777) != 0)
+            return qmpackRefuse("%s: cannot make the folder (%s)", sub.c_str(), strerror(errno));
+    }
+    return true;
+}
+
+// Writes bytes to dir/rel through a fresh file renamed into place (which replaces a link rather
+// than following it).
+bool localWriteFile(LocalUnpack* u, const std::string& rel, const void* bytes, size_t len) {
+    if (!localMakeFolders(u->dir, rel)) return false;
+    std::string path = u->dir + "/" + rel;
+    // A fresh tree of copies: nothing is lost if the machine stops before the disk has it all.
+    if (!qmpackWriteWhole(path, bytes, len, false)) return false;
+    u->written++;
+    return true;
+}
+
+bool localCopyFile(LocalUnpack* u, const std::string& from, const std::string& rel) {
+    std::vector<unsigned char> bytes;
+    std::string why;
+    if (!qmpackReadFile(from, &bytes, &why)) return qmpackRefuse("%s: cannot read (%s)", from.c_str(), why.c_str());
+    return localWriteFile(u, rel, bytes.data(), bytes.size());
+}
+
+// A file name not used yet: want itself, or with ".2", ".3", ... before its extension.
+std::string localFree(LocalUnpack* u, const std::string& want) {
+    std::string name = want;
+    size_t dot = want.rfind('.');
+    std::string stem = dot == std::string::npos ? want : want.substr(0, dot),
+                ext = dot == std::string::npos ? "" : want.substr(dot);
+    for (int k = 2; u->used.count(name) || name == "qmsave.txt" || name == "qmsave.names"; k++)
+        name = stem + "." + std::to_string(k) + ext;
+    u->used.insert(name);
+    return name;
+}
+
+// A path from the folder of the file from (relative to DIR) to the file to (relative to DIR).
+std::string localLink(const std::string& from, const std::string& to) {
+    std::string fromDir = qmpackDirOf(from);
+    return qmpackRelativePath(qmpackAbsolute("/" + fromDir), qmpackAbsolute("/" + to));
+}
+
+void localNote(LocalUnpack* u, int number, const std::string& why) {
+    u->notes.push_back(std::to_string(number) + ": " + why);
+}
+
+const LocalItem& localItem(const LocalUnpack& u, int number) { return u.items[u.byNumber.at(number)]; }
+
+bool localWriteLibrary(LocalUnpack* u, LocalItem* it) {
+    const unsigned char* bytes = u->p.data + u->p.offsets.GetInt(it->i);
+    FXPackageData d;
+    d.InitData(bytes, u->p.sizes.GetInt(it->i));
+    std::string text, reason;
+    if (!qmpackLibraryToMtl(
+            &d, [&](int picture) { return localLink(it->file, localItem(*u, picture).file); }, &text, &reason)) {
+        return qmpackRefuse("%s: entry %d: the material library cannot be read", u->package.c_str(), it->number);
+    }
+    if (!reason.empty()) localNote(u, it->number, reason);
+    return localWriteFile(u, it->file, text.data(), text.size());
+}
+
+// Writes a record through the engine: loaded from the package, its references renamed by
+// rename, saved to a scratch file and copied into DIR.
+bool localWriteRecord(LocalUnpack* u, LocalItem* it, QMPackScratch* scratch) {
+    std::string saved = scratch->NewPath("." + qmpackExtOf(it->file));
+    bool ok = false;
+    auto libPath = [&](const FXStr& name) {
+        int number = 0;
+        return fxParseEntryName(name, &number) ? localLink(it->file, localItem(*u, number).file) : std::string();
+    };
+    if (it->info.kind == "model") {
+        FXModel m;
+        ok = m.LoadCN(&u->p, it->number);
+        if (ok) m.matlibName.Set(libPath(m.matlibName).c_str());
+        m.UpdateMeshes();  // a model saves its working group
+        ok = ok && m.Save(saved.c_str());
+    } else if (it->info.kind == "animation") {
+        FXAnim a;
+        ok = a.LoadCN(&u->p, it->number) && a.GetFrameCount() > 0;
+        std::string lib = ok && a.GetModel(0) ? libPath(a.GetModel(0)->matlibName) : "";
+        for (int k = 0; ok && k < a.GetFrameCount(); k++)
+            if (FXModel* m = a.GetModel(k)) m->matlibName.Set(lib.c_str());
+        ok = ok && a.Save(saved.c_str());
+    } else {
+        SMovie mv;
+        ok = mv.LoadCN(&u->p, it->number);
+        FXStrArray* lists[2] = {&mv.colorNames, &mv.maskNames};
+        for (FXStrArray* names : lists)
+            for (int k = 0; ok && k < names->top; k++) {
+                int number = 0;
+                if (fxParseEntryName(names->Get(k), &number))
+                    names->Change(k, localLink(it->file, localItem(*u, number).file).c_str());
+            }
+        mv.saved = true;  // the frames are pictures already: written as they are
+        ok = ok && mv.Save(saved.c_str());
+        std::string version(reinterpret_cast<const char*>(u->p.data + u->p.offsets.GetInt(it->i) + 4), 4);
+        if (version != "xs03") localNote(u, it->number, "a movie of the older layout " + version + " is built as xs03");
+    }
+    scratch->TakeEngineErrors();
+    if (!ok)
+        return qmpackRefuse("%s: entry %d: the %s cannot be read back", u->package.c_str(), it->number,
+                            it->info.kind.c_str());
+    return localCopyFile(u, saved, it->file);
+}
+
+// Names each entry's file: top-level entries by number, libraries by their label where it is a
+// path inside DIR, pictures of records under pictures/.
+void localNameFiles(LocalUnpack* u) {
+    for (LocalItem& it : u->items) {
+        if (u->byNumber[it.number] != size_t(&it - u->items.data())) continue;
+        std::string n = std::to_string(it.number);
+        const std::string& k = it.info.kind;
+        if (localIsPicture(k))
+            it.file = localFree(u, (it.owned ? "pictures/" : "") + n + "." + k);
+        else if (it.compiled && k == "model")
+            it.file = localFree(u, n + ".xm");
+        else if (it.compiled && k == "animation")
+            it.file = localFree(u, n + ".xa");
+        else if (it.compiled && k == "movie")
+            it.file = localFree(u, n + ".xs");
+        else if (it.compiled && k == "library") {
+            // The library keeps its label when the label is a path inside DIR.
+            const unsigned char* b = u->p.data + u->p.offsets.GetInt(it.i);
+            FXPackageData d;
+            d.InitData(b, u->p.sizes.GetInt(it.i));
+            FXStr label;
+            d.ReadString(&label);
+            std::string safe = localSafeRelative(label.c_str());
+            if (!safe.empty() && qmpackExtOf(safe) != "mtl") safe += ".mtl";
+            if (safe != label.c_str())
+                localNote(u, it.number,
+                          "the library's label '" + localSafeRelative(label.c_str()) +
+                              "' is not the path of a .mtl file inside the folder");
+            it.file = localFree(u, safe.empty() ? "libraries/" + n + ".mtl" : safe);
+            if (it.file != safe && safe == label.c_str())
+                localNote(u, it.number, "two libraries share the label '" + safe + "'");
+        } else
+            it.file = localFree(u, n + ".bin");
+    }
+}
+
+// Runs this program's build on the written tree (into the scratch folder), which writes the names
+// file; then compares the package built with the original.
+bool localVerify(LocalUnpack* u, QMPackScratch* scratch, std::vector<int>* differ, int* identical) {
+    std::string built = scratch->NewPath(".dat"), log = scratch->NewPath(".log");
+    std::string manifest = u->dir + "/qmsave.txt", names = u->dir + "/qmsave.names";
+    fflush(nullptr);
+    pid_t pid = -1;
+    int forkError = 0;
+    {
+        // No interrupt may run this process's cleanup in the child before it becomes the build.
+        QMPackCommitGuard guard;
+        pid = fork();
+        forkError = errno;
+        if (pid == 0) {
+            for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) signal(sig, SIG_DFL);
+            sigset_t none;
+            sigemptyset(&none);
+            sigprocmask(SIG_SETMASK, &none, nullptr);
+        }
+    }
+    if (pid < 0) return qmpackRefuse("cannot run the check build (%s)", strerror(forkError));
+    if (pid == 0) {
+        int fd = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        if (fd >= 0) {
+            dup2(fd, 1);
+            dup2(fd, 2);
+        }
+        execl("/proc/self/exe", "qmpack", "build", built.c_str(), manifest.c_str(), "--names", names.c_str(), "--quiet",
+              static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    qmpackRemoveTemp(built + ".part");
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        std::string text;
+        std::vector<unsigned char> bytes;
+        std::string why;
+        if (qmpackReadFile(log, &bytes, &why)) text.assign(bytes.begin(), bytes.end());
+        return qmpackRefuse("%s: the unpacked tree does not build again:\n%s", u->dir.c_str(), text.c_str());
+    }
+    FXPackage again;
+    again.Load(built.c_str());
+    *identical = 0;
+    for (const LocalItem& it : u->items) {
+        if (u->byNumber[it.number] != size_t(&it - u->items.data())) continue;
+        FXPackageData* a = u->p.GetDataPtr(it.number);
+        FXPackageData* b = again.GetDataPtr(it.number);
+        bool same = a && b && a->size == b->size && u->p.GetDataType(it.number) == again.GetDataType(it.number) &&
+                    (a->size == 0 || memcmp(a->start, b->start, size_t(a->size)) == 0);
+        if (same)
+            ++*identical;
+        else
+            differ->push_back(it.number);
+    }
+    if (again.GetCount() != int(u->byNumber.size())) differ->push_back(-1);
+    return true;
+}
+
+bool localFolderReady(const std::string& dir, bool force) {
+    struct stat st;
+    if (lstat(dir.c_str(), &st) != 0) {
+        if (errno != ENOENT) return qmpackRefuse("%s: %s", dir.c_str(), strerror(errno));
+        if (mkdir(dir.c_str(), 0777) != 0)
+            return qmpackRefuse("%s: cannot make the folder (%s)", dir.c_str(), strerror(errno));
+        return true;
+    }
+    if (!S_ISDIR(st.st_mode)) return qmpackRefuse("%s: not a folder", dir.c_str());
+    if (!force && !qmpackFolderEmpty(dir))
+        return qmpackRefuse("%s: the folder is not empty (--force writes into it, replacing files of the same names)",
+                            dir.c_str());
+    return true;
+}
+
+}  // namespace
+
+int qmpackUnpack(int argc, char** argv) {
+    QMPackArgs args;
+    if (!args.Parse("unpack", argc, argv, {"-o"}, {"--force", "--json"})) return QMPACK_USAGE;
+    if (args.positional.size() != 1 || !args.Has("-o") || args.Value("-o").empty()) return qmpackUsage("unpack");
+    LocalUnpack u;
+    u.package = args.positional[0];
+    u.dir = args.Value("-o");
+    while (u.dir.size() > 1 && u.dir.back() == '/') u.dir.pop_back();
+
+    QMPackIndex index;
+    if (!index.Open(u.package)) return QMPACK_FAILED;
+    if (!qmpackLoadPackage(u.package, -1, &u.p, nullptr)) return QMPACK_FAILED;
+    if (!localFolderReady(u.dir, args.Has("--force"))) return QMPACK_FAILED;
+    QMPackScratch scratch;
+    if (!scratch.Create()) return QMPACK_FAILED;
+
+    QMPackProgress progress;
+    progress.Start(index.Count() > 200, "unpacking " + std::to_string(index.Count()) + " entries of " + u.package,
+                   index.Count());
+    for (int i = 0; i < index.Count(); i++) {
+        LocalItem it;
+        it.i = i;
+        it.number = index.ids[size_t(i)];
+        qmpackDescribeEntry(index, i, &scratch, &it.info);
+        u.byNumber.emplace(it.number, u.items.size());
+        if (u.byNumber[it.number] != u.items.size())
+            localNote(&u, it.number, "a second entry of this number is never read and is left out");
+        u.items.push_back(it);
+    }
+    localClassify(&u);
+    QMPackEnv env;  // libraries of the records read below come from the package
+    localNameFiles(&u);
+
+    // The manifest: top-level entries in the package's order; free numbers from the first owned one.
+    std::string manifest = "# qmpack unpack of " + localSafeRelative(qmpackBaseOf(u.package)) +
+                           ": 'qmpack build OUT qmsave.txt' builds it again.\n";
+    int freeStart = -1;
+    for (const LocalItem& it : u.items)
+        if (it.owned && (freeStart < 0 || it.number < freeStart)) freeStart = it.number;
+    if (freeStart >= 0) manifest += "free " + std::to_string(freeStart) + "\n";
+    for (size_t k = 0; k < u.items.size(); k++) {
+        LocalItem& it = u.items[k];
+        progress.Step(int(k), it.file);
+        if (u.byNumber[it.number] != k) continue;
+        bool ok = true;
+        if (!it.compiled || localIsPicture(it.info.kind)) {
+            if (!it.compiled && !it.info.problem.empty())
+                localNote(&u, it.number, "written as its bytes: " + it.info.problem);
+            ok = localWriteFile(&u, it.file, u.p.data + u.p.offsets.GetInt(it.i), size_t(u.p.sizes.GetInt(it.i)));
+        } else if (it.info.kind == "library") {
+            ok = localWriteLibrary(&u, &it);
+        } else {
+            ok = localWriteRecord(&u, &it, &scratch);
+        }
+        if (!ok) {
+            progress.Clear();
+            return QMPACK_FAILED;
+        }
+        if (!it.owned) manifest += std::to_string(it.number) + " " + it.file + "\n";
+    }
+    if (!localWriteFile(&u, "qmsave.txt", manifest.data(), manifest.size())) return QMPACK_FAILED;
+    progress.Step(index.Count(), "building the tree again to check it");
+
+    std::vector<int> differ;
+    int identical = 0;
+    if (!localVerify(&u, &scratch, &differ, &identical)) {
+        progress.Clear();
+        return QMPACK_FAILED;
+    }
+    std::string differText, differJson;
+    for (int n : differ) {
+        differText += (differText.empty() ? "" : ", ") + (n < 0 ? "(entry count)" : std::to_string(n));
+        if (n >= 0) differJson += (differJson.empty() ? "" : ",") + std::to_string(n);
+    }
+    progress.Finish("unpacked " + u.package + " into " + u.dir);
+    if (args.Has("--json")) {
+        std::string notes;
+        for (const std::string& n : u.notes) notes += (notes.empty() ? "" : ",") + qmpackJson(n);
+        printf(
+            "{\"package\":%s,\"folder\":%s,\"manifest\":%s,\"names\":%s,\"entries\":%d,\"files\":%d,"
+            "\"identical\":%d,\"differ\":[%s],\"notes\":[%s]}\n",
+            qmpackJson(u.package).c_str(), qmpackJson(u.dir).c_str(), qmpackJson(u.dir + "/qmsave.txt").c_str(),
+            qmpackJson(u.dir + "/qmsave.names").c_str(), int(u.byNumber.size()), u.written, identical,
+            differJson.c_str(), notes.c_str());
+    } else {
+        qmpackSay("%s: %d entries unpacked into %s (%d files); manifest %s/qmsave.txt, names %s/qmsave.names",
+                  u.package.c_str(), int(u.byNumber.size()), u.dir.c_str(), u.written, u.dir.c_str(), u.dir.c_str());
+        if (differ.empty())
+            qmpackSay("built again, every entry comes back byte for byte");
+        else
+            qmpackSay("built again, %d entries come back byte for byte; these differ: %s", identical,
+                      differText.c_str());
+        for (const std::string& n : u.notes) qmpackDetail("entry %s", n.c_str());
+    }
+    if (fflush(stdout) != 0) return qmpackFail("unpack: cannot write the report");
+    return QMPACK_OK;
+}

@@ -1,0 +1,73 @@
+// Entry and source kinds for `replace`.
+#include "kinds.h"
+
+#include <unistd.h>
+
+#include <cstring>
+
+#include "base/binio.h"
+#include "base/package.h"
+#include "files.h"
+#include "image/canvas.h"
+#include "image/devil.h"
+#include "pictures.h"
+#include "qmpack.h"
+
+std::string qmpackRecordKind(const unsigned char* head, size_t len) {
+    if (len < 8 || fxGetI32(head) != 4) return "record";
+    std::string magic(reinterpret_cast<const char*>(head + 4), 4);
+    if (magic == "xm02" || magic == "xm03") return "model";
+    if (magic == "xa03") return "animation";
+    if (magic == "xs01" || magic == "xs02" || magic == "xs03") return "movie";
+    return "record";
+}
+
+std::string qmpackEntryKind(const FXPackage* p, int i) {
+    if (p->types.GetInt(i) != FX_PACKAGE_TYPE_RECORD) return "picture";
+    int size = p->sizes.GetInt(i);
+    return qmpackRecordKind(p->data + p->offsets.GetInt(i), size_t(size < 16 ? size : 16));
+}
+
+std::string qmpackSourceKind(const std::string& path) {
+    std::string ext = qmpackExtOf(path);
+    if (ext == "xm") return "model";
+    if (ext == "xa") return "animation";
+    if (ext == "xs") return "movie";
+    std::string why;
+    long long size = 0;
+    int fd = qmpackOpenInput(path, &why, &size);
+    if (fd < 0) return "";
+    unsigned char head[16] = {};
+    size_t n = size_t(size < 16 ? size : 16);
+    bool ok = n == 0 || qmpackReadAt(fd, 0, head, n);
+    close(fd);
+    if (!ok) return "";
+    if (!qmpackSniffPicture(head, n).empty() || ext == "tga") return "picture";
+    return qmpackRecordKind(head, n);
+}
+
+bool qmpackCheckReplacement(const std::string& where, const FXPackage* p, int i, const std::string& path,
+                            bool anyKind) {
+    int number = p->ids.GetInt(i);
+    std::string was = qmpackEntryKind(p, i), now = qmpackSourceKind(path);
+    if (now.empty()) {
+        std::string why;
+        qmpackCheckInput(path, &why);
+        return qmpackRefuse("%s: cannot read %s (%s)", where.c_str(), path.c_str(), why.c_str());
+    }
+    if (was != now && !anyKind)
+        return qmpackRefuse("%s: entry %d is a %s and %s would make it a %s (--any-kind allows that)", where.c_str(),
+                            number, was.c_str(), path.c_str(), now.c_str());
+    if (now != "picture") return true;
+    // The saver shows what it can decode: a replacement picture is decoded once here.
+    if (!fxLoadDevil()) {
+        qmpackWarn("%s: the picture library (%s) is not installed: %s is not checked by decoding it", where.c_str(),
+                   fxDevilPlatformName(), path.c_str());
+        return true;
+    }
+    FXCanvas c;
+    if (!c.CreateFromPict(qmpackAbsolute(path).c_str()) || c.GetWidth() <= 0 || c.GetHeight() <= 0)
+        return qmpackRefuse("%s: %s does not decode as a picture; entry %d was not replaced", where.c_str(),
+                            path.c_str(), number);
+    return true;
+}
