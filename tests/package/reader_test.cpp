@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <cstring>
+#include <vector>
 
 #include "base/package.h"
 #include "support/package_bytes.h"
@@ -75,6 +76,24 @@ TEST(FXPackage, TransposeMovesTheLeadingSquareOnly) {
     fxPackageTranspose(back, dst, 10);
     EXPECT_EQ(memcmp(back, src, 10), 0);
     fxPackageTranspose(dst, src, 0);  // an empty body moves nothing
+}
+
+// Squares whose side is and is not a multiple of the 8 x 8 word blocks and the 64 x 64 tiles,
+// each with a tail beyond the square: every byte lands where the definition puts it.
+TEST(FXPackage, TransposeOfLargeSquaresMatchesTheDefinition) {
+    for (int n : {7, 8, 9, 63, 64, 65, 130, 200}) {
+        const int size = n * n + 5;
+        std::vector<unsigned char> src(static_cast<size_t>(size)), dst(src.size()), back(src.size());
+        for (int i = 0; i < size; i++) src[size_t(i)] = (unsigned char)(i * 131 + i / 7);
+        fxPackageTranspose(dst.data(), src.data(), size);
+        int wrong = 0;
+        for (int r = 0; r < n; r++)
+            for (int c = 0; c < n; c++) wrong += dst[size_t(r * n + c)] != src[size_t(c * n + r)];
+        EXPECT_EQ(wrong, 0) << "side " << n;
+        EXPECT_EQ(memcmp(dst.data() + n * n, src.data() + n * n, 5), 0) << "side " << n;
+        fxPackageTranspose(back.data(), dst.data(), size);
+        EXPECT_EQ(back, src) << "side " << n;
+    }
 }
 
 TEST(FXPackage, IntegerSquareRootIsExactForLargeBodies) {
