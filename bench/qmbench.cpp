@@ -1,6 +1,6 @@
 // The engine's rows of the bench table (bench/run prints them): each figure against a reference
 // measured in the same run, as lines "name|value|reference|ratio|target|ok-or-MISS".
-//   qmbench PACKAGE SCRATCH_DIR
+//   qmbench PACKAGE SCRATCH_DIR [ROW]   (ROW: only the rows whose name starts with it)
 // Times are the best of several batches (the least disturbed by other work on the machine).
 #include <fcntl.h>
 #include <unistd.h>
@@ -217,19 +217,22 @@ std::string localBigPackage(const std::string& dir, bool transposed) {
     return saved ? path : "";
 }
 
-double localReadFile(const std::string& path, std::vector<char>* buffer) {
+// One read of the whole file into a new block, as any loader starts.
+double localReadFile(const std::string& path) {
     return localTime(
         [&] {
             int fd = open(path.c_str(), O_RDONLY);
             if (fd < 0) return;
-            buffer->resize(size_t(lseek(fd, 0, SEEK_END)));
+            size_t size = size_t(lseek(fd, 0, SEEK_END));
             lseek(fd, 0, SEEK_SET);
+            char* block = static_cast<char*>(malloc(size));
             size_t at = 0;
-            while (at < buffer->size()) {
-                ssize_t n = read(fd, buffer->data() + at, buffer->size() - at);
+            while (block && at < size) {
+                ssize_t n = read(fd, block + at, size - at);
                 if (n <= 0) break;
                 at += size_t(n);
             }
+            free(block);
             close(fd);
         },
         0.2, 5);
@@ -243,8 +246,7 @@ void localPackageLoad(const std::string& dir) {
             localRow(name, "not written", "-", -1, "-", false);
             continue;
         }
-        std::vector<char> buffer;
-        double plain = localReadFile(path, &buffer);
+        double plain = localReadFile(path);
         bool loaded = true;
         double load = localTime(
             [&] {
@@ -264,12 +266,14 @@ void localPackageLoad(const std::string& dir) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        fprintf(stderr, "usage: qmbench PACKAGE SCRATCH_DIR\n");
+    if (argc != 3 && argc != 4) {
+        fprintf(stderr, "usage: qmbench PACKAGE SCRATCH_DIR [ROW]\n");
         return 2;
     }
-    localInterpolation();
-    localVMap();
-    localPackageLoad(argv[2]);
+    const std::string only = argc == 4 ? argv[3] : "";
+    auto wanted = [&](const char* row) { return only.empty() || std::string(row).rfind(only, 0) == 0 || only.rfind(row, 0) == 0; };
+    if (wanted("interpolation")) localInterpolation();
+    if (wanted("vmap")) localVMap();
+    if (wanted("package-load")) localPackageLoad(argv[2]);
     return 0;
 }
