@@ -325,6 +325,9 @@ void localPushUser(FXArray& first, FXArray& users, int i, int vertex) {
         list->PushInt(old);
         users.items[i] = list;
     }
+    // Doubling: a vector shared by every vertex of a large mesh (a flat grid's one normal) gets a
+    // list as long as the mesh, which growing by the list's step made quadratic.
+    if (list->top >= list->capacity) list->Realloc(list->capacity * 2 > 4 ? list->capacity * 2 : 4);
     list->PushInt(vertex);
 }
 
