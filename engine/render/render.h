@@ -58,6 +58,10 @@ public:
     FXMatrix matrix;         // the model-view matrix last applied
     void* window = nullptr;  // the render window (platform handle)
     bool npotTextures = false;
+    // Set by the renderable during a frame: the loop starts the next frame no earlier than this
+    // clock time (seconds; 0: as soon as the window thread had its turn). The loop waits outside
+    // the lock. Scenes that would otherwise draw as fast as they can pace themselves with it.
+    double nextFrameAt = 0.0;
 
     // Creates the lock and lists the default material in the default library.
     PEnv();
