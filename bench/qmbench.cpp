@@ -4,8 +4,11 @@
 // Times are CPU time of the measuring thread, the best of several batches (the least disturbed
 // by other work on the machine).
 #include <fcntl.h>
+#include <dlfcn.h>
+#include <execinfo.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdio>
 #include <ctime>
 #include <cstdlib>
@@ -15,6 +18,9 @@
 #include <vector>
 
 #include "anim/anim.h"
+#include "elements/smovie.h"
+#include "image/devil.h"
+#include "render/render.h"
 #include "anim/bezier.h"
 #include "base/other.h"
 #include "base/package.h"
@@ -63,6 +69,178 @@ std::string localFmt(const char* format, double v) {
     char s[64];
     snprintf(s, sizeof s, format, v);
     return s;
+}
+
+// A render environment that draws nothing: the engine's and the scene's own work of a frame,
+// without a device.
+class NullEnv : public PEnv {
+public:
+    bool CreateChild(void*) override { return true; }
+    void Destroy() override {}
+    void ClrParams() override {}
+    void SetAct(bool) override {}
+    bool RenderStart() override { return true; }
+    void RenderEnd() override {}
+    bool StartLoop(PRender*) override { return true; }
+    void StopLoop(double) override {}
+    void Lock(bool) override {}
+    void SetClrColor(float*) override {}
+    void Clrscr(bool, bool, bool) override {}
+    void Enlarge(bool) override {}
+    bool RegisterLight(FXLight*) override { return true; }
+    void UnregisterLight(FXLight*) override {}
+    void UpdateLights() override {}
+    FXMaterial* GetDefaultMaterial() override { return nullptr; }
+    FXMatlib* GetDefaultMatlib() override { return nullptr; }
+    FXMatlib* LoadMatlib(const char*) override { return nullptr; }
+    FXMatlib* LoadMatlibC(FXPackage*, const char*) override { return nullptr; }
+    FXMatlib* LoadMatlibCN(FXPackage*, int) override { return nullptr; }
+    void RemoveMatlib(FXMatlib*) override {}
+    void AddMaterial(FXMaterial*) override {}
+    void ApplyDefaultMaterial() override {}
+    void ApplyMaterial(FXMaterial*) override {}
+    void ApplyMaterial2(FXMaterial*) override {}
+    void ApplyMatrix(FXMatrix*) override {}
+    void MultiplyMatrix(FXMatrix*) override {}
+    void ApplyMatrixIdentity() override {}
+    void EnableLights(bool) override {}
+    void EnableLight(bool, FXLight*) override {}
+    void DisableAllLights() override {}
+    void SetAmbient(float*) override {}
+    void EnableDepthTest(bool) override {}
+    void EnableDepthWrite(bool) override {}
+    void EnableCullface(bool, bool) override {}
+    void EnableTestingMaterial(bool) override {}
+    bool PrepareTexture(FXMaterial*) override { return true; }
+    bool FastPrepareTexture(FXMaterial*, FXPixmap*) override { return true; }
+    bool PrepareCubeTexture(FXMaterial*, FXPixmap*, FXPixmap*, FXPixmap*, FXPixmap*, FXPixmap*,
+                            FXPixmap*) override {
+        return false;
+    }
+    void UnprepareTexture(FXMaterial*) override {}
+    bool PrepareMesh(FXMesh*) override { return true; }
+    void UnprepareMesh(FXMesh*) override {}
+    void RenderMesh(FXMesh*) override {}
+    void RenderLoop() override {}
+};
+
+// ---- counting allocator ----
+
+// Every malloc, calloc and realloc of the process (operator new comes through malloc) is counted
+// while counting is on: those made inside the image library or its JPEG decoder apart from the
+// rest (the engine's and the scene's), told by the libraries on the call stack.
+std::atomic<bool> localCounting{false};
+std::atomic<long> localDecoderAllocations{0};
+std::atomic<long> localOtherAllocations{0};
+
+void localCount() {
+    if (!localCounting.load(std::memory_order_relaxed)) return;
+    static thread_local bool inside = false;  // backtrace and dladdr may allocate themselves
+    if (inside) return;
+    inside = true;
+    void* frames[24];
+    const int n = backtrace(frames, 24);
+    bool decoder = false;
+    for (int i = 1; i < n && !decoder; i++) {
+        Dl_info info;
+        if (dladdr(frames[i], &info) && info.dli_fname)
+            decoder = strstr(info.dli_fname, "libIL") || strstr(info.dli_fname, "libjpeg");
+    }
+    (decoder ? localDecoderAllocations : localOtherAllocations)++;
+    inside = false;
+}
+
+}  // namespace
+
+extern "C" {
+void* __libc_malloc(size_t);
+void* __libc_calloc(size_t, size_t);
+void* __libc_realloc(void*, size_t);
+
+void* malloc(size_t n) {
+    localCount();
+    return __libc_malloc(n);
+}
+void* calloc(size_t n, size_t size) {
+    localCount();
+    return __libc_calloc(n, size);
+}
+void* realloc(void* p, size_t n) {
+    localCount();
+    return __libc_realloc(p, n);
+}
+}
+
+namespace {
+
+// ---- a clip, frame by frame ----
+
+// The scene's clip as it plays: a movie from the package, its two animation copies following
+// its key frames, frame after frame on the controllable clock (the movie's own frame time), the
+// movie starting again at its end. steady-allocs: heap allocations per frame after the first two
+// seconds by the engine and the scene (the JPEG decoder's own are shown beside them);
+// frame-engine: CPU time per frame (decoding the movie's pictures included), measured before the
+// counting starts.
+void localClipFrames(const char* packagePath) {
+    FXPackage pck;
+    pck.Load(packagePath);
+    NullEnv env;
+    fxSetEnv(&env);
+    fxLoadDevil();
+    FXAnim a, b;
+    SMovie m;
+    a.LoadCN(&pck, 94);
+    b.LoadCN(&pck, 94);
+    for (FXAnim* x : {&a, &b}) {
+        x->loop = x->pingPong = false;
+        x->UpdateInterpolation(true, false);
+    }
+    m.LoadCN(&pck, 177);
+    m.LoadIntoMem();
+    m.waitFrame = false;
+    m.loop = m.pingPong = false;
+    m.animA = &a;
+    m.animB = &b;
+    if (m.GetFrameCount() <= 0 || a.GetFrameCount() <= 0) {
+        localRow("frame-engine", "no clip in the package", "-", -1, "< 1 ms", false);
+        localRow("steady-allocs", "no clip in the package", "-", -1, "0", false);
+        fxSetEnv(nullptr);
+        return;
+    }
+    fxUseManualClock(100.0);
+    const double step = m.frameDuration > 0.0 ? m.frameDuration + 0.001 : 0.041;
+    m.Restart(fxGetTime());
+    auto frame = [&] {
+        const double t = fxGetTime();
+        m.Prepare(-1);
+        m.OnRender0(&env, t);
+        a.OnRender(&env, t);
+        b.OnRender(&env, t);
+        m.OnRender1(&env, t);
+        m.Prepare(-1);
+        if (m.prepared.top <= 1) m.Restart(t);
+        fxAdvanceClock(step);
+    };
+    const int warm = int(2.0 / step) + 1, frames = 400;
+    for (int i = 0; i < warm; i++) frame();
+    const double start = localThreadSeconds();
+    for (int i = 0; i < frames; i++) frame();
+    const double cpu = (localThreadSeconds() - start) / frames;
+    void* warmUp[4];
+    backtrace(warmUp, 4);  // loads what backtrace needs before counting starts
+    localCounting = true;
+    for (int i = 0; i < frames; i++) frame();
+    localCounting = false;
+    fxUseSystemClock();
+    const double allocs = double(localOtherAllocations.load()) / frames;
+    const double decoder = double(localDecoderAllocations.load()) / frames;
+    localRow("frame-engine", localFmt("%.3f ms/frame", cpu * 1e3), "no device", -1, "< 1 ms", cpu < 1e-3);
+    localRow("steady-allocs", localFmt("%.2f allocations/frame", allocs),
+             localFmt("%.1f in the image library's decoder", decoder), -1, "0", allocs == 0.0);
+    m.Destroy();
+    a.Destroy();
+    b.Destroy();
+    fxSetEnv(nullptr);
 }
 
 // ---- interpolation ----
@@ -283,5 +461,6 @@ int main(int argc, char** argv) {
     if (wanted("interpolation")) localInterpolation();
     if (wanted("vmap")) localVMap();
     if (wanted("package-load")) localPackageLoad(argv[2]);
+    if (wanted("frame-engine") || wanted("steady-allocs")) localClipFrames(argv[1]);
     return 0;
 }
