@@ -1,14 +1,16 @@
 /* A measuring shim for any OpenGL program on X11, loaded with LD_PRELOAD by the bench: it counts
  * the frames shown (glXSwapBuffers or eglSwapBuffers), notes when the first one was shown, and counts the texture
- * bytes uploaded, split into full (re-)specifications (glTexImage2D, every level that mipmap
- * building makes included) and updates into existing storage (glTexSubImage2D). With
+ * bytes uploaded, split into re-specifications (glTexImage2D on a texture that already had
+ * storage, every level that mipmap building makes included) and the rest: first specifications
+ * and updates into existing storage (glTexSubImage2D). With
  * QM_PROBE_SAMPLES=1 it also wraps each frame in an occlusion query and adds up the samples the
  * rasteriser wrote (this waits for the result at each swap, so frame rates are not measured in
  * that mode).
  *
  * The figures go to the file named by QM_PROBE_OUT, rewritten in place after every frame as one
- * line: frames, samples, teximage bytes, subimage bytes, first-frame time, time now (seconds of
- * CLOCK_REALTIME). The bench reads it while the program runs. */
+ * line: frames, samples, re-specified bytes, other uploaded bytes, first-frame time, time now
+ * (seconds of CLOCK_REALTIME). The texture bound last on GL_TEXTURE_2D is taken as the one an
+ * upload goes to (uploads follow their glBindTexture). The bench reads it while the program runs. */
 #define _GNU_SOURCE
 #include <GL/gl.h>
 #include <GL/glx.h>
@@ -33,6 +35,13 @@ typedef void (*genqueries_fn)(GLsizei, GLuint*);
 typedef void (*query_fn)(GLenum, GLuint);
 typedef void (*endquery_fn)(GLenum);
 typedef void (*getquery_fn)(GLuint, GLenum, GLuint*);
+typedef void (*bind_fn)(GLenum, GLuint);
+typedef void (*delete_fn)(GLsizei, const GLuint*);
+
+#define PROBE_NAMES 65536
+static unsigned char probeSpecified[PROBE_NAMES]; /* level 0 of this texture name has storage */
+static GLuint probeBound;                          /* last bound on GL_TEXTURE_2D */
+static int probeRespecifying;                      /* the bound texture's levels are sent again */
 
 static struct {
     int fd;
@@ -142,8 +151,35 @@ void glTexImage2D(GLenum target, GLint level, GLint internal, GLsizei w, GLsizei
                   GLenum type, const void* pixels) {
     static teximage_fn next;
     if (!next) next = (teximage_fn)probeNext("glTexImage2D");
-    if (pixels) probe.texImageBytes += probeBytes(w, h, format);
+    if (target == GL_TEXTURE_2D && level == 0) {
+        int known = probeBound < PROBE_NAMES && probeSpecified[probeBound];
+        probeRespecifying = known;
+        if (probeBound < PROBE_NAMES) probeSpecified[probeBound] = 1;
+    }
+    if (pixels && probeRespecifying)
+        probe.texImageBytes += probeBytes(w, h, format);
+    else if (pixels)
+        probe.subImageBytes += probeBytes(w, h, format);
     next(target, level, internal, w, h, border, format, type, pixels);
+}
+
+void glBindTexture(GLenum target, GLuint name) {
+    static bind_fn next;
+    if (!next) next = (bind_fn)probeNext("glBindTexture");
+    if (target == GL_TEXTURE_2D) {
+        probeBound = name;
+        probeRespecifying = 0;
+    }
+    next(target, name);
+}
+
+/* A deleted name may come back for a new texture: its first storage is no re-specification. */
+void glDeleteTextures(GLsizei n, const GLuint* names) {
+    static delete_fn next;
+    if (!next) next = (delete_fn)probeNext("glDeleteTextures");
+    for (GLsizei i = 0; names && i < n; i++)
+        if (names[i] < PROBE_NAMES) probeSpecified[names[i]] = 0;
+    next(n, names);
 }
 
 void glTexSubImage2D(GLenum target, GLint level, GLint x, GLint y, GLsizei w, GLsizei h, GLenum format,
