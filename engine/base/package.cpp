@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
+#include <vector>
 
 #include "base/binio.h"
 #include "base/trace.h"
@@ -331,6 +332,64 @@ bool localReadTable(FXPackageData* d, FXArray* table) {
 
 }  // namespace
 
+bool FXPackage::ReadTables(FXPackageData* d) {
+    bool ok = localReadTable(d, &ids) && localReadTable(d, &offsets) && localReadTable(d, &sizes) &&
+              localReadTable(d, &types);
+    if (!ok || ids.top != offsets.top || ids.top != sizes.top || ids.top != types.top) {
+        err("package refused: damaged entry tables (counts %d/%d/%d/%d)\n", ids.top, offsets.top, sizes.top,
+            types.top);
+        Destroy();
+        return false;
+    }
+    // One above the largest id, computed wide: an id of INT_MAX leaves the base at INT_MAX, where
+    // the name table refuses new names instead of wrapping to negative numbers.
+    int64_t base = 0;
+    for (int i = 0; i < ids.top; i++)
+        if (int64_t(ids.GetInt(i)) + 1 > base) base = int64_t(ids.GetInt(i)) + 1;
+    names.base = base > INT_MAX ? INT_MAX : int(base);
+    return true;
+}
+
+// A plain body from the file: the four tables first (each an int32 count and as many int32),
+// then the data area read straight into the block it lives in.
+bool FXPackage::LoadPlain(FILE* f, int bodySize) {
+    std::vector<unsigned char> head;
+    for (int t = 0; t < 4; t++) {
+        const size_t at = head.size();
+        const int64_t left = int64_t(bodySize) - int64_t(at);
+        head.resize(at + 4);
+        if (left < 4 || fread(head.data() + at, 1, 4, f) != 4) {
+            head.resize(at);
+            break;  // the table reader below refuses the short table
+        }
+        const int32_t count = fxGetI32(head.data() + at);
+        if (count < 0 || count > (left - 4) / 4) break;
+        head.resize(at + 4 + size_t(count) * 4);
+        if (fread(head.data() + at + 4, 1, size_t(count) * 4, f) != size_t(count) * 4) {
+            err("package refused: short read\n");
+            return false;
+        }
+    }
+    FXPackageData d;
+    d.InitData(head.data(), int(head.size()));
+    if (!ReadTables(&d)) return false;
+    const int length = bodySize - int(head.size());
+    unsigned char* area = static_cast<unsigned char*>(malloc(size_t(length) + 1));
+    if (!area || fread(area, 1, size_t(length), f) != size_t(length)) {
+        if (area)
+            err("package refused: short read\n");
+        else
+            err("package refused: no memory for a data area of %d bytes\n", length);
+        free(area);
+        Destroy();
+        return false;
+    }
+    data = area;
+    dataLength = length;
+    RecompClasses();
+    return true;
+}
+
 bool FXPackage::LoadBody(unsigned char* body, int bodySize, bool transposed) {
     if (transposed && bodySize > 0) {
         unsigned char* plain = static_cast<unsigned char*>(malloc(size_t(bodySize)));
@@ -344,21 +403,10 @@ bool FXPackage::LoadBody(unsigned char* body, int bodySize, bool transposed) {
     }
     FXPackageData d;
     d.InitData(body, bodySize);
-    bool ok = localReadTable(&d, &ids) && localReadTable(&d, &offsets) && localReadTable(&d, &sizes) &&
-              localReadTable(&d, &types);
-    if (!ok || ids.top != offsets.top || ids.top != sizes.top || ids.top != types.top) {
-        err("package refused: damaged entry tables (counts %d/%d/%d/%d)\n", ids.top, offsets.top, sizes.top,
-            types.top);
+    if (!ReadTables(&d)) {
         free(body);
-        Destroy();
         return false;
     }
-    // One above the largest id, computed wide: an id of INT_MAX leaves the base at INT_MAX, where
-    // the name table refuses new names instead of wrapping to negative numbers.
-    int64_t base = 0;
-    for (int i = 0; i < ids.top; i++)
-        if (int64_t(ids.GetInt(i)) + 1 > base) base = int64_t(ids.GetInt(i)) + 1;
-    names.base = base > INT_MAX ? INT_MAX : int(base);
     // The data area moves to the front of the body block, which it then owns: no second block
     // of the package's size is taken (and touched) for a copy.
     dataLength = d.remaining;
@@ -393,6 +441,11 @@ void FXPackage::Load(const char* path) {
         return;
     }
     int bodySize = int(end - pos);
+    if (!transposed) {
+        LoadPlain(f, bodySize);
+        fclose(f);
+        return;
+    }
     unsigned char* body = static_cast<unsigned char*>(malloc(size_t(bodySize) + 1));
     size_t got = body ? fread(body, 1, size_t(bodySize), f) : 0;
     fclose(f);
