@@ -66,6 +66,31 @@ TEST(FXPackage, TransposedBodyReadsLikeThePlainOne) {
 
 }
 
+// Large transposed bodies, whose data area is untransposed in tiles straight into its block:
+// every byte of every entry as in the plain package, for square sides around the tile sizes and
+// data areas with and without a tail beyond the square.
+TEST(FXPackage, LargeTransposedBodiesReadLikeThePlainOnes) {
+    for (int length : {70 * 70, 100 * 100 + 13, 257 * 257 - 40}) {
+        std::string area(size_t(length), '\0');
+        for (int i = 0; i < length; i++) area[size_t(i)] = char(i * 7 + i / 251);
+        const int half = length / 2;
+        std::vector<unsigned char> plain =
+            qmPackage({5, 6}, {0, half}, {half, length - half}, {-1, -1}, area, "pck01");
+        std::vector<unsigned char> body(plain.begin() + 9, plain.end());
+        std::vector<unsigned char> turned(body.size());
+        fxPackageTranspose(turned.data(), body.data(), int(body.size()));
+        QmBytes t;
+        t.Sig("pck01xs").bytes.insert(t.bytes.end(), turned.begin(), turned.end());
+        FXPackage a, b;
+        a.LoadFromMemory(plain.data(), long(plain.size()));
+        b.LoadFromMemory(t.bytes.data(), long(t.bytes.size()));
+        ASSERT_EQ(b.GetCount(), 2) << length;
+        ASSERT_EQ(b.dataLength, length) << length;
+        EXPECT_EQ(memcmp(a.data, b.data, size_t(length)), 0) << length;
+        EXPECT_EQ(localEntryText(b, 6), area.substr(size_t(half))) << length;
+    }
+}
+
 TEST(FXPackage, TransposeMovesTheLeadingSquareOnly) {
     unsigned char src[10], dst[10], back[10];
     for (int i = 0; i < 10; i++) src[i] = (unsigned char)(i + 1);
