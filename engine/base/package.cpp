@@ -9,7 +9,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <functional>
 #include <initializer_list>
 #include <vector>
 
@@ -218,13 +217,10 @@ int fxIntSqrt(int n) {
 
 namespace {
 
-// dst rows r0.. and columns c0.. of an 8 x 8 block from src (dst[r][c] = src[c][r]); both n wide,
-// dst shifted back by skip bytes (every byte of the block lies at skip or beyond).
-// Eight 8-byte rows are loaded and their bytes exchanged in three steps (4 x 4 blocks, then 2 x 2,
-// then single bytes), so that the block moves as eight words instead of 64 bytes.
-void localTranspose8(unsigned char* dst, const unsigned char* src, size_t n, int r0, int c0, size_t skip) {
-    uint64_t x[8];
-    for (int i = 0; i < 8; i++) memcpy(&x[i], src + (size_t(c0) + i) * n + size_t(r0), 8);
+// The bytes of an 8 x 8 block held as eight 8-byte rows, exchanged in three steps (4 x 4 blocks,
+// then 2 x 2, then single bytes): row i becomes what column i was. The block moves as eight words
+// instead of 64 bytes.
+void localFlip8(uint64_t* x) {
     for (int i = 0; i < 4; i++) {
         uint64_t t = ((x[i] >> 32) ^ x[i + 4]) & 0x00000000FFFFFFFFull;
         x[i] ^= t << 32;
@@ -240,60 +236,72 @@ void localTranspose8(unsigned char* dst, const unsigned char* src, size_t n, int
         x[i] ^= t << 8;
         x[i + 1] ^= t;
     }
-    for (int i = 0; i < 8; i++) memcpy(dst + (size_t(r0) + i) * n + size_t(c0) - skip, &x[i], 8);
 }
 
-}  // namespace
+void localLoad8(uint64_t* x, const unsigned char* p, size_t n) {
+    for (int i = 0; i < 8; i++) memcpy(&x[i], p + size_t(i) * n, 8);
+}
 
-namespace {
+void localStore8(unsigned char* p, const uint64_t* x, size_t n) {
+    for (int i = 0; i < 8; i++) memcpy(p + size_t(i) * n, &x[i], 8);
+}
 
-// The transposition of src (size bytes), of which the first skip bytes are dropped: plain byte k
-// lands in out[k - skip]. The square's rows that lie wholly past skip go in tiles of 64 x 64 that
-// stay in the cache (walking whole columns of a large square touched a new cache line for every
-// byte), each moved as 8 x 8 blocks of words; the other rows and columns byte by byte.
-void localTransposeFrom(unsigned char* out, const unsigned char* src, int size, size_t skip) {
-    if (size <= 0) return;
-    const int n = fxIntSqrt(size);
+// dst rows r0.. and columns c0.. of an 8 x 8 block from src (dst[r][c] = src[c][r]); both n wide.
+void localTranspose8(unsigned char* dst, const unsigned char* src, size_t n, int r0, int c0) {
+    uint64_t x[8];
+    localLoad8(x, src + size_t(c0) * n + size_t(r0), n);
+    localFlip8(x);
+    localStore8(dst + size_t(r0) * n + size_t(c0), x, n);
+}
+
+// Transposes the leading n x n square of buf in place: 8 x 8 blocks exchanged with their mirror
+// blocks, tile by tile, the rows and columns beyond the last multiple of 8 byte by byte.
+void localTransposeInPlace(unsigned char* buf, int n) {
     const size_t w = size_t(n);
     const int kTile = 64;
     const int n8 = n - n % 8;
-    const int rowStart = n > 0 ? int((skip + w - 1) / w) : 0;
-    const int rowEnd = rowStart < n ? rowStart + (n - rowStart) / 8 * 8 : rowStart;
-    for (int r0 = rowStart; r0 < rowEnd; r0 += kTile) {
-        const int r1 = r0 + kTile < rowEnd ? r0 + kTile : rowEnd;
-        for (int c0 = 0; c0 < n8; c0 += kTile) {
+    for (int r0 = 0; r0 < n8; r0 += kTile) {
+        const int r1 = r0 + kTile < n8 ? r0 + kTile : n8;
+        for (int c0 = r0; c0 < n8; c0 += kTile) {
             const int c1 = c0 + kTile < n8 ? c0 + kTile : n8;
             for (int r = r0; r < r1; r += 8)
-                for (int c = c0; c < c1; c += 8) localTranspose8(out, src, w, r, c, skip);
+                for (int c = c0 == r0 ? r : c0; c < c1; c += 8) {
+                    uint64_t a[8], b[8];
+                    localLoad8(a, buf + size_t(r) * w + size_t(c), w);
+                    localFlip8(a);
+                    if (c == r) {
+                        localStore8(buf + size_t(r) * w + size_t(c), a, w);
+                        continue;
+                    }
+                    localLoad8(b, buf + size_t(c) * w + size_t(r), w);
+                    localFlip8(b);
+                    localStore8(buf + size_t(c) * w + size_t(r), a, w);
+                    localStore8(buf + size_t(r) * w + size_t(c), b, w);
+                }
         }
     }
-    for (int r = 0; r < n; r++) {
-        const bool tiled = r >= rowStart && r < rowEnd;
-        for (int c = tiled ? n8 : 0; c < n; c++) {
-            const size_t k = size_t(r) * w + size_t(c);
-            if (k >= skip) out[k - skip] = src[size_t(c) * w + size_t(r)];
+    for (int r = 0; r < n; r++)
+        for (int c = (r < n8 ? n8 : r + 1); c < n; c++) {
+            unsigned char t = buf[size_t(r) * w + size_t(c)];
+            buf[size_t(r) * w + size_t(c)] = buf[size_t(c) * w + size_t(r)];
+            buf[size_t(c) * w + size_t(r)] = t;
         }
-    }
-    const size_t square = w * w;
-    const size_t from = square > skip ? square : skip;
-    if (size_t(size) > from) memcpy(out + (from - skip), src + from, size_t(size) - from);
 }
 
-// The first bytes of a body holding the four entry tables (each an int32 count and as many
-// int32), fetched through fetch(at, count, out); the tables are cut short where the body ends
-// or a count is impossible (the table reader then refuses them). False when fetch fails.
-bool localReadHead(int bodySize, const std::function<bool(size_t, size_t, unsigned char*)>& fetch,
-                   std::vector<unsigned char>* head) {
+// The first bytes of a body in the file f holding the four entry tables (each an int32 count and
+// as many int32); the tables are cut short where the body ends or a count is impossible (the
+// table reader then refuses them). False when the file cannot be read.
+bool localReadHead(FILE* f, int bodySize, std::vector<unsigned char>* head) {
     for (int t = 0; t < 4; t++) {
         const size_t at = head->size();
         const int64_t left = int64_t(bodySize) - int64_t(at);
         if (left < 4) return true;
         head->resize(at + 4);
-        if (!fetch(at, 4, head->data() + at)) return false;
+        if (fread(head->data() + at, 1, 4, f) != 4) return false;
         const int32_t count = fxGetI32(head->data() + at);
         if (count < 0 || count > (left - 4) / 4) return true;
         head->resize(at + 4 + size_t(count) * 4);
-        if (!fetch(at + 4, size_t(count) * 4, head->data() + at + 4)) return false;
+        if (fread(head->data() + at + 4, 1, size_t(count) * 4, f) != size_t(count) * 4) return false;
     }
     return true;
 }
@@ -301,7 +309,26 @@ bool localReadHead(int bodySize, const std::function<bool(size_t, size_t, unsign
 }  // namespace
 
 void fxPackageTranspose(unsigned char* dst, const unsigned char* src, int size) {
-    localTransposeFrom(dst, src, size, 0);
+    if (size <= 0) return;
+    const int n = fxIntSqrt(size);
+    const size_t w = size_t(n);
+    // Tiles of 64 x 64 that stay in the cache (walking whole columns of a large square touched a
+    // new cache line for every byte), each moved as 8 x 8 blocks of words; the rows and columns
+    // beyond the last multiple of 8 byte by byte.
+    const int kTile = 64;
+    const int n8 = n - n % 8;
+    for (int r0 = 0; r0 < n8; r0 += kTile) {
+        const int r1 = r0 + kTile < n8 ? r0 + kTile : n8;
+        for (int c0 = 0; c0 < n8; c0 += kTile) {
+            const int c1 = c0 + kTile < n8 ? c0 + kTile : n8;
+            for (int r = r0; r < r1; r += 8)
+                for (int c = c0; c < c1; c += 8) localTranspose8(dst, src, w, r, c);
+        }
+    }
+    for (int r = 0; r < n; r++)
+        for (int c = r < n8 ? n8 : 0; c < n; c++) dst[size_t(r) * w + size_t(c)] = src[size_t(c) * w + size_t(r)];
+    const size_t square = w * w;
+    if (size_t(size) > square) memcpy(dst + square, src + square, size_t(size) - square);
 }
 
 bool fxParseEntryName(const char* name, int* id) {
@@ -392,9 +419,7 @@ bool FXPackage::ReadTables(FXPackageData* d) {
 // then the data area read straight into the block it lives in.
 bool FXPackage::LoadPlain(FILE* f, int bodySize) {
     std::vector<unsigned char> head;
-    if (!localReadHead(
-            bodySize, [&](size_t, size_t count, unsigned char* out) { return fread(out, 1, count, f) == count; },
-            &head)) {
+    if (!localReadHead(f, bodySize, &head)) {
         err("package refused: short read\n");
         return false;
     }
@@ -420,39 +445,8 @@ bool FXPackage::LoadPlain(FILE* f, int bodySize) {
 
 bool FXPackage::LoadBody(unsigned char* body, int bodySize, bool transposed) {
     if (transposed && bodySize > 0) {
-        // The tables are read through the transposition; then the data area alone is
-        // untransposed, straight into the block it lives in.
-        const int n = fxIntSqrt(bodySize);
-        const size_t square = size_t(n) * size_t(n);
-        std::vector<unsigned char> head;
-        localReadHead(
-            bodySize,
-            [&](size_t at, size_t count, unsigned char* out) {
-                for (size_t k = at; k < at + count; k++)
-                    *out++ = k < square ? body[(k % size_t(n)) * size_t(n) + k / size_t(n)] : body[k];
-                return true;
-            },
-            &head);
-        FXPackageData d;
-        d.InitData(head.data(), int(head.size()));
-        if (!ReadTables(&d)) {
-            free(body);
-            return false;
-        }
-        const int length = bodySize - int(head.size());
-        unsigned char* area = static_cast<unsigned char*>(malloc(size_t(length) + 1));
-        if (!area) {
-            err("package refused: no memory for a data area of %d bytes\n", length);
-            free(body);
-            Destroy();
-            return false;
-        }
-        localTransposeFrom(area, body, bodySize, head.size());
-        free(body);
-        data = area;
-        dataLength = length;
-        RecompClasses();
-        return true;
+        // Untransposed in place: no second block of the body's size is taken (and touched).
+        localTransposeInPlace(body, fxIntSqrt(bodySize));
     }
     FXPackageData d;
     d.InitData(body, bodySize);
