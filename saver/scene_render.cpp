@@ -17,6 +17,10 @@
 namespace {
 
 const double kForwardShare = 0.6;
+// Frames that no movie paces (the opening, the preview, a clip whose movie has no pictures) come
+// at most this often: the display's refresh where it is not known, 60 Hz. The scene's timings do
+// not depend on it; only as many frames are drawn as can be shown.
+const double kPaceSeconds = 1.0 / 60.0;
 
 // The matrices of the passes, multiplied onto the identity: depth stretched five times for the
 // models; the movie mirrored in x, then moved to z = -0.2, in front of them.
@@ -107,6 +111,7 @@ void localNextClip(double t) {
 
 void localClip(PEnv* env, double t) {
     const int k = aact_movie;
+    if (movie[k].GetFrameCount() <= 0) env->nextFrameAt = t + kPaceSeconds;  // nothing waits
     env->ApplyMatrix(&localPasses().identity);
     movie[k].Prepare(-1);
     movie[k].OnRender0(env, t);
@@ -151,6 +156,7 @@ QmClipStep qmNextClip(int stage, double r) {
 }
 
 void Scene::OnRender(PEnv* env, double t) {
+    env->nextFrameAt = 0.0;
     if (!first || isPreview) {
         if (!env->RenderStart()) return;
         env->EnableDepthTest(true);
@@ -172,6 +178,7 @@ void Scene::OnRender(PEnv* env, double t) {
         preview.OnRender(env, t);
         if (showFps) fps.OnRender(env, t);
         env->RenderEnd();
+        env->nextFrameAt = t + kPaceSeconds;
         return;
     }
 
@@ -186,10 +193,12 @@ void Scene::OnRender(PEnv* env, double t) {
         scr_mat1.PreserveCols();
     }
     glEnable(GL_NORMALIZE);  // scaled models keep unit normals (the device offers no switch)
-    if (starting)
+    if (starting) {
         localOpening(env, t);
-    else
+        if (!first) env->nextFrameAt = t + kPaceSeconds;
+    } else {
         localClip(env, t);
+    }
     localOverlay(env, t);
     if (!first) env->RenderEnd();
     first = false;

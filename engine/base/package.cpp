@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
+#include <vector>
 
 #include "base/binio.h"
 #include "base/trace.h"
@@ -213,12 +215,119 @@ int fxIntSqrt(int n) {
     return int(x);
 }
 
+namespace {
+
+// The bytes of an 8 x 8 block held as eight 8-byte rows, exchanged in three steps (4 x 4 blocks,
+// then 2 x 2, then single bytes): row i becomes what column i was. The block moves as eight words
+// instead of 64 bytes.
+void localFlip8(uint64_t* x) {
+    for (int i = 0; i < 4; i++) {
+        uint64_t t = ((x[i] >> 32) ^ x[i + 4]) & 0x00000000FFFFFFFFull;
+        x[i] ^= t << 32;
+        x[i + 4] ^= t;
+    }
+    for (int i : {0, 1, 4, 5}) {
+        uint64_t t = ((x[i] >> 16) ^ x[i + 2]) & 0x0000FFFF0000FFFFull;
+        x[i] ^= t << 16;
+        x[i + 2] ^= t;
+    }
+    for (int i : {0, 2, 4, 6}) {
+        uint64_t t = ((x[i] >> 8) ^ x[i + 1]) & 0x00FF00FF00FF00FFull;
+        x[i] ^= t << 8;
+        x[i + 1] ^= t;
+    }
+}
+
+void localLoad8(uint64_t* x, const unsigned char* p, size_t n) {
+    for (int i = 0; i < 8; i++) memcpy(&x[i], p + size_t(i) * n, 8);
+}
+
+void localStore8(unsigned char* p, const uint64_t* x, size_t n) {
+    for (int i = 0; i < 8; i++) memcpy(p + size_t(i) * n, &x[i], 8);
+}
+
+// dst rows r0.. and columns c0.. of an 8 x 8 block from src (dst[r][c] = src[c][r]); both n wide.
+void localTranspose8(unsigned char* dst, const unsigned char* src, size_t n, int r0, int c0) {
+    uint64_t x[8];
+    localLoad8(x, src + size_t(c0) * n + size_t(r0), n);
+    localFlip8(x);
+    localStore8(dst + size_t(r0) * n + size_t(c0), x, n);
+}
+
+// Transposes the leading n x n square of buf in place: 8 x 8 blocks exchanged with their mirror
+// blocks, tile by tile, the rows and columns beyond the last multiple of 8 byte by byte.
+void localTransposeInPlace(unsigned char* buf, int n) {
+    const size_t w = size_t(n);
+    const int kTile = 64;
+    const int n8 = n - n % 8;
+    for (int r0 = 0; r0 < n8; r0 += kTile) {
+        const int r1 = r0 + kTile < n8 ? r0 + kTile : n8;
+        for (int c0 = r0; c0 < n8; c0 += kTile) {
+            const int c1 = c0 + kTile < n8 ? c0 + kTile : n8;
+            for (int r = r0; r < r1; r += 8)
+                for (int c = c0 == r0 ? r : c0; c < c1; c += 8) {
+                    uint64_t a[8], b[8];
+                    localLoad8(a, buf + size_t(r) * w + size_t(c), w);
+                    localFlip8(a);
+                    if (c == r) {
+                        localStore8(buf + size_t(r) * w + size_t(c), a, w);
+                        continue;
+                    }
+                    localLoad8(b, buf + size_t(c) * w + size_t(r), w);
+                    localFlip8(b);
+                    localStore8(buf + size_t(c) * w + size_t(r), a, w);
+                    localStore8(buf + size_t(r) * w + size_t(c), b, w);
+                }
+        }
+    }
+    for (int r = 0; r < n; r++)
+        for (int c = (r < n8 ? n8 : r + 1); c < n; c++) {
+            unsigned char t = buf[size_t(r) * w + size_t(c)];
+            buf[size_t(r) * w + size_t(c)] = buf[size_t(c) * w + size_t(r)];
+            buf[size_t(c) * w + size_t(r)] = t;
+        }
+}
+
+// The first bytes of a body in the file f holding the four entry tables (each an int32 count and
+// as many int32); the tables are cut short where the body ends or a count is impossible (the
+// table reader then refuses them). False when the file cannot be read.
+bool localReadHead(FILE* f, int bodySize, std::vector<unsigned char>* head) {
+    for (int t = 0; t < 4; t++) {
+        const size_t at = head->size();
+        const int64_t left = int64_t(bodySize) - int64_t(at);
+        if (left < 4) return true;
+        head->resize(at + 4);
+        if (fread(head->data() + at, 1, 4, f) != 4) return false;
+        const int32_t count = fxGetI32(head->data() + at);
+        if (count < 0 || count > (left - 4) / 4) return true;
+        head->resize(at + 4 + size_t(count) * 4);
+        if (fread(head->data() + at + 4, 1, size_t(count) * 4, f) != size_t(count) * 4) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
 void fxPackageTranspose(unsigned char* dst, const unsigned char* src, int size) {
     if (size <= 0) return;
-    int n = fxIntSqrt(size);
+    const int n = fxIntSqrt(size);
+    const size_t w = size_t(n);
+    // Tiles of 64 x 64 that stay in the cache (walking whole columns of a large square touched a
+    // new cache line for every byte), each moved as 8 x 8 blocks of words; the rows and columns
+    // beyond the last multiple of 8 byte by byte.
+    const int kTile = 64;
+    const int n8 = n - n % 8;
+    for (int r0 = 0; r0 < n8; r0 += kTile) {
+        const int r1 = r0 + kTile < n8 ? r0 + kTile : n8;
+        for (int c0 = 0; c0 < n8; c0 += kTile) {
+            const int c1 = c0 + kTile < n8 ? c0 + kTile : n8;
+            for (int r = r0; r < r1; r += 8)
+                for (int c = c0; c < c1; c += 8) localTranspose8(dst, src, w, r, c);
+        }
+    }
     for (int r = 0; r < n; r++)
-        for (int c = 0; c < n; c++) dst[size_t(r) * n + c] = src[size_t(c) * n + r];
-    size_t square = size_t(n) * size_t(n);
+        for (int c = r < n8 ? n8 : 0; c < n; c++) dst[size_t(r) * w + size_t(c)] = src[size_t(c) * w + size_t(r)];
+    const size_t square = w * w;
     if (size_t(size) > square) memcpy(dst + square, src + square, size_t(size) - square);
 }
 
@@ -288,25 +397,12 @@ bool localReadTable(FXPackageData* d, FXArray* table) {
 
 }  // namespace
 
-bool FXPackage::LoadBody(unsigned char* body, int bodySize, bool transposed) {
-    if (transposed && bodySize > 0) {
-        unsigned char* plain = static_cast<unsigned char*>(malloc(size_t(bodySize)));
-        if (!plain) {
-            free(body);
-            return false;
-        }
-        fxPackageTranspose(plain, body, bodySize);
-        free(body);
-        body = plain;
-    }
-    FXPackageData d;
-    d.InitData(body, bodySize);
-    bool ok = localReadTable(&d, &ids) && localReadTable(&d, &offsets) && localReadTable(&d, &sizes) &&
-              localReadTable(&d, &types);
+bool FXPackage::ReadTables(FXPackageData* d) {
+    bool ok = localReadTable(d, &ids) && localReadTable(d, &offsets) && localReadTable(d, &sizes) &&
+              localReadTable(d, &types);
     if (!ok || ids.top != offsets.top || ids.top != sizes.top || ids.top != types.top) {
         err("package refused: damaged entry tables (counts %d/%d/%d/%d)\n", ids.top, offsets.top, sizes.top,
             types.top);
-        free(body);
         Destroy();
         return false;
     }
@@ -316,16 +412,54 @@ bool FXPackage::LoadBody(unsigned char* body, int bodySize, bool transposed) {
     for (int i = 0; i < ids.top; i++)
         if (int64_t(ids.GetInt(i)) + 1 > base) base = int64_t(ids.GetInt(i)) + 1;
     names.base = base > INT_MAX ? INT_MAX : int(base);
-    dataLength = d.remaining;
-    data = static_cast<unsigned char*>(malloc(size_t(dataLength) + 1));
-    if (!data) {
-        err("package refused: no memory for a data area of %d bytes\n", dataLength);
-        free(body);
+    return true;
+}
+
+// A plain body from the file: the four tables first (each an int32 count and as many int32),
+// then the data area read straight into the block it lives in.
+bool FXPackage::LoadPlain(FILE* f, int bodySize) {
+    std::vector<unsigned char> head;
+    if (!localReadHead(f, bodySize, &head)) {
+        err("package refused: short read\n");
+        return false;
+    }
+    FXPackageData d;
+    d.InitData(head.data(), int(head.size()));
+    if (!ReadTables(&d)) return false;
+    const int length = bodySize - int(head.size());
+    unsigned char* area = static_cast<unsigned char*>(malloc(size_t(length) + 1));
+    if (!area || fread(area, 1, size_t(length), f) != size_t(length)) {
+        if (area)
+            err("package refused: short read\n");
+        else
+            err("package refused: no memory for a data area of %d bytes\n", length);
+        free(area);
         Destroy();
         return false;
     }
-    if (dataLength > 0) memcpy(data, d.current, size_t(dataLength));
-    free(body);
+    data = area;
+    dataLength = length;
+    RecompClasses();
+    return true;
+}
+
+bool FXPackage::LoadBody(unsigned char* body, int bodySize, bool transposed) {
+    if (transposed && bodySize > 0) {
+        // Untransposed in place: no second block of the body's size is taken (and touched).
+        localTransposeInPlace(body, fxIntSqrt(bodySize));
+    }
+    FXPackageData d;
+    d.InitData(body, bodySize);
+    if (!ReadTables(&d)) {
+        free(body);
+        return false;
+    }
+    // The data area moves to the front of the body block, which it then owns: no second block
+    // of the package's size is taken (and touched) for a copy.
+    dataLength = d.remaining;
+    if (dataLength > 0) memmove(body, d.current, size_t(dataLength));
+    unsigned char* area = static_cast<unsigned char*>(realloc(body, size_t(dataLength) + 1));
+    data = area ? area : body;
     RecompClasses();
     return true;
 }
@@ -354,6 +488,11 @@ void FXPackage::Load(const char* path) {
         return;
     }
     int bodySize = int(end - pos);
+    if (!transposed) {
+        LoadPlain(f, bodySize);
+        fclose(f);
+        return;
+    }
     unsigned char* body = static_cast<unsigned char*>(malloc(size_t(bodySize) + 1));
     size_t got = body ? fread(body, 1, size_t(bodySize), f) : 0;
     fclose(f);

@@ -119,6 +119,10 @@ public:
 private:
     int FindPos(int id) const;
     bool LoadBody(unsigned char* body, int bodySize, bool transposed);
+    // The four entry tables under the cursor and the name base; false (package emptied, trace
+    // line) when they are damaged.
+    bool ReadTables(FXPackageData* d);
+    bool LoadPlain(FILE* f, int bodySize);
 };
 
 // Transposes the leading n x n square of a body in place-free form (dst and src distinct);

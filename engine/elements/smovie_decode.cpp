@@ -1,10 +1,12 @@
 // SMovie frame decoding through the bound image library: a colour picture (3 bytes per pixel,
 // R G B) and a mask picture (1 byte per pixel) of the same size become one RGBA pixmap, the
 // mask as its alpha, which the current environment uploads as the material's texture. The
-// movie's own pixmap is reused from frame to frame.
+// movie's own pixmap is reused from frame to frame, at the size of the movie's largest picture, so
+// that the pool's textures keep their storage and only take in the new pixels.
 //
 // Pictures of another pixel format, or a mask whose size differs from its colour picture, are
 // refused with a trace line: the material keeps the texture it had.
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -16,6 +18,12 @@
 #include "image/material.h"
 
 namespace {
+
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+const bool kLittleEndian = true;
+#else
+const bool kLittleEndian = false;
+#endif
 
 // A picture to decode: a file, or an encoded JPEG block in memory.
 struct localSource {
@@ -65,27 +73,50 @@ bool localDecode(const localSource& src, int bytesPerPixel, ILenum format, const
     return true;
 }
 
-// Rows of (R, G, B from the colour, alpha from the mask), zero padding beside and below.
-void localAssemble(FXPixmap* pm, const localDecoded& colour, const localDecoded& mask) {
+// Rows of (R, G, B from the colour, alpha from the mask). Beside and below the picture: a copy
+// of its last column and row when edge is set (the block then samples like a texture of the
+// picture's own size clamped at its edges), zero padding otherwise.
+void localAssemble(FXPixmap* pm, const localDecoded& colour, const localDecoded& mask, bool edge) {
     int w = colour.width, h = colour.height;
     size_t padBytes = size_t(pm->bufWidth - w) * 4;
     for (int y = 0; y < h; y++) {
         unsigned char* dst = pm->PixelBytes(0, y);
         const unsigned char* rgb = colour.pixels + size_t(y) * size_t(w) * 3;
         const unsigned char* alpha = mask.pixels + size_t(y) * size_t(w);
+        // One 32-bit store per pixel (R, G, B, A in memory order on a little-endian machine,
+        // byte by byte elsewhere).
         for (int x = 0; x < w; x++, dst += 4, rgb += 3) {
-            dst[0] = rgb[0];
-            dst[1] = rgb[1];
-            dst[2] = rgb[2];
-            dst[3] = alpha[x];
+            if (kLittleEndian) {
+                const uint32_t px = uint32_t(rgb[0]) | uint32_t(rgb[1]) << 8 | uint32_t(rgb[2]) << 16 |
+                                    uint32_t(alpha[x]) << 24;
+                memcpy(dst, &px, 4);
+            } else {
+                dst[0] = rgb[0];
+                dst[1] = rgb[1];
+                dst[2] = rgb[2];
+                dst[3] = alpha[x];
+            }
         }
-        if (padBytes) memset(dst, 0, padBytes);
+        if (!padBytes) continue;
+        if (edge) {
+            memcpy(dst, dst - 4, 4);
+            memset(dst + 4, 0, padBytes - 4);
+        } else {
+            memset(dst, 0, padBytes);
+        }
     }
-    for (int y = h; y < pm->bufHeight; y++) memset(pm->PixelBytes(0, y), 0, size_t(pm->bufWidth) * 4);
+    for (int y = h; y < pm->bufHeight; y++) {
+        if (edge && y == h && h > 0)
+            memcpy(pm->PixelBytes(0, y), pm->PixelBytes(0, h - 1), size_t(pm->bufWidth) * 4);
+        else
+            memset(pm->PixelBytes(0, y), 0, size_t(pm->bufWidth) * 4);
+    }
 }
 
+// The block holds the movie's largest picture (maxWidth x maxHeight, or this one when larger),
+// so that every frame of the movie fits the storage of its pool textures.
 bool localDecodeFrame(FXPixmap* pm, const localSource& colourSrc, const localSource& maskSrc, FXMaterial* m,
-                      const char* label, bool report) {
+                      const char* label, int maxWidth, int maxHeight, bool report) {
     PEnv* env = fxglobalEnv;
     if (!m || !env || !fxDevilLoaded()) return false;
     localImages images;
@@ -101,11 +132,15 @@ bool localDecodeFrame(FXPixmap* pm, const localSource& colourSrc, const localSou
         return false;
     }
     pm->power2 = env->npotTextures ? 0 : 1;
-    if (pm->Realloc(colour.width, colour.height) <= 0) {
+    const int blockWidth = maxWidth > colour.width ? maxWidth : colour.width;
+    const int blockHeight = maxHeight > colour.height ? maxHeight : colour.height;
+    if (pm->Realloc(blockWidth, blockHeight) <= 0) {
         if (report) err("movie frame %s: no room for a %d x %d picture\n", label, colour.width, colour.height);
         return false;
     }
-    localAssemble(pm, colour, mask);
+    pm->width = colour.width;
+    pm->height = colour.height;
+    localAssemble(pm, colour, mask, !pm->power2);
     return env->FastPrepareTexture(m, pm);
 }
 
@@ -115,7 +150,8 @@ bool SMovie::PrepareTexture(const char* colorFile, const char* maskFile, FXMater
     double start = fxGetTime();
     const char* label = colorFile ? colorFile : "";
     localSource colour{label, nullptr, 0}, mask{maskFile ? maskFile : "", nullptr, 0};
-    if (!localDecodeFrame(&pixmap, colour, mask, m, label, !quietFailures)) return false;
+    if (!localDecodeFrame(&pixmap, colour, mask, m, label, maxCropWidth, maxCropHeight, !quietFailures))
+        return false;
     trc("PrepareTexture: %g\n", fxGetTime() - start);
     return true;
 }
@@ -128,5 +164,5 @@ bool SMovie::PrepareTextureMem(int frame, FXMaterial* m) {
     snprintf(label, sizeof label, "%d", frame);
     localSource colour{nullptr, colorData.Get(frame), colorSizes.GetInt(frame)};
     localSource mask{nullptr, maskData.Get(frame), maskSizes.GetInt(frame)};
-    return localDecodeFrame(&pixmap, colour, mask, m, label, !quietFailures);
+    return localDecodeFrame(&pixmap, colour, mask, m, label, maxCropWidth, maxCropHeight, !quietFailures);
 }

@@ -194,6 +194,9 @@ bool FXCornerCoder::Read(FXNumPool* pool, int idx[3]) {
 
 namespace {
 
+// The first room of a vector array: 1024 positions.
+const int kFirstFloats = 3 * 1024;
+
 struct localKind {
     FXArray* ownMesh;
     FXArray* ownVertex;
@@ -223,12 +226,13 @@ const float* localVertexVec(const tagFXVertex* v, int kind) {
 
 int localFind(const localKind& k, int kind, int mesh, int vertex, const tagFXVertex* v, PMeshSaveClb* clb) {
     const float* want = localVertexVec(v, kind);
-    for (int i = 0; i < *k.count; i++) {
-        const float* have = k.floats->items + size_t(i) * k.dim;
-        bool equal = true;
-        for (int c = 0; c < k.dim; c++)
-            if (!(have[c] == want[c])) equal = false;
-        if (!equal) continue;
+    const float* items = k.floats->items;
+    const int count = *k.count, dim = k.dim;
+    const float w0 = want[0], w1 = want[1], w2 = dim > 2 ? want[2] : 0.0f;
+    for (int i = 0; i < count; i++) {
+        const float* have = items + size_t(i) * size_t(dim);
+        // Compared as floats: 0 equals -0, and a NaN equals nothing.
+        if (!(have[0] == w0) || !(have[1] == w1) || (dim > 2 && !(have[2] == w2))) continue;
         if (!clb) return i;
         int ownerMesh = i < k.ownMesh->top ? k.ownMesh->GetInt(i) : -1;
         int ownerVertex = i < k.ownVertex->top ? k.ownVertex->GetInt(i) : -1;
@@ -244,6 +248,14 @@ int localPush(const localKind& k, int kind, const tagFXVertex* v, PMeshSaveClb* 
     }
     // Keep the float array an exact multiple of the vector size before appending.
     k.floats->top = *k.count * k.dim;
+    // Room grows by doubling from a small start: the array's own step is sized for the largest
+    // meshes, and taking (and clearing) all of it at once made every small mesh pay for it.
+    if (k.floats->top + k.dim > k.floats->capacity) {
+        int64_t want = int64_t(k.floats->capacity) * 2;
+        if (want < kFirstFloats) want = kFirstFloats;
+        if (want < int64_t(k.floats->top) + k.dim) want = int64_t(k.floats->top) + k.dim;
+        if (want <= INT_MAX / int64_t(sizeof(float))) k.floats->Realloc(int(want));
+    }
     const float* src = localVertexVec(v, kind);
     for (int c = 0; c < k.dim; c++) k.floats->Push(src[c]);
     k.ownMesh->PushInt(mesh);
@@ -313,6 +325,9 @@ void localPushUser(FXArray& first, FXArray& users, int i, int vertex) {
         list->PushInt(old);
         users.items[i] = list;
     }
+    // Doubling: a vector shared by every vertex of a large mesh (a flat grid's one normal) gets a
+    // list as long as the mesh, which growing by the list's step made quadratic.
+    if (list->top >= list->capacity) list->Realloc(list->capacity * 2 > 4 ? list->capacity * 2 : 4);
     list->PushInt(vertex);
 }
 

@@ -159,7 +159,10 @@ void PEnv::RenderLoop() {
             SetAct(false);
         }
         if (locked) fxUnlock(lock);
-        fxSleep(0.001);  // lets the window thread take the lock between frames
+        // At least 1 ms, so that the window thread can take the lock between frames; longer when
+        // the frame asked for a later start (never beyond a second, whatever it asked).
+        double wait = nextFrameAt - fxGetTime();
+        fxSleep(wait > 1.0 ? 1.0 : wait > 0.001 ? wait : 0.001);
     }
     loopRunning = false;
 }

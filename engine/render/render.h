@@ -58,6 +58,10 @@ public:
     FXMatrix matrix;         // the model-view matrix last applied
     void* window = nullptr;  // the render window (platform handle)
     bool npotTextures = false;
+    // Set by the renderable during a frame: the loop starts the next frame no earlier than this
+    // clock time (seconds; 0: as soon as the window thread had its turn). The loop waits outside
+    // the lock. Scenes that would otherwise draw as fast as they can pace themselves with it.
+    double nextFrameAt = 0.0;
 
     // Threads: the window thread creates, resizes and destroys the environment; while the loop
     // runs, the render thread owns it and draws every frame holding the lock with the context
@@ -158,7 +162,8 @@ public:
     // Draws mesh with its material, under the current matrix and state.
     virtual void RenderMesh(FXMesh* mesh) = 0;
     // The render thread's loop: until a stop is asked, a frame of render every pass, each drawn
-    // holding the lock with the context current, with a 1 ms pause between frames.
+    // holding the lock with the context current; between frames it pauses outside the lock, at
+    // least 1 ms and until nextFrameAt.
     virtual void RenderLoop();
     // A wait inside a frame (a movie's frame wait): the render thread lets go of the context and
     // the environment lock, so the window thread (a resize) is not held up for the length of the

@@ -126,3 +126,38 @@ TEST(FXPackageDamage, BitFlipsInTheTablesNeverReadOutside) {
         }
     }
 }
+
+// A plain package file is read table by table and its data area straight into place: every cut
+// and flipped table bit loads from the file exactly as from memory.
+TEST(FXPackageDamage, PlainFilesLoadLikeTheSameBytesInMemory) {
+    std::vector<unsigned char> full = localSample("pck01");
+    std::string path = qmTestPath("pkg_plain_file.dat");
+    std::mt19937 rng(7u);
+    for (size_t round = 0; round < full.size() + 300; round++) {
+        std::vector<unsigned char> b = full;
+        if (round < full.size()) {
+            b.resize(round);
+        } else {
+            size_t at = 4 + strlen("pck01") + rng() % (4 * 20);
+            b[at] ^= (unsigned char)(1u << (rng() % 8));
+        }
+        qmWriteFile(path, b);
+        FXPackage fromFile, fromMemory;
+        fromFile.Load(path.c_str());
+        fromMemory.LoadFromMemory(b.empty() ? nullptr : b.data(), long(b.size()));
+        localCheckAndReadAll(fromFile);
+        ASSERT_EQ(fromFile.GetCount(), fromMemory.GetCount()) << round;
+        ASSERT_EQ(fromFile.dataLength, fromMemory.dataLength) << round;
+        for (int i = 0; i < fromFile.GetCount(); i++) {
+            const int id = fromFile.ids.GetInt(i);
+            EXPECT_EQ(id, fromMemory.ids.GetInt(i)) << round;
+            FXPackageData* a = fromFile.GetDataPtr(id);
+            FXPackageData* m = fromMemory.GetDataPtr(id);
+            ASSERT_EQ(a == nullptr, m == nullptr) << round;
+            if (a) {
+                ASSERT_EQ(a->remaining, m->remaining) << round;
+                EXPECT_EQ(memcmp(a->current, m->current, size_t(a->remaining)), 0) << round;
+            }
+        }
+    }
+}

@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <cstring>
+#include <vector>
 
 #include "base/package.h"
 #include "support/package_bytes.h"
@@ -65,6 +66,31 @@ TEST(FXPackage, TransposedBodyReadsLikeThePlainOne) {
 
 }
 
+// Large transposed bodies, whose data area is untransposed in tiles straight into its block:
+// every byte of every entry as in the plain package, for square sides around the tile sizes and
+// data areas with and without a tail beyond the square.
+TEST(FXPackage, LargeTransposedBodiesReadLikeThePlainOnes) {
+    for (int length : {70 * 70, 100 * 100 + 13, 257 * 257 - 40}) {
+        std::string area(size_t(length), '\0');
+        for (int i = 0; i < length; i++) area[size_t(i)] = char(i * 7 + i / 251);
+        const int half = length / 2;
+        std::vector<unsigned char> plain =
+            qmPackage({5, 6}, {0, half}, {half, length - half}, {-1, -1}, area, "pck01");
+        std::vector<unsigned char> body(plain.begin() + 9, plain.end());
+        std::vector<unsigned char> turned(body.size());
+        fxPackageTranspose(turned.data(), body.data(), int(body.size()));
+        QmBytes t;
+        t.Sig("pck01xs").bytes.insert(t.bytes.end(), turned.begin(), turned.end());
+        FXPackage a, b;
+        a.LoadFromMemory(plain.data(), long(plain.size()));
+        b.LoadFromMemory(t.bytes.data(), long(t.bytes.size()));
+        ASSERT_EQ(b.GetCount(), 2) << length;
+        ASSERT_EQ(b.dataLength, length) << length;
+        EXPECT_EQ(memcmp(a.data, b.data, size_t(length)), 0) << length;
+        EXPECT_EQ(localEntryText(b, 6), area.substr(size_t(half))) << length;
+    }
+}
+
 TEST(FXPackage, TransposeMovesTheLeadingSquareOnly) {
     unsigned char src[10], dst[10], back[10];
     for (int i = 0; i < 10; i++) src[i] = (unsigned char)(i + 1);
@@ -75,6 +101,24 @@ TEST(FXPackage, TransposeMovesTheLeadingSquareOnly) {
     fxPackageTranspose(back, dst, 10);
     EXPECT_EQ(memcmp(back, src, 10), 0);
     fxPackageTranspose(dst, src, 0);  // an empty body moves nothing
+}
+
+// Squares whose side is and is not a multiple of the 8 x 8 word blocks and the 64 x 64 tiles,
+// each with a tail beyond the square: every byte lands where the definition puts it.
+TEST(FXPackage, TransposeOfLargeSquaresMatchesTheDefinition) {
+    for (int n : {7, 8, 9, 63, 64, 65, 130, 200}) {
+        const int size = n * n + 5;
+        std::vector<unsigned char> src(static_cast<size_t>(size)), dst(src.size()), back(src.size());
+        for (int i = 0; i < size; i++) src[size_t(i)] = (unsigned char)(i * 131 + i / 7);
+        fxPackageTranspose(dst.data(), src.data(), size);
+        int wrong = 0;
+        for (int r = 0; r < n; r++)
+            for (int c = 0; c < n; c++) wrong += dst[size_t(r * n + c)] != src[size_t(c * n + r)];
+        EXPECT_EQ(wrong, 0) << "side " << n;
+        EXPECT_EQ(memcmp(dst.data() + n * n, src.data() + n * n, 5), 0) << "side " << n;
+        fxPackageTranspose(back.data(), dst.data(), size);
+        EXPECT_EQ(back, src) << "side " << n;
+    }
 }
 
 TEST(FXPackage, IntegerSquareRootIsExactForLargeBodies) {

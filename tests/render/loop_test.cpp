@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -97,6 +98,39 @@ TEST(RenderLoop, FramesFollowTheClockFromATenthOfASecondOn) {
     for (size_t i = 1; i < rec.times.size(); i++) EXPECT_NEAR(rec.times[i] - rec.times[i - 1], 0.001, 1e-9);
     EXPECT_EQ(rec.actFrames.load(), rec.frames.load());  // current during every frame
     EXPECT_FALSE(gl.act);                                // and released after it
+}
+
+// A renderable that asks for its next frame a 60th of a second after this one began (as the
+// saver's opening and preview do) gets that spacing on the clock; one that asks for a time
+// already past gets the usual 1 ms; asking for more than a second gets a second at most.
+TEST(RenderLoop, FramesStartNoEarlierThanTheRenderableAsked) {
+    ManualClock clock(20.0);
+    LoopGL gl;
+    struct Paced : Recorder {
+        std::atomic<double> ahead{1.0 / 60.0};
+        void OnRender(PEnv* env, double t) override {
+            Recorder::OnRender(env, t);
+            env->nextFrameAt = t + ahead;
+        }
+    } rec;
+    ASSERT_TRUE(gl.StartLoop(&rec));
+    ASSERT_TRUE(localWaitFor([&] { return rec.frames >= 5; }));
+    rec.ahead = -1.0;  // a time already past
+    int before = rec.frames;
+    ASSERT_TRUE(localWaitFor([&] { return rec.frames >= before + 4; }));
+    rec.ahead = 30.0;
+    before = rec.frames;
+    ASSERT_TRUE(localWaitFor([&] { return rec.frames >= before + 3; }));
+    gl.StopLoop(100000);
+    std::lock_guard<std::mutex> g(rec.mutex);
+    std::vector<double> gaps;
+    for (size_t i = 1; i < rec.times.size(); i++) gaps.push_back(rec.times[i] - rec.times[i - 1]);
+    ASSERT_GE(gaps.size(), 10u);
+    for (int i = 0; i < 4; i++) EXPECT_NEAR(gaps[size_t(i)], 0.017, 1e-9) << i;  // 16.7 ms, whole ms
+    int shortGaps = 0;
+    for (double gap : gaps) shortGaps += std::abs(gap - 0.001) < 1e-9;
+    EXPECT_GE(shortGaps, 3);
+    EXPECT_NEAR(gaps.back(), 1.0, 1e-9);
 }
 
 TEST(RenderLoop, NullRenderableSpinsWithoutSleepingAndStartLoopRetargets) {

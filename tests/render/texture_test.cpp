@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 
 #include "image/canvas.h"
 #include "image/material.h"
@@ -131,4 +132,39 @@ TEST_F(TextureTest, FastUploadRecordsTheUsedFraction) {
     gl.ApplyMaterial(&mat);  // an upload leaves no texture bound
     localQuad(-1, -1, 1, 1);
     EXPECT_TRUE(QmNear(Centre(), 0, 0, 0, 0));
+}
+
+// A second frame of the same block size goes into the texture's storage: its picture and the one
+// column and row beyond it (which linear filtering at the picture's edge reads) are replaced, the
+// rest of the block keeps what it had. A frame of another block size gets new storage.
+TEST_F(TextureTest, FramesOfTheSameBlockSizeReuseTheStorage) {
+    FXPixmap frame;
+    ASSERT_GT(frame.Realloc(64, 32), 0);  // the whole 64 x 32 block
+    frame.Clear(0xFF00FF00u);             // green
+    ASSERT_TRUE(gl.FastPrepareTexture(&mat, &frame));
+    const unsigned name = mat.textureName;
+    ASSERT_GT(frame.Realloc(40, 18), 0);  // the same block
+    ASSERT_EQ(frame.bufWidth, 64);
+    ASSERT_EQ(frame.bufHeight, 32);
+    for (int y = 0; y < 32; y++)  // red over the whole block; only the picture's part is sent
+        for (int x = 0; x < 64; x++) memcpy(frame.PixelBytes(x, y), "\xff\x00\x00\xff", 4);
+    ASSERT_TRUE(gl.FastPrepareTexture(&mat, &frame));
+    EXPECT_EQ(mat.textureName, name);
+    EXPECT_FLOAT_EQ(mat.texScaleU, 40.0f / 64.0f);
+    gl.Clrscr(true, true, false);
+    gl.ApplyMaterial(&mat);
+    localQuad(-1, -1, 1, 1, 0, 0, mat.texScaleU, mat.texScaleV);  // the picture
+    EXPECT_TRUE(QmNear(qmReadPixel(2, 2), 255, 0, 0));
+    EXPECT_TRUE(QmNear(qmReadPixel(kW - 3, kH - 3), 255, 0, 0));
+    localQuad(-1, -1, 1, 1);  // the whole block: beyond column 40 and row 18 the first frame stays
+    EXPECT_TRUE(QmNear(qmReadPixel(2, 2), 255, 0, 0));
+    EXPECT_TRUE(QmNear(qmReadPixel(kW * 7 / 8, kH * 7 / 8), 0, 255, 0));
+
+    ASSERT_GT(frame.Realloc(100, 40), 0);  // a 128 x 64 block: specified afresh
+    frame.Clear(0xFFFF0000u);              // blue
+    ASSERT_TRUE(gl.FastPrepareTexture(&mat, &frame));
+    gl.Clrscr(true, true, false);
+    gl.ApplyMaterial(&mat);
+    localQuad(-1, -1, 1, 1);
+    EXPECT_TRUE(QmNear(qmReadPixel(kW * 3 / 4, kH * 3 / 4), 0, 0, 255));
 }
