@@ -52,6 +52,7 @@ bool localUpload(unsigned* name, const FXPixmap* p, bool mipmaps) {
 void localUpdate(GLuint name, const FXPixmap* p) {
     const int w = p->width < p->bufWidth ? p->width + 1 : p->bufWidth;
     const int h = p->height < p->bufHeight ? p->height + 1 : p->bufHeight;
+    glBindTexture(GL_TEXTURE_2D, name);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     glPixelStorei(GL_UNPACK_ROW_LENGTH, p->bufWidth);
     glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE, p->data);
