@@ -2,9 +2,7 @@
 // block a reader, outputs that would replace an input, listings that were not valid JSON,
 // bad option values that did not exit as usage errors, and temporary files left behind.
 #include <fcntl.h>
-#include <linux/fs.h>
 #include <signal.h>
-#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -15,6 +13,7 @@
 #include "anim/anim.h"
 #include "qmpack/cleanup.h"
 #include "qmpack/qmpack_test_util.h"
+#include "support/immutable_posix.h"
 #include "support/package_bytes.h"
 
 namespace {
@@ -31,27 +30,6 @@ bool ValidUtf8(const std::string& text) {
     }
     return true;
 }
-
-// Makes a file immutable (no rename may replace it) for its lifetime, where the file system and
-// the user's rights allow it.
-struct Immutable {
-    std::string path;
-    bool set = false;
-    explicit Immutable(const std::string& p) : path(p) { set = Flag(true); }
-    ~Immutable() {
-        if (set) Flag(false);
-    }
-    bool Flag(bool on) {
-        int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0) return false;
-        int flags = 0;
-        bool ok = ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
-        flags = on ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL;
-        ok = ok && ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
-        close(fd);
-        return ok;
-    }
-};
 
 pid_t DeadPid() {
     pid_t pid = fork();
@@ -170,7 +148,7 @@ TEST(QmpackFaults, NamesFilesAreCommittedBeforeThePackage) {
     std::string pkg = qmpQuote(dir + "/p.dat"), names = qmpQuote(dir + "/p.names");
     ASSERT_EQ(qmpRun("build " + pkg + " " + qmpQuote(dir + "/one.txt") + " --names " + names).rc, 0);
     std::vector<unsigned char> before = qmReadFile(dir + "/p.dat");
-    Immutable locked(dir + "/p.names");
+    QmImmutable locked(dir + "/p.names");
     if (!locked.set) GTEST_SKIP() << "files cannot be made immutable here";
     QmpRun r = qmpRun("add " + pkg + " " + qmpQuote(dir + "/two.txt") + " --names " + names);
     EXPECT_EQ(r.rc, 1);

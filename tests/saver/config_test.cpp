@@ -11,6 +11,7 @@
 #include <string>
 
 #include "saver/config.h"
+#include "support/immutable_posix.h"
 #include "support/test_support.h"
 
 namespace {
@@ -307,14 +308,13 @@ TEST(Register, UnwritableFolderLeavesTheFileAlone) {
     std::string dir = qmFreshDir("home");
     std::string path = dir + "/.xscreensaver";
     qmWriteText(path, kSettings);
-    chmod(dir.c_str(), 0555);
-    if (access(dir.c_str(), W_OK) == 0) {
-        chmod(dir.c_str(), 0755);
-        GTEST_SKIP() << "running as root: folder permissions do not hold";
-    }
     std::string report;
-    EXPECT_FALSE(qmRegisterInFile(path, kCommand, &report));
+    {
+        QmImmutable locked(dir);  // unwritable for root too
+        if (!locked.set) GTEST_SKIP() << "folders cannot be made immutable here";
+        EXPECT_FALSE(qmRegisterInFile(path, kCommand, &report));
+    }
     EXPECT_NE(report.find("nothing was changed"), std::string::npos) << report;
-    chmod(dir.c_str(), 0755);
     EXPECT_EQ(qmReadText(path), kSettings);
+    EXPECT_NE(access((path + ".bak").c_str(), F_OK), 0);
 }

@@ -20,6 +20,7 @@
 #include "image/canvas.h"
 #include "support/png_write_gl.h"
 #include "image/devil.h"
+#include "support/immutable_posix.h"
 #include "support/scene_package.h"
 #include "support/test_support.h"
 
@@ -359,5 +360,42 @@ TEST_F(ProcessTest, AnUnusableDataFolderNeverMeansThePackageOfTheCurrentFolder) 
         ASSERT_TRUE(localReadFrame(out, 2, &c));
         EXPECT_FALSE(localNear(localRgb(c, 20, 30), 0x0000FF)) << "the package of the current folder was shown";
     }
+    fxUnloadDevil();
+}
+
+TEST_F(ProcessTest, AConfigurationFileNamingAMissingFolderIsReportedAndShowsNoContent) {
+    std::string conf = home + "/.config/qmsave";
+    ASSERT_EQ(system(("mkdir -p '" + conf + "'").c_str()), 0);
+    qmWriteText(conf + "/qmsave.conf", "path=" + data + "/gone\n");
+    std::vector<std::string> e = env;
+    e.back() = "QMSAVE_PATH=";  // unset: the file decides
+    QmRun r = qmStartSaver({"-c"}, e, "conf-missing");
+    ASSERT_EQ(qmWaitExit(r), 0) << qmReadText(r.err);
+    std::string out = qmReadText(r.out);
+    EXPECT_NE(out.find(data + "/gone (from the configuration file)"), std::string::npos) << out;
+    EXPECT_NE(out.find("cannot be used"), std::string::npos) << out;
+    std::string rec = qmFreshDir("record");
+    r = qmStartSaver({"--record", rec, "--seconds", "0.2", "--fps", "10", "--size", "160x120"}, e, "conf-missing-run");
+    ASSERT_EQ(qmWaitExit(r), 0) << qmReadText(r.err);
+    EXPECT_NE(qmReadText(r.err).find("no content: the data folder " + data + "/gone"), std::string::npos)
+        << qmReadText(r.err);
+}
+
+TEST_F(ProcessTest, AnUnwritableDataFolderIsReadAndTheLogGoesToTheStateFolder) {
+    // Immutable: unwritable for root too (an installed, read-only data folder).
+    QmImmutable locked(data);
+    if (!locked.set) GTEST_SKIP() << "folders cannot be made immutable here";
+    ASSERT_TRUE(fxLoadDevil());
+    ASSERT_TRUE(localWriteDeskPicture(state + "/desk.png"));
+    std::string rec = qmFreshDir("record");
+    QmRun r = qmStartSaver({"--record", rec, "--seconds", "0.3", "--fps", "10", "--size", "160x120", "--desktop",
+                            state + "/desk.png"},
+                           env, "unwritable");
+    ASSERT_EQ(qmWaitExit(r), 0) << qmReadText(r.err);
+    FXCanvas c;
+    ASSERT_TRUE(localReadFrame(rec, 2, &c));
+    EXPECT_TRUE(localNear(localRgb(c, 20, 30), 0x0000FF)) << "the package was read: the picture is mirrored";
+    EXPECT_NE(access((data + "/qmsave.log").c_str(), F_OK), 0);
+    EXPECT_NE(qmReadText(state + "/qmsave/qmsave.log").find("OpenGL info"), std::string::npos);
     fxUnloadDevil();
 }
