@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "base/compiler.h"
+
 enum { QMPACK_OK = 0, QMPACK_FAILED = 1, QMPACK_USAGE = 2 };
 
 struct QMPackCommand {
@@ -28,21 +30,21 @@ int qmpackAnim(int argc, char** argv);
 int qmpackMovie(int argc, char** argv);
 
 // Prints "qmpack: <message>" on standard error; returns QMPACK_FAILED.
-int qmpackFail(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+int qmpackFail(const char* fmt, ...) FX_PRINTF(1, 2);
 // The same, returning false: for checks that report why they refuse.
-bool qmpackRefuse(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+bool qmpackRefuse(const char* fmt, ...) FX_PRINTF(1, 2);
 // How much a command says: 0 errors only (--quiet), 1 its report and warnings, 2 each step too
 // (--verbose). Every command takes both options.
 extern int qmpackVerbosity;
 // A report line on standard output ("wrote ..."), unless --quiet.
-void qmpackSay(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+void qmpackSay(const char* fmt, ...) FX_PRINTF(1, 2);
 // "qmpack: <message>" on standard error with --verbose only: one step of the work.
-void qmpackDetail(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+void qmpackDetail(const char* fmt, ...) FX_PRINTF(1, 2);
 // Prints "qmpack: warning: <message>" on standard error, unless --quiet.
-void qmpackWarn(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+void qmpackWarn(const char* fmt, ...) FX_PRINTF(1, 2);
 // Prints "qmpack: <message>" on standard error; returns QMPACK_USAGE: a value an option or an
 // argument cannot take is wrong usage, whichever command it is given to.
-int qmpackBadValue(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+int qmpackBadValue(const char* fmt, ...) FX_PRINTF(1, 2);
 // Prints the usage line of the named subcommand on standard error; returns QMPACK_USAGE.
 int qmpackUsage(const char* command);
 
