@@ -13,11 +13,6 @@
 
 namespace {
 
-void localDeleteMaterials(FXArray* list) {
-    for (int i = 0; i < list->top; i++) delete static_cast<FXMaterial*>(list->Get(i));
-    list->DestroyBuf();
-}
-
 // Hands the key pair to one animation, held to the frames it has.
 void localSetPair(FXAnim* anim, int lo, int hi) {
     int last = anim->GetFrameCount() - 1;
@@ -46,8 +41,8 @@ float localKeyPhase(const FXAnim* anim, int k) {
 SMovie::~SMovie() { Destroy(); }
 
 void SMovie::Destroy() {
-    localDeleteMaterials(&prepared);
-    localDeleteMaterials(&freeMaterials);
+    prepared.DeleteContents();
+    freeMaterials.DeleteContents();
     preparedFrames.DestroyBuf();
     FreeBlocks();
     edges.DestroyBuf();
@@ -146,7 +141,7 @@ void SMovie::Prepare(int count) {
         }
     }
     while (!freeMaterials.IsEmpty() && (count == -1 || prepared.top < count)) {
-        FXMaterial* m = static_cast<FXMaterial*>(freeMaterials.First());
+        FXMaterial* m = freeMaterials.First();
         StepCurrent();
         DecodeCurrent(m);
         freeMaterials.RemovePos(0);
@@ -185,7 +180,7 @@ void SMovie::OnRender(PEnv* env, double t) {
 }
 
 void SMovie::OnRender0(PEnv* env, double) {
-    FXMaterial* front = static_cast<FXMaterial*>(prepared.First());
+    FXMaterial* front = prepared.First();
     if (GetFrameCount() <= 0 || !front) return;
     desk.SetMaterial(front);
     int f = preparedFrames.top > 0 ? preparedFrames.GetInt(0) : -1;

@@ -16,14 +16,15 @@
 #pragma once
 
 #include "base/arrays.h"
+#include "base/ptr_array.h"
 #include "elements/desk.h"
+#include "image/material.h"
 #include "image/pixmap.h"
 #include "render/render.h"
 
 #include <vector>
 
 class FXAnim;
-class FXMaterial;
 class FXPackage;
 class FXPackageData;
 
@@ -41,9 +42,9 @@ public:
     FXArray colorSizes;
     FXArray maskData;
     FXArray maskSizes;
-    FXArray prepared;         // owned FXMaterial*: ready textures in display order, front on screen
+    FXPtrArray<FXMaterial> prepared;       // ready textures in display order, front on screen
     FXArray preparedFrames;   // frame index of each prepared material
-    FXArray freeMaterials;    // owned FXMaterial*: the free pool
+    FXPtrArray<FXMaterial> freeMaterials;  // the free pool (a material is in one of the two)
     FXDesk desk;
     int direction = 1;        // 1 forward, -1 backward
     int current = -1;         // the frame prepared last
