@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "base/paths.h"
+#include "saver/scrnsave.h"
 
 #ifndef QM_BUILD_DATA_DIR
 #define QM_BUILD_DATA_DIR ""
@@ -468,4 +469,15 @@ bool qmRegisterInFile(const std::string& path, const std::string& command, std::
                                "; the previous file is kept as " + backup
                          : "created " + path + " with \"" + command + "\" in its programs list";
     return true;
+}
+
+// Registration on this platform: the saver joins the launcher's programs list.
+int ScreenSaverRegister() {
+    std::string home = qmHomeFolder();
+    std::string report;
+    bool ok = !home.empty() && qmRegisterInFile(home + "/.xscreensaver", qmSaverCommand(), &report);
+    if (home.empty())
+        report = "no home folder is known (HOME is not set): there is no settings file to add the saver to";
+    fprintf(ok ? stdout : stderr, "qmsave: %s\n", report.c_str());
+    return ok ? 0 : 1;
 }

@@ -26,7 +26,7 @@
 #include "image/scrshot.h"
 #include "render/x11_display.h"
 #include "saver/host.h"
-#include "saver/launch.h"
+#include "saver/record.h"
 
 namespace {
 
@@ -456,16 +456,8 @@ int hostNextEvent(QmMsg* m, int timeoutMs) {
 }
 
 bool hostTakePhotograph(FXScrShot* shot, void* window) {
-    if (qmLaunch.mode == kModeRecord && !qmLaunch.desktopFile.empty()) {
-        shot->picture.autoDetectTrans = false;  // a desktop picture is opaque whatever its name
-        if (shot->picture.CreateFromPict(qmLaunch.desktopFile.c_str())) {
-            shot->count++;
-            return true;
-        }
-        fprintf(stderr, "qmsave: cannot read the desktop picture %s\n", qmLaunch.desktopFile.c_str());
-        err("host: cannot read the desktop picture %s\n", qmLaunch.desktopFile.c_str());
-        return false;
-    }
+    bool read = false;
+    if (qmRecordDesktopPicture(shot, &read)) return read;
     if (!hostOpen() || !localOurs(window)) return false;
     Display* dpy = localHost.dpy;
     int w = localHost.width, h = localHost.height;

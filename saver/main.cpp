@@ -35,16 +35,6 @@ void localReadConfig() {
 
 }  // namespace
 
-int ScreenSaverRegister() {
-    std::string home = qmHomeFolder();
-    std::string report;
-    bool ok = !home.empty() && qmRegisterInFile(home + "/.xscreensaver", qmSaverCommand(), &report);
-    if (home.empty())
-        report = "no home folder is known (HOME is not set): there is no settings file to add the saver to";
-    fprintf(ok ? stdout : stderr, "qmsave: %s\n", report.c_str());
-    return ok ? 0 : 1;
-}
-
 void qmResetSaverStatics() {
     escapeHit = 0;
     started = 0;

@@ -3,17 +3,19 @@
 // slow scene repeats frames and a fast one skips them, exactly as a viewer would have seen it.
 #include "saver/record.h"
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 #include "base/other.h"
 #include "base/trace.h"
 #include "image/devil.h"
+#include "image/scrshot.h"
 #include "render/gl_api.h"
 #include "saver/host.h"
 #include "saver/launch.h"
@@ -24,13 +26,9 @@ const int kGap = 8;         // between and around the sheet's pictures
 const int kLabelPixels = 16;
 
 bool localMkdirs(const std::string& path) {
-    for (size_t i = 1; i <= path.size(); i++) {
-        if (i < path.size() && path[i] != '/') continue;
-        std::string part = path.substr(0, i);
-        if (mkdir(part.c_str(), 0755) != 0 && errno != EEXIST) return false;
-    }
-    struct stat st;
-    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    std::error_code ec;
+    std::filesystem::create_directories(path, ec);
+    return std::filesystem::is_directory(path, ec);
 }
 
 // A box-filtered copy of src (w x h) of tw pixels across, into dst.
@@ -227,4 +225,17 @@ int qmRecordMain() {
     else
         fprintf(stderr, "qmsave: cannot write the contact sheet %s\n", rec.SheetPath().c_str());
     return sheet ? 0 : 1;
+}
+
+bool qmRecordDesktopPicture(FXScrShot* shot, bool* ok) {
+    if (qmLaunch.mode != kModeRecord || qmLaunch.desktopFile.empty()) return false;
+    shot->picture.autoDetectTrans = false;  // a desktop picture is opaque whatever its name
+    *ok = shot->picture.CreateFromPict(qmLaunch.desktopFile.c_str());
+    if (*ok) {
+        shot->count++;
+    } else {
+        fprintf(stderr, "qmsave: cannot read the desktop picture %s\n", qmLaunch.desktopFile.c_str());
+        err("host: cannot read the desktop picture %s\n", qmLaunch.desktopFile.c_str());
+    }
+    return true;
 }

@@ -27,7 +27,7 @@ void* hMainWindow = nullptr;
 int fChildPreview = 0;
 int w95 = 0;
 void* hPwdLib = nullptr;
-int (*VerifyScreenSavePwd)(void* hwnd) = nullptr;
+QmVerifyPwdProc VerifyScreenSavePwd = nullptr;
 int checking_pwd = 0;
 int closing = 0;
 QmPoint pt_orig;
@@ -40,7 +40,7 @@ namespace {
 const int kDesktopWidth = 1280;
 const int kDesktopHeight = 720;
 
-typedef int (*FXPwdChangePassword)(const char* provider, void* hwnd, unsigned long reserved1,
+typedef int(QM_PWDAPI* FXPwdChangePassword)(const char* provider, void* hwnd, unsigned long reserved1,
                                    unsigned long reserved2);
 
 std::string localCommandLine;
@@ -183,7 +183,7 @@ int ScreenSaverMain(void* instance, const char* programName, const char* cmdLine
     if (w95 && hostScreenSaveUsesPassword()) {
         hPwdLib = fxLoadLibrary("PASSWORD.CPL");
         if (hPwdLib)
-            VerifyScreenSavePwd = reinterpret_cast<int (*)(void*)>(fxGetProcAddress(hPwdLib, "VerifyScreenSavePwd"));
+            VerifyScreenSavePwd = reinterpret_cast<QmVerifyPwdProc>(fxGetProcAddress(hPwdLib, "VerifyScreenSavePwd"));
     }
 
     int r = 0;

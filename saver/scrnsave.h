@@ -65,13 +65,21 @@ struct QmPoint {
     int32_t y = 0;
 };
 
+// The calling convention of the system's password services (stdcall on 32-bit Windows).
+#if defined(_WIN32) && !defined(_WIN64)
+#define QM_PWDAPI __stdcall
+#else
+#define QM_PWDAPI
+#endif
+typedef int(QM_PWDAPI* QmVerifyPwdProc)(void* hwnd);
+
 // ---- host globals (all zero at start) ----
 extern void* hMainInstance;
 extern void* hMainWindow;
 extern int fChildPreview;
 extern int w95;
 extern void* hPwdLib;
-extern int (*VerifyScreenSavePwd)(void* hwnd);
+extern QmVerifyPwdProc VerifyScreenSavePwd;
 extern int checking_pwd;
 extern int closing;
 extern QmPoint pt_orig;

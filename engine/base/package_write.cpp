@@ -183,7 +183,7 @@ bool FXPackage::Save(const char* path, int flags) {
         }
         // Written beside the target and renamed over it, so a failed write keeps the old file.
         written = out && size_t(partPath.len) > strlen(path) &&
-                  localWritePackage(partPath, sig, out, size_t(bodySize)) && rename(partPath, path) == 0;
+                  localWritePackage(partPath, sig, out, size_t(bodySize)) && fxReplaceFile(partPath, path);
         if (!written) remove(partPath);
     }
     free(transposed);

@@ -47,3 +47,5 @@ bool fxPlatformGetCurrentDir(char* buf, size_t size);
 // The system fonts folder, or false when there is none.
 bool fxPlatformFontsDir(char* buf, size_t size);
 bool fxPlatformPathExists(const char* path);
+// Moves the file from over the file to (which may exist), in one step where the system allows.
+bool fxReplaceFile(const char* from, const char* to);

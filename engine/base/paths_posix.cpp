@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstring>
 
 #include "base/paths.h"
@@ -24,3 +25,5 @@ bool fxPlatformPathExists(const char* path) {
     struct stat st;
     return path && *path && stat(path, &st) == 0;
 }
+
+bool fxReplaceFile(const char* from, const char* to) { return rename(from, to) == 0; }

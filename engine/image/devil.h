@@ -30,31 +30,38 @@ enum : ILenum {
     FX_IL_UNSIGNED_BYTE = 5121,
 };
 
+// DevIL's calling convention: stdcall in its 32-bit Windows libraries.
+#if defined(_WIN32) && !defined(_WIN64)
+#define FX_ILAPI __stdcall
+#else
+#define FX_ILAPI
+#endif
+
 // The bound entry points, in binding order (all twenty must be found).
 struct FXDevilImports {
-    void (*ilInit)();
-    void (*ilShutDown)();
-    ILboolean (*ilEnable)(ILenum mode);
-    ILboolean (*ilDisable)(ILenum mode);
-    void (*ilSetInteger)(ILenum mode, ILint param);
-    void (*ilGenImages)(ILsizei num, ILuint* images);
-    void (*ilDeleteImages)(ILsizei num, const ILuint* images);
-    void (*ilBindImage)(ILuint image);
-    ILint (*ilGetInteger)(ILenum mode);
-    ILboolean (*ilLoadImage)(const char* file);
-    ILboolean (*ilLoadL)(ILenum type, const void* lump, ILuint size);
-    ILboolean (*ilSaveImage)(const char* file);
-    ILuint (*ilCloneCurImage)();
-    ILboolean (*ilConvertImage)(ILenum format, ILenum type);
-    ILuint (*ilCopyPixels)(ILuint x, ILuint y, ILuint z, ILuint w, ILuint h, ILuint d, ILenum format, ILenum type,
-                           void* data);
-    void (*ilSetPixels)(ILint x, ILint y, ILint z, ILuint w, ILuint h, ILuint d, ILenum format, ILenum type,
-                        void* data);
-    ILubyte* (*ilGetData)();
-    ILboolean (*iluScale)(ILuint w, ILuint h, ILuint d);
-    void (*iluImageParameter)(ILenum name, ILenum param);
-    ILboolean (*ilTexImage)(ILuint w, ILuint h, ILuint d, ILubyte bytesPerPixel, ILenum format, ILenum type,
-                            void* data);
+    void (FX_ILAPI* ilInit)();
+    void (FX_ILAPI* ilShutDown)();
+    ILboolean (FX_ILAPI* ilEnable)(ILenum mode);
+    ILboolean (FX_ILAPI* ilDisable)(ILenum mode);
+    void (FX_ILAPI* ilSetInteger)(ILenum mode, ILint param);
+    void (FX_ILAPI* ilGenImages)(ILsizei num, ILuint* images);
+    void (FX_ILAPI* ilDeleteImages)(ILsizei num, const ILuint* images);
+    void (FX_ILAPI* ilBindImage)(ILuint image);
+    ILint (FX_ILAPI* ilGetInteger)(ILenum mode);
+    ILboolean (FX_ILAPI* ilLoadImage)(const char* file);
+    ILboolean (FX_ILAPI* ilLoadL)(ILenum type, const void* lump, ILuint size);
+    ILboolean (FX_ILAPI* ilSaveImage)(const char* file);
+    ILuint (FX_ILAPI* ilCloneCurImage)();
+    ILboolean (FX_ILAPI* ilConvertImage)(ILenum format, ILenum type);
+    ILuint (FX_ILAPI* ilCopyPixels)(ILuint x, ILuint y, ILuint z, ILuint w, ILuint h, ILuint d, ILenum format, ILenum type,
+                                     void* data);
+    void (FX_ILAPI* ilSetPixels)(ILint x, ILint y, ILint z, ILuint w, ILuint h, ILuint d, ILenum format, ILenum type,
+                                  void* data);
+    ILubyte* (FX_ILAPI* ilGetData)();
+    ILboolean (FX_ILAPI* iluScale)(ILuint w, ILuint h, ILuint d);
+    void (FX_ILAPI* iluImageParameter)(ILenum name, ILenum param);
+    ILboolean (FX_ILAPI* ilTexImage)(ILuint w, ILuint h, ILuint d, ILubyte bytesPerPixel, ILenum format, ILenum type,
+                                      void* data);
 };
 
 // The process-wide binding; every member is null while DevIL is not bound.

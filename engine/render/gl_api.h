@@ -9,6 +9,9 @@
 #include <GL/gl.h>
 #include <GL/glu.h>
 
+#ifndef GLAPIENTRY  // the Windows headers call it APIENTRY
+#define GLAPIENTRY APIENTRY
+#endif
 #ifndef GL_CLAMP_TO_EDGE
 #define GL_CLAMP_TO_EDGE 0x812F
 #endif

@@ -1,24 +1,25 @@
 #include "support/test_support.h"
 
-#include <ftw.h>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <system_error>
 
 // Each test gets a folder of its own (test-output/<Suite>-<Name>/), so test programs that CTest runs
 // in parallel never share a scratch file.
 std::string qmTestPath(const std::string& name) {
     const char* env = getenv("QM_TEST_OUTPUT_DIR");
     std::string dir = env && *env ? env : QM_TEST_OUTPUT_DIR;
-    mkdir(dir.c_str(), 0755);
+    std::error_code ec;
+    std::filesystem::create_directory(dir, ec);
     if (const testing::TestInfo* info = testing::UnitTest::GetInstance()->current_test_info()) {
         std::string leaf = std::string(info->test_suite_name()) + "-" + info->name();
         for (char& c : leaf)
             if (c == '/') c = '_';  // parameterised tests carry slashes in their names
         dir += "/" + leaf;
-        mkdir(dir.c_str(), 0755);
+        std::filesystem::create_directory(dir, ec);
     }
     return dir + "/" + name;
 }
@@ -52,22 +53,8 @@ std::string qmReadText(const std::string& path) {
 
 std::string qmFreshDir(const std::string& name) {
     std::string d = qmTestPath(name);
-    nftw(d.c_str(), [](const char* p, const struct stat*, int, FTW*) { return remove(p); }, 16, FTW_DEPTH | FTW_PHYS);
-    mkdir(d.c_str(), 0755);
+    std::error_code ec;
+    std::filesystem::remove_all(d, ec);  // links are removed, never followed
+    std::filesystem::create_directory(d, ec);
     return d;
-}
-
-QmScopedEnv::QmScopedEnv(const char* name, const char* value) : name_(name) {
-    if (const char* old = getenv(name)) old_ = old, had_ = true;
-    if (value)
-        setenv(name, value, 1);
-    else
-        unsetenv(name);
-}
-
-QmScopedEnv::~QmScopedEnv() {
-    if (had_)
-        setenv(name_.c_str(), old_.c_str(), 1);
-    else
-        unsetenv(name_.c_str());
 }
