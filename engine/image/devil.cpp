@@ -135,7 +135,7 @@ bool fxPngWhole(const unsigned char* bytes, long size) {
 bool fxDevilLoadLump(unsigned type, const void* bytes, long size) {
     if (!fxDevilLoaded() || !bytes || size <= 0 || size > 0x7FFFFFFFL) return false;
     if (!fxPngWhole(static_cast<const unsigned char*>(bytes), size)) {
-        err("picture refused: a PNG cut short (%ld bytes)\n", size);
+        trc("picture refused: a PNG cut short (%ld bytes)\n", size);
         return false;
     }
     return fxil.ilLoadL(ILenum(type), bytes, ILuint(size)) != 0;
@@ -154,7 +154,7 @@ bool fxDevilLoadFile(const char* file) {
         }
         fclose(f);
         if (!whole) {
-            err("picture %s refused: a PNG cut short\n", file);
+            trc("picture %s refused: a PNG cut short\n", file);
             return false;
         }
     }

@@ -71,8 +71,9 @@ bool fxDevilLoaded();
 
 // Decoding into the bound image with the input checked first. DevIL's PNG reader does not stop at
 // the end of its input: a PNG cut short (a chunk running past the end, or no IEND chunk) keeps it
-// reading for ever. Such input is refused (false, with an error trace line) before DevIL sees it;
-// everything else goes to ilLoadL / ilLoadImage unchanged.
+// reading for ever. Such input is refused (false, with a trace line) before DevIL sees it, and the
+// caller reports the failure as for any picture that does not decode; everything else goes to
+// ilLoadL / ilLoadImage unchanged.
 bool fxDevilLoadLump(unsigned type, const void* bytes, long size);
 bool fxDevilLoadFile(const char* file);
 // False when the bytes begin with the PNG signature but their chunks do not lie whole within
