@@ -48,6 +48,7 @@ SMovie::~SMovie() { Destroy(); }
 void SMovie::Destroy() {
     localDeleteMaterials(&prepared);
     localDeleteMaterials(&freeMaterials);
+    desk.mesh.material = nullptr;  // it showed one of those; a movie loaded again sets up afresh
     preparedFrames.DestroyBuf();
     FreeBlocks();
     edges.DestroyBuf();

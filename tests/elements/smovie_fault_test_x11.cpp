@@ -126,3 +126,29 @@ TEST_F(SMovieDevil, FramesOfChangingSizesAndUndecodableFramesOnTheDevice) {
     }
     fxGLDestroyWindow(dpy, win);
 }
+
+// A movie destroyed and loaded again in the same object (the scene built a second time) forgets
+// the materials it deleted: its quad must not point at one of them when it is set up again.
+TEST_F(SMovieDevil, AMovieLoadedAgainAfterDestroyForgetsItsOldMaterials) {
+    std::string base = qmTestPath("frame");
+    qmWriteFramePair(base, 8, 8, 200, 40, 90, [](int, int) { return 255; });
+    QmMovieRecord r = qmMovieFrames(2);
+    FXPackage pkg;
+    qmMoviePackage(&pkg, {{5, -1, r.Bytes()},
+                         {100, FX_PACKAGE_TYPE_JPG, qmReadFile(base + ".jpg")},
+                         {101, FX_PACKAGE_TYPE_JPG, qmReadFile(base + ".jpg")},
+                         {200, FX_PACKAGE_TYPE_JPG, qmReadFile(base + "_m.jpg")},
+                         {201, FX_PACKAGE_TYPE_JPG, qmReadFile(base + "_m.jpg")}});
+    SMovie mv;
+    for (int round = 0; round < 2; round++) {
+        SCOPED_TRACE(round);
+        ASSERT_TRUE(mv.LoadCN(&pkg, 5));
+        mv.LoadIntoMem();
+        mv.Restart(0.0);
+        mv.Prepare(-1);  // sets the quad up (the sanitizers catch a read of a deleted material)
+        mv.OnRender0(&env, 0.01);
+        EXPECT_NE(mv.desk.mesh.material, nullptr);
+        mv.Destroy();
+        EXPECT_EQ(mv.desk.mesh.material, nullptr);
+    }
+}
