@@ -43,6 +43,7 @@ SMovie::~SMovie() { Destroy(); }
 void SMovie::Destroy() {
     prepared.DeleteContents();
     freeMaterials.DeleteContents();
+    desk.mesh.material = nullptr;  // it showed one of those; a movie loaded again sets up afresh
     preparedFrames.DestroyBuf();
     FreeBlocks();
     edges.DestroyBuf();

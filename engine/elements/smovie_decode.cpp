@@ -49,8 +49,7 @@ struct localDecoded {
 // given format. False with a trace line naming the picture and the reason otherwise.
 bool localDecode(const localSource& src, int bytesPerPixel, ILenum format, const char* kind, const char* label,
                  bool report, localDecoded* out) {
-    bool loaded = src.file ? (*src.file && fxil.ilLoadImage(src.file))
-                           : (src.block && src.size > 0 && fxil.ilLoadL(FX_PACKAGE_TYPE_JPG, src.block, ILuint(src.size)));
+    bool loaded = src.file ? fxDevilLoadFile(src.file) : fxDevilLoadLump(FX_PACKAGE_TYPE_JPG, src.block, src.size);
     if (!loaded) {
         if (report) err("movie frame %s: %s picture could not be decoded\n", label, kind);
         return false;

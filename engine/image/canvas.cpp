@@ -27,7 +27,7 @@ struct FXDecoded {
 bool localOpen(const char* file, const FXPackageData* d, int type, FXDecoded* out) {
     fxil.ilGenImages(1, &out->image);
     fxil.ilBindImage(out->image);
-    ILboolean ok = d ? fxil.ilLoadL(ILenum(type), d->start, ILuint(d->size)) : fxil.ilLoadImage(file);
+    bool ok = d ? fxDevilLoadLump(unsigned(type), d->start, d->size) : fxDevilLoadFile(file);
     if (!ok) return false;
     out->width = fxil.ilGetInteger(FX_IL_IMAGE_WIDTH);
     out->height = fxil.ilGetInteger(FX_IL_IMAGE_HEIGHT);

@@ -2,6 +2,8 @@
 // way the log has always named them ("devil.dll", "ilu.dll"), whatever the platform's file names.
 #include "image/devil.h"
 
+#include <cstdint>
+#include <cstdio>
 #include <cstring>
 
 #include "base/library.h"
@@ -63,6 +65,27 @@ bool localLoadImports() {
     return true;
 }
 
+const unsigned char kPngSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+
+uint32_t localBigEndian(const unsigned char* b) {
+    return uint32_t(b[0]) << 24 | uint32_t(b[1]) << 16 | uint32_t(b[2]) << 8 | b[3];
+}
+
+// Walks the chunks of a PNG of `size` bytes whose chunk headers (length, type) read(pos, out8)
+// fetches: true when every chunk lies whole within the size, up to and including IEND.
+template <typename Read>
+bool localPngChunksWhole(long size, Read read) {
+    long pos = 8;
+    unsigned char head[8];
+    while (size - pos >= 12 && read(pos, head)) {
+        uint32_t length = localBigEndian(head);
+        if (length > 0x7FFFFFFFu || long(length) > size - pos - 12) return false;
+        if (memcmp(head + 4, "IEND", 4) == 0) return true;
+        pos += 12 + long(length);
+    }
+    return false;
+}
+
 void localUnloadImports() {
     trc("unload devil\n");
     if (localDevil) {
@@ -99,4 +122,41 @@ void fxUnloadDevil() { localUnloadImports(); }
 void fxSetDevilLibraryNames(const char* devil, const char* ilu) {
     localDevilName.Set(devil ? devil : "");
     localIluName.Set(ilu ? ilu : "");
+}
+
+bool fxPngWhole(const unsigned char* bytes, long size) {
+    if (!bytes || size < 8 || memcmp(bytes, kPngSignature, 8) != 0) return true;
+    return localPngChunksWhole(size, [&](long pos, unsigned char* out) {
+        memcpy(out, bytes + pos, 8);
+        return true;
+    });
+}
+
+bool fxDevilLoadLump(unsigned type, const void* bytes, long size) {
+    if (!fxDevilLoaded() || !bytes || size <= 0 || size > 0x7FFFFFFFL) return false;
+    if (!fxPngWhole(static_cast<const unsigned char*>(bytes), size)) {
+        trc("picture refused: a PNG cut short (%ld bytes)\n", size);
+        return false;
+    }
+    return fxil.ilLoadL(ILenum(type), bytes, ILuint(size)) != 0;
+}
+
+bool fxDevilLoadFile(const char* file) {
+    if (!fxDevilLoaded() || !file || !*file) return false;
+    if (FILE* f = fopen(file, "rb")) {
+        unsigned char sig[8];
+        bool whole = true;
+        if (fread(sig, 1, 8, f) == 8 && memcmp(sig, kPngSignature, 8) == 0 && fseek(f, 0, SEEK_END) == 0) {
+            long size = ftell(f);
+            whole = size > 0 && localPngChunksWhole(size, [&](long pos, unsigned char* out) {
+                        return fseek(f, pos, SEEK_SET) == 0 && fread(out, 1, 8, f) == 8;
+                    });
+        }
+        fclose(f);
+        if (!whole) {
+            trc("picture %s refused: a PNG cut short\n", file);
+            return false;
+        }
+    }
+    return fxil.ilLoadImage(file) != 0;
 }

@@ -76,6 +76,17 @@ void fxUnloadDevil();
 // True while every entry point is bound.
 bool fxDevilLoaded();
 
+// Decoding into the bound image with the input checked first. DevIL's PNG reader does not stop at
+// the end of its input: a PNG cut short (a chunk running past the end, or no IEND chunk) keeps it
+// reading for ever. Such input is refused (false, with a trace line) before DevIL sees it, and the
+// caller reports the failure as for any picture that does not decode; everything else goes to
+// ilLoadL / ilLoadImage unchanged.
+bool fxDevilLoadLump(unsigned type, const void* bytes, long size);
+bool fxDevilLoadFile(const char* file);
+// False when the bytes begin with the PNG signature but their chunks do not lie whole within
+// them up to the IEND chunk; true for anything else.
+bool fxPngWhole(const unsigned char* bytes, long size);
+
 // Overrides the library file names (null or empty restores the platform's names); the next
 // fxLoadDevil uses them. Lets tests and tools run as if the decoder were missing.
 void fxSetDevilLibraryNames(const char* devil, const char* ilu);

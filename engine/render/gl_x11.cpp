@@ -12,6 +12,7 @@
 #include "base/trace.h"
 #include "render/gl.h"
 #include "render/gl_api.h"
+#include "render/gl_keep.h"
 #include "render/x11_display.h"
 
 namespace {
@@ -88,6 +89,7 @@ bool FXGL::CreateChild(void* handle) {
     if (!ctx) return false;
     hglrc = ctx;
     glXMakeCurrent(dpy, fxX11Window(childWindow), ctx);
+    fxKeepGLDriverLoaded();
     bool r = InitExtensions();
     ClrParams();
     glXMakeCurrent(dpy, None, nullptr);
