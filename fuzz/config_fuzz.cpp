@@ -45,10 +45,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     QmConfig c = qmLoadConfig();
     if (c.dataDir.empty() || !c.fileExists || !c.fileReadable) abort();
 
-    const std::string command = "qmsave -root";
+    // The edited list holds the entry, switched on; a list that had it on is left as it was.
+    const std::string command = "qmsave --root";
     std::string text(reinterpret_cast<const char*>(data), size), out;
-    bool already = false;
-    qmAddToProgramsList(text, true, command, &out, &already);
-    if (already ? out != text : out.find(command) == std::string::npos) abort();
+    QmListChange change = qmAddToProgramsList(text, true, command, &out);
+    if (change == kListAlready && out != text) abort();
+    if (change == kListAdded && out.find(command) == std::string::npos) abort();
+    if (change != kListAlready && qmAddToProgramsList(out, true, command, &out) != kListAlready) abort();
     return 0;
 }

@@ -122,7 +122,9 @@ TEST(Paths, RelativeFormsFromAFolderAboveTheWorkingDirectory) {
         std::string viaFrom = fxCombinePaths((work + "/" + fromDir).c_str(), got.c_str());
         std::string direct = fxCombinePaths(work.c_str(), c.to);
         EXPECT_EQ(viaFrom, direct) << c.from << " -> " << c.to << ": " << got;
-        if (c.expected) EXPECT_EQ(got, c.expected) << c.from;
+        if (c.expected) {
+            EXPECT_EQ(got, c.expected) << c.from;
+        }
     }
     ASSERT_TRUE(fxSetActPath(old));
 }
