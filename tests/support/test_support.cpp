@@ -13,7 +13,7 @@ std::string qmTestPath(const std::string& name) {
     const char* env = getenv("QM_TEST_OUTPUT_DIR");
     std::string dir = env && *env ? env : QM_TEST_OUTPUT_DIR;
     std::error_code ec;
-    std::filesystem::create_directory(dir, ec);
+    std::filesystem::create_directories(dir, ec);  // the output folder may not exist yet
     if (const testing::TestInfo* info = testing::UnitTest::GetInstance()->current_test_info()) {
         std::string leaf = std::string(info->test_suite_name()) + "-" + info->name();
         for (char& c : leaf)
