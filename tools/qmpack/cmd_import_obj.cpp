@@ -85,11 +85,19 @@ int qmpackImportObj(int argc, char** argv) {
     // In percent: reading the OBJ is most of the work (to 80), then reducing and writing.
     QMPackProgress progress;
     progress.Start(size > kLargeObj, "importing " + in + " (" + std::to_string(size >> 20) + " MB)", 100);
-    progress.Step(0, "reading " + in);
+    struct {
+        QMPackProgress* bar;
+        std::string what;
+    } reading{&progress, "reading " + in};
+    progress.Step(0, reading.what);
     FXModel m;
     bool imported = m.ImportObj(
-        in.c_str(), [](void* bar, float done) { static_cast<QMPackProgress*>(bar)->Step(int(done * 80), "reading"); },
-        &progress);
+        in.c_str(),
+        [](void* user, float done) {
+            auto* r = static_cast<decltype(reading)*>(user);
+            r->bar->Step(int(done * 80), r->what);
+        },
+        &reading);
     std::vector<std::string> messages = scratch.TakeEngineErrors();
     if (!imported) {
         progress.Clear();
