@@ -20,7 +20,7 @@
 #include "anim/anim.h"
 #include "elements/smovie.h"
 #include "image/devil.h"
-#include "render/render.h"
+#include "render/null_device.h"
 #include "anim/bezier.h"
 #include "base/other.h"
 #include "base/package.h"
@@ -73,23 +73,14 @@ std::string localFmt(const char* format, double v) {
 
 // A render environment that draws nothing: the engine's and the scene's own work of a frame,
 // without a device.
-class NullEnv : public PEnv {
+class NullEnv : public FXNullDevice {
 public:
-    bool CreateChild(void*) override { return true; }
     void Destroy() override {}
-    void ClrParams() override {}
-    void SetAct(bool) override {}
-    bool RenderStart() override { return true; }
-    void RenderEnd() override {}
     bool StartLoop(PRender*) override { return true; }
     void StopLoop(double) override {}
     void Lock(bool) override {}
-    void SetClrColor(float*) override {}
-    void Clrscr(bool, bool, bool) override {}
-    void Enlarge(bool) override {}
     bool RegisterLight(FXLight*) override { return true; }
     void UnregisterLight(FXLight*) override {}
-    void UpdateLights() override {}
     FXMaterial* GetDefaultMaterial() override { return nullptr; }
     FXMatlib* GetDefaultMatlib() override { return nullptr; }
     FXMatlib* LoadMatlib(const char*) override { return nullptr; }
@@ -98,29 +89,7 @@ public:
     void RemoveMatlib(FXMatlib*) override {}
     void AddMaterial(FXMaterial*) override {}
     void ApplyDefaultMaterial() override {}
-    void ApplyMaterial(FXMaterial*) override {}
-    void ApplyMaterial2(FXMaterial*) override {}
-    void ApplyMatrix(FXMatrix*) override {}
-    void MultiplyMatrix(FXMatrix*) override {}
-    void ApplyMatrixIdentity() override {}
-    void EnableLights(bool) override {}
-    void EnableLight(bool, FXLight*) override {}
-    void DisableAllLights() override {}
-    void SetAmbient(float*) override {}
-    void EnableDepthTest(bool) override {}
-    void EnableDepthWrite(bool) override {}
-    void EnableCullface(bool, bool) override {}
     void EnableTestingMaterial(bool) override {}
-    bool PrepareTexture(FXMaterial*) override { return true; }
-    bool FastPrepareTexture(FXMaterial*, FXPixmap*) override { return true; }
-    bool PrepareCubeTexture(FXMaterial*, FXPixmap*, FXPixmap*, FXPixmap*, FXPixmap*, FXPixmap*,
-                            FXPixmap*) override {
-        return false;
-    }
-    void UnprepareTexture(FXMaterial*) override {}
-    bool PrepareMesh(FXMesh*) override { return true; }
-    void UnprepareMesh(FXMesh*) override {}
-    void RenderMesh(FXMesh*) override {}
     void RenderLoop() override {}
 };
 

@@ -8,9 +8,9 @@
 
 #include <string>
 
-#include "render/render.h"
+#include "render/null_device.h"
 
-class QMPackEnv : public PEnv {
+class QMPackEnv : public FXNullDevice {
 public:
     std::string baseDir;  // relative library names are found here ("" = the working directory)
 
@@ -19,35 +19,5 @@ public:
 
     FXMatlib* LoadMatlib(const char* file) override;
 
-    bool CreateChild(void*) override { return true; }
-    void ClrParams() override {}
-    void SetAct(bool) override {}
-    bool RenderStart() override { return true; }
-    void RenderEnd() override {}
-    void SetClrColor(float*) override {}
-    void Clrscr(bool, bool, bool) override {}
-    void Enlarge(bool) override {}
-    void UpdateLights() override {}
-    void ApplyMaterial(FXMaterial*) override {}
-    void ApplyMaterial2(FXMaterial*) override {}
-    void ApplyMatrix(FXMatrix*) override {}
-    void MultiplyMatrix(FXMatrix*) override {}
-    void ApplyMatrixIdentity() override {}
-    void EnableLights(bool) override {}
-    void EnableLight(bool, FXLight*) override {}
-    void DisableAllLights() override {}
-    void SetAmbient(float*) override {}
-    void EnableDepthTest(bool) override {}
-    void EnableDepthWrite(bool) override {}
-    void EnableCullface(bool, bool) override {}
-    bool PrepareTexture(FXMaterial*) override { return true; }
-    bool FastPrepareTexture(FXMaterial*, FXPixmap*) override { return true; }
-    bool PrepareCubeTexture(FXMaterial*, FXPixmap*, FXPixmap*, FXPixmap*, FXPixmap*, FXPixmap*, FXPixmap*) override {
-        return false;
-    }
-    void UnprepareTexture(FXMaterial*) override {}
-    bool PrepareMesh(FXMesh*) override { return true; }
-    void UnprepareMesh(FXMesh*) override {}
-    void RenderMesh(FXMesh*) override {}
     void RenderLoop() override {}
 };
