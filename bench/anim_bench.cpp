@@ -5,6 +5,7 @@
 
 #include "anim/anim.h"
 #include "base/other.h"
+#include "bench_content.h"
 #include "geometry/mesh.h"
 #include "geometry/model.h"
 
@@ -13,30 +14,7 @@ namespace {
 const int kVertices = 100000;
 const int kFrames = 8;
 
-// Ten meshes of 10 000 vertices, every vertex moving its own way from frame to frame.
-void localBuild(FXAnim* a, bool linear) {
-    fxSrand(5);
-    for (int m = 0; m < kFrames; m++) {
-        FXModel* model = new FXModel;
-        for (int k = 0; k < 10; k++) {
-            FXMesh* mesh = new FXMesh;
-            mesh->Realloc(kVertices / 10, 0);
-            for (int l = 0; l < mesh->vertexCount; l++) {
-                tagFXVertex& v = mesh->vertices[l];
-                for (int c = 0; c < 3; c++) {
-                    v.pos[c] = float(fxGetRandom()) * 2.0f - 1.0f;
-                    v.normal[c] = float(fxGetRandom()) - 0.5f;
-                }
-            }
-            model->meshes.Push(mesh);
-        }
-        a->models.Push(model);
-        a->durations.PushInt(200);
-    }
-    a->linear = linear;
-    a->UpdateInterpolation(true, false);
-    a->StartAnim(0.0);
-}
+void localBuild(FXAnim* a, bool linear) { qmBenchAnimation(a, kVertices, kFrames, linear); }
 
 void BM_AnimUpdateIPos(benchmark::State& state) {
     FXAnim a;

@@ -1,8 +1,8 @@
 /* A measuring shim for any OpenGL program on X11, loaded with LD_PRELOAD by the bench: it counts
  * the frames shown (glXSwapBuffers or eglSwapBuffers), notes when the first one was shown, and counts the texture
- * bytes uploaded, split into re-specifications (glTexImage2D on a texture that already had
- * storage, every level that mipmap building makes included) and the rest: first specifications
- * and updates into existing storage (glTexSubImage2D). With
+ * bytes uploaded, split into replaced storage (glTexImage2D on a texture that already had
+ * storage, every level that mipmap building makes included) and the rest: a texture's first
+ * storage and updates into existing storage (glTexSubImage2D). With
  * QM_PROBE_SAMPLES=1 it also wraps each frame in an occlusion query and adds up the samples the
  * rasteriser wrote (this waits for the result at each swap, so frame rates are not measured in
  * that mode).
@@ -173,7 +173,7 @@ void glBindTexture(GLenum target, GLuint name) {
     next(target, name);
 }
 
-/* A deleted name may come back for a new texture: its first storage is no re-specification. */
+/* A deleted name may come back for a new texture: its first storage replaces nothing. */
 void glDeleteTextures(GLsizei n, const GLuint* names) {
     static delete_fn next;
     if (!next) next = (delete_fn)probeNext("glDeleteTextures");

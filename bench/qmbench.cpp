@@ -21,6 +21,7 @@
 #include "elements/smovie.h"
 #include "image/devil.h"
 #include "render/null_device.h"
+#include "bench_content.h"
 #include "anim/bezier.h"
 #include "base/other.h"
 #include "base/package.h"
@@ -217,29 +218,8 @@ void localClipFrames(const char* packagePath) {
 const int kAnimVertices = 100000;
 const int kAnimFrames = 10;
 
-// Ten meshes of 10 000 vertices, every vertex moving its own way from key frame to key frame.
 void localAnimBuild(FXAnim* a) {
-    fxSrand(5);
-    for (int m = 0; m < kAnimFrames; m++) {
-        FXModel* model = new FXModel;
-        for (int k = 0; k < 10; k++) {
-            FXMesh* mesh = new FXMesh;
-            mesh->Realloc(kAnimVertices / 10, 0);
-            for (int l = 0; l < mesh->vertexCount; l++) {
-                tagFXVertex& v = mesh->vertices[l];
-                for (int c = 0; c < 3; c++) {
-                    v.pos[c] = float(fxGetRandom()) * 2.0f - 1.0f;
-                    v.normal[c] = float(fxGetRandom()) - 0.5f;
-                }
-            }
-            model->meshes.Push(mesh);
-        }
-        a->models.Push(model);
-        a->durations.PushInt(200);
-    }
-    a->linear = false;
-    a->UpdateInterpolation(true, false);
-    a->StartAnim(0.0);
+    qmBenchAnimation(a, kAnimVertices, kAnimFrames, false);
     a->SetActFrames(3, 4);
 }
 
@@ -292,31 +272,11 @@ void localInterpolation() {
 
 // ---- vector maps ----
 
-// A cols x cols grid of quads with distinct positions, shared normal, per-vertex texture coordinates.
-void localGrid(FXMesh* m, int cols) {
-    int side = cols + 1;
-    m->Realloc(side * side, cols * cols * 6);
-    for (int i = 0; i < side; i++)
-        for (int j = 0; j < side; j++) {
-            tagFXVertex& v = m->vertices[i * side + j];
-            v = tagFXVertex{};
-            v.pos[0] = float(j) / cols * 2 - 1, v.pos[1] = 1 - float(i) / cols * 2;
-            v.normal[2] = -1;
-            v.uv[0] = float(j) / cols, v.uv[1] = float(i) / cols;
-        }
-    int k = 0;
-    for (int i = 0; i < cols; i++)
-        for (int j = 0; j < cols; j++) {
-            int tl = i * side + j, bl = tl + side;
-            const int quad[6] = {tl, bl, tl + 1, bl, bl + 1, tl + 1};
-            for (int q : quad) m->indices[k++] = q;
-        }
-}
 
 // ns per corner of decoding a cols x cols grid from its vector map.
 double localDecodeCorner(int cols) {
     FXMesh source;
-    localGrid(&source, cols);
+    qmBenchGrid(&source, cols);
     FXVectorMap map;
     FXNumPool pool(800000);
     source.ToVMap(&map, &pool, nullptr, 0, nullptr);
@@ -332,7 +292,7 @@ double localDecodeCorner(int cols) {
 
 double localEncode(int cols) {
     FXMesh source;
-    localGrid(&source, cols);
+    qmBenchGrid(&source, cols);
     return localTime(
         [&] {
             FXVectorMap map;
