@@ -8,7 +8,7 @@
  * that mode).
  *
  * The figures go to the file named by QM_PROBE_OUT, rewritten in place after every frame as one
- * line: frames, samples, re-specified bytes, other uploaded bytes, first-frame time, time now
+ * line: frames, samples, bytes of replaced storage, other uploaded bytes, first-frame time, time now
  * (seconds of CLOCK_REALTIME). The texture bound last on GL_TEXTURE_2D is taken as the one an
  * upload goes to (uploads follow their glBindTexture). The bench reads it while the program runs. */
 #define _GNU_SOURCE
@@ -41,7 +41,7 @@ typedef void (*delete_fn)(GLsizei, const GLuint*);
 #define PROBE_NAMES 65536
 static unsigned char probeSpecified[PROBE_NAMES]; /* level 0 of this texture name has storage */
 static GLuint probeBound;                          /* last bound on GL_TEXTURE_2D */
-static int probeRespecifying;                      /* the bound texture's levels are sent again */
+static int probeReplacing;                      /* the bound texture's levels are sent again */
 
 static struct {
     int fd;
@@ -153,10 +153,10 @@ void glTexImage2D(GLenum target, GLint level, GLint internal, GLsizei w, GLsizei
     if (!next) next = (teximage_fn)probeNext("glTexImage2D");
     if (target == GL_TEXTURE_2D && level == 0) {
         int known = probeBound < PROBE_NAMES && probeSpecified[probeBound];
-        probeRespecifying = known;
+        probeReplacing = known;
         if (probeBound < PROBE_NAMES) probeSpecified[probeBound] = 1;
     }
-    if (pixels && probeRespecifying)
+    if (pixels && probeReplacing)
         probe.texImageBytes += probeBytes(w, h, format);
     else if (pixels)
         probe.subImageBytes += probeBytes(w, h, format);
@@ -168,7 +168,7 @@ void glBindTexture(GLenum target, GLuint name) {
     if (!next) next = (bind_fn)probeNext("glBindTexture");
     if (target == GL_TEXTURE_2D) {
         probeBound = name;
-        probeRespecifying = 0;
+        probeReplacing = 0;
     }
     next(target, name);
 }
