@@ -90,6 +90,7 @@ void localLoadCopy(FXAnim* a, int entry, bool firstCopy) {
     a->pingPong = false;
     a->linear = entry == 200;
     a->UpdateInterpolation(true, a->linear);
+    a->ReleaseFrames();  // the scene only ever draws the interpolated pose
 }
 
 void localLoadMovie(int i) {
@@ -102,6 +103,21 @@ void localLoadMovie(int i) {
     m.animA = &anim[i];
     m.animB = &anim1[i];
     m.desk.mesh.colorMode = 1;  // the scene fades the movie through its vertex colours
+}
+
+// Entry 751 with its padding filled from its edges: the meadow is shown slightly reduced, and its
+// small mipmaps would otherwise mix transparent black into its right and bottom edges, letting the
+// photograph beneath shine through there. Filled, an opaque picture hides the first copy of each
+// clip animation completely, which spares drawing it (see localClip).
+void localLoadSecondPicture() {
+    FXCanvas& c = scr_mat1.canvas;
+    scr_mat1.textureSource = nullptr;
+    if (!c.CreateFromPictCN(&pck, kEntrySecondPicture)) {
+        scr_mat1.SetTexture(nullptr);  // no picture: no texture
+        return;
+    }
+    c.ExtendEdges();
+    scr_mat1.SetTexture(&c);
 }
 
 void localLights() {
@@ -125,7 +141,7 @@ void localFullScreenContent(FXScrShot* shot) {
     scr_mat.SetDefDiffuse(1.0f);
     gr.AddMaterial(&scr_mat);
     scr_mat1.SetDefDiffuse(1.0f);
-    scr_mat1.LoadTextureCN(&pck, kEntrySecondPicture);
+    localLoadSecondPicture();
     gr.AddMaterial(&scr_mat1);
 
     localLoadCopy(&anim_starting, kEntryOpening, true);

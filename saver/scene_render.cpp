@@ -109,6 +109,22 @@ void localNextClip(double t) {
     aact_anim = aact_movie = next.clip;
 }
 
+// The model an animation draws this frame.
+const FXModel* localShownModel(const FXAnim& a) { return a.interpolate ? &a.imodel : a.GetModel(a.frame); }
+
+// The two copies of a clip's animation take the same pose from the movie's key frames and draw
+// the same surfaces at the same depths; the second is drawn over the first with the depth test
+// passing on equal depths. When every surface of the second hides what lies behind it, nothing
+// of the first remains on screen, and drawing the first is wasted: most of a frame's pixels on a
+// software renderer.
+bool localFirstCopyHidden(int k) {
+    if (!movie[k].keyed || movie[k].animA != &anim[k] || movie[k].animB != &anim1[k]) return false;
+    if (!anim[k].frozen || !anim1[k].frozen) return false;  // not yet posed by the movie
+    const FXModel* first = localShownModel(anim[k]);
+    const FXModel* second = localShownModel(anim1[k]);
+    return first && second && second->HidesItsDouble();
+}
+
 void localClip(PEnv* env, double t) {
     const int k = aact_movie;
     if (movie[k].GetFrameCount() <= 0) env->nextFrameAt = t + kPaceSeconds;  // nothing waits
@@ -116,7 +132,7 @@ void localClip(PEnv* env, double t) {
     movie[k].Prepare(-1);
     movie[k].OnRender0(env, t);
     localModelPass(env);
-    anim[k].OnRender(env, t);
+    if (!localFirstCopyHidden(k)) anim[k].OnRender(env, t);
     anim1[k].OnRender(env, t);
     localMoviePass(env);
     localLightsOn(env, false);

@@ -58,6 +58,14 @@ void FXAnim::DestroyInterpolation() {
     posSplines = normalSplines = nullptr;
 }
 
+void FXAnim::ReleaseFrames() {
+    if (!interpolate || !posSplines || !normalSplines) return;
+    for (int i = 0; i < models.top; i++) {
+        delete GetModel(i);
+        models.items[i] = nullptr;
+    }
+}
+
 // ---- own clock ----
 
 void FXAnim::ComputeFrameDuration() {

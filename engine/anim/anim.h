@@ -76,6 +76,11 @@ public:
     // differ from frame 0's in number or in vertex count leave a copy of frame 0 without splines
     // (drawn unmoved) and a trace line.
     void UpdateInterpolation(bool interpolate, bool hint);
+    // For players: once the splines hold every frame's positions and normals, only the
+    // interpolated model is drawn and the key frames are never read again, so their meshes are
+    // freed (the frame count, names and durations stay). Afterwards UpdateInterpolation and the
+    // authoring operations find no frames. Without splines it does nothing.
+    void ReleaseFrames();
     void StartAnim(double t);
     void ContinueAnim(double t);
     void ComputeFrameDuration();

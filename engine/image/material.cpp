@@ -4,6 +4,7 @@
 // a texture cannot be prepared.
 #include "image/material.h"
 
+#include <cstdint>
 #include <cstring>
 
 #include "base/binio.h"
@@ -82,6 +83,16 @@ void FXMaterial::MultiCols(const float* rgba) {
 
 namespace {
 
+// Whether the padding of p's block (right of and below the picture) has alpha 255 throughout.
+bool localPaddingOpaque(const FXPixmap* p) {
+    for (int y = 0; y < p->bufHeight; y++) {
+        const uint32_t* row = p->data + size_t(y) * size_t(p->bufWidth);
+        for (int x = y < p->height ? p->width : 0; x < p->bufWidth; x++)
+            if ((row[x] >> 24) != 0xFFu) return false;
+    }
+    return true;
+}
+
 // Forgets the device texture (released on the device when an environment is set).
 void localDropTexture(FXMaterial* m) {
     if (m->textureName && fxglobalEnv) fxglobalEnv->UnprepareTexture(m);
@@ -101,6 +112,7 @@ bool FXMaterial::SetTexture(FXCanvas* c) {
     texScaleU = float(px->width) / float(px->bufWidth);
     texScaleV = float(px->height) / float(px->bufHeight);
     textureOpaque = c->opaque;
+    textureBlockOpaque = c->opaque && localPaddingOpaque(px);
     hasTexture = true;
     textureSource = c;
     if (fxglobalEnv && fxglobalEnv->PrepareTexture(this)) return true;
@@ -184,6 +196,8 @@ bool FXMaterial::IsSolid() const {
     if (hasTexture && !textureOpaque) return false;
     return diffuse[3] == 1.0f;
 }
+
+bool FXMaterial::Hides() const { return IsSolid() && (!hasTexture || textureBlockOpaque); }
 
 int FXMaterial::GetWidth() const { return textureSource ? textureSource->GetWidth() : 0; }
 int FXMaterial::GetHeight() const { return textureSource ? textureSource->GetHeight() : 0; }

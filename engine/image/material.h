@@ -27,6 +27,9 @@ public:
     float texScaleU = 0.0f;
     float texScaleV = 0.0f;
     bool textureOpaque = false;
+    // Every texel of the uploaded block has alpha 255: the picture and its power-of-two padding,
+    // which filtering at the picture's right and bottom edges and in small mipmaps reads too.
+    bool textureBlockOpaque = false;
     bool useMipmaps = true;
     FXCanvas* textureSource = nullptr;
     FXCanvas canvas;
@@ -58,6 +61,9 @@ public:
     bool Load(FILE* f);
     void Save(FILE* f) const;
     void Destroy();
+    // Drawn with this material, a surface hides whatever lies behind it completely: solid
+    // colours and, when textured, no texel that filtering could read lets anything through.
+    bool Hides() const;
 
     bool IsSolid() const;
     int GetWidth() const;

@@ -237,3 +237,37 @@ TEST(FXAnim, PosesAtTheKeysAndStructureChecks) {
     a.SetActPhase(0.5f);
     EXPECT_EQ(0, memcmp(qmVertexAt(a.imodel, 5)->pos, qmVertexAt(*a.GetModel(0), 5)->pos, 12));
 }
+
+// Released key frames change nothing a player sees: the same poses on the own clock and under
+// external drive. Without splines the frames are what is drawn, so they stay.
+TEST(FXAnim, ReleasedFramesKeepEveryPose) {
+    FXAnim kept, released, plain;
+    for (FXAnim* a : {&kept, &released, &plain}) qmBuildAnim(a, {100, 100, 100, 100});
+    kept.UpdateInterpolation(true, false);
+    released.UpdateInterpolation(true, false);
+    released.ReleaseFrames();
+    plain.ReleaseFrames();
+    EXPECT_EQ(released.GetFrameCount(), 4);
+    for (int i = 0; i < 4; i++) {
+        EXPECT_EQ(released.GetModel(i), nullptr) << i;
+        EXPECT_NE(plain.GetModel(i), nullptr) << i;
+    }
+    auto samePose = [&](const std::string& where) {
+        const FXMesh* a = kept.imodel.EnumMeshes(0);
+        const FXMesh* b = released.imodel.EnumMeshes(0);
+        ASSERT_TRUE(a && b && a->vertexCount == b->vertexCount) << where;
+        for (int v = 0; v < a->vertexCount; v++)
+            EXPECT_EQ(0, memcmp(&a->vertices[v], &b->vertices[v], sizeof(tagFXVertex))) << where << " vertex " << v;
+    };
+    RecordingEnv env;
+    for (FXAnim* a : {&kept, &released}) a->StartAnim(0.0);
+    for (double t : {0.05, 0.13, 0.26, 0.31}) {
+        for (FXAnim* a : {&kept, &released}) a->OnRender(&env, t);
+        samePose("own clock at " + std::to_string(t));
+    }
+    for (FXAnim* a : {&kept, &released}) {
+        a->SetActFrames(3, 1);
+        a->SetActPhase(0.4f);
+    }
+    samePose("external drive");
+}
