@@ -118,6 +118,9 @@ void localLoadSecondPicture() {
     }
     c.ExtendEdges();
     scr_mat1.SetTexture(&c);
+    // The texture lives on the device; nothing reads the picture's pixels again.
+    scr_mat1.textureSource = nullptr;
+    c.Destroy();
 }
 
 void localLights() {
@@ -138,6 +141,10 @@ void localLights() {
 
 void localFullScreenContent(FXScrShot* shot) {
     scr_mat.SetTexture(&shot->picture);
+    // The photograph lives on as scr_mat's texture on the device; its pixels are freed before the
+    // rest of the content is loaded.
+    scr_mat.textureSource = nullptr;
+    shot->picture.Destroy();
     scr_mat.SetDefDiffuse(1.0f);
     gr.AddMaterial(&scr_mat);
     scr_mat1.SetDefDiffuse(1.0f);
@@ -204,8 +211,6 @@ void InitSceneSteps(void* window, bool previewMode, bool startLoop) {
     }
     gr.SetAct(false);
     if (startLoop) gr.StartLoop(&sc);
-    // The photograph lives on as scr_mat's texture on the device; its pixels go with the shot.
-    scr_mat.textureSource = nullptr;
 }
 
 void DestroyScene() {
