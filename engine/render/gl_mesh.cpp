@@ -3,6 +3,7 @@
 // coordinates when a texture is bound, and a second texture layer from a paired mesh). The
 // choice is made once per mesh; the vertex loops hold no further tests and allocate nothing.
 #include "geometry/mesh.h"
+#include "image/material.h"
 #include "render/gl.h"
 #include "render/gl_api.h"
 
@@ -75,10 +76,23 @@ void FXGL::RenderMesh(FXMesh* mesh) {
         ApplyMaterial2(nullptr);
     }
 
+    // A surface of alpha 1 throughout needs neither blending nor the alpha test: both would leave
+    // every pixel as drawn. Without them the rasteriser reads no colour back and can test depth
+    // before it textures.
+    const bool opaque = mesh->colorMode == 0 && !second && mesh->material && !testingMaterial &&
+                        mesh->material->Hides();
+    if (opaque) {
+        glDisable(GL_BLEND);
+        glDisable(GL_ALPHA_TEST);
+    }
     glBegin(GL_TRIANGLES);
     if (mesh->colorMode == 0 || mesh->colorMode == 1) {
         int pick = (mesh->colorMode == 1 ? 4 : 0) + (lightsOn ? 2 : 0) + (textureOn ? 1 : 0);
         (second ? kTwoLayers : kSingleLayer)[pick](mesh, second ? second->vertices : nullptr);
     }
     glEnd();
+    if (opaque) {
+        glEnable(GL_BLEND);
+        glEnable(GL_ALPHA_TEST);
+    }
 }

@@ -53,6 +53,22 @@ TEST_F(MeshTest, ColourModesAndMaterials) {
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
 }
 
+// An opaque material draws without blending and the alpha test, and leaves both on for the next
+// surface: a half-transparent one drawn after it still mixes with what lies beneath.
+TEST_F(MeshTest, OpaqueSurfacesSkipBlendingAndLeaveItOnForTheNext) {
+    qmSolidTexture(&gl, &matA, &canvasA, 0, 0, 255);
+    quad.material = &matA;
+    gl.RenderMesh(&quad);
+    EXPECT_TRUE(QmNear(Centre(), 0, 0, 255));
+    EXPECT_TRUE(glIsEnabled(GL_BLEND) && glIsEnabled(GL_ALPHA_TEST));
+    quad.material = &matB;  // untextured; unlit, the vertex colours carry half opacity
+    quad.colorMode = 1;
+    for (tagFXVertex* v = quad.vertices; v < quad.vertices + 4; v++) fxColSet(v->color, 1, 1, 1, 0.5f);
+    gl.RenderMesh(&quad);
+    EXPECT_TRUE(QmNear(Centre(), 128, 128, 255, 3));
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+}
+
 TEST_F(MeshTest, EmptyOrDisabledMeshesChangeNothing) {
     qmSolidTexture(&gl, &matA, &canvasA, 255, 0, 0);
     FXMesh empty, noIndices;
