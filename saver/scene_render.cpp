@@ -17,10 +17,13 @@
 namespace {
 
 const double kForwardShare = 0.6;
-// Frames that no movie paces (the opening, the preview, a clip whose movie has no pictures) come
+// Frames that no movie paces (the opening, a clip whose movie has no pictures) come
 // at most this often: the display's refresh where it is not known, 60 Hz. The scene's timings do
 // not depend on it; only as many frames are drawn as can be shown.
 const double kPaceSeconds = 1.0 / 60.0;
+// The preview's picture stands still: it is drawn again only often enough to repair the pane
+// soon after another window uncovered it.
+const double kStillPaceSeconds = 1.0 / 20.0;
 
 // The matrices of the passes, multiplied onto the identity: depth stretched five times for the
 // models; the movie mirrored in x, then moved to z = -0.2, in front of them.
@@ -194,7 +197,7 @@ void Scene::OnRender(PEnv* env, double t) {
         preview.OnRender(env, t);
         if (showFps) fps.OnRender(env, t);
         env->RenderEnd();
-        env->nextFrameAt = t + kPaceSeconds;
+        env->nextFrameAt = t + kStillPaceSeconds;
         return;
     }
 

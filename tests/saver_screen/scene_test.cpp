@@ -135,6 +135,7 @@ TEST_F(SceneTest, PreviewLoadsOnlyEntriesZeroAndOneAndTakesNoPhotograph) {
     EXPECT_EQ(rec.calls.back(), "RenderEnd");
     EXPECT_EQ(Count(rec, &preview.mesh), 1);
     EXPECT_EQ(rec.meshes.size(), 1u) << "nothing but the preview picture";
+    EXPECT_GE(rec.nextFrameAt - 50.1, 1.0 / 60.0) << "a still picture is not drawn as fast as the machine allows";
 }
 
 TEST_F(SceneTest, EachCopyBindsThePhotographToItsOwnMaterialName) {
