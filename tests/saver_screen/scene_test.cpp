@@ -29,6 +29,7 @@ const int kW = 160, kH = 120;
 
 struct QmPixel {
     int r, g, b, a;
+    QmPixel(const unsigned char* p) : r(p[0]), g(p[1]), b(p[2]), a(p[3]) {}  // from QmBackBuffer::At
 };
 
 ::testing::AssertionResult QmNear(const QmPixel& p, int r, int g, int b, int tol) {
@@ -38,28 +39,11 @@ struct QmPixel {
                                          << g << ", " << b << ")";
 }
 
-// The back buffer of every shown frame, read before the swap.
-struct PixelSink : PFrameSink {
-    std::vector<unsigned char> px;  // bottom row first
-    int shown = 0;
-    void OnFrameShown(PEnv*) override {
-        px.resize(size_t(kW) * kH * 4);
-        glReadBuffer(GL_BACK);
-        glReadPixels(0, 0, kW, kH, GL_RGBA, GL_UNSIGNED_BYTE, px.data());
-        shown++;
-    }
-    // Pixel (x, y) with y = 0 at the top.
-    QmPixel At(int x, int y) const {
-        const unsigned char* p = &px[(size_t(kH - 1 - y) * kW + x) * 4];
-        return {p[0], p[1], p[2], p[3]};
-    }
-};
-
 class SceneTest : public ::testing::Test {
 protected:
     std::string data;
     QmSceneWindow scene;
-    PixelSink sink;
+    QmBackBuffer sink{kW, kH};
     QmScopedEnv* state = nullptr;
 
     // The package (options), a desktop picture red on its left half and blue on its right, and
@@ -71,14 +55,7 @@ protected:
         ASSERT_TRUE(fxLoadDevil());
         std::string why;
         ASSERT_TRUE(qmWriteScenePackage(data + "/qmsave.dat", options, &why)) << why;
-        FXCanvas desk;
-        desk.pixmap.Realloc(kW, kH);
-        for (int y = 0; y < kH; y++)
-            for (int x = 0; x < kW; x++) {
-                unsigned char* p = desk.pixmap.PixelBytes(x, y);
-                p[0] = x < kW / 2 ? 255 : 0, p[1] = 0, p[2] = x < kW / 2 ? 0 : 255, p[3] = 255;
-            }
-        ASSERT_TRUE(desk.SaveToPict((data + "/desktop.png").c_str()));
+        ASSERT_TRUE(qmWriteHalvesDesktop(data, kW, kH));
         fxUnloadDevil();
 
         scene.Open(data, previewMode, 1, kW, kH, &sink);
@@ -227,7 +204,7 @@ TEST_F(SceneTest, OpeningShowsTheMirroredPhotographAndFadesInTheSecondPicture) {
 
     Frame(50.95);  // almost at the end: entry 751 (mirrored too) covers the left half in orange
     qmWritePngRGBA(qmTestPath("opening_late.png"), kW, kH, sink.px.data(), kW * 4, true);
-    QmPixel late = sink.At(20, 30);
+    QmPixel late(sink.At(20, 30));
     EXPECT_GT(late.r, 180);
     EXPECT_GT(late.g, 100) << "orange over blue";
     EXPECT_TRUE(QmNear(sink.At(140, 30), 255, 0, 0, 8)) << "entry 751 is transparent there";
@@ -326,7 +303,7 @@ TEST_F(SceneTest, ClipsRunOnWithoutEntry751AndTheErrorNoticeIsDrawnInEveryFrame)
     qmWritePngRGBA(qmTestPath("clip_without_751.png"), kW, kH, sink.px.data(), kW * 4, true);
     // The second copy shows the photograph on its small quad (its full quad has no texture now),
     // lit by the dimmed light of the end of the opening.
-    QmPixel corner = sink.At(10, 112);
+    QmPixel corner(sink.At(10, 112));
     EXPECT_TRUE(corner.r > 150 && corner.g < 30 && corner.b < 30) << corner.r << " " << corner.g << " " << corner.b;
     EXPECT_TRUE(QmNear(sink.At(12, 14), 255, 0, 0, 8)) << "the error notice, 10 pixels from the corner";
 }

@@ -7,9 +7,12 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "base/other.h"
 #include "base/trace.h"
+#include "image/canvas.h"
+#include "render/gl_api.h"
 #include "saver/host.h"
 #include "saver/launch.h"
 #include "saver/main.h"
@@ -48,3 +51,37 @@ struct QmSceneWindow {
         fxUseSystemClock();
     }
 };
+
+// The back buffer of every shown frame, read before the swap (bottom row first).
+struct QmBackBuffer : PFrameSink {
+    int width, height;
+    std::vector<unsigned char> px;
+    int shown = 0;
+    QmBackBuffer(int w, int h) : width(w), height(h) {}
+    void OnFrameShown(PEnv*) override {
+        px.resize(size_t(width) * size_t(height) * 4);
+        glReadBuffer(GL_BACK);
+        glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, px.data());
+        shown++;
+    }
+    // The red, green, blue and alpha bytes of pixel (x, y), y = 0 at the top.
+    const unsigned char* At(int x, int y) const { return &px[(size_t(height - 1 - y) * size_t(width) + size_t(x)) * 4]; }
+    // r << 16 | g << 8 | b of pixel (x, y).
+    unsigned Rgb(int x, int y) const {
+        const unsigned char* p = At(x, y);
+        return unsigned(p[0]) << 16 | unsigned(p[1]) << 8 | p[2];
+    }
+};
+
+// The desktop the scene's tests photograph: red on the left half, blue on the right (the content
+// shows it mirrored). Written as data/desktop.png through the bound image library.
+inline bool qmWriteHalvesDesktop(const std::string& data, int w, int h) {
+    FXCanvas desk;
+    desk.pixmap.Realloc(w, h);
+    for (int y = 0; y < h; y++)
+        for (int x = 0; x < w; x++) {
+            unsigned char* p = desk.pixmap.PixelBytes(x, y);
+            p[0] = x < w / 2 ? 255 : 0, p[1] = 0, p[2] = x < w / 2 ? 0 : 255, p[3] = 255;
+        }
+    return desk.SaveToPict((data + "/desktop.png").c_str());
+}
