@@ -148,9 +148,9 @@ void SceneGL::RenderEnd() {
     FXGL::RenderEnd();
 }
 
-void InitScene(void* window, bool preview) { InitSceneSteps(window, preview, true); }
+bool InitScene(void* window, bool preview) { return InitSceneSteps(window, preview, true); }
 
-void InitSceneSteps(void* window, bool previewMode, bool startLoop) {
+bool InitSceneSteps(void* window, bool previewMode, bool startLoop) {
     localResetState();
     isPreview = previewMode;
     fxInitPaths();
@@ -167,7 +167,14 @@ void InitSceneSteps(void* window, bool previewMode, bool startLoop) {
     fxLoadDevil();
     FXScrShot shot;
     if (!isPreview) hostTakePhotograph(&shot, window);
-    gr.CreateChild(window);
+    if (!gr.CreateChild(window) && !gr.hglrc) {
+        // No context at all: every OpenGL call would go nowhere (and the GLU library reads the
+        // version string the missing context cannot give). Nothing is loaded; the saver ends.
+        fprintf(stderr, "qmsave: OpenGL cannot draw into the saver window (no pixel format or rendering context); "
+                        "is an OpenGL driver installed?\n");
+        err("scene: OpenGL cannot draw into the window %p: no pixel format or rendering context\n", window);
+        return false;
+    }
     if (!isPreview && !gr.TestGL(false)) hasError = true;
     fxSetEnv(&gr);
     gr.SetAct(true);
@@ -190,6 +197,7 @@ void InitSceneSteps(void* window, bool previewMode, bool startLoop) {
     if (startLoop) gr.StartLoop(&sc);
     // The photograph lives on as scr_mat's texture on the device; its pixels go with the shot.
     scr_mat.textureSource = nullptr;
+    return true;
 }
 
 void DestroyScene() {

@@ -37,5 +37,10 @@ foreach(name ${QM_WIN_TEST_DIRS})
   target_link_libraries(test_${name} PRIVATE fxengine gtest gtest_main)
   set_target_properties(test_${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/saver)
   add_test(NAME windows.${name} COMMAND test_${name})
-  set_tests_properties(windows.${name} PROPERTIES ENVIRONMENT "QM_TEST_OUTPUT_DIR=${PROJECT_BINARY_DIR}/test-output")
+  set_tests_properties(windows.${name} PROPERTIES ENVIRONMENT "QM_TEST_OUTPUT_DIR=${PROJECT_BINARY_DIR}/test-output"
+                       TIMEOUT 600)
+  # The desktop tests photograph the screen; the base tests show message boxes on it.
+  if(name STREQUAL "desktop" OR name STREQUAL "base")
+    set_tests_properties(windows.${name} PROPERTIES RESOURCE_LOCK screen)
+  endif()
 endforeach()
