@@ -62,8 +62,9 @@ LRESULT CALLBACK localWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
             localQueue(hwnd, kWmClose, 0, 0);
             return 0;  // the saver's ending rules decide
         case WM_DESTROY:
-            if (!localHost.destroying) hostRequestEnd(kEndWindowGone);  // a preview pane closed
-            localHost.window = nullptr;
+            // A pane that closes takes our window along. The handle stays as the saver knows it:
+            // the end request is addressed to it, and hostDestroyWindow lets it go.
+            if (!localHost.destroying) hostRequestEnd(kEndWindowGone);
             return 0;
         case WM_SYSCOMMAND:
             if (localHost.style == kStyleFullScreen) {
@@ -217,7 +218,7 @@ void hostDestroyWindow(void* window) {
         DestroyWindow(w);
         localHost.destroying = false;
     }
-    if (localHost.window == w) localHost.window = nullptr;
+    if (localHost.window == w) localHost.window = nullptr, localHost.parent = nullptr;
     localHost.cursorHidden = false;
 }
 
@@ -234,9 +235,26 @@ bool hostGetCursorPos(QmPoint* p) {
     return true;
 }
 
+namespace {
+
+// A window of another program that we draw into may go away without our window hearing of it (the
+// owner's process ends, or its window system does not destroy children of other processes with
+// their parent): the loop looks the parent up at least this often.
+const DWORD kParentCheckMs = 100;
+
+void localCheckParent() {
+    if (localHost.parent && !IsWindow(localHost.parent)) {
+        localHost.parent = nullptr;
+        hostRequestEnd(kEndWindowGone);
+    }
+}
+
+}  // namespace
+
 int hostNextEvent(QmMsg* m, int timeoutMs) {
     DWORD start = GetTickCount();
     for (;;) {
+        localCheckParent();
         int why = localPendingEnd.exchange(kEndNone);
         if (why != kEndNone) {
             ResetEvent(localEndEvent);
@@ -264,6 +282,7 @@ int hostNextEvent(QmMsg* m, int timeoutMs) {
             if (spent >= DWORD(timeoutMs)) return 0;
             wait = DWORD(timeoutMs) - spent;
         }
+        if (localHost.parent && wait > kParentCheckMs) wait = kParentCheckMs;
         DWORD r = MsgWaitForMultipleObjects(1, &localEndEvent, FALSE, wait, QS_ALLINPUT);
         if (r == WAIT_FAILED) return -1;
     }

@@ -46,7 +46,7 @@ intptr_t ScreenSaverProc(void* hwnd, unsigned msg, uintptr_t wParam, intptr_t lP
     switch (msg) {
         case kWmCreate:
             localReadConfig();
-            InitScene(hwnd, fChildPreview == 1);
+            if (!InitScene(hwnd, fChildPreview == 1)) return -1;  // the window goes; the run ends with 1
             startTime = fxGetTime();
             started = 1;
             return 0;

@@ -171,9 +171,9 @@ void SceneGL::RenderEnd() {
     FXGL::RenderEnd();
 }
 
-void InitScene(void* window, bool preview) { InitSceneSteps(window, preview, true); }
+bool InitScene(void* window, bool preview) { return InitSceneSteps(window, preview, true); }
 
-void InitSceneSteps(void* window, bool previewMode, bool startLoop) {
+bool InitSceneSteps(void* window, bool previewMode, bool startLoop) {
     localResetState();
     isPreview = previewMode;
     fxInitPaths();
@@ -190,7 +190,14 @@ void InitSceneSteps(void* window, bool previewMode, bool startLoop) {
     fxLoadDevil();
     FXScrShot shot;
     if (!isPreview) hostTakePhotograph(&shot, window);
-    gr.CreateChild(window);
+    if (!gr.CreateChild(window) && !gr.hglrc) {
+        // No context at all: every OpenGL call would go nowhere (and the GLU library reads the
+        // version string the missing context cannot give). Nothing is loaded; the saver ends.
+        fprintf(stderr, "qmsave: OpenGL cannot draw into the saver window (no pixel format or rendering context); "
+                        "is an OpenGL driver installed?\n");
+        err("scene: OpenGL cannot draw into the window %p: no pixel format or rendering context\n", window);
+        return false;
+    }
     if (!isPreview && !gr.TestGL(false)) hasError = true;
     fxSetEnv(&gr);
     gr.SetAct(true);
@@ -211,6 +218,7 @@ void InitSceneSteps(void* window, bool previewMode, bool startLoop) {
     }
     gr.SetAct(false);
     if (startLoop) gr.StartLoop(&sc);
+    return true;
 }
 
 void DestroyScene() {

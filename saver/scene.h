@@ -105,10 +105,12 @@ struct QmClipStep {
 // (stages 1 and 2), r in [0, 1] below 0.6 takes the first way.
 QmClipStep qmNextClip(int stage, double r);
 
-// Builds the scene on window (the saver window, not shown yet) and starts the render loop.
-void InitScene(void* window, bool preview);
+// Builds the scene on window (the saver window, not shown yet) and starts the render loop. False
+// when OpenGL cannot draw into the window (no pixel format or context, as on a system without a
+// working OpenGL driver): then nothing is loaded, the reason is on standard error and in the log.
+bool InitScene(void* window, bool preview);
 // The same; startLoop false leaves the loop stopped, so frames can be drawn one by one.
-void InitSceneSteps(void* window, bool preview, bool startLoop);
+bool InitSceneSteps(void* window, bool preview, bool startLoop);
 // Stops the render loop and destroys every scene object, the package and the device.
 void DestroyScene();
 // The window's new client size (a resizable window).

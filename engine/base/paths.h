@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdio>
 
 enum { FX_MAX_PATH = 260 };
 
@@ -49,3 +50,5 @@ bool fxPlatformFontsDir(char* buf, size_t size);
 bool fxPlatformPathExists(const char* path);
 // Moves the file from over the file to (which may exist), in one step where the system allows.
 bool fxReplaceFile(const char* from, const char* to);
+// Whether an opened file is a regular file on disk (not a device, a pipe or a folder).
+bool fxIsRegularFile(FILE* f);

@@ -27,3 +27,8 @@ bool fxPlatformPathExists(const char* path) {
 }
 
 bool fxReplaceFile(const char* from, const char* to) { return rename(from, to) == 0; }
+
+bool fxIsRegularFile(FILE* f) {
+    struct stat st;
+    return f && fstat(fileno(f), &st) == 0 && S_ISREG(st.st_mode);
+}

@@ -2,6 +2,7 @@
 #include <windows.h>
 #include <shlobj.h>
 #include <shlwapi.h>
+#include <io.h>
 
 #include <cstring>
 
@@ -29,4 +30,12 @@ bool fxPlatformPathExists(const char* path) { return path && *path && PathFileEx
 // rename refuses an existing target on Windows: the move is asked to replace it.
 bool fxReplaceFile(const char* from, const char* to) {
     return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+bool fxIsRegularFile(FILE* f) {
+    if (!f) return false;
+    HANDLE h = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(f)));
+    BY_HANDLE_FILE_INFORMATION info;
+    return h != INVALID_HANDLE_VALUE && GetFileType(h) == FILE_TYPE_DISK && GetFileInformationByHandle(h, &info) &&
+           !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
 }

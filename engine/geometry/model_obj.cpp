@@ -587,8 +587,15 @@ bool localLoadModel(FXObjModel* obj, localShared* shared, FILE* f) {
 const char* localNotAFile(const char* path) {
     std::error_code ec;
     std::filesystem::file_status st = std::filesystem::status(path, ec);
-    if (ec || !std::filesystem::exists(st) || std::filesystem::is_regular_file(st)) return nullptr;
-    return std::filesystem::is_directory(st) ? "is a folder" : "is not a regular file";
+    if (!ec && std::filesystem::is_directory(st)) return "is a folder";
+    if (!ec && std::filesystem::exists(st)) return std::filesystem::is_regular_file(st) ? nullptr : "is not a regular file";
+    // Some systems do not describe their devices by name (NUL and CON on Windows): the opened
+    // file tells. A name that cannot be opened is left to the reader, which reports why.
+    FILE* f = fopen(path, "rb");
+    if (!f) return nullptr;
+    bool regular = fxIsRegularFile(f);
+    fclose(f);
+    return regular ? nullptr : "is not a regular file";
 }
 
 // A library named relative to the OBJ file lies beside it.

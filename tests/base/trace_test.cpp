@@ -74,16 +74,14 @@ TEST(Trace, TimePrefixIsSinglePrecisionWithThreeDecimals) {
 TEST(Trace, ErrmsgWritesARecordAndReturnsOk) {
     std::string path = qmTestPath("trace_errmsg.log");
     ASSERT_TRUE(fxOpenTraces(path.c_str()));
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(errmsg("device %d failed", 3), 1);
-    std::string shown = testing::internal::GetCapturedStderr();
+    int answer = 0;
+    std::string shown = qmShownErrors([&] { answer = errmsg("device %d failed", 3); });
+    EXPECT_EQ(answer, 1);  // OK
     fxCloseTraces();
     EXPECT_EQ(shown, "Error: device 3 failed\n");
     EXPECT_NE(qmReadText(path).find("#ERROR: "), std::string::npos);
     EXPECT_NE(qmReadText(path).find("device 3 failed"), std::string::npos);
-    testing::internal::CaptureStderr();
-    errmsg("closed log\n");
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Error: closed log\n");
+    EXPECT_EQ(qmShownErrors([] { errmsg("closed log\n"); }), "Error: closed log\n");
 }
 
 TEST(Trace, RecordsFromManyThreadsNeverInterleave) {

@@ -1,8 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
 #include <cstring>
+#include <filesystem>
 
 #include "base/package.h"
 #include "base/trace.h"
@@ -42,7 +41,8 @@ TEST(FXPackageWrite, CheckFileTypesAndSizes) {
                  {"a.gif", 1078},    {"noext", -1},     {"png", -1},        {"x.png.bak", -1},
                  // The extension is what follows the path's last '.', wherever that lies.
                  {".png", 1066},     {"pkgw.d/leaf", -1}};
-    mkdir(qmTestPath("pkgw.d").c_str(), 0755);
+    std::error_code ec;
+    std::filesystem::create_directory(qmTestPath("pkgw.d"), ec);
     for (auto& c : cases) {
         std::string path = localFile(c.name, "12345");
         ASSERT_TRUE(p.CheckFile(path.c_str(), &size, &type)) << c.name;
@@ -118,7 +118,8 @@ TEST(FXPackageWrite, UnreadableSourceRefusesTheSave) {
     std::string good = localFile("pkgw_good.png", "GOOD");
     std::string missing = qmTestPath("pkgw_gone.png");
     std::string dir = qmTestPath("pkgw_dir");
-    mkdir(dir.c_str(), 0755);
+    std::error_code ec;
+    std::filesystem::create_directory(dir, ec);
     std::string log = qmTestPath("pkgw_trace.log");
     bool ownLog = fxOpenTraces(log.c_str());
 

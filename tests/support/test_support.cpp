@@ -47,8 +47,14 @@ void qmWriteText(const std::string& path, const std::string& text) {
 }
 
 std::string qmReadText(const std::string& path) {
-    std::vector<unsigned char> b = qmReadFile(path);
-    return std::string(b.begin(), b.end());
+    std::string out;
+    FILE* f = fopen(path.c_str(), "r");
+    if (!f) return out;
+    char buf[65536];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof(buf), f)) > 0) out.append(buf, n);
+    fclose(f);
+    return out;
 }
 
 std::string qmFreshDir(const std::string& name) {

@@ -1,6 +1,7 @@
 // Helpers shared by the test programs: scratch files under the build tree and byte access.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -13,7 +14,17 @@ std::string qmFreshDir(const std::string& name);
 std::vector<unsigned char> qmReadFile(const std::string& path);
 void qmWriteFile(const std::string& path, const std::vector<unsigned char>& bytes);
 void qmWriteText(const std::string& path, const std::string& text);
+// A text file as the program reads text: in text mode, so the platform's line ends read as "\n".
 std::string qmReadText(const std::string& path);
+
+// Runs fn and returns the error messages it showed a person, each as "Error: <text>" and a line
+// end (the message boxes of Windows are answered with OK).
+std::string qmShownErrors(const std::function<void()>& fn);
+
+// Devices that are no regular file: one that reads as empty, one that never ends (where the
+// platform has one by name).
+extern const char* const kQmNullDevice;
+extern const char* const kQmEndlessDevice;
 
 // Sets (value non-null) or removes an environment variable for one scope.
 class QmScopedEnv {
