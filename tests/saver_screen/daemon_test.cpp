@@ -86,7 +86,7 @@ protected:
         env = {"HOME=" + home, "XDG_CONFIG_HOME=" + home + "/.config", "XDG_STATE_HOME=" + home + "/state",
                "QMSAVE_PATH=" + data};
         QmScenePackage content;
-        content.openingMs = 2000;
+        content.openingMs = 4000;  // the photograph stays in view for seconds, even on a busy machine
         ASSERT_TRUE(fxLoadDevil());
         std::string why;
         ASSERT_TRUE(qmWriteScenePackage(data + "/qmsave.dat", content, &why)) << why;
@@ -151,7 +151,7 @@ TEST_F(DaemonTest, ActivatedByTheDaemonShowsThePhotographThenTheSceneAndEndsOnDe
     qmSaveWindowPng(dpy, 0, sw, sh, qmTestPath("daemon-photograph.png"));
     EXPECT_TRUE(photograph) << std::hex << Pixel(sw / 4, sh / 4) << " " << Pixel(sw * 3 / 4, sh / 4);
     // Then the scene goes on: the second picture covers the left half in orange.
-    bool scene = qmWaitFor([&] { return localOrange(Pixel(sw / 4, sh / 4)); }, 15000);
+    bool scene = qmWaitFor([&] { return localOrange(Pixel(sw / 4, sh / 4)); }, 25000);
     qmSaveWindowPng(dpy, 0, sw, sh, qmTestPath("daemon-scene.png"));
     EXPECT_TRUE(scene) << std::hex << Pixel(sw / 4, sh / 4);
 
