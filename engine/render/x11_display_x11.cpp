@@ -8,6 +8,7 @@
 #include <mutex>
 
 #include "base/trace.h"
+#include "render/gl_keep.h"
 #include "render/x11_display.h"
 
 namespace {
@@ -66,7 +67,11 @@ XVisualInfo* localChoose(Display* dpy, int stencil) {
     int attribs[] = {GLX_RGBA,         GLX_DOUBLEBUFFER, GLX_RED_SIZE,     8, GLX_GREEN_SIZE, 8,
                      GLX_BLUE_SIZE,    8,                GLX_DEPTH_SIZE,   16, GLX_STENCIL_SIZE,
                      stencil,          None};
-    return glXChooseVisual(dpy, DefaultScreen(dpy), attribs);
+    XVisualInfo* vi = glXChooseVisual(dpy, DefaultScreen(dpy), attribs);
+    // The first GLX call on a display loads the driver: kept from here on, also when the program
+    // ends before it makes a context (closed or interrupted during start-up).
+    fxKeepGLDriverLoaded();
+    return vi;
 }
 
 }  // namespace

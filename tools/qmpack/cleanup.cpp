@@ -76,6 +76,9 @@ void qmpackInstallCleanup() {
     for (int sig : kInterrupts) sigaction(sig, &sa, nullptr);
     sa.sa_flags = SA_RESETHAND;
     for (int sig : kCrashes) sigaction(sig, &sa, nullptr);
+    // A write past the file-size limit then fails with EFBIG like one on a full disk: the command
+    // reports it and removes its temporary files instead of being killed in the middle.
+    signal(SIGXFSZ, SIG_IGN);
 }
 
 QMPackCommitGuard::QMPackCommitGuard() {

@@ -8,7 +8,8 @@
 #include <string>
 
 // Installs the handlers for SIGINT, SIGTERM, SIGHUP and SIGPIPE, and for crashes and aborts,
-// that remove every registered file, then end the process by the same signal.
+// that remove every registered file, then end the process by the same signal. SIGXFSZ is
+// ignored, so a write past the file-size limit fails as on a full disk.
 void qmpackInstallCleanup();
 // Registers a temporary file (or, with folder set, an empty-at-the-end folder, removed after the
 // files). Any number of paths of any length.
