@@ -13,7 +13,6 @@
 #include "geometry/mesh.h"
 #include "geometry/vertexio.h"
 #include "image/material.h"
-#include "image/material.h"
 #include "image/matlib.h"
 
 namespace {
