@@ -9,6 +9,8 @@
 //   stage 1 (pose P, clip 0 or 2 backward) -> r < 0.6: stage 0, clip 0 forward; else stage 2, clip 2 forward
 //   stage 2 (pose Q, clip 2 or 1 forward)  -> r < 0.6: stage 3, clip 1 backward; else stage 1, clip 2 backward
 //   stage 3 (pose R, clip 1 backward)      -> stage 2, clip 1 forward
+#include <cstdint>
+
 #include "base/compiler.h"
 #include "base/other.h"
 #include "render/gl_api.h"
@@ -60,10 +62,44 @@ void localMoviePass(PEnv* env) {
     env->MultiplyMatrix(&localPasses().forward);
 }
 
+// The two copies of an animation take the same pose and draw the same surfaces at the same
+// depths; the second is drawn over the first with the depth test passing on equal depths. A mesh
+// of the first whose twin in the second hides what lies behind it then leaves nothing of itself
+// on screen, and need not be drawn, provided every mesh of the first that is still drawn hides
+// what lies behind it too (so that nothing left out could have shown through one). On a software
+// renderer that spares most of a clip's pixels, and the sheet's in the opening.
+void localDrawUnderTwin(PEnv* env, double t, FXAnim& first, const FXAnim& second, bool samePose) {
+    const int n = first.imodel.meshes.top;
+    uint64_t skip = 0;
+    bool exact = samePose && first.interpolate && second.interpolate && n == second.imodel.meshes.top && n <= 64;
+    for (int i = 0; exact && i < n; i++) {
+        const FXMesh* a = first.imodel.EnumMeshes(i);
+        const FXMesh* b = second.imodel.EnumMeshes(i);
+        if (!a || a->disabled || a->vertexCount <= 0 || a->indexCount <= 0) continue;
+        if (b && b->HidesWhatLiesBehind() && a->drawPass == 0)
+            skip |= uint64_t(1) << i;
+        else
+            exact = a->HidesWhatLiesBehind();
+    }
+    if (!exact) skip = 0;
+    for (int i = 0; i < n; i++)
+        if (skip >> i & 1) first.imodel.EnumMeshes(i)->disabled = true;
+    first.OnRender(env, t);
+    for (int i = 0; i < n; i++)
+        if (skip >> i & 1) first.imodel.EnumMeshes(i)->disabled = false;
+}
+
+// A clip's copies are in the same pose once its movie has posed both.
+bool localPosedByMovie(int k) {
+    return movie[k].keyed && movie[k].animA == &anim[k] && movie[k].animB == &anim1[k] && anim[k].frozen &&
+           anim1[k].frozen;
+}
+
 // The opening: the photograph on the first copy, entry 751 fading in on the second.
 void localOpening(PEnv* env, double t) {
     localModelPass(env);
-    anim_starting.OnRender(env, t);
+    // Both copies run on the same clock from the same start: always in the same pose.
+    localDrawUnderTwin(env, t, anim_starting, anim1_starting, true);
     const float f = anim_starting.phase;
     const float alpha[4] = {1.0f, 1.0f, 1.0f, f * f * f};
     scr_mat1.MultiCols(alpha);
@@ -112,22 +148,6 @@ void localNextClip(double t) {
     aact_anim = aact_movie = next.clip;
 }
 
-// The model an animation draws this frame.
-const FXModel* localShownModel(const FXAnim& a) { return a.interpolate ? &a.imodel : a.GetModel(a.frame); }
-
-// The two copies of a clip's animation take the same pose from the movie's key frames and draw
-// the same surfaces at the same depths; the second is drawn over the first with the depth test
-// passing on equal depths. When every surface of the second hides what lies behind it, nothing
-// of the first remains on screen, and drawing the first is wasted: most of a frame's pixels on a
-// software renderer.
-bool localFirstCopyHidden(int k) {
-    if (!movie[k].keyed || movie[k].animA != &anim[k] || movie[k].animB != &anim1[k]) return false;
-    if (!anim[k].frozen || !anim1[k].frozen) return false;  // not yet posed by the movie
-    const FXModel* first = localShownModel(anim[k]);
-    const FXModel* second = localShownModel(anim1[k]);
-    return first && second && second->HidesItsDouble();
-}
-
 void localClip(PEnv* env, double t) {
     const int k = aact_movie;
     if (movie[k].GetFrameCount() <= 0) env->nextFrameAt = t + kPaceSeconds;  // nothing waits
@@ -135,7 +155,7 @@ void localClip(PEnv* env, double t) {
     movie[k].Prepare(-1);
     movie[k].OnRender0(env, t);
     localModelPass(env);
-    if (!localFirstCopyHidden(k)) anim[k].OnRender(env, t);
+    localDrawUnderTwin(env, t, anim[k], anim1[k], localPosedByMovie(k));
     anim1[k].OnRender(env, t);
     localMoviePass(env);
     localLightsOn(env, false);

@@ -91,6 +91,10 @@ void FXMesh::ResizeTexCoords() {
     localScaleTexCoords(this, su, sv);
 }
 
+bool FXMesh::HidesWhatLiesBehind() const {
+    return drawPass == 0 && colorMode == 0 && !secondMesh && material && material->Hides();
+}
+
 void FXMesh::ResizeTexCoords1() {
     if (!material) return;
     float su = material->texScaleU;

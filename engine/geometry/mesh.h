@@ -91,6 +91,9 @@ public:
     bool LoadMeshIC(FXPackage* p, FXPackageData* d, FXMatlib* lib);
     bool FromVMap(FXVectorMap* map, FXNumPool* pool);
     void ResizeTexCoords();
+    // Drawn in the opaque pass, in plain white, in one layer, with a material that hides what
+    // lies behind it: every pixel it covers shows this mesh alone, whatever was there before.
+    bool HidesWhatLiesBehind() const;
     void SetVerticesCol(const float* rgba);
 
     // Authoring.

@@ -318,16 +318,6 @@ void FXModel::OnRender(PEnv* env, double) {
 
 // ---- lookups ----
 
-bool FXModel::HidesItsDouble() const {
-    for (int i = 0; i < meshes.top; i++) {
-        const FXMesh* m = localMesh(&meshes, i);
-        if (!m || m->disabled || m->vertexCount <= 0 || m->indexCount <= 0) continue;
-        if (m->drawPass != 0 || m->colorMode != 0 || m->secondMesh) return false;
-        if (!m->material || !m->material->Hides()) return false;
-    }
-    return true;
-}
-
 FXMesh* FXModel::EnumMeshes(int i) const { return localMesh(&meshes, i); }
 
 const char* FXModel::EnumMeshNames(int i) const {

@@ -49,10 +49,6 @@ public:
     void ResizeTextCoords();
     void UpdateColCol(const float* rgba);
     void OnRender(PEnv* env, double time) override;
-    // True when every mesh that draws anything is drawn in the opaque pass, in plain white, in
-    // one layer and with a material that hides what lies behind it: drawn again over a copy of
-    // itself in the same pose, it then replaces every pixel that copy drew.
-    bool HidesItsDouble() const;
     FXMesh* EnumMeshes(int i) const;
     const char* EnumMeshNames(int i) const;
     FXMesh* FindMesh(const char* meshName) const;

@@ -5,6 +5,7 @@
 
 #include "geometry/vertexio.h"
 #include "geometry_test_util.h"
+#include "image/material.h"
 #include "support/recording_env.h"
 
 namespace {
@@ -142,4 +143,49 @@ TEST(FXMesh, AxisTransformsAndUnitizing) {
     m.ComputeFrontTexCoords();
     EXPECT_EQ(m.vertices[1].uv[0], 1.0f);
     EXPECT_EQ(m.vertices[1].uv[1], 0.25f);
+}
+
+// A mesh hides what lies behind it only when every pixel it draws is opaque, texels that filtering
+// may read from the padding included.
+TEST(FXMesh, HidesWhatLiesBehindOnlyWhenOpaqueInTheOpaquePass) {
+    RecordingEnv env;
+    fxSetEnv(&env);
+    FXMaterial padded, filled, faint, plain;
+    const float red[4] = {1, 0, 0, 1};
+    for (FXMaterial* m : {&padded, &filled, &faint}) {
+        m->canvas.pixmap.Realloc(3, 2);  // a 4 x 2 block: one column of padding
+        m->canvas.Clear(red);
+        m->canvas.pixmap.data[3] = m->canvas.pixmap.data[7] = 0;  // transparent padding
+    }
+    filled.canvas.ExtendEdges();
+    for (FXMaterial* m : {&padded, &filled, &faint}) ASSERT_TRUE(m->SetTexture(&m->canvas));
+    faint.SetDefDiffuse(1.0f);
+    faint.diffuse[3] = 0.5f;
+    FXMesh second;
+    struct Case {
+        const char* what;
+        FXMaterial* material;
+        int pass, colorMode;
+        bool secondLayer, hides;
+    } cases[] = {
+        {"texture with its padding filled", &filled, 0, 0, false, true},
+        {"untextured solid colour", &plain, 0, 0, false, true},
+        {"transparent padding", &padded, 0, 0, false, false},
+        {"translucent diffuse", &faint, 0, 0, false, false},
+        {"no material", nullptr, 0, 0, false, false},
+        {"transparent pass", &filled, 1, 0, false, false},
+        {"pass without depth writes", &filled, 2, 0, false, false},
+        {"vertex colours", &filled, 0, 1, false, false},
+        {"second layer", &filled, 0, 0, true, false},
+    };
+    for (const Case& c : cases) {
+        FXMesh x;
+        qmQuad(&x, 0.1f);
+        x.material = c.material;
+        x.drawPass = c.pass;
+        x.colorMode = c.colorMode;
+        x.secondMesh = c.secondLayer ? &second : nullptr;
+        EXPECT_EQ(c.hides, x.HidesWhatLiesBehind()) << c.what;
+    }
+    fxSetEnv(nullptr);
 }
