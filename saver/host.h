@@ -9,14 +9,6 @@
 
 class FXScrShot;
 
-enum QmStyle {
-    kStyleFullScreen,  // over the whole screen, on top, input grabbed, cursor hidden
-    kStylePreview,     // a child of the preview pane's window, of its size
-    kStyleLauncher,    // a child of a launcher's window, of its size; the launcher owns input
-    kStyleDesktop,     // a normal, resizable window for trying the saver; keys and its close button end it
-    kStyleRecord,      // a window of the recording's size; no input
-};
-
 // Threads: every operation belongs to the window thread (the program's main thread), except
 // hostRequestEnd and hostPendingEnd, which any thread and a signal handler may call. Window
 // handles are the platform's own ids as void*; the host owns the saver window it creates and
@@ -62,8 +54,8 @@ bool hostGetCursorPos(QmPoint* p);
 // 1 with a message, 0 when timeoutMs passed first (-1: no limit), -1 when the window system
 // failed.
 int hostNextEvent(QmMsg* m, int timeoutMs);
-// Takes the picture of the desktop that the window will cover, before it is shown: the launch
-// mode's picture file, the launcher's own photograph, or the screen. False when there is none
+// Takes the picture of the desktop that the window will cover, before it is shown: the
+// launcher's own photograph, or the screen. False when there is none
 // (shot is then left empty; the scene runs without a photograph).
 bool hostTakePhotograph(FXScrShot* shot, void* window);
 

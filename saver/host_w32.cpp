@@ -16,7 +16,6 @@
 #include "base/trace.h"
 #include "image/scrshot.h"
 #include "saver/host.h"
-#include "saver/record.h"
 
 namespace {
 
@@ -289,8 +288,6 @@ int hostNextEvent(QmMsg* m, int timeoutMs) {
 }
 
 bool hostTakePhotograph(FXScrShot* shot, void* window) {
-    bool read = false;
-    if (qmRecordDesktopPicture(shot, &read)) return read;
     HWND w = static_cast<HWND>(window);
     RECT r;
     if (!hostIsWindow(w) || !GetClientRect(w, &r)) return false;

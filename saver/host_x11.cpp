@@ -26,7 +26,6 @@
 #include "image/scrshot.h"
 #include "render/x11_display.h"
 #include "saver/host.h"
-#include "saver/record.h"
 
 namespace {
 
@@ -456,8 +455,6 @@ int hostNextEvent(QmMsg* m, int timeoutMs) {
 }
 
 bool hostTakePhotograph(FXScrShot* shot, void* window) {
-    bool read = false;
-    if (qmRecordDesktopPicture(shot, &read)) return read;
     if (!hostOpen() || !localOurs(window)) return false;
     Display* dpy = localHost.dpy;
     int w = localHost.width, h = localHost.height;

@@ -8,8 +8,6 @@
 #include <cstdlib>
 #include <cstring>
 
-QmLaunch qmLaunch;
-
 namespace {
 
 const double kMaxRecordSeconds = 3600.0;

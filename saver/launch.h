@@ -34,9 +34,6 @@ struct QmLaunch {
     std::string letters;      // the words left for the letter scan, joined by single spaces
 };
 
-// The launch options of this run (filled by the program entry).
-extern QmLaunch qmLaunch;
-
 // Reads the words (argv without the program name). xscreensaverWindow is the environment's
 // XSCREENSAVER_WINDOW (null when unset). False with a one-line reason in *error for words that
 // cannot be used (an unknown --word, a missing or bad value, two modes at once, a record option

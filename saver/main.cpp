@@ -4,6 +4,7 @@
 // and the installation into the system's screen-saver settings (which needs no window).
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "base/other.h"
@@ -13,19 +14,19 @@
 #include "saver/scene.h"
 #include "saver/scrnsave.h"
 
-unsigned char escapeHit = 0;
-unsigned char started = 0;
-double startTime = 0.0;
-char ruvaPath[kRuvaPathSize] = {};
-
 namespace {
 
 const double kMouseGraceSeconds = 4.0;
 
+QmSaverState localState;
+QmSceneOptions localOptions;
+std::unique_ptr<QmScene> localScene;
+
 // The data folder of this run into ruvaPath; a folder too long for it is left out (empty).
 void localReadConfig() {
+    char* ruvaPath = localState.ruvaPath;
     QmConfig c = qmLoadConfig();
-    if (c.dataDir.size() < sizeof ruvaPath) {
+    if (c.dataDir.size() < kRuvaPathSize) {
         memcpy(ruvaPath, c.dataDir.c_str(), c.dataDir.size() + 1);
     } else {
         ruvaPath[0] = 0;
@@ -33,37 +34,48 @@ void localReadConfig() {
     }
 }
 
+bool localBuildScene(void* hwnd) {
+    localReadConfig();
+    QmSceneOptions o = localOptions;
+    o.dataDir = localState.ruvaPath;
+    o.preview = qmHost().fChildPreview == 1;
+    localScene.reset(new QmScene(o));
+    return localScene->Init(hwnd);
+}
+
 }  // namespace
 
+void qmSetSceneOptions(const QmSceneOptions& options) { localOptions = options; }
+const QmSaverState& qmSaverState() { return localState; }
+QmScene* qmCurrentScene() { return localScene.get(); }
+
 void qmResetSaverStatics() {
-    escapeHit = 0;
-    started = 0;
-    startTime = 0.0;
-    ruvaPath[0] = 0;
+    localScene.reset();
+    localState = QmSaverState();
+    localOptions = QmSceneOptions();
 }
 
 intptr_t ScreenSaverProc(void* hwnd, unsigned msg, uintptr_t wParam, intptr_t lParam) {
     switch (msg) {
         case kWmCreate:
-            localReadConfig();
-            if (!InitScene(hwnd, fChildPreview == 1)) return -1;  // the window goes; the run ends with 1
-            startTime = fxGetTime();
-            started = 1;
+            if (!localBuildScene(hwnd)) return -1;  // the window goes; the run ends with 1
+            localState.startTime = fxGetTime();
+            localState.started = 1;
             return 0;
         case kWmDestroy:
-            DestroyScene();
+            localScene.reset();
             return 0;
         case kWmPaint:
             return 0;  // drawing belongs to the render thread
         case kWmEraseBkgnd:
             return 1;  // never erased: the desktop stays visible until the first frame
         case kWmSize:
-            SceneResize(int(wParam), int(lParam));
+            if (localScene) localScene->Resize(int(wParam), int(lParam));
             return 0;
         case kWmClose:
-            if (fChildPreview || escapeHit)
+            if (qmHost().fChildPreview || localState.escapeHit)
                 qmDestroyWindow(hwnd);
-            else if (started && fxGetTime() - startTime > kMouseGraceSeconds)
+            else if (localState.started && fxGetTime() - localState.startTime > kMouseGraceSeconds)
                 qmDestroyWindow(hwnd);
             return 0;  // a close in the first 4 s is dropped
         case kWmKeyDown:
@@ -72,7 +84,7 @@ intptr_t ScreenSaverProc(void* hwnd, unsigned msg, uintptr_t wParam, intptr_t lP
         case kWmSysKeyDown:
         case kWmSysKeyUp:
         case kWmSysChar:
-            escapeHit = 1;
+            localState.escapeHit = 1;
             qmDestroyWindow(hwnd);
             return DefScreenSaverProc(hwnd, msg, wParam, lParam);
         default:

@@ -1,10 +1,23 @@
-// The saver's own state, kept between its procedures (main.cpp): read by the scene (the data
-// folder) and by tests (the ending rules).
+// The saver's own state, kept between its procedures (main.cpp): the scene of the live window and
+// what the ending rules need. The program entry chooses the scene's options before the host runs;
+// tests read the state and draw the scene's frames themselves.
 #pragma once
+
+#include "saver/scene.h"
 
 enum { kRuvaPathSize = 520 };
 
-extern unsigned char escapeHit;  // a key message arrived
-extern unsigned char started;    // the scene is built
-extern double startTime;         // fxGetTime() right after the scene was built, seconds
-extern char ruvaPath[kRuvaPathSize];  // the data folder; empty when none is known
+struct QmSaverState {
+    unsigned char escapeHit = 0;        // a key message arrived
+    unsigned char started = 0;          // the scene is built
+    double startTime = 0.0;             // fxGetTime() right after the scene was built, seconds
+    char ruvaPath[kRuvaPathSize] = {};  // the data folder; empty when none is known
+};
+
+// The options of the scenes built from now on (window thread). The data folder comes from the
+// configuration and the preview flag from the host when each scene is built; whatever these
+// options hold for them is replaced.
+void qmSetSceneOptions(const QmSceneOptions& options);
+const QmSaverState& qmSaverState();
+// The scene of the live saver window; null when there is none.
+QmScene* qmCurrentScene();

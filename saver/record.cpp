@@ -15,10 +15,11 @@
 #include "base/other.h"
 #include "base/trace.h"
 #include "image/devil.h"
-#include "image/scrshot.h"
 #include "render/gl_api.h"
 #include "saver/host.h"
 #include "saver/launch.h"
+#include "saver/main.h"
+#include "saver/scrnsave.h"
 
 namespace {
 
@@ -188,8 +189,7 @@ bool Recorder::WriteSheet() {
     return sheet.SaveToPict(SheetPath().c_str());
 }
 
-int qmRecordMain() {
-    const QmLaunch& o = qmLaunch;
+int qmRecordMain(const QmLaunch& o, void* instance, const char* programName) {
     if (!localMkdirs(o.recordDir) || access(o.recordDir.c_str(), W_OK) != 0) {
         fprintf(stderr, "qmsave: cannot write into the folder %s\n", o.recordDir.c_str());
         return 1;
@@ -200,10 +200,17 @@ int qmRecordMain() {
     }
     Recorder rec;
     rec.Setup(o.recordDir, o.recordSeconds, o.recordFps);
-    gr.frameSink = &rec;
+    QmSceneOptions scene;
+    scene.showFps = o.showFps;
+    scene.desktopFile = o.desktopFile;
+    scene.frameSink = &rec;
+    qmSetSceneOptions(scene);
+    QmHostLaunch how;
+    how.style = kStyleRecord;
+    how.width = o.recordWidth, how.height = o.recordHeight;
     fxUseManualClock(0.0);
-    int r = LaunchScreenSaver(nullptr);
-    gr.frameSink = nullptr;
+    int r = ScreenSaverMain(instance, programName, "", &how);
+    qmSetSceneOptions(QmSceneOptions());
     fxUseSystemClock();
     if (r != 0 || qmGetExitStatus() != 0) return r ? r : qmGetExitStatus();
 
@@ -225,17 +232,4 @@ int qmRecordMain() {
     else
         fprintf(stderr, "qmsave: cannot write the contact sheet %s\n", rec.SheetPath().c_str());
     return sheet ? 0 : 1;
-}
-
-bool qmRecordDesktopPicture(FXScrShot* shot, bool* ok) {
-    if (qmLaunch.mode != kModeRecord || qmLaunch.desktopFile.empty()) return false;
-    shot->picture.autoDetectTrans = false;  // a desktop picture is opaque whatever its name
-    *ok = shot->picture.CreateFromPict(qmLaunch.desktopFile.c_str());
-    if (*ok) {
-        shot->count++;
-    } else {
-        fprintf(stderr, "qmsave: cannot read the desktop picture %s\n", qmLaunch.desktopFile.c_str());
-        err("host: cannot read the desktop picture %s\n", qmLaunch.desktopFile.c_str());
-    }
-    return true;
 }

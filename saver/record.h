@@ -55,14 +55,9 @@ public:
     std::string SheetPath() const;
 };
 
-class FXScrShot;
+struct QmLaunch;
 
-// Record mode with --desktop FILE: FILE becomes the photograph in shot, and *ok says whether it
-// could be read (both platforms' hosts take it instead of the screen). False when this run takes
-// no picture file.
-bool qmRecordDesktopPicture(FXScrShot* shot, bool* ok);
-
-// The record mode run: checks the folder, switches to the controllable clock, runs the scene in
-// a window of the recording's size until every frame is written (or a signal), writes the sheet.
-// Returns the exit status.
-int qmRecordMain();
+// The record mode run of the launch words: checks the folder, switches to the controllable clock,
+// runs the scene in a window of the recording's size until every frame is written (or a signal),
+// writes the sheet. Returns the exit status.
+int qmRecordMain(const QmLaunch& launch, void* instance, const char* programName);

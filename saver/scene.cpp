@@ -1,5 +1,5 @@
-// Scene assembly: the scene's objects, InitScene (on the window thread, inside the window's
-// creation) and DestroyScene (inside its destruction). The order of the steps matters: the
+// Scene assembly: QmScene::Init (on the window thread, inside the window's creation) and
+// QmScene::Destroy (inside its destruction). The order of the steps matters: the
 // photograph is taken before the window is shown, textures are uploaded while the context is
 // current on the window thread, the render thread starts last and stops first.
 //
@@ -22,67 +22,26 @@
 #include "image/scrshot.h"
 #include "saver/config.h"
 #include "saver/host.h"
-#include "saver/main.h"
-
-// In the order of construction.
-bool isPreview = false;
-FXPackage pck;
-Scene sc;
-SceneGL gr;
-FXLight light, light1, light2;
-FXDesk preview;
-FXMaterial preview_mat;
-FXMaterial scr_mat;
-FXMaterial scr_mat1;
-FXAnim anim_starting, anim1_starting;
-FXAnim anim[3];
-FXAnim anim1[3];
-SMovie movie[3];
-FXRuvaGadget gad;
-bool hasError = false;
-FXErrGadget err_gad;
-int dststage = 0;
-int aact_anim = 0;
-int aact_movie = 0;
-FXDemoGadget demo;
-
-float light_col[4] = {0.7f, 0.7f, 0.7f, 1.0f};
-float light1_col[4] = {0.0f, 0.0f, 0.06f, 1.0f};
-float light2_col[4] = {0.0f, 0.0f, 0.06f, 1.0f};
-bool first = true;
-bool starting = true;
-const char* const mat_name = "Material.001";
-const char* const mat_name1 = "Material.001a";
-
-const int kClipAnimEntry[3] = {94, 203, 200};
-const int kClipMovieEntry[3] = {177, 88, 748};
-
-bool showFps = false;
-FpsOverlay fps;
 
 namespace {
 
 const char kPackageFile[] = "qmsave.dat";
 
-// The choreography starts afresh with every scene built.
-void localResetState() {
-    hasError = false;
-    dststage = 0;
-    aact_anim = 0;
-    aact_movie = 0;
-    first = true;
-    starting = true;
-}
+}  // namespace
 
-void localOpenLog() {
-    std::string log = qmLogFilePath(ruvaPath, true);
+QmScene::QmScene(const QmSceneOptions& o) : options(o), isPreview(o.preview) { gr.frameSink = o.frameSink; }
+
+QmScene::~QmScene() { Destroy(); }
+
+void QmScene::OpenLog() {
+    std::string log = qmLogFilePath(options.dataDir, true);
     if (log.empty() || !fxOpenTraces(log.c_str()))
         fprintf(stderr, "qmsave: no trace log (no writable folder for %s)\n", log.empty() ? "qmsave.log" : log.c_str());
 }
 
 // One copy of an animation. The first copy of a pair shows the photograph on "Material.001",
 // the second on "Material.001a".
-void localLoadCopy(FXAnim* a, int entry, bool firstCopy) {
+void QmScene::LoadCopy(FXAnim* a, int entry, bool firstCopy) {
     scr_mat.name.Set(firstCopy ? mat_name : mat_name1);
     scr_mat1.name.Set(firstCopy ? mat_name1 : mat_name);
     a->LoadCN(&pck, entry);
@@ -93,7 +52,7 @@ void localLoadCopy(FXAnim* a, int entry, bool firstCopy) {
     a->ReleaseFrames();  // the scene only ever draws the interpolated pose
 }
 
-void localLoadMovie(int i) {
+void QmScene::LoadMovie(int i) {
     SMovie& m = movie[i];
     m.LoadCN(&pck, kClipMovieEntry[i]);
     m.LoadIntoMem();
@@ -108,8 +67,8 @@ void localLoadMovie(int i) {
 // Entry 751 with its padding filled from its edges: the meadow is shown slightly reduced, and its
 // small mipmaps would otherwise mix transparent black into its right and bottom edges, letting the
 // photograph beneath shine through there. Filled, an opaque picture hides the first copy of each
-// clip animation completely, which spares drawing it (see localClip).
-void localLoadSecondPicture() {
+// clip animation completely, which spares drawing it (see RenderClip).
+void QmScene::LoadSecondPicture() {
     FXCanvas& c = scr_mat1.canvas;
     scr_mat1.textureSource = nullptr;
     if (!c.CreateFromPictCN(&pck, kEntrySecondPicture)) {
@@ -123,7 +82,7 @@ void localLoadSecondPicture() {
     c.Destroy();
 }
 
-void localLights() {
+void QmScene::SetUpLights() {
     light.SetDefDiffuse(1.0f);
     light.MultiColorF(1, 1, 1, 1);
     gr.RegisterLight(&light);
@@ -139,7 +98,7 @@ void localLights() {
     gr.RegisterLight(&light2);
 }
 
-void localFullScreenContent(FXScrShot* shot) {
+void QmScene::LoadFullScreenContent(FXScrShot* shot) {
     scr_mat.SetTexture(&shot->picture);
     // The photograph lives on as scr_mat's texture on the device; its pixels are freed before the
     // rest of the content is loaded.
@@ -148,36 +107,47 @@ void localFullScreenContent(FXScrShot* shot) {
     scr_mat.SetDefDiffuse(1.0f);
     gr.AddMaterial(&scr_mat);
     scr_mat1.SetDefDiffuse(1.0f);
-    localLoadSecondPicture();
+    LoadSecondPicture();
     gr.AddMaterial(&scr_mat1);
 
-    localLoadCopy(&anim_starting, kEntryOpening, true);
-    localLoadCopy(&anim1_starting, kEntryOpening, false);
+    LoadCopy(&anim_starting, kEntryOpening, true);
+    LoadCopy(&anim1_starting, kEntryOpening, false);
     for (int i = 0; i < 3; i++) {
-        localLoadCopy(&anim[i], kClipAnimEntry[i], true);
-        localLoadCopy(&anim1[i], kClipAnimEntry[i], false);
-        localLoadMovie(i);
+        LoadCopy(&anim[i], kClipAnimEntry[i], true);
+        LoadCopy(&anim1[i], kClipAnimEntry[i], false);
+        LoadMovie(i);
     }
-    localLights();
+    SetUpLights();
     demo.CreateCN(&pck, kEntryDemoInner, kEntryDemoOuter);
     gad.CreateCN(&pck, kEntryLogoLabel, kEntryLogoModel);
     fxSetAppPriority(1);
 }
 
-}  // namespace
+// The desktop picture file when the options name one, else the screen under the window.
+bool QmScene::TakeDesktopPicture(FXScrShot* shot, void* window) {
+    if (options.desktopFile.empty()) return hostTakePhotograph(shot, window);
+    const char* file = options.desktopFile.c_str();
+    shot->picture.autoDetectTrans = false;  // a desktop picture is opaque whatever its name
+    if (!shot->picture.CreateFromPict(file)) {
+        fprintf(stderr, "qmsave: cannot read the desktop picture %s\n", file);
+        err("host: cannot read the desktop picture %s\n", file);
+        return false;
+    }
+    shot->count++;
+    return true;
+}
 
 void SceneGL::RenderEnd() {
     if (frameSink && !windowLost.load()) frameSink->OnFrameShown(this);
     FXGL::RenderEnd();
 }
 
-bool InitScene(void* window, bool preview) { return InitSceneSteps(window, preview, true); }
-
-bool InitSceneSteps(void* window, bool previewMode, bool startLoop) {
-    localResetState();
-    isPreview = previewMode;
+bool QmScene::Init(void* window, bool startLoop) {
+    FX_ASSERT(!initialized_ && "a scene is built once");
+    initialized_ = true;
+    const char* ruvaPath = options.dataDir.c_str();
     fxInitPaths();
-    if (!isPreview) localOpenLog();
+    if (!isPreview) OpenLog();
     // The content comes from the data folder or from nowhere: never from whatever folder the
     // saver happened to be started in.
     std::string problem = qmDataDirProblem(ruvaPath);
@@ -189,7 +159,7 @@ bool InitSceneSteps(void* window, bool previewMode, bool startLoop) {
     }
     fxLoadDevil();
     FXScrShot shot;
-    if (!isPreview) hostTakePhotograph(&shot, window);
+    if (!isPreview) TakeDesktopPicture(&shot, window);
     if (!gr.CreateChild(window) && !gr.hglrc) {
         // No context at all: every OpenGL call would go nowhere (and the GLU library reads the
         // version string the missing context cannot give). Nothing is loaded; the saver ends.
@@ -214,14 +184,16 @@ bool InitSceneSteps(void* window, bool previewMode, bool startLoop) {
         preview.Create(1, 1);
         preview.SetMaterial(&preview_mat);
     } else {
-        localFullScreenContent(&shot);
+        LoadFullScreenContent(&shot);
     }
     gr.SetAct(false);
-    if (startLoop) gr.StartLoop(&sc);
+    if (startLoop) gr.StartLoop(this);
     return true;
 }
 
-void DestroyScene() {
+void QmScene::Destroy() {
+    if (!initialized_ || destroyed_) return;
+    destroyed_ = true;
     gr.StopLoop(100000.0);
     gr.SetAct(true);  // textures are deleted where they live
     preview.Destroy();
@@ -240,10 +212,11 @@ void DestroyScene() {
     pck.Destroy();
     gr.SetAct(false);
     gr.Destroy();
+    if (fxglobalEnv == &gr) fxSetEnv(nullptr);
     fxUnloadDevil();
 }
 
-void SceneResize(int width, int height) {
+void QmScene::Resize(int width, int height) {
     if (width <= 0 || height <= 0 || !gr.hglrc) return;
     FXGRAutoAct act(&gr);
     gr.width = width;

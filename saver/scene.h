@@ -2,9 +2,8 @@
 // is shown, becomes the texture of animated models; sprite movies drive those models; three
 // lights, a logo, a small demo object and an error notice complete the picture.
 //
-// All scene objects are process-wide objects with static storage, constructed before the program
-// starts and filled by InitScene on the window thread; the render thread owns them while the
-// loop runs; DestroyScene takes them down after the loop has ended.
+// One QmScene object holds the scene's objects. The saver's window procedure builds it when the
+// window is created, from options the program entry chose, and destroys it with the window.
 //
 // Package entries: 0 error notice, 1 preview picture, 4 and 5 logo model and label, 88, 177 and
 // 748 the three movies, 91 the opening animation, 94, 203 and 200 the three clip animations, 749
@@ -23,14 +22,12 @@
 #include "render/gl.h"
 #include "saver/fps.h"
 
-// The root renderable; its OnRender draws one frame (scene_render.cpp).
-class Scene : public PRender {
-public:
-    void OnRender(PEnv* env, double t) override;
-};
+#include <string>
+
+class FXScrShot;
 
 // Receives every frame that is about to be shown: called before the swap, on the render thread,
-// inside the environment lock with the context current (record mode).
+// inside the environment lock with the context current (record mode, tests).
 class PFrameSink {
 public:
     virtual void OnFrameShown(PEnv* env) = 0;
@@ -46,38 +43,14 @@ public:
     void RenderEnd() override;
 };
 
-extern bool isPreview;
-extern FXPackage pck;
-extern Scene sc;
-extern SceneGL gr;
-extern FXLight light, light1, light2;
-extern FXDesk preview;
-extern FXMaterial preview_mat;
-extern FXMaterial scr_mat;
-extern FXMaterial scr_mat1;
-extern FXAnim anim_starting, anim1_starting;
-extern FXAnim anim[3];
-extern FXAnim anim1[3];
-extern SMovie movie[3];
-extern FXRuvaGadget gad;
-extern bool hasError;
-extern FXErrGadget err_gad;
-extern int dststage;
-extern int aact_anim;
-extern int aact_movie;
-extern FXDemoGadget demo;
-
-extern float light_col[4];
-extern float light1_col[4];
-extern float light2_col[4];
-extern bool first;
-extern bool starting;
-extern const char* const mat_name;
-extern const char* const mat_name1;
-
-// The -fps readout, drawn over everything when showFps is set.
-extern bool showFps;
-extern FpsOverlay fps;
+// What a scene is built from.
+struct QmSceneOptions {
+    std::string dataDir;      // the folder of qmsave.dat (and of the trace log); empty: none known
+    bool preview = false;     // the preview pane's still picture instead of the animated scene
+    bool showFps = false;     // the frames-per-second readout over everything
+    std::string desktopFile;  // a picture file used as the desktop photograph instead of the screen
+    PFrameSink* frameSink = nullptr;  // sees every shown frame; not owned
+};
 
 // Package entries of the scene.
 enum {
@@ -91,8 +64,8 @@ enum {
     kEntrySecondPicture = 751,
 };
 // Clip k: its animation entry (anim[k], anim1[k]) and its movie entry (movie[k]).
-extern const int kClipAnimEntry[3];
-extern const int kClipMovieEntry[3];
+inline constexpr int kClipAnimEntry[3] = {94, 203, 200};
+inline constexpr int kClipMovieEntry[3] = {177, 88, 748};
 
 // One step of the clip state machine: the pose the next clip heads for, the clip, and its
 // direction.
@@ -105,13 +78,77 @@ struct QmClipStep {
 // (stages 1 and 2), r in [0, 1] below 0.6 takes the first way.
 QmClipStep qmNextClip(int stage, double r);
 
-// Builds the scene on window (the saver window, not shown yet) and starts the render loop. False
-// when OpenGL cannot draw into the window (no pixel format or context, as on a system without a
-// working OpenGL driver): then nothing is loaded, the reason is on standard error and in the log.
-bool InitScene(void* window, bool preview);
-// The same; startLoop false leaves the loop stopped, so frames can be drawn one by one.
-bool InitSceneSteps(void* window, bool preview, bool startLoop);
-// Stops the render loop and destroys every scene object, the package and the device.
-void DestroyScene();
-// The window's new client size (a resizable window).
-void SceneResize(int width, int height);
+// The scene: every object of its assembly, in the order they are built, and the choreography
+// that draws them (scene_render.cpp). Built on the window thread inside the window's creation;
+// the render thread owns it while the loop runs; destroyed on the window thread after the loop
+// has stopped.
+class QmScene : public PRender {
+public:
+    explicit QmScene(const QmSceneOptions& options);
+    ~QmScene();
+    QmScene(const QmScene&) = delete;
+    QmScene& operator=(const QmScene&) = delete;
+
+    // Builds the scene on window (the saver window, not shown yet) and, with startLoop, starts
+    // the render loop (without, frames can be drawn one by one through OnRender). False when
+    // OpenGL cannot draw into the window (no pixel format or context, as on a system without a
+    // working OpenGL driver): then nothing is loaded, the reason is on standard error and in the
+    // log. Call once.
+    bool Init(void* window, bool startLoop = true);
+    // Stops the render loop and destroys every object, the package and the device. Repeatable.
+    void Destroy();
+    // The window's new client size (a resizable window).
+    void Resize(int width, int height);
+    // One frame (the render thread, inside the environment lock).
+    void OnRender(PEnv* env, double t) override;
+
+    const QmSceneOptions options;
+    // In the order of construction.
+    bool isPreview = false;
+    FXPackage pck;
+    SceneGL gr;
+    FXLight light, light1, light2;
+    FXDesk preview;
+    FXMaterial preview_mat;
+    FXMaterial scr_mat;   // the desktop photograph
+    FXMaterial scr_mat1;  // entry 751
+    FXAnim anim_starting, anim1_starting;
+    FXAnim anim[3];
+    FXAnim anim1[3];
+    SMovie movie[3];
+    FXRuvaGadget gad;
+    bool hasError = false;
+    FXErrGadget err_gad;
+    int dststage = 0;
+    int aact_anim = 0;
+    int aact_movie = 0;
+    FXDemoGadget demo;
+    FpsOverlay fps;  // drawn when options.showFps
+
+    float light_col[4] = {0.7f, 0.7f, 0.7f, 1.0f};
+    float light1_col[4] = {0.0f, 0.0f, 0.06f, 1.0f};
+    float light2_col[4] = {0.0f, 0.0f, 0.06f, 1.0f};
+    bool first = true;
+    bool starting = true;
+    static constexpr const char* mat_name = "Material.001";
+    static constexpr const char* mat_name1 = "Material.001a";
+
+private:
+    bool initialized_ = false;
+    bool destroyed_ = false;
+
+    // Assembly (scene.cpp).
+    void OpenLog();
+    bool TakeDesktopPicture(FXScrShot* shot, void* window);
+    void LoadCopy(FXAnim* a, int entry, bool firstCopy);
+    void LoadMovie(int i);
+    void LoadSecondPicture();
+    void SetUpLights();
+    void LoadFullScreenContent(FXScrShot* shot);
+    // Choreography (scene_render.cpp).
+    bool PosedByMovie(int k) const;
+    void RenderOpening(PEnv* env, double t);
+    void StartNextClip(double t);
+    void RenderClip(PEnv* env, double t);
+    void RenderOverlay(PEnv* env, double t);
+};

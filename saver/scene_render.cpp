@@ -89,14 +89,16 @@ void localDrawUnderTwin(PEnv* env, double t, FXAnim& first, const FXAnim& second
         if (skip >> i & 1) first.imodel.EnumMeshes(i)->disabled = false;
 }
 
+}  // namespace
+
 // A clip's copies are in the same pose once its movie has posed both.
-bool localPosedByMovie(int k) {
+bool QmScene::PosedByMovie(int k) const {
     return movie[k].keyed && movie[k].animA == &anim[k] && movie[k].animB == &anim1[k] && anim[k].frozen &&
            anim1[k].frozen;
 }
 
 // The opening: the photograph on the first copy, entry 751 fading in on the second.
-void localOpening(PEnv* env, double t) {
+void QmScene::RenderOpening(PEnv* env, double t) {
     localModelPass(env);
     // Both copies run on the same clock from the same start: always in the same pose.
     localDrawUnderTwin(env, t, anim_starting, anim1_starting, true);
@@ -137,7 +139,7 @@ void localOpening(PEnv* env, double t) {
 
 // The next clip once the running movie shows its last frame. The random number is drawn only
 // where the state machine has a choice, so the generator's sequence is the same as ever.
-void localNextClip(double t) {
+void QmScene::StartNextClip(double t) {
     double r = dststage == 1 || dststage == 2 ? fxGetRandom() : 0.0;
     QmClipStep next = qmNextClip(dststage, r);
     dststage = next.stage;
@@ -148,23 +150,23 @@ void localNextClip(double t) {
     aact_anim = aact_movie = next.clip;
 }
 
-void localClip(PEnv* env, double t) {
+void QmScene::RenderClip(PEnv* env, double t) {
     const int k = aact_movie;
     if (movie[k].GetFrameCount() <= 0) env->nextFrameAt = t + kPaceSeconds;  // nothing waits
     env->ApplyMatrix(&localPasses().identity);
     movie[k].Prepare(-1);
     movie[k].OnRender0(env, t);
     localModelPass(env);
-    localDrawUnderTwin(env, t, anim[k], anim1[k], localPosedByMovie(k));
+    localDrawUnderTwin(env, t, anim[k], anim1[k], PosedByMovie(k));
     anim1[k].OnRender(env, t);
     localMoviePass(env);
     localLightsOn(env, false);
     movie[k].OnRender1(env, t);  // sleeps until the movie's next frame is due
     movie[k].Prepare(-1);
-    if (movie[k].prepared.top <= 1) localNextClip(t);
+    if (movie[k].prepared.top <= 1) StartNextClip(t);
 }
 
-void localOverlay(PEnv* env, double t) {
+void QmScene::RenderOverlay(PEnv* env, double t) {
     env->ApplyMatrixIdentity();
     localLightsOn(env, true);
     env->Clrscr(false, true, false);  // gadgets are never hidden by the scene
@@ -173,10 +175,8 @@ void localOverlay(PEnv* env, double t) {
     gad.OnRender(env, t);
     env->ApplyMatrixIdentity();
     err_gad.OnRender(env, t);
-    if (showFps) fps.OnRender(env, t);
+    if (options.showFps) fps.OnRender(env, t);
 }
-
-}  // namespace
 
 QmClipStep qmNextClip(int stage, double r) {
     switch (stage) {
@@ -194,7 +194,7 @@ QmClipStep qmNextClip(int stage, double r) {
     }
 }
 
-void Scene::OnRender(PEnv* env, double t) {
+void QmScene::OnRender(PEnv* env, double t) {
     env->nextFrameAt = 0.0;
     if (!first || isPreview) {
         if (!env->RenderStart()) return;
@@ -215,7 +215,7 @@ void Scene::OnRender(PEnv* env, double t) {
         env->EnableLights(false);
         env->ApplyMatrixIdentity();
         preview.OnRender(env, t);
-        if (showFps) fps.OnRender(env, t);
+        if (options.showFps) fps.OnRender(env, t);
         env->RenderEnd();
         env->nextFrameAt = t + kStillPaceSeconds;
         return;
@@ -233,12 +233,12 @@ void Scene::OnRender(PEnv* env, double t) {
     }
     glEnable(GL_NORMALIZE);  // scaled models keep unit normals (the device offers no switch)
     if (starting) {
-        localOpening(env, t);
+        RenderOpening(env, t);
         if (!first) env->nextFrameAt = t + kPaceSeconds;
     } else {
-        localClip(env, t);
+        RenderClip(env, t);
     }
-    localOverlay(env, t);
+    RenderOverlay(env, t);
     if (!first) env->RenderEnd();
     first = false;
 }

@@ -19,30 +19,17 @@
 #include "base/library.h"
 #include "base/trace.h"
 #include "saver/host.h"
-#include "saver/launch.h"
-#include "saver/record.h"
-
-void* hMainInstance = nullptr;
-void* hMainWindow = nullptr;
-int fChildPreview = 0;
-int w95 = 0;
-void* hPwdLib = nullptr;
-QmVerifyPwdProc VerifyScreenSavePwd = nullptr;
-int checking_pwd = 0;
-int closing = 0;
-QmPoint pt_orig;
 
 // Saver statics, cleared by qmResetHost (main.cpp).
 void qmResetSaverStatics();
 
 namespace {
 
-const int kDesktopWidth = 1280;
-const int kDesktopHeight = 720;
-
 typedef int(QM_PWDAPI* FXPwdChangePassword)(const char* provider, void* hwnd, unsigned long reserved1,
                                    unsigned long reserved2);
 
+QmHostState host;
+QmHostLaunch localLaunch;  // how a window without a parent is shown this run
 std::string localCommandLine;
 std::deque<QmMsg> localQueue;  // posted messages (input only: a few per second at most)
 bool localQuitPosted = false;
@@ -84,10 +71,9 @@ bool localReadHandle(const char* p, unsigned long* handle) {
 void* localHandle(unsigned long id) { return reinterpret_cast<void*>(static_cast<uintptr_t>(id)); }
 
 QmStyle localStyle(void* parent) {
-    if (parent) return fChildPreview ? kStylePreview : kStyleLauncher;
-    if (qmLaunch.mode == kModeWindow) return kStyleDesktop;
-    if (qmLaunch.mode == kModeRecord) return kStyleRecord;
-    return kStyleFullScreen;
+    if (parent) return host.fChildPreview ? kStylePreview : kStyleLauncher;
+    return localLaunch.style == kStyleDesktop || localLaunch.style == kStyleRecord ? localLaunch.style
+                                                                                  : kStyleFullScreen;
 }
 
 // The change-password switch: the platform's password services, when it has them.
@@ -100,7 +86,7 @@ int localChangePassword(const QmSwitchScan& scan) {
 }
 
 int localConfigure(bool letterGiven) {
-    RegisterDialogClasses(hMainInstance);
+    RegisterDialogClasses(host.hMainInstance);
     // There is no settings dialog: on this platform the configuration is described instead.
     ScreenSaverDescribeConfig();
     if (!letterGiven) printf("Run qmsave --help to see how to start the saver.\n");
@@ -123,7 +109,7 @@ int localScanLetters(const char* cmdLine) {
         case kSwitchScreenSaver:
             return LaunchScreenSaver(nullptr);
         case kSwitchPreview:
-            fChildPreview = 1;
+            host.fChildPreview = 1;
             if (!scan.hasNumber || scan.number == 0 || !hostIsWindow(localHandle(scan.number))) return 0;
             return LaunchScreenSaver(localHandle(scan.number));
         case kSwitchPassword:
@@ -173,43 +159,28 @@ QmEnd qmEndReason() { return localEndReason; }
 
 const char* qmGetCommandLine() { return localCommandLine.c_str(); }
 
-int ScreenSaverMain(void* instance, const char* programName, const char* cmdLine) {
-    hMainInstance = instance;
+const QmHostState& qmHost() { return host; }
+
+int ScreenSaverMain(void* instance, const char* programName, const char* cmdLine, const QmHostLaunch* launch) {
+    host.hMainInstance = instance;
     if (!cmdLine) cmdLine = "";
     localCommandLine = programName ? programName : "qmsave";
     if (*cmdLine) localCommandLine += std::string(" ") + cmdLine;
 
-    w95 = hostIsWin9x() ? 1 : 0;
-    if (w95 && hostScreenSaveUsesPassword()) {
-        hPwdLib = fxLoadLibrary("PASSWORD.CPL");
-        if (hPwdLib)
-            VerifyScreenSavePwd = reinterpret_cast<QmVerifyPwdProc>(fxGetProcAddress(hPwdLib, "VerifyScreenSavePwd"));
+    host.w95 = hostIsWin9x() ? 1 : 0;
+    if (host.w95 && hostScreenSaveUsesPassword()) {
+        host.hPwdLib = fxLoadLibrary("PASSWORD.CPL");
+        if (host.hPwdLib)
+            host.VerifyScreenSavePwd =
+                reinterpret_cast<QmVerifyPwdProc>(fxGetProcAddress(host.hPwdLib, "VerifyScreenSavePwd"));
     }
 
     int r = 0;
-    switch (qmLaunch.mode) {
-        case kModeHelp:
-            fputs(qmUsageText(), stdout);
-            return 0;
-        case kModeVersion:
-            printf("%s\n", qmVersionText());
-            return 0;
-        case kModeRoot:
-        case kModeWindowId:
-            r = qmLaunch.windowId ? localIntoWindow(qmLaunch.windowId) : LaunchScreenSaver(nullptr);
-            break;
-        case kModeWindow:
-            r = LaunchScreenSaver(nullptr);
-            break;
-        case kModeRecord:
-            r = qmRecordMain();
-            break;
-        case kModeRegister:
-            r = ScreenSaverRegister();
-            break;
-        case kModeLetters:
-            r = localScanLetters(cmdLine);
-            break;
+    if (!launch) {
+        r = localScanLetters(cmdLine);
+    } else {
+        localLaunch = *launch;
+        r = launch->style == kStyleLauncher ? localIntoWindow(launch->windowId) : LaunchScreenSaver(nullptr);
     }
     return r != 0 ? r : localExitStatus;
 }
@@ -219,7 +190,7 @@ int LaunchScreenSaver(void* parent) {
     int result = 0;
     if (!hostOpen()) {
         qmSetExitStatus(1);
-    } else if (!RegisterDialogClasses(hMainInstance)) {
+    } else if (!RegisterDialogClasses(host.hMainInstance)) {
         fxShowErrorMessage("RegisterClasses() failed");
     } else {
         int w = 0, h = 0;
@@ -229,10 +200,8 @@ int LaunchScreenSaver(void* parent) {
                 if (!hostClientSize(parent, &w, &h)) w = h = -1;
                 break;
             case kStyleDesktop:
-                w = kDesktopWidth, h = kDesktopHeight;
-                break;
             case kStyleRecord:
-                w = qmLaunch.recordWidth, h = qmLaunch.recordHeight;
+                w = localLaunch.width, h = localLaunch.height;
                 break;
             case kStyleFullScreen:
                 hostScreenSize(&w, &h);
@@ -245,12 +214,12 @@ int LaunchScreenSaver(void* parent) {
             else
                 fprintf(stderr, "qmsave: the screen has no size to draw into\n");
         } else {
-            hMainWindow = qmCreateSaverWindow(parent, w, h);
+            qmCreateSaverWindow(localStyle(parent), parent, w, h);
         }
-        if (!hMainWindow) {
+        if (!host.hMainWindow) {
             qmSetExitStatus(1);  // the reason is already on standard error
         } else {
-            hostShowWindow(hMainWindow);
+            hostShowWindow(host.hMainWindow);
             QmMsg m;
             int r;
             while ((r = qmGetMessage(&m)) == 1) qmDispatchMessage(&m);
@@ -263,15 +232,17 @@ int LaunchScreenSaver(void* parent) {
             result = int(m.wParam);
         }
     }
-    if (hPwdLib) fxFreeLibrary(hPwdLib);
-    hPwdLib = nullptr;
+    if (host.hPwdLib) fxFreeLibrary(host.hPwdLib);
+    host.hPwdLib = nullptr;
     return result;
 }
 
-void* qmCreateSaverWindow(void* parent, int width, int height) {
-    void* w = hostCreateWindow(localStyle(parent), parent, width, height);
+void* qmCreateSaverWindow(QmStyle style, void* parent, int width, int height) {
+    host.fChildPreview = style == kStylePreview ? 1 : 0;
+    void* w = hostCreateWindow(style, parent, width, height);
     if (!w) return nullptr;
     localWindow = w;
+    host.hMainWindow = w;
     if (SysScreenSaverProc(w, kWmCreate, 0, 0) == -1) {
         qmDestroyWindow(w);
         return nullptr;
@@ -285,7 +256,7 @@ bool qmDestroyWindow(void* hwnd) {
     SysScreenSaverProc(hwnd, kWmDestroy, 0, 0);
     hostDestroyWindow(hwnd);
     localWindow = nullptr;
-    if (hMainWindow == hwnd) hMainWindow = nullptr;
+    if (host.hMainWindow == hwnd) host.hMainWindow = nullptr;
     localDestroying = false;
     return true;
 }
@@ -341,8 +312,8 @@ bool qmGetCursorPos(QmPoint* p) { return hostGetCursorPos(p); }
 intptr_t SysScreenSaverProc(void* hwnd, unsigned msg, uintptr_t wParam, intptr_t lParam) {
     switch (msg) {
         case kWmCreate:
-            if (!fChildPreview) hostHideCursor(hwnd);
-            qmGetCursorPos(&pt_orig);
+            if (!host.fChildPreview) hostHideCursor(hwnd);
+            qmGetCursorPos(&host.pt_orig);
             break;
         case kWmDestroy:
             qmPostQuitMessage(0);
@@ -357,13 +328,13 @@ intptr_t SysScreenSaverProc(void* hwnd, unsigned msg, uintptr_t wParam, intptr_t
         case kWmRButtonDown:
         case kWmMButtonDown:
         case kWmPaint:
-            if (closing) return qmDefWindowProc(hwnd, msg, wParam, lParam);
+            if (host.closing) return qmDefWindowProc(hwnd, msg, wParam, lParam);
             break;
         case kWmTimer:
-            if (closing) return 0;
+            if (host.closing) return 0;
             break;
         case kWmSysCommand:
-            if (!fChildPreview && (wParam == kScClose || wParam == kScScreenSave || wParam == kScNextWindow ||
+            if (!host.fChildPreview && (wParam == kScClose || wParam == kScScreenSave || wParam == kScNextWindow ||
                                    wParam == kScPrevWindow))
                 return 0;
             break;
@@ -379,7 +350,7 @@ intptr_t SysScreenSaverProc(void* hwnd, unsigned msg, uintptr_t wParam, intptr_t
 }
 
 intptr_t DefScreenSaverProc(void* hwnd, unsigned msg, uintptr_t wParam, intptr_t lParam) {
-    if (fChildPreview || closing) return qmDefWindowProc(hwnd, msg, wParam, lParam);
+    if (host.fChildPreview || host.closing) return qmDefWindowProc(hwnd, msg, wParam, lParam);
     switch (msg) {
         case kWmActivate:
         case kWmActivateApp:
@@ -389,7 +360,7 @@ intptr_t DefScreenSaverProc(void* hwnd, unsigned msg, uintptr_t wParam, intptr_t
         case kWmMouseMove: {
             QmPoint p;
             qmGetCursorPos(&p);
-            if (p.x == pt_orig.x && p.y == pt_orig.y) break;
+            if (p.x == host.pt_orig.x && p.y == host.pt_orig.y) break;
             [[fallthrough]];  // any movement, one pixel is enough: as a button press
         }
         case kWmKeyDown:
@@ -397,28 +368,28 @@ intptr_t DefScreenSaverProc(void* hwnd, unsigned msg, uintptr_t wParam, intptr_t
         case kWmLButtonDown:
         case kWmRButtonDown:
         case kWmMButtonDown:
-            if (!checking_pwd) qmPostMessage(hwnd, kWmClose, 0, 0);
+            if (!host.checking_pwd) qmPostMessage(hwnd, kWmClose, 0, 0);
             break;
         case kWmSetCursor:
-            if (checking_pwd) break;
+            if (host.checking_pwd) break;
             hostHideCursor(hwnd);
             return 1;
         case kWmClose:
-            if (checking_pwd) return 0;
-            if (VerifyScreenSavePwd) {
-                checking_pwd = 1;
-                closing = SysScreenSaverProc(hwnd, kWmVerifyPassword, 0, 0) != 0;
-                checking_pwd = 0;
+            if (host.checking_pwd) return 0;
+            if (host.VerifyScreenSavePwd) {
+                host.checking_pwd = 1;
+                host.closing = SysScreenSaverProc(hwnd, kWmVerifyPassword, 0, 0) != 0;
+                host.checking_pwd = 0;
             } else {
-                closing = 1;
+                host.closing = 1;
             }
-            if (closing)
+            if (host.closing)
                 qmDestroyWindow(hwnd);
             else
-                qmGetCursorPos(&pt_orig);  // a refused password arms the saver again here
+                qmGetCursorPos(&host.pt_orig);  // a refused password arms the saver again here
             return 0;
         case kWmVerifyPassword:
-            return VerifyScreenSavePwd ? VerifyScreenSavePwd(hwnd) : 1;
+            return host.VerifyScreenSavePwd ? host.VerifyScreenSavePwd(hwnd) : 1;
         default:
             break;
     }
@@ -434,11 +405,8 @@ void ScreenSaverChangePassword(void* hwnd) {
 }
 
 void qmResetHost() {
-    hMainInstance = hMainWindow = nullptr;
-    fChildPreview = w95 = checking_pwd = closing = 0;
-    hPwdLib = nullptr;
-    VerifyScreenSavePwd = nullptr;
-    pt_orig = QmPoint();
+    host = QmHostState();
+    localLaunch = QmHostLaunch();
     localQueue.clear();
     localQuitPosted = false;
     localQuitCode = 0;

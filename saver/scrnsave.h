@@ -73,16 +73,36 @@ struct QmPoint {
 #endif
 typedef int(QM_PWDAPI* QmVerifyPwdProc)(void* hwnd);
 
-// ---- host globals (all zero at start) ----
-extern void* hMainInstance;
-extern void* hMainWindow;
-extern int fChildPreview;
-extern int w95;
-extern void* hPwdLib;
-extern QmVerifyPwdProc VerifyScreenSavePwd;
-extern int checking_pwd;
-extern int closing;
-extern QmPoint pt_orig;
+// ---- the host's state (all zero at start; changed only by the host) ----
+struct QmHostState {
+    void* hMainInstance = nullptr;
+    void* hMainWindow = nullptr;  // the live saver window
+    int fChildPreview = 0;        // the window is a preview pane's child
+    int w95 = 0;
+    void* hPwdLib = nullptr;
+    QmVerifyPwdProc VerifyScreenSavePwd = nullptr;
+    int checking_pwd = 0;
+    int closing = 0;
+    QmPoint pt_orig;  // the cursor where the saver started; movement away from it ends the saver
+};
+const QmHostState& qmHost();
+
+// The kinds of saver window.
+enum QmStyle {
+    kStyleFullScreen,  // over the whole screen, on top, input grabbed, cursor hidden
+    kStylePreview,     // a child of the preview pane's window, of its size
+    kStyleLauncher,    // a child of a launcher's window, of its size; the launcher owns input
+    kStyleDesktop,     // a normal, resizable window for trying the saver; keys and its close button end it
+    kStyleRecord,      // a window of the recording's size; no input
+};
+
+// How the saver is shown when a launcher, not the switch letters, decides (the launcher words,
+// record mode).
+struct QmHostLaunch {
+    QmStyle style = kStyleFullScreen;  // kStyleFullScreen, kStyleLauncher, kStyleDesktop or kStyleRecord
+    unsigned long windowId = 0;        // kStyleLauncher: the launcher's window to draw into
+    int width = 0, height = 0;         // kStyleDesktop, kStyleRecord: the window's size
+};
 
 // ---- the switch scan ----
 // The first of the letters S, P, A, C (either case) in the command line decides; every other
@@ -98,10 +118,11 @@ struct QmSwitchScan {
 QmSwitchScan qmScanSwitches(const char* cmdLine);
 
 // ---- the host ----
-// The entry's work (the platform entry, main or WinMain, calls it): the switch letters of
-// cmdLine (everything after the program name; launcher words already taken out into qmLaunch),
-// or the launch mode. Returns the exit status.
-int ScreenSaverMain(void* instance, const char* programName, const char* cmdLine);
+// Runs the saver (the program entry calls it once the launcher words are read): as the switch
+// letters of cmdLine say (everything after the program name, launcher words taken out), or, with
+// launch, as the launcher asks. Returns the exit status.
+int ScreenSaverMain(void* instance, const char* programName, const char* cmdLine,
+                    const QmHostLaunch* launch = nullptr);
 // Creates the saver window (parent null: full screen or the launch mode's own window; else a
 // child of parent of its client size), runs the message loop, returns the last message's wParam.
 int LaunchScreenSaver(void* parent);
@@ -123,9 +144,10 @@ int ScreenSaverRegister();
 // ---- the window system as the host and the saver see it ----
 // The program name and the command line after it, as the system passes them.
 const char* qmGetCommandLine();
-// Creates the saver window of the launch mode and sends it kWmCreate. A creation that the window
-// procedure refuses (-1) is sent kWmDestroy, the window is destroyed again and the result is null.
-void* qmCreateSaverWindow(void* parent, int width, int height);
+// Creates the saver window of style (a child of parent for the preview and launcher styles) and
+// sends it kWmCreate; it becomes hMainWindow. A creation that the window procedure refuses (-1)
+// is sent kWmDestroy, the window is destroyed again and the result is null.
+void* qmCreateSaverWindow(QmStyle style, void* parent, int width, int height);
 // Sends kWmDestroy, then destroys the window. False when hwnd is not the live saver window.
 bool qmDestroyWindow(void* hwnd);
 // Queues a message for the loop; messages for a window destroyed meanwhile are dropped.

@@ -19,8 +19,6 @@
 #include "image/devil.h"
 #include "render/gl_api.h"
 #include "saver/host.h"
-#include "saver/launch.h"
-#include "saver/main.h"
 #include "saver/scene.h"
 #include "saver/scrnsave.h"
 #include "support/png_write_gl.h"
@@ -103,12 +101,7 @@ protected:
         delete state;
     }
 
-    void Frame(double t) {
-        fxSetManualClock(t);
-        gr.SetAct(true);
-        sc.OnRender(&gr, t);
-        gr.SetAct(false);
-    }
+    void Frame(double t) { scene.Frame(t); }
 };
 
 }  // namespace
@@ -121,44 +114,44 @@ TEST_F(DemoSceneTest, EveryEntryLoadsAndBindsWithoutAnError) {
     EXPECT_NE(log.find("fxOpenTraces"), std::string::npos);
     EXPECT_EQ(log.find("#ERROR"), std::string::npos) << log;
 
-    EXPECT_TRUE(scr_mat1.hasTexture) << "entry 751";
-    EXPECT_TRUE(err_gad.material.hasTexture) << "entry 0";
-    EXPECT_TRUE(gad.labelMaterial.hasTexture) << "entry 5";
-    ASSERT_GT(gad.model.meshes.top, 0) << "entry 4";
-    FXMesh* coin = gad.model.EnumMeshes(0);
+    EXPECT_TRUE(scene->scr_mat1.hasTexture) << "entry 751";
+    EXPECT_TRUE(scene->err_gad.material.hasTexture) << "entry 0";
+    EXPECT_TRUE(scene->gad.labelMaterial.hasTexture) << "entry 5";
+    ASSERT_GT(scene->gad.model.meshes.top, 0) << "entry 4";
+    FXMesh* coin = scene->gad.model.EnumMeshes(0);
     ASSERT_NE(coin->material, nullptr);
     EXPECT_TRUE(coin->material->hasTexture) << "the medallion's own picture";
-    EXPECT_TRUE(demo.innerMaterial.hasTexture && demo.outerMaterial.hasTexture) << "entries 749 and 750";
+    EXPECT_TRUE(scene->demo.innerMaterial.hasTexture && scene->demo.outerMaterial.hasTexture) << "entries 749 and 750";
 
     struct Copy {
         FXAnim* a;
         const QMCClip* clip;
         bool first;
     };
-    std::vector<Copy> copies = {{&anim_starting, &qmcOpening(), true}, {&anim1_starting, &qmcOpening(), false}};
+    std::vector<Copy> copies = {{&scene->anim_starting, &qmcOpening(), true}, {&scene->anim1_starting, &qmcOpening(), false}};
     for (int i = 0; i < 3; i++) {
-        copies.push_back({&anim[i], &qmcClip(i), true});
-        copies.push_back({&anim1[i], &qmcClip(i), false});
-        EXPECT_EQ(movie[i].GetFrameCount(), qmcClip(i).movieFrames);
-        EXPECT_TRUE(movie[i].keyed);
+        copies.push_back({&scene->anim[i], &qmcClip(i), true});
+        copies.push_back({&scene->anim1[i], &qmcClip(i), false});
+        EXPECT_EQ(scene->movie[i].GetFrameCount(), qmcClip(i).movieFrames);
+        EXPECT_TRUE(scene->movie[i].keyed);
     }
     for (const Copy& c : copies) {
         SCOPED_TRACE(std::string(c.clip->name) + (c.first ? " first copy" : " second copy"));
         ASSERT_EQ(c.a->GetFrameCount(), c.clip->keyCount + c.clip->holdsLastKey);
         FXModel* m = &c.a->imodel;
         ASSERT_EQ(m->meshes.top, 3) << "interpolation is set up";
-        EXPECT_EQ(m->EnumMeshes(0)->material, c.first ? &scr_mat : &scr_mat1);
-        EXPECT_EQ(m->EnumMeshes(1)->material, c.first ? &scr_mat1 : &scr_mat);
+        EXPECT_EQ(m->EnumMeshes(0)->material, c.first ? &scene->scr_mat : &scene->scr_mat1);
+        EXPECT_EQ(m->EnumMeshes(1)->material, c.first ? &scene->scr_mat1 : &scene->scr_mat);
         FXMaterial* paper = m->EnumMeshes(2)->material;
         ASSERT_NE(paper, nullptr);
-        EXPECT_TRUE(paper != &scr_mat && paper != &scr_mat1 && paper->hasTexture) << "the paper side";
+        EXPECT_TRUE(paper != &scene->scr_mat && paper != &scene->scr_mat1 && paper->hasTexture) << "the paper side";
     }
 }
 
 TEST_F(DemoSceneTest, PreviewShowsItsPicture) {
     Build(true);
     ASSERT_FALSE(HasFatalFailure());
-    EXPECT_TRUE(preview_mat.hasTexture) << "entry 1";
+    EXPECT_TRUE(scene->preview_mat.hasTexture) << "entry 1";
     Frame(50.1);
     ASSERT_EQ(sink.shown, 1);
     // Sky above, meadow below, and none of the photograph.
@@ -184,7 +177,7 @@ TEST_F(DemoSceneTest, ChoreographyKeepsThePhotographAndTheLogoInViewAndFlowsAcro
     std::vector<double> steps, changeSteps;
     int frames = 0, shownWithPhoto = 0, logoMissing = 0;
     bool left[4] = {false, false, false, false};
-    int lastStage = dststage;
+    int lastStage = scene->dststage;
     bool wasStarting = true, firstOfClip = false;
     const double kEnd = 50.0 + 200.0;
     while (t < kEnd && !(left[0] && left[1] && left[2] && left[3])) {
@@ -200,7 +193,7 @@ TEST_F(DemoSceneTest, ChoreographyKeepsThePhotographAndTheLogoInViewAndFlowsAcro
             for (int x = cx - 1; x <= cx + 1; x++) gold += localGoldPixel(sink.At(x, y));
         logoMissing += gold < 3;
         // The scene picks the next clip after drawing a frame: the next frame is the new clip's.
-        bool change = dststage != lastStage || (wasStarting && !starting);
+        bool change = scene->dststage != lastStage || (wasStarting && !scene->starting);
         if (!prev.empty()) {
             double d = localMeanDifference(prev, sink.px);
             EXPECT_GT(d, 0.0) << "frame " << frames << " repeats its predecessor";
@@ -213,13 +206,13 @@ TEST_F(DemoSceneTest, ChoreographyKeepsThePhotographAndTheLogoInViewAndFlowsAcro
         }
         firstOfClip = change;
         if (change) {
-            EXPECT_GT(share, 0.10) << "the photograph at the pose where clip " << aact_movie << " starts";
+            EXPECT_GT(share, 0.10) << "the photograph at the pose where clip " << scene->aact_movie << " starts";
             if (!wasStarting) left[lastStage] = true;
             snprintf(name, sizeof(name), "demo_change_%02d_before.png", int(changeSteps.size()));
             qmWritePngRGBA(qmTestPath(name), kW, kH, sink.px.data(), kW * 4, true);
         }
-        lastStage = dststage;
-        wasStarting = starting;
+        lastStage = scene->dststage;
+        wasStarting = scene->starting;
         prev = sink.px;
     }
     EXPECT_TRUE(left[0] && left[1] && left[2] && left[3]) << "a clip change out of every stage within 200 s";

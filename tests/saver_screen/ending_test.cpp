@@ -9,47 +9,47 @@
 #include "saver/scene.h"
 
 TEST_F(SaverHostTest, AKeyEndsAtOnce) {
-    ASSERT_NE(Launch(nullptr), nullptr);
+    ASSERT_NE(Launch(kStyleFullScreen), nullptr);
     Key("a", true);
     EXPECT_TRUE(Pump(kWmKeyDown));
-    EXPECT_EQ(hMainWindow, nullptr);
-    EXPECT_EQ(escapeHit, 1);
+    EXPECT_EQ(qmHost().hMainWindow, nullptr);
+    EXPECT_EQ(qmSaverState().escapeHit, 1);
     Key("a", false);
 }
 
 TEST_F(SaverHostTest, OnePixelOfMouseEndsOnlyAfterFourSeconds) {
-    ASSERT_NE(Launch(nullptr), nullptr);
-    fxSetManualClock(startTime + 1.0);
+    ASSERT_NE(Launch(kStyleFullScreen), nullptr);
+    fxSetManualClock(qmSaverState().startTime + 1.0);
     MoveBy(1, 0);
     EXPECT_TRUE(Pump(kWmMouseMove));
-    EXPECT_NE(hMainWindow, nullptr) << "a movement in the first 4 s is dropped";
-    fxSetManualClock(startTime + 4.5);
+    EXPECT_NE(qmHost().hMainWindow, nullptr) << "a movement in the first 4 s is dropped";
+    fxSetManualClock(qmSaverState().startTime + 4.5);
     MoveBy(0, 1);
     EXPECT_TRUE(Pump(kWmMouseMove));
-    EXPECT_EQ(hMainWindow, nullptr);
-    EXPECT_EQ(escapeHit, 0);
+    EXPECT_EQ(qmHost().hMainWindow, nullptr);
+    EXPECT_EQ(qmSaverState().escapeHit, 0);
 }
 
 TEST_F(SaverHostTest, DroppedClosesKeepTheCursorOrigin) {
-    ASSERT_NE(Launch(nullptr), nullptr);
-    QmPoint origin = pt_orig;
-    fxSetManualClock(startTime + 2.0);
+    ASSERT_NE(Launch(kStyleFullScreen), nullptr);
+    QmPoint origin = qmHost().pt_orig;
+    fxSetManualClock(qmSaverState().startTime + 2.0);
     MoveBy(1, 1);
     ASSERT_TRUE(Pump(kWmMouseMove));
-    ASSERT_NE(hMainWindow, nullptr);
+    ASSERT_NE(qmHost().hMainWindow, nullptr);
     // Back where the saver started: no movement away from the origin, nothing ends.
-    fxSetManualClock(startTime + 6.0);
+    fxSetManualClock(qmSaverState().startTime + 6.0);
     MoveTo(origin.x, origin.y);
     ASSERT_TRUE(Pump(kWmMouseMove));
-    EXPECT_NE(hMainWindow, nullptr);
-    EXPECT_EQ(pt_orig.x * 10000 + pt_orig.y, origin.x * 10000 + origin.y);
+    EXPECT_NE(qmHost().hMainWindow, nullptr);
+    EXPECT_EQ(qmHost().pt_orig.x * 10000 + qmHost().pt_orig.y, origin.x * 10000 + origin.y);
     Click(1);  // a button after the 4 s ends it wherever the cursor is
     EXPECT_TRUE(Pump(kWmLButtonDown));
-    EXPECT_EQ(hMainWindow, nullptr);
+    EXPECT_EQ(qmHost().hMainWindow, nullptr);
 }
 
 TEST_F(SaverHostTest, CloseAtExactlyFourSecondsIsIgnored) {
-    void* w = Launch(nullptr);
+    void* w = Launch(kStyleFullScreen);
     ASSERT_NE(w, nullptr);
     struct {
         double after;
@@ -57,29 +57,28 @@ TEST_F(SaverHostTest, CloseAtExactlyFourSecondsIsIgnored) {
     } steps[] = {{0.0, false}, {3.999, false}, {4.0, false}, {4.001, true}};
     for (const auto& s : steps) {
         SCOPED_TRACE(s.after);
-        fxSetManualClock(startTime + s.after);
+        fxSetManualClock(qmSaverState().startTime + s.after);
         qmPostMessage(w, kWmClose, 0, 0);
         EXPECT_TRUE(Pump(kWmClose));
-        EXPECT_EQ(hMainWindow == nullptr, s.ends);
+        EXPECT_EQ(qmHost().hMainWindow == nullptr, s.ends);
     }
 }
 
 TEST_F(SaverHostTest, KeyReleaseOfAKeyPressedBeforeTheStartIsNoInput) {
     Key("Return", true);  // the Enter that started the saver from a terminal, still held
-    ASSERT_NE(Launch(nullptr), nullptr);
+    ASSERT_NE(Launch(kStyleFullScreen), nullptr);
     Key("Return", false);
     MoveBy(1, 0);  // a dropped movement after the release shows the release was handled first
     EXPECT_TRUE(Pump(kWmMouseMove));
-    EXPECT_NE(hMainWindow, nullptr);
-    EXPECT_EQ(escapeHit, 0);
+    EXPECT_NE(qmHost().hMainWindow, nullptr);
+    EXPECT_EQ(qmSaverState().escapeHit, 0);
 }
 
 TEST_F(SaverHostTest, PreviewIsAChildOfExactlyTheParentsClientSizeAndEndsWithIt) {
     Window pane = XCreateSimpleWindow(xt, DefaultRootWindow(xt), 50, 60, 152, 112, 3, 0, 0x404040);
     XMapWindow(xt, pane);
     XSync(xt, False);
-    fChildPreview = 1;
-    void* w = Launch(fxX11Handle(pane));
+    void* w = Launch(kStylePreview, fxX11Handle(pane));
     ASSERT_NE(w, nullptr);
     Window root = 0, parent = 0, *children = nullptr;
     unsigned n = 0;
@@ -91,11 +90,11 @@ TEST_F(SaverHostTest, PreviewIsAChildOfExactlyTheParentsClientSizeAndEndsWithIt)
     ASSERT_TRUE(XGetGeometry(xt, fxX11Window(w), &root, &x, &y, &cw, &ch, &border, &depth));
     EXPECT_EQ(x * 1000 + y, 0);
     EXPECT_EQ(cw * 1000 + ch, 152u * 1000 + 112u);
-    EXPECT_FALSE(isPreview == false) << "the scene was built in preview mode";
+    EXPECT_TRUE(qmCurrentScene()->isPreview) << "the scene was built in preview mode";
 
     XDestroyWindow(xt, pane);  // the pane's owner closes it
     XSync(xt, False);
     EXPECT_TRUE(Pump(kWmHostEnd));
-    EXPECT_EQ(hMainWindow, nullptr);
+    EXPECT_EQ(qmHost().hMainWindow, nullptr);
     EXPECT_EQ(qmEndReason(), kEndWindowGone);
 }

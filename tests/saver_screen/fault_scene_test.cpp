@@ -64,10 +64,7 @@ protected:
         ASSERT_NE(scene.window, nullptr);
         double t = 50.0;
         while (t < 50.0 + seconds) {
-            fxSetManualClock(t);
-            gr.SetAct(true);
-            sc.OnRender(&gr, t);
-            gr.SetAct(false);
+            scene.Frame(t);
             t = fxGetTime() + 0.05;  // on from where the movie's frame wait left the clock
         }
     }
@@ -96,7 +93,7 @@ std::vector<unsigned char> localDamaged(FXPackage* p, const std::vector<int>& da
 
 TEST_F(FaultSceneTest, MissingPackageRunsOnWithoutThePhotographOrTheClips) {
     Run(3.0);
-    EXPECT_TRUE(pck.IsEmpty());
+    EXPECT_TRUE(scene->pck.IsEmpty());
     ASSERT_GT(sink.shown, 10);
     qmWritePngRGBA(qmTestPath("no_package.png"), kW, kH, sink.px.data(), kW * 4, true);
     // Only the small demo object in the corner needs no content; the rest is the cleared screen.
@@ -127,7 +124,7 @@ TEST_F(FaultSceneTest, EveryEntryCutShortOrScrambledLeavesTheSceneRunning) {
                          (mode ? " scrambled" : " cut in half"));
             qmWriteFile(data + "/qmsave.dat", localDamaged(&clean, row, mode));
             Run(4.0);
-            EXPECT_EQ(pck.GetCount(), clean.GetCount());
+            EXPECT_EQ(scene->pck.GetCount(), clean.GetCount());
             EXPECT_GT(sink.shown, 10) << "frames go on being shown";
             EXPECT_GT(localColours(sink), 2) << "the rest of the content is still drawn";
             scene.Close();
@@ -142,9 +139,9 @@ TEST_F(FaultSceneTest, WithoutTheImageLibraryTheSceneRunsUntextured) {
     fxSetDevilLibraryNames("libqm-no-such-devil.so", "libqm-no-such-ilu.so");
     Run(4.0);
     EXPECT_FALSE(fxDevilLoaded());
-    EXPECT_FALSE(scr_mat.hasTexture) << "no photograph without a decoder";
-    EXPECT_FALSE(scr_mat1.hasTexture);
-    EXPECT_FALSE(err_gad.material.hasTexture);
+    EXPECT_FALSE(scene->scr_mat.hasTexture) << "no photograph without a decoder";
+    EXPECT_FALSE(scene->scr_mat1.hasTexture);
+    EXPECT_FALSE(scene->err_gad.material.hasTexture);
     ASSERT_GT(sink.shown, 10);
     EXPECT_GT(localColours(sink), 1) << "the models are drawn, untextured";
 }

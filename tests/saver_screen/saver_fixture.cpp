@@ -7,8 +7,7 @@
 #include "base/other.h"
 #include "base/trace.h"
 #include "saver/host.h"
-#include "saver/launch.h"
-#include "saver/scene.h"
+#include "saver/main.h"
 #include "support/test_support.h"
 
 void SaverHostTest::SetUp() {
@@ -20,7 +19,6 @@ void SaverHostTest::SetUp() {
     env_[2] = new QmScopedEnv("XDG_CONFIG_HOME", config.c_str());
     env_[3] = new QmScopedEnv("HOME", config.c_str());
     qmResetHost();
-    qmLaunch = QmLaunch();
     fxUseManualClock(100.0);
     xt = XOpenDisplay(nullptr);
     ASSERT_NE(xt, nullptr);
@@ -29,7 +27,7 @@ void SaverHostTest::SetUp() {
 }
 
 void SaverHostTest::TearDown() {
-    if (hMainWindow) qmDestroyWindow(hMainWindow);  // through the destroy path
+    if (qmHost().hMainWindow) qmDestroyWindow(qmHost().hMainWindow);  // through the destroy path
     QmMsg m;
     while (qmWaitMessage(&m, 0) == 1) qmDispatchMessage(&m);
     fxCloseTraces();
@@ -38,17 +36,17 @@ void SaverHostTest::TearDown() {
     for (QmScopedEnv*& e : env_) delete e, e = nullptr;
 }
 
-void* SaverHostTest::Launch(void* parent) {
+void* SaverHostTest::Launch(QmStyle style, void* parent) {
     EXPECT_TRUE(hostOpen());
     int w = 0, h = 0;
     if (parent)
         hostClientSize(parent, &w, &h);
     else
         hostScreenSize(&w, &h);
-    hMainWindow = qmCreateSaverWindow(parent, w, h);
-    if (hMainWindow) hostShowWindow(hMainWindow);
-    gr.StopLoop(100000.0);
-    return hMainWindow;
+    void* window = qmCreateSaverWindow(style, parent, w, h);
+    if (window) hostShowWindow(window);
+    if (QmScene* scene = qmCurrentScene()) scene->gr.StopLoop(100000.0);
+    return window;
 }
 
 bool SaverHostTest::Pump(unsigned msg) {

@@ -20,9 +20,10 @@ protected:
 
     void SetUp() override;
     void TearDown() override;
-    // Creates the saver window as the host does (a child of parent, or the launch mode's own),
-    // shows it, and stops the render loop so the clock moves only when the test moves it.
-    void* Launch(void* parent);
+    // Creates the saver window of style as the host does (a child of parent, or a window of the
+    // screen's size), shows it, and stops the render loop so the clock moves only when the test
+    // moves it.
+    void* Launch(QmStyle style, void* parent = nullptr);
     // Dispatches messages until one of kind msg was handled (false when none came within 5 s),
     // then everything that was posted meanwhile.
     bool Pump(unsigned msg);

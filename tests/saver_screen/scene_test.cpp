@@ -1,5 +1,5 @@
 // The scene on the real device, built from a small test package, with frames drawn one at a time
-// on the controllable clock: what InitScene loads and binds, what a frame draws (recorded through
+// on the controllable clock: what the scene loads and binds, what a frame draws (recorded through
 // a recording environment) and what reaches the screen (pixels read before the swap).
 #include <gtest/gtest.h>
 
@@ -13,8 +13,6 @@
 #include "image/devil.h"
 #include "render/gl_api.h"
 #include "saver/host.h"
-#include "saver/launch.h"
-#include "saver/main.h"
 #include "saver/scene.h"
 #include "support/png_write_gl.h"
 #include "support/recording_env.h"
@@ -63,17 +61,11 @@ protected:
 
     void TearDown() override {
         scene.Close();
-        showFps = false;
         delete state;
     }
 
     // One frame at clock time t, drawn by env (the device when null) with the context current.
-    void Frame(double t, PEnv* env = nullptr) {
-        fxSetManualClock(t);
-        gr.SetAct(true);
-        sc.OnRender(env ? env : &gr, t);
-        gr.SetAct(false);
-    }
+    void Frame(double t, PEnv* env = nullptr) { scene.Frame(t, env); }
 
     // Meshes of a list drawn in a recorded frame.
     static int Count(const RecordingEnv& rec, const FXMesh* mesh) {
@@ -95,22 +87,22 @@ unsigned localSeedFor(int value) {
 
 TEST_F(SceneTest, PreviewLoadsOnlyEntriesZeroAndOneAndTakesNoPhotograph) {
     Build(true);
-    EXPECT_TRUE(isPreview);
-    EXPECT_TRUE(err_gad.material.hasTexture) << "entry 0";
-    EXPECT_TRUE(preview_mat.hasTexture) << "entry 1";
-    EXPECT_FALSE(scr_mat.hasTexture) << "no photograph";
-    EXPECT_FALSE(scr_mat1.hasTexture) << "entry 751";
-    EXPECT_EQ(anim_starting.GetFrameCount() + anim[0].GetFrameCount() + anim1[2].GetFrameCount(), 0);
-    EXPECT_EQ(movie[0].GetFrameCount() + movie[1].GetFrameCount() + movie[2].GetFrameCount(), 0);
-    EXPECT_EQ(gad.model.meshes.top, 0) << "entries 4 and 5";
+    EXPECT_TRUE(scene->isPreview);
+    EXPECT_TRUE(scene->err_gad.material.hasTexture) << "entry 0";
+    EXPECT_TRUE(scene->preview_mat.hasTexture) << "entry 1";
+    EXPECT_FALSE(scene->scr_mat.hasTexture) << "no photograph";
+    EXPECT_FALSE(scene->scr_mat1.hasTexture) << "entry 751";
+    EXPECT_EQ(scene->anim_starting.GetFrameCount() + scene->anim[0].GetFrameCount() + scene->anim1[2].GetFrameCount(), 0);
+    EXPECT_EQ(scene->movie[0].GetFrameCount() + scene->movie[1].GetFrameCount() + scene->movie[2].GetFrameCount(), 0);
+    EXPECT_EQ(scene->gad.model.meshes.top, 0) << "entries 4 and 5";
     EXPECT_FALSE(fxTracesOpened()) << "a preview writes no log";
-    EXPECT_FALSE(hasError);
+    EXPECT_FALSE(scene->hasError);
 
     RecordingEnv rec;
     Frame(50.1, &rec);
     EXPECT_EQ(rec.calls.front(), "RenderStart");
     EXPECT_EQ(rec.calls.back(), "RenderEnd");
-    EXPECT_EQ(Count(rec, &preview.mesh), 1);
+    EXPECT_EQ(Count(rec, &scene->preview.mesh), 1);
     EXPECT_EQ(rec.meshes.size(), 1u) << "nothing but the preview picture";
     EXPECT_GE(rec.nextFrameAt - 50.1, 1.0 / 60.0) << "a still picture is not drawn as fast as the machine allows";
 }
@@ -118,16 +110,16 @@ TEST_F(SceneTest, PreviewLoadsOnlyEntriesZeroAndOneAndTakesNoPhotograph) {
 TEST_F(SceneTest, EachCopyBindsThePhotographToItsOwnMaterialName) {
     Build(false);
     EXPECT_TRUE(fxTracesOpened());
-    ASSERT_TRUE(scr_mat.hasTexture);
-    ASSERT_TRUE(scr_mat1.hasTexture);
+    ASSERT_TRUE(scene->scr_mat.hasTexture);
+    ASSERT_TRUE(scene->scr_mat1.hasTexture);
     struct Copy {
         const char* name;
         FXAnim* a;
         bool first;
-    } copies[] = {{"anim_starting", &anim_starting, true}, {"anim1_starting", &anim1_starting, false},
-                  {"anim[0]", &anim[0], true},            {"anim1[0]", &anim1[0], false},
-                  {"anim[1]", &anim[1], true},            {"anim1[1]", &anim1[1], false},
-                  {"anim[2]", &anim[2], true},            {"anim1[2]", &anim1[2], false}};
+    } copies[] = {{"anim_starting", &scene->anim_starting, true}, {"anim1_starting", &scene->anim1_starting, false},
+                  {"anim[0]", &scene->anim[0], true},            {"anim1[0]", &scene->anim1[0], false},
+                  {"anim[1]", &scene->anim[1], true},            {"anim1[1]", &scene->anim1[1], false},
+                  {"anim[2]", &scene->anim[2], true},            {"anim1[2]", &scene->anim1[2], false}};
     for (const Copy& c : copies) {
         SCOPED_TRACE(c.name);
         ASSERT_GT(c.a->GetFrameCount(), 1);
@@ -136,33 +128,33 @@ TEST_F(SceneTest, EachCopyBindsThePhotographToItsOwnMaterialName) {
             ASSERT_EQ(model->meshes.top, 2);
             ASSERT_STREQ(model->EnumMeshes(0)->materialName.c_str(), "Material.001");
             ASSERT_STREQ(model->EnumMeshes(1)->materialName.c_str(), "Material.001a");
-            EXPECT_EQ(model->EnumMeshes(0)->material, c.first ? &scr_mat : &scr_mat1);
-            EXPECT_EQ(model->EnumMeshes(1)->material, c.first ? &scr_mat1 : &scr_mat);
+            EXPECT_EQ(model->EnumMeshes(0)->material, c.first ? &scene->scr_mat : &scene->scr_mat1);
+            EXPECT_EQ(model->EnumMeshes(1)->material, c.first ? &scene->scr_mat1 : &scene->scr_mat);
         }
     }
-    EXPECT_STREQ(scr_mat.name.c_str(), "Material.001a") << "names stay as the last load set them";
-    EXPECT_TRUE(anim[2].linear);
-    EXPECT_FALSE(anim[0].linear || anim[0].loop || anim[0].pingPong);
+    EXPECT_STREQ(scene->scr_mat.name.c_str(), "Material.001a") << "names stay as the last load set them";
+    EXPECT_TRUE(scene->anim[2].linear);
+    EXPECT_FALSE(scene->anim[0].linear || scene->anim[0].loop || scene->anim[0].pingPong);
     for (int i = 0; i < 3; i++) {
-        EXPECT_EQ(movie[i].animA, &anim[i]);
-        EXPECT_EQ(movie[i].animB, &anim1[i]);
-        EXPECT_TRUE(movie[i].waitFrame && !movie[i].loop && !movie[i].pingPong);
-        EXPECT_EQ(movie[i].desk.mesh.colorMode, 1);
+        EXPECT_EQ(scene->movie[i].animA, &scene->anim[i]);
+        EXPECT_EQ(scene->movie[i].animB, &scene->anim1[i]);
+        EXPECT_TRUE(scene->movie[i].waitFrame && !scene->movie[i].loop && !scene->movie[i].pingPong);
+        EXPECT_EQ(scene->movie[i].desk.mesh.colorMode, 1);
     }
     // The lights as tabled.
-    EXPECT_EQ(gr.lights[0], &light);
-    EXPECT_EQ(gr.lights[1], &light1);
-    EXPECT_EQ(gr.lights[2], &light2);
+    EXPECT_EQ(scene->gr.lights[0], &scene->light);
+    EXPECT_EQ(scene->gr.lights[1], &scene->light1);
+    EXPECT_EQ(scene->gr.lights[2], &scene->light2);
     const float want1[4] = {1.0f, -1.0f, -0.5f, 1.0f}, want2[4] = {-1.0f, -1.0f, -0.1f, 1.0f};
     for (int i = 0; i < 4; i++) {
-        EXPECT_EQ(light1.position[i], want1[i]);
-        EXPECT_EQ(light2.position[i], want2[i]);
-        EXPECT_EQ(light.diffuse[i], 1.0f);
-        EXPECT_EQ(light1.diffuse[i], i == 3 ? 1.0f : 0.0f);
+        EXPECT_EQ(scene->light1.position[i], want1[i]);
+        EXPECT_EQ(scene->light2.position[i], want2[i]);
+        EXPECT_EQ(scene->light.diffuse[i], 1.0f);
+        EXPECT_EQ(scene->light1.diffuse[i], i == 3 ? 1.0f : 0.0f);
     }
-    EXPECT_EQ(light1.spotDirection[2], 0.5f);
-    EXPECT_EQ(light2.spotDirection[2], 0.1f);
-    EXPECT_EQ(scr_mat.textureSource, nullptr) << "the photograph's pixels went with the capture";
+    EXPECT_EQ(scene->light1.spotDirection[2], 0.5f);
+    EXPECT_EQ(scene->light2.spotDirection[2], 0.1f);
+    EXPECT_EQ(scene->scr_mat.textureSource, nullptr) << "the photograph's pixels went with the capture";
 }
 
 TEST_F(SceneTest, FirstFrameIsDrawnButNeitherClearedNorShown) {
@@ -174,7 +166,7 @@ TEST_F(SceneTest, FirstFrameIsDrawnButNeitherClearedNorShown) {
         EXPECT_NE(c, "RenderEnd");
         EXPECT_NE(c, "Clrscr(1,1,0)");
     }
-    EXPECT_GT(Count(first, anim_starting.imodel.EnumMeshes(0)), 0) << "the first frame draws";
+    EXPECT_GT(Count(first, scene->anim_starting.imodel.EnumMeshes(0)), 0) << "the first frame draws";
     Frame(50.04, &second);
     ASSERT_FALSE(second.calls.empty());
     EXPECT_EQ(second.calls[0], "RenderStart");
@@ -197,10 +189,10 @@ TEST_F(SceneTest, OpeningShowsTheMirroredPhotographAndFadesInTheSecondPicture) {
     EXPECT_TRUE(QmNear(sink.At(20, 30), 0, 0, 255, 8));
     EXPECT_TRUE(QmNear(sink.At(140, 30), 255, 0, 0, 8));
     EXPECT_TRUE(QmNear(sink.At(10, 112), 255, 0, 0, 8));
-    float f = anim_starting.phase;
+    float f = scene->anim_starting.phase;
     EXPECT_NEAR(f, 0.1f, 1e-4);
-    EXPECT_FLOAT_EQ(scr_mat1.diffuse[3], scr_mat1.preserved[1][3] * f * f * f);
-    EXPECT_FLOAT_EQ(movie[0].desk.mesh.vertices[0].color[3], f) << "the movie's first frame fades in with f";
+    EXPECT_FLOAT_EQ(scene->scr_mat1.diffuse[3], scene->scr_mat1.preserved[1][3] * f * f * f);
+    EXPECT_FLOAT_EQ(scene->movie[0].desk.mesh.vertices[0].color[3], f) << "the movie's first frame fades in with f";
 
     Frame(50.95);  // almost at the end: entry 751 (mirrored too) covers the left half in orange
     qmWritePngRGBA(qmTestPath("opening_late.png"), kW, kH, sink.px.data(), kW * 4, true);
@@ -216,33 +208,33 @@ TEST_F(SceneTest, OpeningEndKeepsTheLastComputedLights) {
     double t = 50.0;
     Frame(t, &rec);
     float f = 0.0f;
-    while (starting && t < 60.0) {
+    while (scene->starting && t < 60.0) {
         t += 0.3;
         Frame(t, &rec);
-        if (starting) f = anim_starting.phase;
+        if (scene->starting) f = scene->anim_starting.phase;
     }
-    ASSERT_FALSE(starting);
-    f = anim_starting.phase;  // the phase the last opening frame read
+    ASSERT_FALSE(scene->starting);
+    f = scene->anim_starting.phase;  // the phase the last opening frame read
     ASSERT_LT(f, 1.0f);
     for (int i = 0; i < 4; i++) {
         SCOPED_TRACE(i);
-        EXPECT_FLOAT_EQ(light.diffuse[i], (light_col[i] - 1.0f) * f + 1.0f);
-        EXPECT_FLOAT_EQ(light1.specular[i], light1_col[i] * f);
-        EXPECT_FLOAT_EQ(light2.specular[i], light2_col[i] * f);
+        EXPECT_FLOAT_EQ(scene->light.diffuse[i], (scene->light_col[i] - 1.0f) * f + 1.0f);
+        EXPECT_FLOAT_EQ(scene->light1.specular[i], scene->light1_col[i] * f);
+        EXPECT_FLOAT_EQ(scene->light2.specular[i], scene->light2_col[i] * f);
     }
-    EXPECT_NE(light.diffuse[0], light_col[0]);
-    EXPECT_FLOAT_EQ(movie[0].desk.mesh.vertices[0].color[3], 1.0f);
-    EXPECT_FLOAT_EQ(scr_mat1.diffuse[3], scr_mat1.preserved[1][3]);
-    EXPECT_EQ(dststage, 2);
-    EXPECT_EQ(aact_anim * 10 + aact_movie, 22);
-    EXPECT_EQ(movie[2].direction, 1);
-    EXPECT_TRUE(movie[2].playing);
+    EXPECT_NE(scene->light.diffuse[0], scene->light_col[0]);
+    EXPECT_FLOAT_EQ(scene->movie[0].desk.mesh.vertices[0].color[3], 1.0f);
+    EXPECT_FLOAT_EQ(scene->scr_mat1.diffuse[3], scene->scr_mat1.preserved[1][3]);
+    EXPECT_EQ(scene->dststage, 2);
+    EXPECT_EQ(scene->aact_anim * 10 + scene->aact_movie, 22);
+    EXPECT_EQ(scene->movie[2].direction, 1);
+    EXPECT_TRUE(scene->movie[2].playing);
 }
 
 TEST_F(SceneTest, ClipChangesFollowTheTable) {
     Build(false);
     Frame(50.0);
-    starting = false;
+    scene->starting = false;
     struct Row {
         int stage;
         int random;  // the generator's next value (-1: none may be drawn)
@@ -257,9 +249,9 @@ TEST_F(SceneTest, ClipChangesFollowTheTable) {
     double t = 60.0;
     for (const Row& r : rows) {
         SCOPED_TRACE("stage " + std::to_string(r.stage) + " random " + std::to_string(r.random));
-        dststage = r.stage;
-        aact_anim = aact_movie = clipOfStage[r.stage];
-        SMovie& running = movie[aact_movie];
+        scene->dststage = r.stage;
+        scene->aact_anim = scene->aact_movie = clipOfStage[r.stage];
+        SMovie& running = scene->movie[scene->aact_movie];
         running.EmptyPrepared();
         running.finished = true;  // its last frame is on screen, none is left to come
         unsigned seed = localSeedFor(r.random < 0 ? 12345 : r.random);
@@ -270,12 +262,12 @@ TEST_F(SceneTest, ClipChangesFollowTheTable) {
         RecordingEnv rec;
         t += 1.0;
         Frame(t, &rec);
-        EXPECT_EQ(dststage, r.newStage);
-        EXPECT_EQ(aact_anim, r.clip);
-        EXPECT_EQ(aact_movie, r.clip);
-        EXPECT_EQ(movie[r.clip].direction, r.direction);
-        EXPECT_FALSE(movie[r.clip].finished);
-        EXPECT_EQ(movie[r.clip].lastSwitch, t);
+        EXPECT_EQ(scene->dststage, r.newStage);
+        EXPECT_EQ(scene->aact_anim, r.clip);
+        EXPECT_EQ(scene->aact_movie, r.clip);
+        EXPECT_EQ(scene->movie[r.clip].direction, r.direction);
+        EXPECT_FALSE(scene->movie[r.clip].finished);
+        EXPECT_EQ(scene->movie[r.clip].lastSwitch, t);
         // A random number is drawn only where the table shows one.
         EXPECT_EQ(fxRand(), r.random < 0 ? firstValue : secondValue);
     }
@@ -285,19 +277,19 @@ TEST_F(SceneTest, ClipsRunOnWithoutEntry751AndTheErrorNoticeIsDrawnInEveryFrame)
     QmScenePackage o;
     o.secondPicture = false;
     Build(false, o);
-    EXPECT_FALSE(scr_mat1.hasTexture);
-    hasError = err_gad.active = true;  // as after a failed capability test
+    EXPECT_FALSE(scene->scr_mat1.hasTexture);
+    scene->hasError = scene->err_gad.active = true;  // as after a failed capability test
     double t = 50.0;
-    int frames = 0, changes = 0, lastStage = dststage;
+    int frames = 0, changes = 0, lastStage = scene->dststage;
     while (t < 58.0) {
         RecordingEnv rec;
         Frame(t, &rec);
-        EXPECT_EQ(Count(rec, &err_gad.desk.mesh), 1) << "frame " << frames;
-        if (dststage != lastStage) changes++, lastStage = dststage;
+        EXPECT_EQ(Count(rec, &scene->err_gad.desk.mesh), 1) << "frame " << frames;
+        if (scene->dststage != lastStage) changes++, lastStage = scene->dststage;
         t = fxGetTime() + 0.002;  // on from where the movie's frame wait left the clock
         frames++;
     }
-    EXPECT_FALSE(starting);
+    EXPECT_FALSE(scene->starting);
     EXPECT_GE(changes, 3) << "the clips go on changing";
     Frame(t + 0.01);
     qmWritePngRGBA(qmTestPath("clip_without_751.png"), kW, kH, sink.px.data(), kW * 4, true);

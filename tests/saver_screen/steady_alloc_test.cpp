@@ -130,15 +130,12 @@ TEST(SteadyState, TheSceneAllocatesNothingPerFrame) {
     NullEnv env;
     double t = 50.0;
     auto frame = [&] {
-        fxSetManualClock(t);
-        gr.SetAct(true);
-        sc.OnRender(&env, t);
-        gr.SetAct(false);
+        scene.Frame(t, &env);
         t = fxGetTime() + 0.04;
     };
     // Warm-up: the opening and the first clip, so every buffer has reached its working size.
     while (t < 70.0) frame();
-    ASSERT_FALSE(starting);
+    ASSERT_FALSE(scene->starting);
     long frames = 0;
     gOurs = gTheirs = 0;
     tCounting = true;

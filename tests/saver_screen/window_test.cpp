@@ -9,7 +9,6 @@
 #include "image/scrshot.h"
 #include "render/x11_display.h"
 #include "saver/host.h"
-#include "saver/launch.h"
 #include "saver/main.h"
 #include "saver/scene.h"
 
@@ -42,11 +41,9 @@ TEST_F(SaverHostTest, LauncherPhotographIsCroppedToItsWindow) {
     XChangeProperty(xt, launcher, prop, XA_PIXMAP, 32, PropModeReplace, reinterpret_cast<unsigned char*>(&pm), 1);
     XSync(xt, False);
 
-    qmLaunch.mode = kModeRoot;
-    qmLaunch.windowId = launcher;
-    void* w = Launch(fxX11Handle(launcher));
+    void* w = Launch(kStyleLauncher, fxX11Handle(launcher));
     ASSERT_NE(w, nullptr);
-    EXPECT_FALSE(isPreview) << "a launcher's window gets the whole scene";
+    EXPECT_FALSE(qmCurrentScene()->isPreview) << "a launcher's window gets the whole scene";
     FXScrShot shot;
     ASSERT_TRUE(hostTakePhotograph(&shot, w));
     FXPixmap& p = shot.picture.pixmap;
@@ -67,20 +64,19 @@ TEST_F(SaverHostTest, LauncherPhotographIsCroppedToItsWindow) {
     XDestroyWindow(xt, launcher);
     XSync(xt, False);
     EXPECT_TRUE(Pump(kWmHostEnd));
-    EXPECT_EQ(hMainWindow, nullptr);
+    EXPECT_EQ(qmHost().hMainWindow, nullptr);
 }
 
 TEST_F(SaverHostTest, DesktopWindowFollowsItsSizeAndItsCloseButtonEndsAtOnce) {
-    qmLaunch.mode = kModeWindow;
-    void* w = Launch(nullptr);  // full screen size here: the test sizes it below
+    void* w = Launch(kStyleDesktop);  // full screen size here: the test sizes it below
     ASSERT_NE(w, nullptr);
     Window win = fxX11Window(w);
     XResizeWindow(xt, win, 300, 200);
     XSync(xt, False);
     ASSERT_TRUE(Pump(kWmSize));
-    EXPECT_EQ(gr.width * 1000 + gr.height, 300200) << "the scene draws over the new size";
+    EXPECT_EQ(qmCurrentScene()->gr.width * 1000 + qmCurrentScene()->gr.height, 300200) << "the scene draws over the new size";
     // The window manager's close request, within the first 4 s.
-    fxSetManualClock(startTime + 1.0);
+    fxSetManualClock(qmSaverState().startTime + 1.0);
     XEvent e = {};
     e.xclient.type = ClientMessage;
     e.xclient.window = win;
@@ -90,6 +86,6 @@ TEST_F(SaverHostTest, DesktopWindowFollowsItsSizeAndItsCloseButtonEndsAtOnce) {
     XSendEvent(xt, win, False, NoEventMask, &e);
     XSync(xt, False);
     EXPECT_TRUE(Pump(kWmHostEnd));
-    EXPECT_EQ(hMainWindow, nullptr);
+    EXPECT_EQ(qmHost().hMainWindow, nullptr);
     EXPECT_EQ(qmEndReason(), kEndClosed);
 }

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -14,41 +15,46 @@
 #include "image/canvas.h"
 #include "render/gl_api.h"
 #include "saver/host.h"
-#include "saver/launch.h"
-#include "saver/main.h"
 #include "saver/scene.h"
-#include "saver/scrnsave.h"
 #include "support/test_support.h"
 
 struct QmSceneWindow {
     void* window = nullptr;
+    std::unique_ptr<QmScene> scene;
 
     // data holds qmsave.dat and desktop.png; frames go to sink. A fatal assertion leaves window
     // null.
     void Open(const std::string& data, bool previewMode, unsigned seed, int w, int h, PFrameSink* sink) {
-        qmResetHost();
-        qmLaunch = QmLaunch();
-        qmLaunch.mode = kModeRecord;  // the photograph comes from the picture file
-        qmLaunch.desktopFile = data + "/desktop.png";
-        snprintf(ruvaPath, sizeof ruvaPath, "%s", data.c_str());
         fxUseManualClock(50.0);
         fxSrand(seed);
         ASSERT_TRUE(hostOpen());
         window = hostCreateWindow(kStyleRecord, nullptr, w, h);
         ASSERT_NE(window, nullptr);
         hostShowWindow(window);
-        InitSceneSteps(window, previewMode, false);
-        gr.frameSink = sink;
+        QmSceneOptions o;
+        o.dataDir = data;
+        o.preview = previewMode;
+        o.desktopFile = data + "/desktop.png";
+        o.frameSink = sink;
+        scene.reset(new QmScene(o));
+        scene->Init(window, false);
     }
     void Close() {
+        scene.reset();
         if (window) {
-            gr.frameSink = nullptr;
-            DestroyScene();
             hostDestroyWindow(window);
             window = nullptr;
         }
         fxCloseTraces();
         fxUseSystemClock();
+    }
+    QmScene* operator->() const { return scene.get(); }
+    // One frame at clock time t, drawn by env (the scene's device when null) with the context current.
+    void Frame(double t, PEnv* env = nullptr) {
+        fxSetManualClock(t);
+        scene->gr.SetAct(true);
+        scene->OnRender(env ? env : &scene->gr, t);
+        scene->gr.SetAct(false);
     }
 };
 
