@@ -15,7 +15,6 @@
 #include "base/other.h"
 #include "base/trace.h"
 #include "image/devil.h"
-#include "render/gl_api.h"
 #include "saver/host.h"
 #include "saver/launch.h"
 #include "saver/main.h"
@@ -100,13 +99,13 @@ std::string Recorder::FramePath(int i) const {
 std::string Recorder::SheetPath() const { return dir + "/sheet.png"; }
 
 void Recorder::SetShown(const unsigned char* rgba, int w, int h) {
-    shown.assign(rgba, rgba + size_t(w) * size_t(h) * 4);
+    px.assign(rgba, rgba + size_t(w) * size_t(h) * 4);
     width = w;
     height = h;
 }
 
 void Recorder::EmitUntil(int64_t now) {
-    if (firstShown < 0 || shown.empty()) return;
+    if (firstShown < 0 || px.empty()) return;
     while (next < frameCount && !failed) {
         int64_t due = firstShown + std::llround(double(next) * 1000000.0 / fps);
         if (due >= now) break;
@@ -115,7 +114,7 @@ void Recorder::EmitUntil(int64_t now) {
             break;
         }
         for (int y = 0; y < height; y++)
-            memcpy(frame.pixmap.PixelBytes(0, y), &shown[size_t(height - 1 - y) * size_t(width) * 4],
+            memcpy(frame.pixmap.PixelBytes(0, y), &px[size_t(height - 1 - y) * size_t(width) * 4],
                    size_t(width) * 4);
         frame.opaque = true;
         if (!frame.SaveToPict(FramePath(next).c_str())) {
@@ -142,14 +141,7 @@ void Recorder::OnFrameShown(PEnv* env) {
         hostRequestEnd(kEndFinished);
         return;
     }
-    int w = env->width, h = env->height;
-    if (w <= 0 || h <= 0) return;
-    shown.resize(size_t(w) * size_t(h) * 4);
-    width = w;
-    height = h;
-    glReadBuffer(GL_BACK);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE, shown.data());
+    QmBackBuffer::OnFrameShown(env);
     // The swap waits for the display's next refresh, as it does live: without this, frames that
     // the scene does not pace itself (the opening) would follow each other 1 ms apart and a
     // recording would draw a thousand frames for every second it shows.

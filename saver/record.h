@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "image/canvas.h"
-#include "saver/scene.h"
+#include "saver/back_buffer.h"
 
-class Recorder : public PFrameSink {
+class Recorder final : public QmBackBuffer {
 public:
     enum { kSheetColumns = 4, kSheetRows = 4, kThumbWidth = 256 };
     // Clock time a shown frame stays on screen before the next one can replace it: a 60 Hz
@@ -27,9 +27,6 @@ public:
     double fps = 25.0;
     int64_t firstShown = -1;  // clock of the first shown frame, microseconds (-1: none yet)
     int next = 0;             // the next frame to write
-    int width = 0;            // of the frames read so far
-    int height = 0;
-    std::vector<unsigned char> shown;  // the frame on screen (bottom row first, as read)
     FXCanvas frame;                    // the frame being written (top row first)
     std::vector<int> sheetFrames;      // which frames the sheet shows, ascending
     std::vector<std::unique_ptr<FXCanvas>> thumbs;  // their small copies (null until written)
@@ -42,7 +39,8 @@ public:
 
     // seconds x fps frames (at least one) into dir.
     void Setup(const std::string& dir, double seconds, double fps);
-    // Called before each swap (render thread, context current).
+    // Called before each swap (render thread, context current): writes the frames the one on
+    // screen until now stood for, then reads the new one.
     void OnFrameShown(PEnv* env) override;
     // Writes every frame due before clock time nowMicros from the frame on screen. Public for
     // tests, which hand in frames without a device.

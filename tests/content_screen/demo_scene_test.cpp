@@ -17,7 +17,6 @@
 #include "base/trace.h"
 #include "choreo.h"
 #include "image/devil.h"
-#include "render/gl_api.h"
 #include "saver/host.h"
 #include "saver/scene.h"
 #include "saver/scrnsave.h"
@@ -55,16 +54,7 @@ bool localGoldPixel(const unsigned char* p) {
 }
 
 // The back buffer of every shown frame, read before the swap (bottom row first).
-struct LocalSink : PFrameSink {
-    std::vector<unsigned char> px;
-    int shown = 0;
-    void OnFrameShown(PEnv*) override {
-        px.resize(size_t(kW) * kH * 4);
-        glReadBuffer(GL_BACK);
-        glReadPixels(0, 0, kW, kH, GL_RGBA, GL_UNSIGNED_BYTE, px.data());
-        shown++;
-    }
-    const unsigned char* At(int x, int y) const { return &px[(size_t(kH - 1 - y) * kW + x) * 4]; }
+struct LocalSink : QmBackBuffer {
     double PhotoShare() const {
         int n = 0;
         for (size_t i = 0; i < px.size(); i += 4) n += localPhotoPixel(&px[i]);

@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "image/devil.h"
-#include "render/gl_api.h"
 #include "support/package_bytes.h"
 #include "support/png_write_gl.h"
 #include "support/scene_package.h"
@@ -39,7 +38,7 @@ class FaultSceneTest : public ::testing::Test {
 protected:
     std::string data;
     QmSceneWindow scene;
-    QmBackBuffer sink{kW, kH};
+    QmBackBuffer sink;
     QmScopedEnv* state = nullptr;
 
     void SetUp() override {

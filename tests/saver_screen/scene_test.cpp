@@ -11,7 +11,6 @@
 #include "base/trace.h"
 #include "geometry/mesh.h"
 #include "image/devil.h"
-#include "render/gl_api.h"
 #include "saver/host.h"
 #include "saver/scene.h"
 #include "support/png_write_gl.h"
@@ -41,7 +40,7 @@ class SceneTest : public ::testing::Test {
 protected:
     std::string data;
     QmSceneWindow scene;
-    QmBackBuffer sink{kW, kH};
+    QmBackBuffer sink;
     QmScopedEnv* state = nullptr;
 
     // The package (options), a desktop picture red on its left half and blue on its right, and

@@ -13,8 +13,8 @@
 #include "base/other.h"
 #include "base/trace.h"
 #include "image/canvas.h"
-#include "render/gl_api.h"
 #include "saver/host.h"
+#include "saver/back_buffer.h"
 #include "saver/scene.h"
 #include "support/test_support.h"
 
@@ -55,27 +55,6 @@ struct QmSceneWindow {
         scene->gr.SetAct(true);
         scene->OnRender(env ? env : &scene->gr, t);
         scene->gr.SetAct(false);
-    }
-};
-
-// The back buffer of every shown frame, read before the swap (bottom row first).
-struct QmBackBuffer : PFrameSink {
-    int width, height;
-    std::vector<unsigned char> px;
-    int shown = 0;
-    QmBackBuffer(int w, int h) : width(w), height(h) {}
-    void OnFrameShown(PEnv*) override {
-        px.resize(size_t(width) * size_t(height) * 4);
-        glReadBuffer(GL_BACK);
-        glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, px.data());
-        shown++;
-    }
-    // The red, green, blue and alpha bytes of pixel (x, y), y = 0 at the top.
-    const unsigned char* At(int x, int y) const { return &px[(size_t(height - 1 - y) * size_t(width) + size_t(x)) * 4]; }
-    // r << 16 | g << 8 | b of pixel (x, y).
-    unsigned Rgb(int x, int y) const {
-        const unsigned char* p = At(x, y);
-        return unsigned(p[0]) << 16 | unsigned(p[1]) << 8 | p[2];
     }
 };
 
