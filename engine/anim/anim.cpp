@@ -28,13 +28,12 @@ bool localSameStructure(const FXModel* first, const FXModel* m) {
 FXAnim::~FXAnim() { Destroy(); }
 
 FXModel* FXAnim::GetModel(int i) const {
-    return i >= 0 && i < models.top ? static_cast<FXModel*>(models.items[i]) : nullptr;
+    return i >= 0 && i < models.top ? models.Get(i) : nullptr;
 }
 
 void FXAnim::Destroy() {
     DestroyInterpolation();
-    for (int i = 0; i < models.top; i++) delete GetModel(i);
-    models.DestroyBuf();
+    models.DeleteContents();
     frameNames.DestroyBuf();
     durations.DestroyBuf();
     graph.Destroy();
@@ -60,10 +59,7 @@ void FXAnim::DestroyInterpolation() {
 
 void FXAnim::ReleaseFrames() {
     if (!interpolate || !posSplines || !normalSplines) return;
-    for (int i = 0; i < models.top; i++) {
-        delete GetModel(i);
-        models.items[i] = nullptr;
-    }
+    for (int i = 0; i < models.top; i++) models.Replace(i, nullptr);
 }
 
 // ---- own clock ----

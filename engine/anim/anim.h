@@ -18,6 +18,7 @@
 
 #include "anim/beziergraph.h"
 #include "base/arrays.h"
+#include "base/ptr_array.h"
 #include "geometry/data.h"
 #include "geometry/model.h"
 #include "render/render.h"
@@ -38,7 +39,7 @@ public:
     double frameDuration = 0.0;  // seconds
     bool frozen = false;      // driven from outside: no own clock, OnRender only draws
     bool frameDirty = false;  // choose the key pair again at the next OnRender
-    FXArray models;           // owned FXModel*, one per frame (may be null)
+    FXPtrArray<FXModel> models;  // one per frame (may be null)
     FXStrArray frameNames;    // per frame: model file name or decimal entry number
     FXArray durations;        // per frame, milliseconds; its length is the frame count
     bool interpolate = false;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "base/arrays.h"
+#include "base/compiler.h"
 
 template <typename T>
 class FXPtrArray : public FXArray {
@@ -16,6 +17,12 @@ public:
     T* First() const { return static_cast<T*>(FXArray::First()); }
     T* Last() const { return static_cast<T*>(FXArray::Last()); }
     void Push(T* item) { FXArray::Push(item); }
+    // Deletes the object at i and keeps item (which may be null) in its place.
+    void Replace(int i, T* item) {
+        FX_ASSERT(i >= 0 && i < top && "an index of the array");
+        delete Get(i);
+        items[i] = item;
+    }
     // Deletes every object and frees the list.
     void DeleteContents() {
         for (int i = 0; i < top; i++) delete Get(i);

@@ -19,14 +19,12 @@ namespace {
 bool localReadFrameFiles(const std::string& where, const std::string& dir, FXAnim* a, QMPackEnv* env,
                          QMPackScratch* scratch, std::vector<std::string>* files, std::vector<std::string>* libs) {
     for (int i = 0; i < a->GetFrameCount(); i++) {
-        std::string name = i < a->frameNames.top ? a->frameNames.Get(i) : "";
+        std::string name = i < a->frameNames.top && i < a->models.top ? a->frameNames.Get(i) : "";
         if (name.empty()) return qmpackRefuse("%s: frame %d names no model file", where.c_str(), i);
         std::string file = qmpackJoin(dir, name), mtl;
         FXModel* m = new FXModel;
-        bool ok = qmpackReadModelFile(where + ": frame " + std::to_string(i), file, env, scratch, m, &mtl);
-        delete static_cast<FXModel*>(a->models.items[i]);
-        a->models.items[i] = m;
-        if (!ok) return false;
+        a->models.Replace(i, m);  // a frame read halfway is destroyed with the animation
+        if (!qmpackReadModelFile(where + ": frame " + std::to_string(i), file, env, scratch, m, &mtl)) return false;
         files->push_back(file);
         libs->push_back(mtl);
     }
