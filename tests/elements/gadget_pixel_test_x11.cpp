@@ -19,7 +19,7 @@
 #include "image/light.h"
 #include "render/gl.h"
 #include "render/gl_api.h"
-#include "render/gl_window.h"
+#include "support/gl_window_x11.h"
 #include "support/package_bytes.h"
 #include "support/png_write_gl.h"
 #include "support/test_support.h"
@@ -30,28 +30,19 @@ namespace {
 struct Rgb { int r, g, b; };
 
 // A window of its own size with a device made current on it and published as the environment.
-class GadgetWindow : public ::testing::Test {
+class GadgetWindow : public GLWindowTest {
 protected:
     int w = 0, h = 0;
-    Display* dpy = nullptr;
-    Window win = 0;
-    FXGL gl;
     FXLight light;
     PEnv* savedEnv = nullptr;
     std::vector<unsigned char> px;
 
     void Open(int width, int height) {
         w = width, h = height;
-        dpy = fxX11OpenDisplay();
-        ASSERT_NE(dpy, nullptr);
-        win = fxGLCreateWindow(dpy, DefaultRootWindow(dpy), 0, 0, w, h, 0);
-        ASSERT_NE(win, 0u);
-        qmMapAndWait(dpy, win);
-        gl.CreateChild(fxX11Handle(win));
-        ASSERT_NE(gl.hglrc, nullptr) << "no GLX context";
+        OpenWindow(0, 0, w, h);
+        if (HasFatalFailure()) return;
         savedEnv = fxglobalEnv;
         fxSetEnv(&gl);
-        gl.SetAct(true);
         gl.RegisterLight(&light);  // white, from the viewer's side, as the scene's first light
         fxLoadDevil();
         fxUseManualClock(100.0);
@@ -59,12 +50,8 @@ protected:
     void SetUp() override { QM_REQUIRE_DISPLAY(); }
     void TearDown() override {
         fxUseSystemClock();
-        if (!dpy) return;
-        gl.SetAct(false);
-        fxSetEnv(savedEnv);
-        gl.Destroy();
-        fxGLDestroyWindow(dpy, win);
-        XSync(dpy, False);
+        if (dpy) fxSetEnv(savedEnv);
+        GLWindowTest::TearDown();
     }
     // The scene's frame prologue: cleared buffers, identity, lights sent.
     void BeginFrame() {

@@ -10,7 +10,7 @@
 #include "base/trace.h"
 #include "image/light.h"
 #include "render/gl_api.h"
-#include "render/gl_window.h"
+#include "support/gl_window_x11.h"
 #include "support/test_support.h"
 
 TEST_F(GLWindowTest, ClearColourAndBufferSelection) {

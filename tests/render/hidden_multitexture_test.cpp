@@ -14,7 +14,7 @@
 #include "geometry/mesh.h"
 #include "image/canvas.h"
 #include "render/gl_api.h"
-#include "render/gl_window.h"
+#include "support/gl_window_x11.h"
 #include "support/test_support.h"
 
 extern char** environ;

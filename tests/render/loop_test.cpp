@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "base/other.h"
-#include "render/gl_window.h"
+#include "support/gl_window_x11.h"
 
 namespace {
 

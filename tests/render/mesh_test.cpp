@@ -6,7 +6,7 @@
 #include "image/canvas.h"
 #include "image/light.h"
 #include "render/gl_api.h"
-#include "render/gl_window.h"
+#include "support/gl_window_x11.h"
 
 class MeshTest : public GLWindowTest {
 protected:

@@ -11,7 +11,7 @@
 #include "image/devil.h"
 #include "image/matlib.h"
 #include "render/gl_api.h"
-#include "render/gl_window.h"
+#include "support/gl_window_x11.h"
 #include "support/test_support.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include "image/canvas.h"
 #include "image/material.h"
 #include "render/gl_api.h"
-#include "render/gl_window.h"
+#include "support/gl_window_x11.h"
 
 namespace {
 

@@ -12,7 +12,6 @@
 #include "render/x11_display.h"
 #include "support/x11_test.h"
 
-
 struct QmPixel {
     int r, g, b, a;
 };
@@ -36,8 +35,11 @@ protected:
     Window win = 0;
     FXGL gl;
 
+    // A window of kW x kH.
     void SetUp() override;
     void TearDown() override;
+    // Opens a window of width x height at (x, y) and makes the device current on it.
+    void OpenWindow(int x, int y, int width, int height);
     // An untextured quad over the whole view at depth z in colour (r, g, b, a).
     void Quad(float z, float r, float g, float b, float a);
     QmPixel Centre() { return qmReadPixel(kW / 2, kH / 2); }

@@ -1,5 +1,5 @@
-// The real-device test fixture and its helpers.
-#include "render/gl_window.h"
+// The real-device test fixture and its helpers (X11).
+#include "support/gl_window_x11.h"
 
 #include <vector>
 
@@ -58,9 +58,13 @@ void qmSolidTexture(FXGL* gl, FXMaterial* m, FXCanvas* canvas, int r, int g, int
 
 void GLWindowTest::SetUp() {
     QM_REQUIRE_DISPLAY();
+    OpenWindow(40, 30, kW, kH);
+}
+
+void GLWindowTest::OpenWindow(int x, int y, int width, int height) {
     dpy = fxX11OpenDisplay();
     ASSERT_NE(dpy, nullptr);
-    win = fxGLCreateWindow(dpy, DefaultRootWindow(dpy), 40, 30, kW, kH, 0);
+    win = fxGLCreateWindow(dpy, DefaultRootWindow(dpy), x, y, width, height, 0);
     ASSERT_NE(win, 0u);
     qmMapAndWait(dpy, win);
     gl.CreateChild(fxX11Handle(win));
