@@ -1,3 +1,4 @@
+// Reading the back buffer before the swap, into a buffer kept from frame to frame.
 #include "saver/back_buffer.h"
 
 #include "render/gl_api.h"

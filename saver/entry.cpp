@@ -1,3 +1,5 @@
+// The program's modes, dispatched once the launcher words are read: help, version and register
+// need no window; record mode, the launcher words and the switch letters run the host.
 #include "saver/entry.h"
 
 #include <cstdio>
