@@ -25,9 +25,6 @@ void qmResetSaverStatics();
 
 namespace {
 
-typedef int(QM_PWDAPI* FXPwdChangePassword)(const char* provider, void* hwnd, unsigned long reserved1,
-                                   unsigned long reserved2);
-
 QmHostState host;
 QmHostLaunch localLaunch;  // how a window without a parent is shown this run
 std::string localCommandLine;
@@ -49,6 +46,23 @@ const char* localEndName(intptr_t why) {
         default: return "an end request";
     }
 }
+
+// ---- passwords: only Windows 9x has them (host.h says whether this platform does) ----
+
+typedef int(QM_PWDAPI* FXPwdChangePassword)(const char* provider, void* hwnd, unsigned long reserved1,
+                                            unsigned long reserved2);
+
+// The screen-saver password hook of Windows 9x, when the system asks for a password.
+void localLoadPasswordHook() {
+    host.w95 = hostIsWin9x() ? 1 : 0;
+    if (!host.w95 || !hostScreenSaveUsesPassword()) return;
+    host.hPwdLib = fxLoadLibrary("PASSWORD.CPL");
+    if (host.hPwdLib)
+        host.VerifyScreenSavePwd =
+            reinterpret_cast<QmVerifyPwdProc>(fxGetProcAddress(host.hPwdLib, "VerifyScreenSavePwd"));
+}
+
+// ---- the switch letters ----
 
 // Skips spaces and tabs, then reads the run of decimal digits as a window handle. False when
 // there are no digits; a number too large for a handle reads as 0 (no window).
@@ -167,13 +181,7 @@ int ScreenSaverMain(void* instance, const char* programName, const char* cmdLine
     localCommandLine = programName ? programName : "qmsave";
     if (*cmdLine) localCommandLine += std::string(" ") + cmdLine;
 
-    host.w95 = hostIsWin9x() ? 1 : 0;
-    if (host.w95 && hostScreenSaveUsesPassword()) {
-        host.hPwdLib = fxLoadLibrary("PASSWORD.CPL");
-        if (host.hPwdLib)
-            host.VerifyScreenSavePwd =
-                reinterpret_cast<QmVerifyPwdProc>(fxGetProcAddress(host.hPwdLib, "VerifyScreenSavePwd"));
-    }
+    localLoadPasswordHook();
 
     int r = 0;
     if (!launch) {
