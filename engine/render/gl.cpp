@@ -153,6 +153,7 @@ void FXGL::SetClrColor(float* rgba) {
 }
 
 void FXGL::Clrscr(bool colour, bool depth, bool stencil) {
+    FX_ASSERT(CanIssueCalls() && "the screen is cleared with the device's context current");
     GLbitfield mask = 0;
     if (colour) mask |= GL_COLOR_BUFFER_BIT;
     if (depth) mask |= GL_DEPTH_BUFFER_BIT;

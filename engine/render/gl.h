@@ -45,6 +45,10 @@ public:
     bool RenderStart() override;
     void RenderEnd() override;
     void Enlarge(bool on) override;
+    // The rendering context is current on the calling thread, or the window it drew into is gone
+    // (then nothing can be made current and OpenGL calls go nowhere, harmlessly). What the device
+    // draws or uploads needs this; the device asserts it.
+    bool CanIssueCalls() const;
 
     // ---- gl.cpp ----
     void ClrParams() override;

@@ -65,6 +65,7 @@ void localUpdate(GLuint name, const FXPixmap* p) {
 // A material without a texture source (or with an empty one) has nothing to upload: false.
 bool FXGL::PrepareTexture(FXMaterial* m) {
     if (!m || !m->textureSource) return false;
+    FX_ASSERT(CanIssueCalls() && "textures are uploaded with the device's context current");
     return localUpload(&m->textureName, &m->textureSource->pixmap, m->useMipmaps);
 }
 
@@ -72,6 +73,7 @@ bool FXGL::PrepareTexture(FXMaterial* m) {
 // frame) gets the new picture in place; any other is specified afresh.
 bool FXGL::FastPrepareTexture(FXMaterial* m, FXPixmap* p) {
     if (!m || !p || !p->data || p->bufWidth <= 0 || p->bufHeight <= 0) return false;
+    FX_ASSERT(CanIssueCalls() && "textures are uploaded with the device's context current");
     if (localSameStorage(m->textureName, p->bufWidth, p->bufHeight))
         localUpdate(m->textureName, p);
     else if (!localUpload(&m->textureName, p, false))

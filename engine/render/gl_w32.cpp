@@ -95,6 +95,10 @@ void FXGL::SetAct(bool on) {
         wglMakeCurrent(static_cast<HDC>(hdc), static_cast<HGLRC>(hglrc));
 }
 
+bool FXGL::CanIssueCalls() const {
+    return windowLost.load() || (hglrc && wglGetCurrentContext() == static_cast<HGLRC>(hglrc));
+}
+
 bool FXGL::RenderStart() { return !windowLost.load(); }
 
 void FXGL::RenderEnd() {

@@ -125,6 +125,10 @@ void FXGL::SetAct(bool on) {
         glXMakeCurrent(dpy, fxX11Window(childWindow), static_cast<GLXContext>(hglrc));
 }
 
+bool FXGL::CanIssueCalls() const {
+    return windowLost.load() || (hglrc && glXGetCurrentContext() == static_cast<GLXContext>(hglrc));
+}
+
 bool FXGL::RenderStart() { return !windowLost.load(); }
 
 void FXGL::RenderEnd() {

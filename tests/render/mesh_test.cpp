@@ -80,6 +80,23 @@ TEST_F(MeshTest, EmptyOrDisabledMeshesChangeNothing) {
     EXPECT_TRUE(QmNear(Centre(), 0, 0, 0, 0));
 }
 
+// Drawing needs the device's context current on the calling thread: a caller that forgot it is
+// stopped in builds with assertions, and a device whose window is gone draws nowhere quietly.
+TEST_F(MeshTest, DrawingWithoutTheContextIsAProgrammerError) {
+    gl.SetAct(false);
+    EXPECT_FALSE(gl.CanIssueCalls());
+#if defined(FX_ASSERTS) || !defined(NDEBUG)
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_DEATH(gl.RenderMesh(&quad), "context current");
+#endif
+    gl.windowLost = true;
+    EXPECT_TRUE(gl.CanIssueCalls());
+    gl.RenderMesh(&quad);
+    gl.windowLost = false;
+    gl.SetAct(true);
+    EXPECT_TRUE(gl.CanIssueCalls());
+}
+
 TEST_F(MeshTest, NormalsOnlyWhenLitAndCoordinatesOnlyWhenTextured) {
     // Sentinels in the current normal and texture coordinate show what the mesh sent.
     glNormal3f(0.5f, 0.5f, 0.5f);
