@@ -34,21 +34,26 @@ std::string localMagic(const std::vector<unsigned char>& b) {
     return std::string(b.begin() + 4, b.begin() + 4 + k);
 }
 
-void localEngineProblem(QMPackScratch* scratch, QMPackEntryInfo* info) {
+// Loads a record alone (bytes, numbered id) into pkg and through the engine's loader into object;
+// the engine's first complaint becomes the entry's problem. pkg outlives object (a movie keeps
+// pointing into its package).
+template <typename T>
+void localLoadRecord(FXPackage* pkg, T* object, int id, const std::vector<unsigned char>& bytes, QMPackScratch* scratch,
+                     QMPackEntryInfo* info) {
+    qmpackLoadSingleEntry(pkg, id, bytes);
+    if (scratch) scratch->TakeEngineErrors();
+    object->LoadCN(pkg, id);
     if (!scratch) return;
-    std::vector<std::string> errors = scratch->TakeEngineErrors();
-    if (!errors.empty() && info->problem.empty()) info->problem = errors.front();
+    std::vector<FXError> errors = scratch->TakeEngineErrors();
+    if (!errors.empty() && info->problem.empty()) info->problem = errors.front().Text();
 }
 
 void localDescribeModel(int id, const std::vector<unsigned char>& bytes, QMPackScratch* scratch,
                         QMPackEntryInfo* info) {
     info->kind = "model";
     FXPackage pkg;
-    qmpackLoadSingleEntry(&pkg, id, bytes);
-    if (scratch) scratch->TakeEngineErrors();
     FXModel m;
-    m.LoadCN(&pkg, id);
-    localEngineProblem(scratch, info);
+    localLoadRecord(&pkg, &m, id, bytes, scratch, info);
     int library = 0;
     bool named = fxParseEntryName(m.matlibName, &library);
     if (named) info->refs.push_back({"library", library});
@@ -76,11 +81,8 @@ void localDescribeAnim(int id, const std::vector<unsigned char>& bytes, QMPackSc
                        QMPackEntryInfo* info) {
     info->kind = "animation";
     FXPackage pkg;
-    qmpackLoadSingleEntry(&pkg, id, bytes);
-    if (scratch) scratch->TakeEngineErrors();
     FXAnim a;
-    a.LoadCN(&pkg, id);
-    localEngineProblem(scratch, info);
+    localLoadRecord(&pkg, &a, id, bytes, scratch, info);
     const FXModel* first = a.GetFrameCount() > 0 ? a.GetModel(0) : nullptr;
     int library = 0;
     bool named = first && fxParseEntryName(first->matlibName, &library);
@@ -111,11 +113,8 @@ void localDescribeMovie(int id, const std::string& magic, const std::vector<unsi
                         QMPackScratch* scratch, QMPackEntryInfo* info) {
     info->kind = "movie";
     FXPackage pkg;
-    qmpackLoadSingleEntry(&pkg, id, bytes);
-    if (scratch) scratch->TakeEngineErrors();
     SMovie mv;
-    mv.LoadCN(&pkg, id);
-    localEngineProblem(scratch, info);
+    localLoadRecord(&pkg, &mv, id, bytes, scratch, info);
     std::string keys;
     for (int k = 0; k < mv.keyFrames.top; k++) keys += (k ? "," : "") + std::to_string(mv.keyFrames.GetInt(k));
     char text[200];
