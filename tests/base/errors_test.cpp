@@ -18,25 +18,11 @@
 #include "base/trace.h"
 #include "elements/smovie.h"
 #include "geometry/model.h"
+#include "image/image_test_util.h"
 #include "image/matlib.h"
 #include "support/test_support.h"
 
 namespace {
-
-// The message of each "#ERROR: " line of a trace log, without the thread and time prefixes.
-std::vector<std::string> localLoggedErrors(const std::string& log) {
-    std::vector<std::string> out;
-    size_t pos = 0;
-    while (pos < log.size()) {
-        size_t end = log.find('\n', pos);
-        if (end == std::string::npos) end = log.size();
-        std::string line = log.substr(pos, end - pos);
-        pos = end + 1;
-        size_t mark = line.find("] ");
-        if (line.compare(0, 8, "#ERROR: ") == 0 && mark != std::string::npos) out.push_back(line.substr(mark + 2));
-    }
-    return out;
-}
 
 // A package body of four tables (ids, offsets, sizes, types) after the "pck01" signature.
 std::vector<unsigned char> localPackage(const std::vector<std::vector<int32_t>>& tables) {
@@ -67,7 +53,7 @@ TEST(ErrorCapture, DamagedInputGivesItsKindAndTheLoggedText) {
 
     std::vector<FXError> kept;
     bool mtlLoaded = false, packageLoaded = true, movieLoaded = true;
-    std::string log = qmTraced([&] {
+    qmTraced([&] {
         FXErrorCapture capture;
         FXMatlib lib;
         mtlLoaded = lib.LoadFromMtl(mtl.c_str());
@@ -101,8 +87,10 @@ TEST(ErrorCapture, DamagedInputGivesItsKindAndTheLoggedText) {
     EXPECT_EQ(kept.back().Text(), "movie file " + noMovie + " could not be read");
 
     // Every value is a line of the log, in the same order and with the same words.
-    std::vector<std::string> logged = localLoggedErrors(log);
-    ASSERT_EQ(logged.size(), kept.size()) << log;
+    std::vector<std::string> logged;
+    for (const std::string& m : qmiTraceMessages(qmTestPath("trace.log")))
+        if (m.compare(0, 2, "E:") == 0) logged.push_back(m.substr(2, m.size() - 3));  // without "E:" and the line end
+    ASSERT_EQ(logged.size(), kept.size());
     for (size_t i = 0; i < kept.size(); i++) EXPECT_EQ(logged[i], kept[i].Text());
 }
 

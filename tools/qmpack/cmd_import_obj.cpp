@@ -44,7 +44,7 @@ struct LocalImport {
     long long size = 0;
     QMPackOutput output;
     QMPackScratch scratch;
-    QMPackEnv env;  // the model's library belongs to it: the model goes first
+    QMPackEnv env;  // owns the model's library: declared before the model, so it outlives it
     QMPackProgress progress;
     FXModel m;
     LocalCounts before, after;

@@ -112,7 +112,7 @@ struct LocalMovie {
     QMPackOutput record;
     std::vector<std::unique_ptr<QMPackOutput>> pictures;  // colour, mask, colour, mask, ...
     QMPackScratch scratch;
-    QMPackEnv env;
+    QMPackEnv env;  // declared before the movie, so it outlives it
     QMPackProgress progress;
     SMovie mv;
 };
