@@ -237,7 +237,8 @@ void FXAnim::UpdateInterpolation(bool on, bool hint) {
     imodel.Copy(first);
     for (int m = 1; m < n; m++)
         if (!localSameStructure(first, GetModel(m))) {
-            err("animation: frame %d does not share the meshes of frame 0; it is drawn without interpolation\n", m);
+            err(FX_ERR_DAMAGED,
+                "animation: frame %d does not share the meshes of frame 0; it is drawn without interpolation\n", m);
             return;
         }
     const int vertices = first->GetTotalVertices();
@@ -245,7 +246,7 @@ void FXAnim::UpdateInterpolation(bool on, bool hint) {
     posSplines = new FXAnimSplines;
     normalSplines = new FXAnimSplines;
     if (!posSplines->Create(vertices, n, tension) || !normalSplines->Create(vertices, n, tension)) {
-        err("animation: no memory for the splines of %d vertices over %d frames\n", vertices, n);
+        err(FX_ERR_MEMORY, "animation: no memory for the splines of %d vertices over %d frames\n", vertices, n);
         delete posSplines;
         delete normalSplines;
         posSplines = normalSplines = nullptr;

@@ -130,7 +130,7 @@ bool localRefuse(const char* label, const char* fmt, ...) {
     va_start(args, fmt);
     vsnprintf(why, sizeof why, fmt, args);
     va_end(args);
-    err("animation %s refused: %s\n", label, why);
+    err(FX_ERR_DAMAGED, "animation %s refused: %s\n", label, why);
     return false;
 }
 

@@ -33,7 +33,7 @@ void localSaveHead(const FXAnim* a, FILE* f) {
 bool localClose(FILE* f, const char* path) {
     bool ok = !ferror(f);
     if (fclose(f) != 0) ok = false;
-    if (!ok) err("animation could not be written to %s\n", path);
+    if (!ok) err({FX_ERR_IO, nullptr, path}, "animation could not be written to %s\n", path);
     return ok;
 }
 
@@ -51,21 +51,22 @@ bool localHasNaN(const tagFXVertex& v) {
 bool localSharedMeshes(const FXAnim* a, std::vector<int>* saved) {
     const FXModel* first = a->GetModel(0);
     if (!first) {
-        err("animation not saved: frame 0 has no model\n");
+        err(FX_ERR_REFUSED, "animation not saved: frame 0 has no model\n");
         return false;
     }
     for (int k = 0; k < first->meshes.top; k++) {
         const FXMesh* m0 = first->EnumMeshes(k);
         if (!m0) continue;
         if (!fxMeshIndicesValid(m0)) {
-            err("animation not saved: mesh %d of frame 0 has an index beyond its vertices\n", k);
+            err(FX_ERR_REFUSED, "animation not saved: mesh %d of frame 0 has an index beyond its vertices\n", k);
             return false;
         }
         // A value that equals nothing would take a new vector slot at every corner: the record
         // would then name more vertices than its header holds.
         for (int c = 0; c < m0->indexCount; c++)
             if (localHasNaN(m0->vertices[m0->indices[c]])) {
-                err("animation not saved: vertex %d of mesh %d of frame 0 holds a value that is not a number\n",
+                err(FX_ERR_REFUSED,
+                    "animation not saved: vertex %d of mesh %d of frame 0 holds a value that is not a number\n",
                     m0->indices[c], k);
                 return false;
             }
@@ -82,7 +83,8 @@ bool localSharedMeshes(const FXAnim* a, std::vector<int>* saved) {
                 (m0->indexCount <= 0 || memcmp(m->indices, m0->indices, sizeof(int32_t) * size_t(m0->indexCount)) == 0);
         }
         if (!same) {
-            err("animation not saved: frame %d does not share the meshes and triangles of frame 0\n", i);
+            err(FX_ERR_REFUSED, "animation not saved: frame %d does not share the meshes and triangles of frame 0\n",
+                i);
             return false;
         }
     }
@@ -120,7 +122,7 @@ bool FXAnim::Save(const char* path) {
     if (GetFrameCount() > 0 && !localSharedMeshes(this, &saved)) return false;
     FILE* f = path ? fopen(path, "wb") : nullptr;
     if (!f) {
-        err("animation could not be created at %s\n", path ? path : "(no path)");
+        err(FX_ERR_IO, "animation could not be created at %s\n", path ? path : "(no path)");
         return false;
     }
     FXStr("xa03").Save(f);
@@ -157,7 +159,7 @@ bool FXAnim::Save(const char* path) {
 bool FXAnim::Save_v02(const char* path) {
     FILE* f = path ? fopen(path, "wb") : nullptr;
     if (!f) {
-        err("animation could not be created at %s\n", path ? path : "(no path)");
+        err(FX_ERR_IO, "animation could not be created at %s\n", path ? path : "(no path)");
         return false;
     }
     localSaveHead(this, f);

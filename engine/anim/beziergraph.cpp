@@ -68,11 +68,11 @@ void FXBezierGraph::Destroy() {
 
 bool FXBezierGraph::CheckLoaded() {
     if (keyX.top != keyY.top) {
-        err("timing graph refused: %d key positions but %d key values\n", keyX.top, keyY.top);
+        err(FX_ERR_DAMAGED, "timing graph refused: %d key positions but %d key values\n", keyX.top, keyY.top);
         return false;
     }
     if (samplesPerSegment < 0 || samplesPerSegment > kMaxSamplesPerSegment) {
-        err("timing graph refused: %d samples per segment\n", samplesPerSegment);
+        err(FX_ERR_DAMAGED, "timing graph refused: %d samples per segment\n", samplesPerSegment);
         return false;
     }
     return true;
@@ -93,7 +93,7 @@ bool FXBezierGraph::LoadC(FXPackage*, FXPackageData* d) {
         tension = d->ReadFloat();
         samplesPerSegment = d->ReadInt();
     } else {
-        err("timing graph refused: the record ends early\n");
+        err(FX_ERR_DAMAGED, "timing graph refused: the record ends early\n");
     }
     if (ok && CheckLoaded()) return true;
     Destroy();
@@ -109,7 +109,7 @@ bool FXBezierGraph::Load(FILE* f) {
               localReadIntArray(f, &keyY) && fxFileReadBool(f, &f1) && fxFileReadBool(f, &f2) &&
               fxFileReadFloat(f, &ten) && fxFileReadInt(f, &sps);
     if (!ok) {
-        err("timing graph refused: the record ends early\n");
+        err(FX_ERR_DAMAGED, "timing graph refused: the record ends early\n");
         Destroy();
         return false;
     }

@@ -1,5 +1,5 @@
-// What differs from compiler to compiler, spelled once: printf-style format checks, and the
-// assertion of programmer errors.
+// What differs from compiler to compiler, spelled once: printf-style format checks, functions
+// that must keep their own stack frame (FX_NOINLINE), and the assertion of programmer errors.
 //
 // FX_ASSERT(cond && "why") states what the code's own callers must never do (an index outside
 // an array, a spline key that does not exist, a clip stage the state machine cannot reach). It
@@ -9,8 +9,13 @@
 
 #if defined(__GNUC__) || defined(__clang__)
 #define FX_PRINTF(fmtIndex, firstArg) __attribute__((format(printf, fmtIndex, firstArg)))
+#define FX_NOINLINE __attribute__((noinline))
+#elif defined(_MSC_VER)
+#define FX_PRINTF(fmtIndex, firstArg)
+#define FX_NOINLINE __declspec(noinline)
 #else
 #define FX_PRINTF(fmtIndex, firstArg)
+#define FX_NOINLINE
 #endif
 
 #if defined(FX_ASSERTS) || !defined(NDEBUG)

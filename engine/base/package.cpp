@@ -106,7 +106,7 @@ namespace {
 int localArrayCount(FXPackageData* d) {
     int count = d->ReadInt();
     if (count > FXPackageData::kMaxArrayItems) {
-        err("package array of %d items refused (damaged entry)\n", count);
+        err(FX_ERR_DAMAGED, "package array of %d items refused (damaged entry)\n", count);
         return -1;
     }
     return count;
@@ -189,7 +189,7 @@ int FXNameServer::BuildId(const char* name) {
     if (pos >= 0) return localNumberOf(pos, base);
     // A name whose number would not fit is not added: it could never be looked up.
     if (localNumberOf(names.top, base) < 0) {
-        err("no entry number left for name %s (base %d)\n", name ? name : "", base);
+        err(FX_ERR_REFUSED, "no entry number left for name %s (base %d)\n", name ? name : "", base);
         return -1;
     }
     names.Push(name);
@@ -401,8 +401,8 @@ bool FXPackage::ReadTables(FXPackageData* d) {
     bool ok = localReadTable(d, &ids) && localReadTable(d, &offsets) && localReadTable(d, &sizes) &&
               localReadTable(d, &types);
     if (!ok || ids.top != offsets.top || ids.top != sizes.top || ids.top != types.top) {
-        err("package refused: damaged entry tables (counts %d/%d/%d/%d)\n", ids.top, offsets.top, sizes.top,
-            types.top);
+        err(FX_ERR_DAMAGED, "package refused: damaged entry tables (counts %d/%d/%d/%d)\n", ids.top, offsets.top,
+            sizes.top, types.top);
         Destroy();
         return false;
     }
@@ -420,7 +420,7 @@ bool FXPackage::ReadTables(FXPackageData* d) {
 bool FXPackage::LoadPlain(FILE* f, int bodySize) {
     std::vector<unsigned char> head;
     if (!localReadHead(f, bodySize, &head)) {
-        err("package refused: short read\n");
+        err(FX_ERR_DAMAGED, "package refused: short read\n");
         return false;
     }
     FXPackageData d;
@@ -430,9 +430,9 @@ bool FXPackage::LoadPlain(FILE* f, int bodySize) {
     unsigned char* area = static_cast<unsigned char*>(malloc(size_t(length) + 1));
     if (!area || fread(area, 1, size_t(length), f) != size_t(length)) {
         if (area)
-            err("package refused: short read\n");
+            err(FX_ERR_DAMAGED, "package refused: short read\n");
         else
-            err("package refused: no memory for a data area of %d bytes\n", length);
+            err(FX_ERR_MEMORY, "package refused: no memory for a data area of %d bytes\n", length);
         free(area);
         Destroy();
         return false;
@@ -483,7 +483,7 @@ void FXPackage::Load(const char* path) {
     long end = ftell(f);
     fseek(f, pos, SEEK_SET);
     if (pos < 0 || end < pos || end - pos > long(INT_MAX)) {
-        err("package %s refused: unreadable or too large\n", path);
+        err({FX_ERR_IO, nullptr, path}, "package %s refused: unreadable or too large\n", path);
         fclose(f);
         return;
     }
@@ -497,7 +497,7 @@ void FXPackage::Load(const char* path) {
     size_t got = body ? fread(body, 1, size_t(bodySize), f) : 0;
     fclose(f);
     if (!body || got != size_t(bodySize)) {
-        err("package %s refused: short read\n", path);
+        err({FX_ERR_IO, nullptr, path}, "package %s refused: short read\n", path);
         free(body);
         return;
     }
@@ -530,7 +530,8 @@ void FXPackage::RecompClasses() {
         int64_t off = offsets.GetInt(i);
         int64_t len = i < sizes.top ? sizes.GetInt(i) : -1;
         if (off < 0 || len < 0 || off + len > dataLength) {
-            err("package entry %d (number %d) refused: offset %d size %d outside the data area of %d bytes\n", i,
+            err(FX_ERR_DAMAGED,
+                "package entry %d (number %d) refused: offset %d size %d outside the data area of %d bytes\n", i,
                 i < ids.top ? ids.GetInt(i) : -1, int(off), int(len), dataLength);
             entries.Push(nullptr);
             continue;

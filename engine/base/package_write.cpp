@@ -118,7 +118,7 @@ bool FXPackage::Save(const char* path, int flags) {
         const char* src = pendingPaths.Get(i);
         int size = 0, type = 0;
         if (!CheckFile(src, &size, &type)) {
-            err("package %s not saved: cannot read %s\n", path, src);
+            err({FX_ERR_IO, nullptr, src}, "package %s not saved: cannot read %s\n", path, src);
             return false;
         }
         newSizes.PushInt(size);
@@ -128,7 +128,8 @@ bool FXPackage::Save(const char* path, int flags) {
     int64_t count = int64_t(oldCount) + n;
     int64_t bodySize64 = total + 16 + 16 * count;
     if (bodySize64 > INT_MAX) {
-        err("package %s not saved: %lld bytes is too large\n", path, static_cast<long long>(bodySize64));
+        err(FX_ERR_REFUSED, "package %s not saved: %lld bytes is too large\n", path,
+            static_cast<long long>(bodySize64));
         return false;
     }
 
@@ -136,14 +137,14 @@ bool FXPackage::Save(const char* path, int flags) {
     int newLength = int(total);
     unsigned char* area = static_cast<unsigned char*>(malloc(size_t(newLength) + 1));
     if (!area) {
-        err("package %s not saved: no memory for %d bytes\n", path, newLength);
+        err(FX_ERR_MEMORY, "package %s not saved: no memory for %d bytes\n", path, newLength);
         return false;
     }
     if (dataLength > 0) memcpy(area, data, size_t(dataLength));
     int offset = dataLength;
     for (int i = 0; i < n; i++) {
         if (!localReadWhole(pendingPaths.Get(i), area + offset, newSizes.GetInt(i))) {
-            err("package %s not saved: cannot read %s\n", path, pendingPaths.Get(i));
+            err(FX_ERR_IO, "package %s not saved: cannot read %s\n", path, pendingPaths.Get(i));
             free(area);
             return false;
         }
@@ -189,7 +190,7 @@ bool FXPackage::Save(const char* path, int flags) {
     free(transposed);
     free(body);
     if (!written) {
-        err("package %s not saved: cannot write the file\n", path);
+        err({FX_ERR_IO, nullptr, path}, "package %s not saved: cannot write the file\n", path);
         for (int i = 0; i < n; i++) {
             ids.Pop();
             offsets.Pop();
@@ -212,20 +213,20 @@ bool FXPackage::Save(const char* path, int flags) {
 bool FXPackage::SaveNames(const char* path) const {
     FILE* f = path ? fopen(path, "wb") : nullptr;
     if (!f) {
-        err("names file %s: cannot write\n", path ? path : "");
+        err(FX_ERR_IO, "names file %s: cannot write\n", path ? path : "");
         return false;
     }
     names.names.Save(f);
     bool ok = !ferror(f);
     if (fclose(f) != 0) ok = false;
-    if (!ok) err("names file %s: write failed\n", path);
+    if (!ok) err({FX_ERR_IO, nullptr, path}, "names file %s: write failed\n", path);
     return ok;
 }
 
 bool FXPackage::SaveNamesCpp(const char* path) const {
     FILE* f = path ? fopen(path, "wt") : nullptr;
     if (!f) {
-        err("names header %s: cannot write\n", path ? path : "");
+        err(FX_ERR_IO, "names header %s: cannot write\n", path ? path : "");
         return false;
     }
     for (int i = 0; i < names.names.top; i++) {
@@ -239,6 +240,6 @@ bool FXPackage::SaveNamesCpp(const char* path) const {
     }
     bool ok = !ferror(f);
     if (fclose(f) != 0) ok = false;
-    if (!ok) err("names header %s: write failed\n", path);
+    if (!ok) err({FX_ERR_IO, nullptr, path}, "names header %s: write failed\n", path);
     return ok;
 }

@@ -42,6 +42,28 @@ void localRecord(const char* lead, bool prefixes, const char* fmt, va_list args)
     fxUnlock(localLock);
 }
 
+void localRecordText(const char* lead, const char* fmt, ...) {
+    va_list args;
+    va_start(args, fmt);
+    localRecord(lead, true, fmt, args);
+    va_end(args);
+}
+
+// An err record: the message is formatted once, written to the log and kept by the thread's
+// error capture.
+void localError(const FXErrorKind& kind, const char* fmt, va_list args) {
+    char message[kMessageSize + 1];
+    int at = 0;
+    if (kind.origin) {
+        at = snprintf(message, sizeof message, "%s -> ", kind.origin);
+        if (at < 0) at = 0;
+        if (at > kMessageSize) at = kMessageSize;
+    }
+    vsnprintf(message + at, sizeof message - size_t(at), fmt, args);
+    localRecordText("#ERROR: ", "%s", message);
+    fxNoteError(kind, message + at);
+}
+
 }  // namespace
 
 bool fxOpenTraces(const char* filename) {
@@ -98,7 +120,14 @@ void trc1(const char* fmt, ...) {
 void err(const char* fmt, ...) {
     va_list args;
     va_start(args, fmt);
-    localRecord("#ERROR: ", true, fmt, args);
+    localError(FX_ERR_OTHER, fmt, args);
+    va_end(args);
+}
+
+void err(const FXErrorKind& kind, const char* fmt, ...) {
+    va_list args;
+    va_start(args, fmt);
+    localError(kind, fmt, args);
     va_end(args);
 }
 
@@ -108,6 +137,7 @@ int errmsg(const char* fmt, ...) {
     va_start(args, fmt);
     vsnprintf(message, sizeof(message), fmt, args);
     va_end(args);
+    fxNoteError(FX_ERR_OTHER, message);
     if (localOpened.load() && localLock) {
         fxLock(localLock);
         if (localOpened.load() && localFile) {
@@ -121,7 +151,7 @@ int errmsg(const char* fmt, ...) {
 
 #if defined(FX_ASSERTS) || !defined(NDEBUG)
 void fxAssertFailed(const char* what, const char* file, int line) {
-    fprintf(stderr, "assertion failed: %s (%s:%d)\n", what, file, line);
+    fprintf(stderr, "engine: assertion failed: %s (%s:%d)\n", what, file, line);
     err("assertion failed: %s (%s:%d)\n", what, file, line);
     fxCloseTraces();
     abort();

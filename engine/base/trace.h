@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "base/compiler.h"
+#include "base/errors.h"
 
 bool fxOpenTraces(const char* filename);
 bool fxTracesOpened();
@@ -15,7 +16,12 @@ void fxCloseTraces();
 void trc(const char* fmt, ...) FX_PRINTF(1, 2);
 void trc1(const char* fmt, ...) FX_PRINTF(1, 2);
 void err(const char* fmt, ...) FX_PRINTF(1, 2);
-// Writes an error record when the log is open and always shows the message to the user.
+// An err record that says what kind of error it is (and which function reports it, written as
+// "origin -> " before the message); this thread's error capture keeps it (errors.h). The plain
+// form above is kept as FX_ERR_OTHER.
+void err(const FXErrorKind& kind, const char* fmt, ...) FX_PRINTF(2, 3);
+// Writes an error record when the log is open and always shows the message to the user; the
+// thread's error capture keeps it as FX_ERR_OTHER.
 int errmsg(const char* fmt, ...) FX_PRINTF(1, 2);
 
 // ---- provided by the platform file (trace_posix.cpp, trace_w32.cpp) ----

@@ -35,12 +35,12 @@ void FXDesk::Create(int c, int r) {
     int64_t vertexCount = (int64_t(c) + 1) * (int64_t(r) + 1);
     int64_t indexCount = int64_t(c) * r * 6;
     if (vertexCount > kMaxVertices || indexCount > kMaxVertices * 6) {
-        err("desk of %d x %d cells refused\n", c, r);
+        err(FX_ERR_REFUSED, "desk of %d x %d cells refused\n", c, r);
         return;
     }
     mesh.Realloc(int(vertexCount), int(indexCount));
     if (!mesh.vertices || (indexCount > 0 && !mesh.indices)) {
-        err("desk of %d x %d cells: out of memory\n", c, r);
+        err(FX_ERR_MEMORY, "desk of %d x %d cells: out of memory\n", c, r);
         Destroy();
         return;
     }

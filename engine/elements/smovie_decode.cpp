@@ -51,7 +51,7 @@ bool localDecode(const localSource& src, int bytesPerPixel, ILenum format, const
                  bool report, localDecoded* out) {
     bool loaded = src.file ? fxDevilLoadFile(src.file) : fxDevilLoadLump(FX_PACKAGE_TYPE_JPG, src.block, src.size);
     if (!loaded) {
-        if (report) err("movie frame %s: %s picture could not be decoded\n", label, kind);
+        if (report) err(FX_ERR_PICTURE, "movie frame %s: %s picture could not be decoded\n", label, kind);
         return false;
     }
     out->width = fxil.ilGetInteger(FX_IL_IMAGE_WIDTH);
@@ -60,13 +60,13 @@ bool localDecode(const localSource& src, int bytesPerPixel, ILenum format, const
     if (bpp != bytesPerPixel || ILenum(fxil.ilGetInteger(FX_IL_IMAGE_FORMAT)) != format ||
         ILenum(fxil.ilGetInteger(FX_IL_IMAGE_TYPE)) != FX_IL_UNSIGNED_BYTE) {
         if (report)
-            err("movie frame %s: %s picture refused: %d bytes per pixel, %d expected\n", label, kind, bpp,
-                bytesPerPixel);
+            err(FX_ERR_REFUSED, "movie frame %s: %s picture refused: %d bytes per pixel, %d expected\n", label, kind,
+                bpp, bytesPerPixel);
         return false;
     }
     out->pixels = out->width > 0 && out->height > 0 ? fxil.ilGetData() : nullptr;
     if (!out->pixels) {
-        if (report) err("movie frame %s: %s picture is empty\n", label, kind);
+        if (report) err(FX_ERR_PICTURE, "movie frame %s: %s picture is empty\n", label, kind);
         return false;
     }
     return true;
@@ -126,15 +126,16 @@ bool localDecodeFrame(FXPixmap* pm, const localSource& colourSrc, const localSou
     if (!localDecode(maskSrc, 1, FX_IL_LUMINANCE, "mask", label, report, &mask)) return false;
     if (mask.width != colour.width || mask.height != colour.height) {
         if (report)
-            err("movie frame %s: mask %d x %d refused for a %d x %d picture\n", label, mask.width, mask.height,
-                colour.width, colour.height);
+            err(FX_ERR_REFUSED, "movie frame %s: mask %d x %d refused for a %d x %d picture\n", label, mask.width,
+                mask.height, colour.width, colour.height);
         return false;
     }
     pm->power2 = env->npotTextures ? 0 : 1;
     const int blockWidth = maxWidth > colour.width ? maxWidth : colour.width;
     const int blockHeight = maxHeight > colour.height ? maxHeight : colour.height;
     if (pm->Realloc(blockWidth, blockHeight) <= 0) {
-        if (report) err("movie frame %s: no room for a %d x %d picture\n", label, colour.width, colour.height);
+        if (report)
+            err(FX_ERR_MEMORY, "movie frame %s: no room for a %d x %d picture\n", label, colour.width, colour.height);
         return false;
     }
     pm->width = colour.width;

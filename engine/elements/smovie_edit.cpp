@@ -39,7 +39,7 @@ struct localCrop {
 
 bool localCropFrame(FXCanvas* c, const char* colourName, const char* maskName, int frame, localCrop* out) {
     if (!c->CreateFromPict(colourName) || (*maskName && !c->LoadMask(maskName))) {
-        err("movie frame %d: picture %s could not be read\n", frame, colourName);
+        err({FX_ERR_PICTURE, nullptr, colourName}, "movie frame %d: picture %s could not be read\n", frame, colourName);
         return false;
     }
     SMovie::ComputeEdges(&c->pixmap, &out->left, &out->top, &out->right, &out->bottom);
@@ -51,7 +51,7 @@ bool localCropFrame(FXCanvas* c, const char* colourName, const char* maskName, i
     int x1 = out->right + 1, y1 = out->bottom + 1;
     if (!mask || !c->SaveToPict1(out->colour, out->left, out->top, x1, y1) ||
         !c->SaveToMask1(out->mask, out->left, out->top, x1, y1)) {
-        err("movie frame %d: cropped pictures of %s could not be written\n", frame, colourName);
+        err(FX_ERR_IO, "movie frame %d: cropped pictures of %s could not be written\n", frame, colourName);
         return false;
     }
     return true;
@@ -135,14 +135,14 @@ bool SMovie::Save(const char* path) {
     if (!saved && !CropFrames()) return false;
     FILE* f = fopen(path, "wb");
     if (!f) {
-        err("movie file %s could not be created\n", path);
+        err({FX_ERR_IO, nullptr, path}, "movie file %s could not be created\n", path);
         return false;
     }
     localWriteRecord(this, f);
     bool ok = !ferror(f);
     if (fclose(f) != 0) ok = false;
     if (!ok) {
-        err("movie file %s could not be written\n", path);
+        err({FX_ERR_IO, nullptr, path}, "movie file %s could not be written\n", path);
         return false;
     }
     compiled = saved = true;

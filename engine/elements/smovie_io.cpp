@@ -114,7 +114,9 @@ void localLoadBlocks(FXPackage* pkg, const FXStrArray& names, FXArray* data, FXA
         void* block;
         int size;
         localPictureBlock(pkg, names.Get(i), &block, &size);
-        if (!block) err("movie frame %d: %s picture '%s' not found\n", i, kind, names.Get(i));
+        if (!block)
+            err({FX_ERR_MISSING, nullptr, names.Get(i)}, "movie frame %d: %s picture '%s' not found\n", i, kind,
+                names.Get(i));
         data->Push(block);
         sizes->PushInt(size);
     }
@@ -127,7 +129,7 @@ void localJoinNames(FXStrArray* names) {
         if (!*name || fxIsAbsolutePath(name)) continue;
         const char* joined = fxCombinePaths(fxGetActPath(), name);
         if (!joined) {
-            err("movie frame %d: path too long: %s\n", i, name);
+            err(FX_ERR_REFUSED, "movie frame %d: path too long: %s\n", i, name);
             continue;
         }
         FXStr copy(joined);  // the path helpers' buffer is overwritten by the next call
@@ -143,7 +145,7 @@ bool SMovie::ReadRecord(FXPackageData* d, const char* where) {
     in.Str(&magic, "magic");
     int version = magic.Compare("xs01") ? 1 : magic.Compare("xs02") ? 2 : magic.Compare("xs03") ? 3 : 0;
     if (!in.Ok() || version == 0) {
-        err("%s: not a movie record\n", where);
+        err(FX_ERR_DAMAGED, "%s: not a movie record\n", where);
         return false;
     }
     // xs01 has no timing: loop, pingPong and frameDuration keep their values.
@@ -167,7 +169,7 @@ bool SMovie::ReadRecord(FXPackageData* d, const char* where) {
     }
     if (in.Ok() && maskNames.top != colorNames.top) in.damage = "mask names (not one per frame)";
     if (!in.Ok()) {
-        err("%s: damaged movie record (%s)\n", where, in.damage);
+        err(FX_ERR_DAMAGED, "%s: damaged movie record (%s)\n", where, in.damage);
         return false;
     }
     loop = newLoop;
@@ -177,7 +179,7 @@ bool SMovie::ReadRecord(FXPackageData* d, const char* where) {
     compiled = saved = true;
     hasRects = rects.top == 4 * colorNames.top;
     if (!hasRects)
-        err("%s: %d crop values for %d frames; the frames are drawn uncropped\n", where, rects.top,
+        err(FX_ERR_DAMAGED, "%s: %d crop values for %d frames; the frames are drawn uncropped\n", where, rects.top,
             colorNames.top);
     return true;
 }
@@ -209,7 +211,7 @@ bool SMovie::Load(const char* path) {
     int size = 0;
     unsigned char* bytes = localReadFile(path, &size);
     if (!bytes) {
-        err("movie file %s could not be read\n", path ? path : "");
+        err({FX_ERR_IO, nullptr, path}, "movie file %s could not be read\n", path ? path : "");
         return false;
     }
     FXPackageData d;

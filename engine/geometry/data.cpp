@@ -112,7 +112,7 @@ bool FXNumPool::Load(FILE* f) {
     int32_t n = 0;
     if (!fxFileReadInt(f, &n)) n = 0;
     if (n > 0 && !fxCountFits(n, 1, fxFileRemaining(f))) {
-        err("number pool of %d bytes refused: the file holds fewer\n", int(n));
+        err(FX_ERR_DAMAGED, "number pool of %d bytes refused: the file holds fewer\n", int(n));
         Fill(0);
         return false;
     }
@@ -127,7 +127,7 @@ bool FXNumPool::Load(FILE* f) {
 bool FXNumPool::LoadC(FXPackage*, FXPackageData* d) {
     int n = d->ReadInt();
     if (n > 0 && n > d->remaining) {
-        err("number pool of %d bytes refused: the entry holds %d\n", n, d->remaining);
+        err(FX_ERR_DAMAGED, "number pool of %d bytes refused: the entry holds %d\n", n, d->remaining);
         Fill(0);
         return false;
     }
@@ -483,7 +483,7 @@ bool FXVectorMap::Load(FILE* f) {
         int32_t n = 0;
         if (!fxFileReadInt(f, &n)) n = 0;
         if (n > 0 && !fxCountFits(n, 4, fxFileRemaining(f))) {
-            err("vector map refused: %d floats do not fit the file\n", int(n));
+            err(FX_ERR_DAMAGED, "vector map refused: %d floats do not fit the file\n", int(n));
             Destroy();
             return false;
         }
@@ -504,7 +504,8 @@ bool FXVectorMap::LoadC(FXPackage*, FXPackageData* d) {
         localKind k = localGetKind(this, kind);
         int n = d->ReadInt();
         if (n > 0 && n > d->remaining / 4) {
-            err("vector map refused: %d floats do not fit the entry (%d bytes left)\n", n, d->remaining);
+            err(FX_ERR_DAMAGED, "vector map refused: %d floats do not fit the entry (%d bytes left)\n", n,
+                d->remaining);
             Destroy();
             return false;
         }

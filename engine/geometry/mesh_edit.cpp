@@ -182,7 +182,8 @@ int FXMesh::TextToIndi(const char* text) {
 void FXMesh::DiscardVertices() {
     if (vertexCount <= 0) return;
     if (!fxMeshIndicesValid(this)) {
-        err("DiscardVertices: mesh '%s' has an index beyond its vertices; unchanged\n", materialName.c_str());
+        err(FX_ERR_DAMAGED, "DiscardVertices: mesh '%s' has an index beyond its vertices; unchanged\n",
+            materialName.c_str());
         return;
     }
     for (int i = 0; i < vertexCount; i++) vertices[i].mark = -1;

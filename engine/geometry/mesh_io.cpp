@@ -15,7 +15,7 @@
 namespace {
 
 bool localRefuse(FXMesh* m, const char* what, int value) {
-    err("mesh '%s' refused: %s (%d)\n", m->materialName.c_str(), what, value);
+    err(FX_ERR_DAMAGED, "mesh '%s' refused: %s (%d)\n", m->materialName.c_str(), what, value);
     m->vertexCount = 0;
     m->indexCount = 0;
     return false;

@@ -561,7 +561,7 @@ void FXMesh::ReduceVertices(float tolerance) {
     if (indexCount <= 0) return;
     // Every search reads the positions of the vertices the corners name.
     if (!vertices || indexCount % 3 != 0 || !fxMeshIndicesValid(this)) {
-        err("ReduceVertices: mesh '%s' refused: its indices are not whole triangles of its vertices\n",
+        err(FX_ERR_DAMAGED, "ReduceVertices: mesh '%s' refused: its indices are not whole triangles of its vertices\n",
             materialName.c_str());
         return;
     }

@@ -11,7 +11,7 @@
 namespace {
 
 bool localRejectStream(FXMesh* m, FXVectorMap* map, const char* what, int corner) {
-    err("mesh '%s': corner stream refused at corner %d: %s\n", m->materialName.c_str(), corner, what);
+    err(FX_ERR_DAMAGED, "mesh '%s': corner stream refused at corner %d: %s\n", m->materialName.c_str(), corner, what);
     map->ClearUsed();
     m->vertexCount = 0;
     m->indexCount = 0;
@@ -61,7 +61,7 @@ bool FXMesh::FromVMap(FXVectorMap* map, FXNumPool* pool) {
 void FXMesh::ToVMap(FXVectorMap* map, FXNumPool* pool, PMeshSaveClb* clb, int meshNo, FXArray** redirs) {
     if (indexCount <= 0 || vertexCount <= 0) return;
     if (!fxMeshIndicesValid(this)) {
-        err("mesh '%s' not encoded: an index names a missing vertex\n", materialName.c_str());
+        err(FX_ERR_DAMAGED, "mesh '%s' not encoded: an index names a missing vertex\n", materialName.c_str());
         return;
     }
     DiscardVertices();

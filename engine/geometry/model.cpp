@@ -89,7 +89,7 @@ template <typename Source>
 int localReadCount(FXModel* model, Source& src, int minRecord) {
     int m = src.Int();
     if (!fxCountFits(m, minRecord, src.Remaining())) {
-        err("model '%s' refused: %d meshes do not fit the record\n", model->name.c_str(), m);
+        err(FX_ERR_DAMAGED, "model '%s' refused: %d meshes do not fit the record\n", model->name.c_str(), m);
         return -1;
     }
     return m;
@@ -140,8 +140,8 @@ std::vector<FXMesh*> localSavedMeshes(const FXModel* model, const FXArray& group
         FXMesh* m = localMesh(&group, i);
         if (!m || m->disabled) continue;
         if (!fxMeshIndicesValid(m)) {
-            err("model '%s': mesh %d ('%s') not saved: an index names a missing vertex\n", model->name.c_str(), i,
-                m->materialName.c_str());
+            err(FX_ERR_DAMAGED, "model '%s': mesh %d ('%s') not saved: an index names a missing vertex\n",
+                model->name.c_str(), i, m->materialName.c_str());
             continue;
         }
         out.push_back(m);
@@ -237,7 +237,7 @@ bool FXModel::Save(const char* path) {
     Save_v03(f);
     bool ok = !ferror(f);
     if (fclose(f) != 0) ok = false;
-    if (!ok) err("model '%s' could not be written to %s\n", name.c_str(), path);
+    if (!ok) err({FX_ERR_IO, nullptr, path}, "model '%s' could not be written to %s\n", name.c_str(), path);
     return ok;
 }
 

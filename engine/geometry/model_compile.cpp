@@ -45,11 +45,11 @@ bool FXModel::Compile(FXPackage* pkg) {
     const char* dir = pkg->sourceDir.IsEmpty() ? "." : pkg->sourceDir.c_str();
     FXStr path;
     if (!localReserveTmpFile(dir, &path)) {
-        err("model '%s': no temporary file for its material library in %s\n", name.c_str(), dir);
+        err(FX_ERR_IO, "model '%s': no temporary file for its material library in %s\n", name.c_str(), dir);
         return false;
     }
     if (!matlib->Save(path)) {
-        err("model '%s': material library could not be written to %s\n", name.c_str(), path.c_str());
+        err(FX_ERR_IO, "model '%s': material library could not be written to %s\n", name.c_str(), path.c_str());
         remove(path);
         return false;
     }

@@ -75,7 +75,7 @@ struct localReader {
         va_start(args, fmt);
         vsnprintf(why, sizeof why, fmt, args);
         va_end(args);
-        err("FXObjModel::Load -> %s:%d: %s\n", file, line, why);
+        err({FX_ERR_DAMAGED, "FXObjModel::Load", file}, "%s:%d: %s\n", file, line, why);
         return false;
     }
 
@@ -83,7 +83,7 @@ struct localReader {
         text.clear();
         int c = getc(f);
         if (c == EOF && ferror(f)) {  // a read error is not the end of the file
-            err("FXObjModel::Load -> cannot read %s: %s\n", file, strerror(errno));
+            err({FX_ERR_IO, "FXObjModel::Load", file}, "cannot read %s: %s\n", file, strerror(errno));
             return kBad;
         }
         if (c == EOF) return kEnd;
@@ -201,10 +201,10 @@ void localReportUnknown(localShared* shared, localStatement s, const localLine& 
     const char* w = l.words[0];
     if (s != kVOther && s != kUOther && s != kMOther && s != kOther) return;
     if (!shared->reported.insert(w).second) return;
-    if (s == kVOther) err("localPrepareModel -> unknown token(0): %s\n", w);
-    if (s == kUOther) err("localPrepareModel -> unknown token(2): %s\n", w);
-    if (s == kMOther) err("localPrepareModel -> unknown token(1): %s\n", w);
-    if (s == kOther) err("localPrepareModel -> unknown token(3): %s%s\n", w, l.rest.c_str());
+    if (s == kVOther) err({FX_WARN_UNKNOWN_TOKEN, "localPrepareModel"}, "unknown token(0): %s\n", w);
+    if (s == kUOther) err({FX_WARN_UNKNOWN_TOKEN, "localPrepareModel"}, "unknown token(2): %s\n", w);
+    if (s == kMOther) err({FX_WARN_UNKNOWN_TOKEN, "localPrepareModel"}, "unknown token(1): %s\n", w);
+    if (s == kOther) err({FX_WARN_UNKNOWN_TOKEN, "localPrepareModel"}, "unknown token(3): %s%s\n", w, l.rest.c_str());
 }
 
 // ---- numbers and corners ----
@@ -337,7 +337,8 @@ struct localCounts {
 bool localSizeArrays(FXObjModel* obj, localCounts& n) {
     long long tex = n.texCoords > 0 ? n.texCoords : n.positions;
     if (n.positions > kMaxItems || n.normals > kMaxItems || n.texCoords > kMaxItems || n.primitives > kMaxItems) {
-        err("FXObjModel::Load -> %s: more than %lld values or primitives\n", obj->fileName.c_str(), kMaxItems);
+        err({FX_ERR_REFUSED, "FXObjModel::Load"}, "%s: more than %lld values or primitives\n", obj->fileName.c_str(),
+            kMaxItems);
         return false;
     }
     struct {
@@ -477,8 +478,9 @@ struct localPass2 {
         if (raw == 0) return -1;  // the corner's form does not give it
         int i = Resolve(raw, readSoFar, total);
         if (i < 0 && (*missing)++ == 0)
-            err("FXObjModel::Load -> %s:%d: %s %d is not in the file (%d given so far, %d in all); %s\n", r.file,
-                r.line, what, raw, readSoFar, total, instead);
+            err({FX_ERR_DAMAGED, "FXObjModel::Load"},
+                "%s:%d: %s %d is not in the file (%d given so far, %d in all); %s\n", r.file, r.line, what, raw,
+                readSoFar, total, instead);
         return i;
     }
 
@@ -563,14 +565,16 @@ struct localPass2 {
         for (int i = 0; i < obj->groups.top; i++)
             if (obj->GetGroup(i)->writePos != obj->GetGroup(i)->triangles.count) whole = false;
         if (!whole) {
-            err("FXObjModel::Load -> %s: the file changed while it was read\n", r.file);
+            err({FX_ERR_IO, "FXObjModel::Load"}, "%s: the file changed while it was read\n", r.file);
             return false;
         }
         const char* file = r.file;
         if (missingNormals > 1)
-            err("FXObjModel::Load -> %s: %d corners name normals not in the file\n", file, missingNormals);
+            err({FX_ERR_DAMAGED, "FXObjModel::Load"}, "%s: %d corners name normals not in the file\n", file,
+                missingNormals);
         if (missingTex > 1)
-            err("FXObjModel::Load -> %s: %d corners name texture coordinates not in the file\n", file, missingTex);
+            err({FX_ERR_DAMAGED, "FXObjModel::Load"}, "%s: %d corners name texture coordinates not in the file\n", file,
+                missingTex);
         // Faces before any usemtl, in a file without one, use the unnamed material.
         if (obj->materials.top == 0 && obj->primitives.top > 0) localDefaultMaterialID(obj, shared);
         return true;
@@ -607,13 +611,14 @@ std::string localLibraryPath(const char* objPath, const char* lib) {
 
 FXMatlib* localLoadLibrary(const char* path) {
     if (const char* why = localNotAFile(path)) {
-        err("FXObjModel::Load -> the material library %s %s\n", path, why);
+        err({FX_ERR_IO, "FXObjModel::Load", path}, "the material library %s %s\n", path, why);
         return nullptr;
     }
     if (fxglobalEnv) return fxglobalEnv->LoadMatlib(path);  // traces a library it cannot load
     // Without an environment (a tool) the library is the import's own.
     FXMatlib* lib = new FXMatlib;
-    if (!lib->LoadFromMtl(path)) err("FXObjModel::Load -> cannot load the material library %s\n", path);
+    if (!lib->LoadFromMtl(path))
+        err({FX_ERR_LIBRARY, "FXObjModel::Load", path}, "cannot load the material library %s\n", path);
     return lib;
 }
 
@@ -697,8 +702,8 @@ void localCreateMeshes(FXModel* model, FXObjModel* obj) {
         if (m)
             mesh->drawPass = m->IsSolid() ? 0 : 1;
         else if (*name && obj->matlib)  // without a library (none named, or it failed) nothing to say per material
-            err("FXModel::ImportObj -> %s: material '%s' is not in the library '%s'\n", obj->fileName.c_str(), name,
-                obj->mtlFile.c_str());
+            err({FX_ERR_MISSING, "FXModel::ImportObj"}, "%s: material '%s' is not in the library '%s'\n",
+                obj->fileName.c_str(), name, obj->mtlFile.c_str());
     }
 }
 
@@ -719,7 +724,7 @@ bool localImportObj(FXModel* model, FXObjModel* obj) {
                 int v = localFindCreateObjVertex(mesh, obj, &index[size_t(p->material)], p->pos[c], p->normal[c],
                                                  p->tex[c]);
                 if (v < 0 || !localPushIndice(mesh, v)) {
-                    err("FXModel::ImportObj -> %s: out of memory\n", obj->fileName.c_str());
+                    err({FX_ERR_MEMORY, "FXModel::ImportObj"}, "%s: out of memory\n", obj->fileName.c_str());
                     return false;
                 }
             }
@@ -804,16 +809,16 @@ void FXObjModel::Destroy() {
 bool FXObjModel::Load(const char* path, FXImportProgress progress, void* user) {
     Destroy();
     if (!path || !*path) {
-        err("FXObjModel::Load -> no file named\n");
+        err({FX_ERR_IO, "FXObjModel::Load"}, "no file named\n");
         return false;
     }
     if (const char* why = localNotAFile(path)) {
-        err("FXObjModel::Load -> %s %s\n", path, why);
+        err({FX_ERR_IO, "FXObjModel::Load", path}, "%s %s\n", path, why);
         return false;
     }
     FILE* f = fopen(path, "r");
     if (!f) {
-        err("FXObjModel::Load -> cannot open %s: %s\n", path, strerror(errno));
+        err({FX_ERR_IO, "FXObjModel::Load", path}, "cannot open %s: %s\n", path, strerror(errno));
         return false;
     }
     fileName.Set(path);
@@ -851,7 +856,7 @@ bool FXModel::ImportObj(const char* path, FXImportProgress progress, void* user)
     FXObjModel obj;
     if (!obj.Load(path, progress, user)) return false;
     if (!localHasTriangles(&obj)) {
-        err("FXModel::ImportObj -> %s: no faces to import\n", path);
+        err({FX_ERR_DAMAGED, "FXModel::ImportObj", path}, "%s: no faces to import\n", path);
         return false;
     }
     if (!localImportObj(this, &obj)) {

@@ -77,12 +77,12 @@ bool FXMatlib::LoadC(FXPackage* p, const char* entryName) {
     d->ReadString(&name);
     int count = d->ReadInt();
     if (count < 0) {
-        err("FXMatlib::LoadC -> entry %d: damaged material count %d\n", id, count);
+        err({FX_ERR_DAMAGED, "FXMatlib::LoadC"}, "entry %d: damaged material count %d\n", id, count);
         return false;
     }
     for (int i = 0; i < count; i++) {
         if (d->remaining < kMinMaterialRecord) {
-            err("FXMatlib::LoadC -> entry %d holds %d of %d materials\n", id, i, count);
+            err({FX_ERR_DAMAGED, "FXMatlib::LoadC"}, "entry %d holds %d of %d materials\n", id, i, count);
             return false;
         }
         FXMaterial* m = new FXMaterial;
@@ -117,7 +117,7 @@ bool FXMatlib::Load(const char* file) {
         materials.Push(m);
     }
     fclose(f);
-    if (!ok) err("FXMatlib::Load -> damaged library file %s\n", file);
+    if (!ok) err({FX_ERR_DAMAGED, "FXMatlib::Load", file}, "damaged library file %s\n", file);
     return ok;
 }
 
@@ -202,7 +202,7 @@ bool FXMatlib::LoadFromMtl(const char* file) {
         if (localStarts(word, "newmtl"))
             count++;
         else if (word[0] == 'n')
-            err("FXMatlib::LoadFromMtl -> unknown token(0): %s  in lib:%s\n", word, file);
+            err({FX_WARN_UNKNOWN_TOKEN, "FXMatlib::LoadFromMtl"}, "unknown token(0): %s  in lib:%s\n", word, file);
         localSkipLine(f);
     }
     materials.Realloc(count);
@@ -264,7 +264,7 @@ void FXMatlib::Compile(FXPackage* p) {
         if (!fxIsAbsolutePath(m->textureFile)) {  // absolute names are used as they stand
             const char* joined = fxCombinePaths(p->sourceDir, m->textureFile);
             if (!joined) {
-                err("FXMatlib::Compile -> picture path too long: %s\n", m->textureFile.c_str());
+                err({FX_ERR_REFUSED, "FXMatlib::Compile"}, "picture path too long: %s\n", m->textureFile.c_str());
                 continue;
             }
             m->textureFile.Set(joined);

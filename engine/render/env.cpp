@@ -103,7 +103,11 @@ FXMatlib* localLoadShared(PEnv* env, const char* name, const char* what, Load lo
     FXMatlib* lib = new FXMatlib;
     lib->parent = &env->defaultMatlib;
     lib->requestedName.Set(key);
-    if (!load(lib, key)) err("PEnv::%s -> cannot load %s\n", what, key);
+    if (!load(lib, key)) {
+        char origin[64];
+        snprintf(origin, sizeof origin, "PEnv::%s", what);
+        err({FX_ERR_LIBRARY, origin, key}, "cannot load %s\n", key);
+    }
     env->matlibs.Push(lib);
     return lib;
 }

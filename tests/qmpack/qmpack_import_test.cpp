@@ -104,3 +104,29 @@ TEST(QmpackImport, WhatCannotBeUsedIsSaid) {
     EXPECT_EQ(bad.rc, 2);  // a bad option value is wrong usage
     EXPECT_TRUE(qmpHas(bad.err, "--reduce takes an angle in degrees above 0 and below 90, not '95'")) << bad.err;
 }
+
+TEST(QmpackImport, UnknownWordsAreWarningsAndDamageIsTheReason) {
+    ObjSources s;
+    qmWriteText(s.dir + "/odd.mtl", "newmtl leaf\nnshade 4\nKd 0 1 0\n");
+    qmWriteText(s.dir + "/odd.obj", std::string("mtllib odd.mtl\nzq 1 2\n") + (kStrip + 17));
+    QmpRun odd = qmpRun("import-obj " + s.Q("odd.obj") + " -o " + s.Q("odd.xm"));
+    EXPECT_EQ(odd.rc, 0) << odd.err;
+    EXPECT_TRUE(qmpHas(odd.err, "qmpack: warning: " + s.dir + "/odd.obj: unknown token(3): zq")) << odd.err;
+    EXPECT_TRUE(qmpHas(odd.err, "qmpack: warning: " + s.dir + "/odd.obj: unknown token(0): nshade  in lib:")) << odd.err;
+
+    // `build` reads the library again: the word is a warning there too, and the package is written.
+    qmWriteText(s.dir + "/odd.txt", "5 odd.xm\n");
+    QmpRun b = qmpRun("build " + s.Q("odd.dat") + " " + s.Q("odd.txt"));
+    EXPECT_EQ(b.rc, 0) << b.err;
+    EXPECT_TRUE(qmpHas(b.err, "qmpack: warning: " + s.dir + "/odd.txt:1: " + s.dir +
+                                  "/odd.xm: FXMatlib::LoadFromMtl -> unknown token(0): nshade  in lib:"))
+        << b.err;
+
+    // A face naming a corner the file lacks is why the import fails, not the word before it.
+    qmWriteText(s.dir + "/bad.obj", "zq\nv 0 0 0\nv 1 0 0\nf 1 2 3\n");
+    QmpRun bad = qmpRun("import-obj " + s.Q("bad.obj") + " -o " + s.Q("bad.xm"));
+    EXPECT_EQ(bad.rc, 1);
+    EXPECT_TRUE(qmpHas(bad.err, "qmpack: " + s.dir + "/bad.obj:4: ")) << bad.err;
+    EXPECT_TRUE(qmpHas(bad.err, "a corner names position 3")) << bad.err;
+    EXPECT_FALSE(qmpHas(bad.err, "unknown token")) << bad.err;
+}

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "base/compiler.h"
 #include "image/devil.h"
 #include "render/null_device.h"
 #include "support/scene_package.h"
@@ -32,7 +33,7 @@ void* volatile gKeep = nullptr;
 // Whether the code that asked for memory lies in this program. Frames 0 to 2 are this function,
 // localOnAlloc and the allocation function or hook that called it; after them come the C
 // library, the C++ runtime or the sanitizer runtime, then the code that asked.
-__attribute__((noinline)) bool localCallerIsOurs(void** where) {
+FX_NOINLINE bool localCallerIsOurs(void** where) {
     void* frames[32];
     int n = backtrace(frames, 32);
     Dl_info self{}, info{};
@@ -48,7 +49,7 @@ __attribute__((noinline)) bool localCallerIsOurs(void** where) {
     return false;
 }
 
-[[maybe_unused]] __attribute__((noinline)) void localOnAlloc() {
+[[maybe_unused]] FX_NOINLINE void localOnAlloc() {
     if (!tCounting || tInHook) return;
     tInHook = true;
     void* where = nullptr;

@@ -136,9 +136,9 @@ int qmpackAnim(int argc, char** argv) {
     if (!a.Save(output.TempPath().c_str())) {
         int e = errno;
         progress.Clear();
-        std::vector<std::string> why = scratch.TakeEngineErrors();
+        std::vector<FXError> why = scratch.TakeEngineErrors();
         return qmpackFail("%s: cannot write the animation (%s)", out.c_str(),
-                          !why.empty() ? why.front().c_str() : e ? strerror(e) : "write error");
+                          !why.empty() ? why.front().Text().c_str() : e ? strerror(e) : "write error");
     }
     if (!output.Commit()) return QMPACK_FAILED;
     progress.Finish("wrote " + out);

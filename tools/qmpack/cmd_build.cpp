@@ -122,10 +122,10 @@ int localPackAndWrite(LocalJob& job, FXPackage* p, QMPackScratch* scratch, QMPac
     errno = 0;
     if (!p->Save(out->TempPath().c_str(), job.transposed ? 1 : 0)) {
         int e = errno;
-        std::vector<std::string> why = scratch->TakeEngineErrors();
+        std::vector<FXError> why = scratch->TakeEngineErrors();
         progress.Clear();
         return qmpackFail("%s: cannot write the package (%s)", job.out.c_str(),
-                          e ? strerror(e) : why.empty() ? "unknown reason" : why.front().c_str());
+                          e ? strerror(e) : why.empty() ? "unknown reason" : why.front().Text().c_str());
     }
     if (!b.WriteNames(job.namesPath.empty() ? nullptr : &names, job.headerPath.empty() ? nullptr : &header))
         return QMPACK_FAILED;

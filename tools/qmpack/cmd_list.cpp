@@ -12,7 +12,6 @@
 #include "pictures.h"
 #include "progress.h"
 #include "qmpack.h"
-#include "scratch.h"
 
 namespace {
 
@@ -84,8 +83,6 @@ int qmpackList(int argc, char** argv) {
     if (!index.Open(path)) return QMPACK_FAILED;
     for (int number : chosen)
         if (index.Find(number) < 0) return qmpackFail("%s: no entry numbered %d", path.c_str(), number);
-    QMPackScratch scratch;  // the engine's complaints while records are read (none without it)
-    scratch.Create(true);
 
     std::vector<LocalEntry> entries;
     QMPackProgress progress;
@@ -97,7 +94,7 @@ int qmpackList(int argc, char** argv) {
         qmpackDetail("reading entry %d (%d bytes)", index.ids[size_t(i)], index.sizes[size_t(i)]);
         LocalEntry e{i, index.ids[size_t(i)], index.types[size_t(i)], index.sizes[size_t(i)],
                      index.offsets[size_t(i)], {}};
-        qmpackDescribeEntry(index, i, &scratch, &e.info);
+        qmpackDescribeEntry(index, i, &e.info);
         entries.push_back(e);
     }
     progress.Finish("read " + path);

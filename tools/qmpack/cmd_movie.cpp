@@ -100,6 +100,186 @@ void localRemoveStaleFrames(const std::string& stem, size_t frames) {
 // soft mask edges keep no visible ringing, low enough to keep packages small.
 const int kDefaultQuality = 90;
 
+// One movie in the making: what the command line asks for, the outputs it claims and the movie.
+struct LocalMovie {
+    std::string out;
+    std::string stem;                        // OUT without its extension: the pictures' names start with it
+    std::vector<std::string> frames, kinds;  // the frame pictures and their kinds ("png", "jpg", ...)
+    double fps = 0.0;
+    int quality = kDefaultQuality;
+    std::vector<int> keys;
+    bool loop = false, pingPong = false;
+    QMPackOutput record;
+    std::vector<std::unique_ptr<QMPackOutput>> pictures;  // colour, mask, colour, mask, ...
+    QMPackScratch scratch;
+    QMPackEnv env;  // declared before the movie, so it outlives it
+    QMPackProgress progress;
+    SMovie mv;
+};
+
+// The options; a value an option cannot take is wrong usage.
+int localParseOptions(const QMPackArgs& args, LocalMovie* x) {
+    x->out = args.Value("-o");
+    x->frames = args.positional;
+    std::string fpsText = args.Value("--fps");
+    char* end = nullptr;
+    x->fps = strtod(fpsText.c_str(), &end);
+    if (fpsText.empty() || *end || !(x->fps > 0.0 && x->fps <= 1000.0))
+        return qmpackBadValue("movie: --fps takes frames per second above 0 and at most 1000, not '%s'",
+                              fpsText.c_str());
+    if (args.Has("--quality") &&
+        (!qmpackParseNumber(args.Value("--quality"), &x->quality) || x->quality < 1 || x->quality > 100))
+        return qmpackBadValue("movie: --quality takes a JPEG quality from 1 to 100, not '%s'",
+                              args.Value("--quality").c_str());
+    if (args.Has("--keys") && !localParseKeys(args.Value("--keys"), int(x->frames.size()), &x->keys))
+        return QMPACK_USAGE;
+    x->pingPong = args.Has("--ping-pong");
+    x->loop = args.Has("--loop") || x->pingPong;
+    if (qmpackExtOf(x->out) != "xs")
+        qmpackWarn("%s: a movie file is named .xs, which 'build' compiles", x->out.c_str());
+    return QMPACK_OK;
+}
+
+// Checks the frames and claims the movie file and its pictures beside it, named after it; none
+// may replace a frame.
+int localClaimOutputs(LocalMovie* x) {
+    std::vector<QMPackInput> inputs;
+    x->kinds.resize(x->frames.size());
+    for (size_t i = 0; i < x->frames.size(); i++) {
+        if (!localCheckFrame(x->frames[i], &x->kinds[i])) return QMPACK_FAILED;
+        inputs.push_back({x->frames[i], "frame " + std::to_string(i)});
+    }
+    std::string ext = qmpackExtOf(x->out);
+    x->stem = x->out.substr(0, x->out.size() - (ext.empty() ? 0 : ext.size() + 1));
+    if (!x->record.Open(x->out, inputs, false)) return QMPACK_FAILED;
+    for (size_t i = 0; i < x->frames.size(); i++) {
+        char number[32];
+        snprintf(number, sizeof number, "-%04zu", i);
+        for (const char* suffix : {".jpg", "_m.jpg"}) {
+            x->pictures.emplace_back(new QMPackOutput);
+            if (!x->pictures.back()->Open(x->stem + number + suffix, inputs, false)) return QMPACK_FAILED;
+        }
+    }
+    return QMPACK_OK;
+}
+
+// Why the movie's save refused the frames: a frame it could not decode is named by its source,
+// not by its copy.
+int localCropFailure(const LocalMovie& x, const std::vector<FXError>& errors, int error) {
+    if (!errors.empty() && errors.front().code == FX_ERR_PICTURE)
+        for (size_t i = 0; i < x.frames.size(); i++)
+            if (errors.front().subject == x.mv.colorNames.Get(int(i)))
+                return qmpackFail("%s: cannot be decoded (a damaged or cut-short picture)", x.frames[i].c_str());
+    std::string reason = errors.empty() ? "" : errors.front().Text();
+    return qmpackFail("%s: the frames could not be cropped (%s)", x.out.c_str(),
+                      !reason.empty() ? reason.c_str()
+                      : error         ? strerror(error)
+                                      : "unknown reason");
+}
+
+// The movie crops copies in the scratch folder: its save writes the JPEG pairs beside the
+// pictures it reads.
+int localCrop(LocalMovie* x) {
+    if (!fxLoadDevil())
+        return qmpackFail("movie: the picture library DevIL (%s) cannot be loaded; it is needed to crop and encode "
+                          "the frames (Debian: apt-get install libdevil1c2)",
+                          fxDevilPlatformName());
+    FXCanvas().SetJpegQuality(x->quality);  // the decoder's setting for every picture saved from here on
+    if (!x->scratch.Create()) return QMPACK_FAILED;
+    x->progress.Start(x->frames.size() > 50, "cropping " + std::to_string(x->frames.size()) + " frames", 2);
+    x->progress.Step(0, "copying frames");
+    SMovie& mv = x->mv;
+    for (size_t i = 0; i < x->frames.size(); i++) {
+        char name[64];
+        snprintf(name, sizeof name, "/frame%04zu.%s", i, x->kinds[i] == "jpg" ? "jpeg" : x->kinds[i].c_str());
+        std::string copy = x->scratch.Dir() + name, why;
+        qmpackTrackTemp(copy);
+        if (!localCopy(x->frames[i], copy, &why))
+            return qmpackFail("%s: cannot copy (%s)", x->frames[i].c_str(), why.c_str());
+        mv.colorNames.Push(copy.c_str());
+    }
+    mv.compiled = false;  // each frame is one picture whose alpha is the mask
+    mv.saved = false;
+    mv.frameDuration = 1.0 / x->fps;
+    mv.pingPong = x->pingPong;
+    mv.loop = x->loop;
+    mv.keyed = !x->keys.empty();
+    for (int k : x->keys) mv.keyFrames.PushInt(k);
+    x->progress.Step(1, "cropping");
+    std::string cropped = x->scratch.NewPath(".xs");
+    x->scratch.TakeEngineErrors();
+    errno = 0;
+    if (!mv.Save(cropped.c_str())) {
+        int error = errno;  // before anything else can change it
+        x->progress.Clear();
+        return localCropFailure(*x, x->scratch.TakeEngineErrors(), error);
+    }
+    for (int i = 0; i < mv.GetFrameCount(); i++) {
+        qmpackTrackTemp(mv.colorNames.Get(i));
+        qmpackTrackTemp(mv.maskNames.Get(i));
+    }
+    return QMPACK_OK;
+}
+
+// The pairs to their places (temporary files beside OUT until committed); the movie names them
+// from OUT's folder.
+int localPlacePairs(LocalMovie* x) {
+    for (int i = 0; i < x->mv.GetFrameCount(); i++) {
+        FXStrArray* lists[2] = {&x->mv.colorNames, &x->mv.maskNames};
+        for (int k = 0; k < 2; k++) {
+            QMPackOutput* pic = x->pictures[size_t(2 * i + k)].get();
+            std::string why;
+            if (!localCopy(lists[k]->Get(i), pic->TempPath(), &why))
+                return qmpackFail("%s: cannot write (%s)", pic->Path().c_str(), why.c_str());
+            lists[k]->Change(i, qmpackAbsolute(pic->Path()).c_str());
+        }
+    }
+    return QMPACK_OK;
+}
+
+// Writes the movie file from OUT's folder, then puts every picture in place before the record that
+// names them; no signal comes between.
+int localWrite(LocalMovie* x) {
+    bool written = false;
+    int error = 0;
+    std::string recordTemp = qmpackAbsolute(x->record.TempPath());
+    {
+        QMPackCwd cwd(qmpackDirOf(qmpackAbsolute(x->out)));
+        errno = 0;
+        written = cwd.ok && x->mv.Save(recordTemp.c_str());
+        error = errno;  // before the working folder is changed back
+    }
+    if (!written)
+        return qmpackFail("%s: cannot write the movie (%s)", x->out.c_str(), error ? strerror(error) : "write error");
+    {
+        QMPackCommitGuard guard;
+        for (auto& pic : x->pictures)
+            if (!pic->Commit()) return QMPACK_FAILED;
+        if (!x->record.Commit()) return QMPACK_FAILED;
+    }
+    localRemoveStaleFrames(x->stem, x->frames.size());
+    x->progress.Finish("wrote " + x->out);
+    return QMPACK_OK;
+}
+
+int localReport(const LocalMovie& x, bool json) {
+    std::string keyText;
+    for (size_t k = 0; k < x.keys.size(); k++) keyText += (k ? "," : "") + std::to_string(x.keys[k]);
+    size_t frames = x.frames.size();
+    char line[4096];
+    snprintf(line, sizeof line,
+             "%s: %zu frame%s at %g fps%s%s%s, largest crop %dx%d; pictures %s-0000.jpg to %s-%04zu_m.jpg",
+             x.out.c_str(), frames, frames == 1 ? "" : "s", x.fps, x.keys.empty() ? "" : ", keys ", keyText.c_str(),
+             x.loop ? (x.pingPong ? ", ping-pong" : ", loop") : "", x.mv.maxCropWidth, x.mv.maxCropHeight,
+             x.stem.c_str(), x.stem.c_str(), frames - 1);
+    QMPackReport report(json);
+    report.Text("file", x.out).Number("frames", double(frames)).Number("fps", x.fps).Numbers("keys", x.keys);
+    report.Bool("loop", x.loop).Bool("pingPong", x.pingPong).Number("quality", x.quality);
+    report.Number("cropWidth", x.mv.maxCropWidth).Number("cropHeight", x.mv.maxCropHeight);
+    report.Number("pictures", double(2 * frames));
+    return report.Print(line) ? QMPACK_OK : qmpackFail("movie: cannot write the report");
+}
+
 }  // namespace
 
 int qmpackMovie(int argc, char** argv) {
@@ -107,137 +287,11 @@ int qmpackMovie(int argc, char** argv) {
     if (!args.Parse("movie", argc, argv, {"-o", "--fps", "--keys", "--quality"}, {"--loop", "--ping-pong", "--json"}))
         return QMPACK_USAGE;
     if (args.positional.empty() || !args.Has("-o") || !args.Has("--fps")) return qmpackUsage("movie");
-    const std::string out = args.Value("-o");
-    const std::vector<std::string>& frames = args.positional;
-    std::string fpsText = args.Value("--fps");
-    char* end = nullptr;
-    double fps = strtod(fpsText.c_str(), &end);
-    if (fpsText.empty() || *end || !(fps > 0.0 && fps <= 1000.0))
-        return qmpackBadValue("movie: --fps takes frames per second above 0 and at most 1000, not '%s'",
-                              fpsText.c_str());
-    int quality = kDefaultQuality;
-    if (args.Has("--quality") && (!qmpackParseNumber(args.Value("--quality"), &quality) || quality < 1 || quality > 100))
-        return qmpackBadValue("movie: --quality takes a JPEG quality from 1 to 100, not '%s'",
-                              args.Value("--quality").c_str());
-    std::vector<int> keys;
-    if (args.Has("--keys") && !localParseKeys(args.Value("--keys"), int(frames.size()), &keys)) return QMPACK_USAGE;
-    if (qmpackExtOf(out) != "xs") qmpackWarn("%s: a movie file is named .xs, which 'build' compiles", out.c_str());
-
-    std::vector<QMPackInput> inputs;
-    std::vector<std::string> kinds(frames.size());
-    for (size_t i = 0; i < frames.size(); i++) {
-        if (!localCheckFrame(frames[i], &kinds[i])) return QMPACK_FAILED;
-        inputs.push_back({frames[i], "frame " + std::to_string(i)});
-    }
-    // The pictures go beside OUT, named after it; none may replace a frame.
-    std::string stem = out.substr(0, out.size() - (qmpackExtOf(out).empty() ? 0 : qmpackExtOf(out).size() + 1));
-    QMPackOutput record;
-    if (!record.Open(out, inputs, false)) return QMPACK_FAILED;
-    std::vector<std::unique_ptr<QMPackOutput>> pictures;
-    for (size_t i = 0; i < frames.size(); i++) {
-        char number[32];
-        snprintf(number, sizeof number, "-%04zu", i);
-        for (const char* suffix : {".jpg", "_m.jpg"}) {
-            pictures.emplace_back(new QMPackOutput);
-            if (!pictures.back()->Open(stem + number + suffix, inputs, false)) return QMPACK_FAILED;
-        }
-    }
-    if (!fxLoadDevil())
-        return qmpackFail("movie: the picture library DevIL (%s) cannot be loaded; it is needed to crop and encode "
-                          "the frames (Debian: apt-get install libdevil1c2)",
-                          fxDevilPlatformName());
-    FXCanvas().SetJpegQuality(quality);  // the decoder's setting for every picture saved from here on
-    QMPackScratch scratch;
-    if (!scratch.Create()) return QMPACK_FAILED;
-    QMPackEnv env;
-
-    // The movie crops copies: its save writes the JPEG pairs beside the pictures it reads.
-    SMovie mv;
-    QMPackProgress progress;
-    progress.Start(frames.size() > 50, "cropping " + std::to_string(frames.size()) + " frames", 2);
-    progress.Step(0, "copying frames");
-    for (size_t i = 0; i < frames.size(); i++) {
-        char name[64];
-        snprintf(name, sizeof name, "/frame%04zu.%s", i, kinds[i] == "jpg" ? "jpeg" : kinds[i].c_str());
-        std::string copy = scratch.Dir() + name, why;
-        qmpackTrackTemp(copy);
-        if (!localCopy(frames[i], copy, &why)) return qmpackFail("%s: cannot copy (%s)", frames[i].c_str(), why.c_str());
-        mv.colorNames.Push(copy.c_str());
-    }
-    mv.compiled = false;  // each frame is one picture whose alpha is the mask
-    mv.saved = false;
-    mv.frameDuration = 1.0 / fps;
-    mv.pingPong = args.Has("--ping-pong");
-    mv.loop = args.Has("--loop") || mv.pingPong;
-    mv.keyed = !keys.empty();
-    for (int k : keys) mv.keyFrames.PushInt(k);
-    progress.Step(1, "cropping");
-    std::string cropped = scratch.NewPath(".xs");
-    scratch.TakeEngineErrors();
-    errno = 0;
-    if (!mv.Save(cropped.c_str())) {
-        int error = errno;  // before the engine's log is read
-        progress.Clear();
-        std::vector<std::string> why = scratch.TakeEngineErrors();
-        std::string reason = why.empty() ? "" : why.front();
-        for (size_t i = 0; i < frames.size(); i++) {  // name the source, not its copy
-            std::string copy = mv.colorNames.Get(int(i));
-            if (reason.find(copy + " could not be read") != std::string::npos)
-                return qmpackFail("%s: cannot be decoded (a damaged or cut-short picture)", frames[i].c_str());
-        }
-        return qmpackFail("%s: the frames could not be cropped (%s)", out.c_str(),
-                          !reason.empty() ? reason.c_str() : error ? strerror(error) : "unknown reason");
-    }
-    for (int i = 0; i < mv.GetFrameCount(); i++) {
-        qmpackTrackTemp(mv.colorNames.Get(i));
-        qmpackTrackTemp(mv.maskNames.Get(i));
-    }
-
-    // The pairs to their places; the movie names them from OUT's folder.
-    std::string outDir = qmpackDirOf(qmpackAbsolute(out));
-    for (int i = 0; i < mv.GetFrameCount(); i++) {
-        FXStrArray* lists[2] = {&mv.colorNames, &mv.maskNames};
-        for (int k = 0; k < 2; k++) {
-            QMPackOutput* pic = pictures[size_t(2 * i + k)].get();
-            std::string why;
-            if (!localCopy(lists[k]->Get(i), pic->TempPath(), &why))
-                return qmpackFail("%s: cannot write (%s)", pic->Path().c_str(), why.c_str());
-            lists[k]->Change(i, qmpackAbsolute(pic->Path()).c_str());
-        }
-    }
-    bool written = false;
-    int error = 0;
-    std::string recordTemp = qmpackAbsolute(record.TempPath());
-    {
-        QMPackCwd cwd(outDir);
-        errno = 0;
-        written = cwd.ok && mv.Save(recordTemp.c_str());
-        error = errno;  // before the working folder is changed back
-    }
-    if (!written)
-        return qmpackFail("%s: cannot write the movie (%s)", out.c_str(), error ? strerror(error) : "write error");
-    {
-        // Every picture is in place before the record that names them; no signal comes between.
-        QMPackCommitGuard guard;
-        for (auto& pic : pictures)
-            if (!pic->Commit()) return QMPACK_FAILED;
-        if (!record.Commit()) return QMPACK_FAILED;
-    }
-    localRemoveStaleFrames(stem, frames.size());
-    progress.Finish("wrote " + out);
-
-    std::string keyText;
-    for (size_t k = 0; k < keys.size(); k++) keyText += (k ? "," : "") + std::to_string(keys[k]);
-    char line[4096];
-    snprintf(line, sizeof line,
-             "%s: %zu frame%s at %g fps%s%s%s, largest crop %dx%d; pictures %s-0000.jpg to %s-%04zu_m.jpg",
-             out.c_str(), frames.size(), frames.size() == 1 ? "" : "s", fps, keys.empty() ? "" : ", keys ",
-             keyText.c_str(), mv.loop ? (mv.pingPong ? ", ping-pong" : ", loop") : "", mv.maxCropWidth,
-             mv.maxCropHeight, stem.c_str(), stem.c_str(), frames.size() - 1);
-    QMPackReport report(args.Has("--json"));
-    report.Text("file", out).Number("frames", double(frames.size())).Number("fps", fps).Numbers("keys", keys);
-    report.Bool("loop", mv.loop).Bool("pingPong", mv.pingPong).Number("quality", quality);
-    report.Number("cropWidth", mv.maxCropWidth).Number("cropHeight", mv.maxCropHeight);
-    report.Number("pictures", double(2 * frames.size()));
-    return report.Print(line) ? QMPACK_OK : qmpackFail("movie: cannot write the report");
+    LocalMovie x;
+    if (int status = localParseOptions(args, &x)) return status;
+    if (int status = localClaimOutputs(&x)) return status;
+    if (int status = localCrop(&x)) return status;
+    if (int status = localPlacePairs(&x)) return status;
+    if (int status = localWrite(&x)) return status;
+    return localReport(x, args.Has("--json"));
 }

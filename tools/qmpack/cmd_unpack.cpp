@@ -367,7 +367,7 @@ int qmpackUnpack(int argc, char** argv) {
         LocalItem it;
         it.i = i;
         it.number = index.ids[size_t(i)];
-        qmpackDescribeEntry(index, i, &scratch, &it.info);
+        qmpackDescribeEntry(index, i, &it.info);
         u.byNumber.emplace(it.number, u.items.size());
         if (u.byNumber[it.number] != u.items.size())
             localNote(&u, it.number, "a second entry of this number is never read and is left out");

@@ -7,13 +7,13 @@
 
 #include "anim/anim.h"
 #include "base/binio.h"
+#include "base/errors.h"
 #include "base/package.h"
 #include "geometry/mesh.h"
 #include "elements/smovie.h"
 #include "geometry/model.h"
 #include "package_index.h"
 #include "pictures.h"
-#include "scratch.h"
 
 namespace {
 
@@ -34,21 +34,23 @@ std::string localMagic(const std::vector<unsigned char>& b) {
     return std::string(b.begin() + 4, b.begin() + 4 + k);
 }
 
-void localEngineProblem(QMPackScratch* scratch, QMPackEntryInfo* info) {
-    if (!scratch) return;
-    std::vector<std::string> errors = scratch->TakeEngineErrors();
-    if (!errors.empty() && info->problem.empty()) info->problem = errors.front();
+// Loads a record alone (bytes, numbered id) into pkg and through the engine's loader into object;
+// the engine's first complaint while it reads the record becomes the entry's problem. pkg
+// outlives object (a movie keeps pointing into its package).
+template <typename T>
+void localLoadRecord(FXPackage* pkg, T* object, int id, const std::vector<unsigned char>& bytes,
+                     QMPackEntryInfo* info) {
+    qmpackLoadSingleEntry(pkg, id, bytes);
+    FXErrorCapture capture;
+    object->LoadCN(pkg, id);
+    if (!capture.Errors().empty() && info->problem.empty()) info->problem = capture.Errors().front().Text();
 }
 
-void localDescribeModel(int id, const std::vector<unsigned char>& bytes, QMPackScratch* scratch,
-                        QMPackEntryInfo* info) {
+void localDescribeModel(int id, const std::vector<unsigned char>& bytes, QMPackEntryInfo* info) {
     info->kind = "model";
     FXPackage pkg;
-    qmpackLoadSingleEntry(&pkg, id, bytes);
-    if (scratch) scratch->TakeEngineErrors();
     FXModel m;
-    m.LoadCN(&pkg, id);
-    localEngineProblem(scratch, info);
+    localLoadRecord(&pkg, &m, id, bytes, info);
     int library = 0;
     bool named = fxParseEntryName(m.matlibName, &library);
     if (named) info->refs.push_back({"library", library});
@@ -72,15 +74,11 @@ void localDescribeModel(int id, const std::vector<unsigned char>& bytes, QMPackS
     info->json += "]";
 }
 
-void localDescribeAnim(int id, const std::vector<unsigned char>& bytes, QMPackScratch* scratch,
-                       QMPackEntryInfo* info) {
+void localDescribeAnim(int id, const std::vector<unsigned char>& bytes, QMPackEntryInfo* info) {
     info->kind = "animation";
     FXPackage pkg;
-    qmpackLoadSingleEntry(&pkg, id, bytes);
-    if (scratch) scratch->TakeEngineErrors();
     FXAnim a;
-    a.LoadCN(&pkg, id);
-    localEngineProblem(scratch, info);
+    localLoadRecord(&pkg, &a, id, bytes, info);
     const FXModel* first = a.GetFrameCount() > 0 ? a.GetModel(0) : nullptr;
     int library = 0;
     bool named = first && fxParseEntryName(first->matlibName, &library);
@@ -108,14 +106,11 @@ void localDescribeAnim(int id, const std::vector<unsigned char>& bytes, QMPackSc
 }
 
 void localDescribeMovie(int id, const std::string& magic, const std::vector<unsigned char>& bytes,
-                        QMPackScratch* scratch, QMPackEntryInfo* info) {
+                        QMPackEntryInfo* info) {
     info->kind = "movie";
     FXPackage pkg;
-    qmpackLoadSingleEntry(&pkg, id, bytes);
-    if (scratch) scratch->TakeEngineErrors();
     SMovie mv;
-    mv.LoadCN(&pkg, id);
-    localEngineProblem(scratch, info);
+    localLoadRecord(&pkg, &mv, id, bytes, info);
     std::string keys;
     for (int k = 0; k < mv.keyFrames.top; k++) keys += (k ? "," : "") + std::to_string(mv.keyFrames.GetInt(k));
     char text[200];
@@ -194,7 +189,7 @@ bool localDescribeLibrary(const std::vector<unsigned char>& bytes, QMPackEntryIn
     return true;
 }
 
-void localDescribeRecord(const QMPackIndex& x, int i, QMPackScratch* scratch, QMPackEntryInfo* info) {
+void localDescribeRecord(const QMPackIndex& x, int i, QMPackEntryInfo* info) {
     long long size = x.sizes[size_t(i)];
     info->kind = "record";
     if (size > kMaxRecordBytes) {
@@ -207,10 +202,10 @@ void localDescribeRecord(const QMPackIndex& x, int i, QMPackScratch* scratch, QM
         return;
     }
     std::string magic = localMagic(bytes);
-    if (magic == "xm02" || magic == "xm03") return localDescribeModel(x.ids[size_t(i)], bytes, scratch, info);
-    if (magic == "xa03") return localDescribeAnim(x.ids[size_t(i)], bytes, scratch, info);
+    if (magic == "xm02" || magic == "xm03") return localDescribeModel(x.ids[size_t(i)], bytes, info);
+    if (magic == "xa03") return localDescribeAnim(x.ids[size_t(i)], bytes, info);
     if (magic == "xs01" || magic == "xs02" || magic == "xs03")
-        return localDescribeMovie(x.ids[size_t(i)], magic, bytes, scratch, info);
+        return localDescribeMovie(x.ids[size_t(i)], magic, bytes, info);
     if (localDescribeLibrary(bytes, info)) return;
     info->summary = magic.empty() ? "record" : "record " + localQuoted(magic);
 }
@@ -277,7 +272,7 @@ void qmpackLoadSingleEntry(FXPackage* p, int id, const std::vector<unsigned char
     p->LoadFromMemory(file.data(), long(file.size()));
 }
 
-void qmpackDescribeEntry(const QMPackIndex& x, int i, QMPackScratch* scratch, QMPackEntryInfo* info) {
+void qmpackDescribeEntry(const QMPackIndex& x, int i, QMPackEntryInfo* info) {
     *info = QMPackEntryInfo();
     if (!x.Inside(i)) {
         info->kind = "damaged";
@@ -291,7 +286,7 @@ void qmpackDescribeEntry(const QMPackIndex& x, int i, QMPackScratch* scratch, QM
             info->problem = "unknown type code " + std::to_string(x.types[size_t(i)]);
             return;
         }
-        return localDescribeRecord(x, i, scratch, info);
+        return localDescribeRecord(x, i, info);
     }
     info->kind = kind;
     QMPackPicture pic;

@@ -11,7 +11,6 @@
 
 class FXPackage;
 class QMPackIndex;
-class QMPackScratch;
 
 struct QMPackEntryInfo {
     std::string kind;                  // "png", "jpg", ..., "model", "library", "animation", "movie", "record"
@@ -22,9 +21,9 @@ struct QMPackEntryInfo {
     std::vector<std::pair<std::string, int>> refs;  // the entries it names: ("library", 1003), ...
 };
 
-// Describes entry i of the package (reading only that entry). scratch, when given, collects the
-// engine's complaints while a record is read; they make the entry's problem.
-void qmpackDescribeEntry(const QMPackIndex& index, int i, QMPackScratch* scratch, QMPackEntryInfo* info);
+// Describes entry i of the package (reading only that entry). The engine's complaints while a
+// record is read make the entry's problem.
+void qmpackDescribeEntry(const QMPackIndex& index, int i, QMPackEntryInfo* info);
 
 // Loads p with a single record entry numbered id holding bytes, for the engine's loaders.
 void qmpackLoadSingleEntry(FXPackage* p, int id, const std::vector<unsigned char>& bytes);

@@ -75,13 +75,13 @@ bool qmpackReadModelFile(const std::string& where, const std::string& path, QMPa
     // A damaged file first: its library name may be damage too. The environment's complaint
     // about a library it cannot read is said better below.
     bool damaged = false;
-    for (const std::string& e : scratch->TakeEngineErrors()) {
-        if (e.find("PEnv::LoadMatlib") != std::string::npos) continue;
-        if (e.find("unknown token") != std::string::npos) {
-            qmpackWarn("%s: %s: %s", where.c_str(), path.c_str(), e.c_str());
+    for (const FXError& e : scratch->TakeEngineErrors()) {
+        if (e.code == FX_ERR_LIBRARY) continue;
+        if (e.IsWarning()) {
+            qmpackWarn("%s: %s: %s", where.c_str(), path.c_str(), e.Text().c_str());
             continue;
         }
-        if (!damaged) qmpackFail("%s: %s: damaged model file (%s)", where.c_str(), path.c_str(), e.c_str());
+        if (!damaged) qmpackFail("%s: %s: damaged model file (%s)", where.c_str(), path.c_str(), e.Text().c_str());
         damaged = true;
     }
     if (damaged) return false;

@@ -1,4 +1,4 @@
-// The scratch folder and the engine trace capture.
+// The scratch folder and the engine's errors of one command.
 #include "scratch.h"
 
 #include <dirent.h>
@@ -58,39 +58,17 @@ std::string QMPackScratch::NewPath(const std::string& suffix) {
     return p;
 }
 
-std::vector<std::string> QMPackScratch::TakeEngineErrors() {
-    std::vector<std::string> out;
-    if (log.empty()) return out;
-    FILE* f = fopen(log.c_str(), "rb");
-    if (!f) return out;
-    fseek(f, logRead, SEEK_SET);
-    std::string text;
-    char buf[4096];
-    size_t got;
-    while ((got = fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, got);
-    fclose(f);
-    logRead += long(text.size());
-    size_t pos = 0;
-    while (pos < text.size()) {
-        size_t end = text.find('\n', pos);
-        if (end == std::string::npos) end = text.size();
-        std::string line = text.substr(pos, end - pos);
-        pos = end + 1;
-        size_t mark = line.find("] ");
-        if (line.compare(0, 8, "#ERROR: ") == 0 && mark != std::string::npos) out.push_back(line.substr(mark + 2));
-    }
-    return out;
-}
+std::vector<FXError> QMPackScratch::TakeEngineErrors() { return engineErrors.Take(); }
 
 bool QMPackScratch::ReportEngineErrors(const std::string& where) {
     bool ok = true;
-    for (const std::string& e : TakeEngineErrors()) {
+    for (const FXError& e : TakeEngineErrors()) {
         // Words a material library file does not know are skipped by its reader: tell, go on.
-        if (e.find("unknown token") != std::string::npos) {
-            qmpackWarn("%s: %s", where.c_str(), e.c_str());
+        if (e.IsWarning()) {
+            qmpackWarn("%s: %s", where.c_str(), e.Text().c_str());
             continue;
         }
-        if (ok) qmpackFail("%s: %s", where.c_str(), e.c_str());
+        if (ok) qmpackFail("%s: %s", where.c_str(), e.Text().c_str());
         ok = false;
     }
     return ok;

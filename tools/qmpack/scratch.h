@@ -1,11 +1,13 @@
 // A private scratch folder for one qmpack command: compiled records waiting to be packed, the
-// engine's temporary library files and the engine's trace log, whose error records the tool
-// shows to the author as warnings or as the reason of a failure. Removed with everything inside
-// when the command ends (or is interrupted).
+// engine's temporary library files and the engine's trace log. Removed with everything inside
+// when the command ends (or is interrupted). It also keeps the engine's errors while it lives (an
+// error capture), which the tool shows to the author as warnings or as the reason of a failure.
 #pragma once
 
 #include <string>
 #include <vector>
+
+#include "base/errors.h"
 
 class QMPackScratch {
 public:
@@ -20,14 +22,15 @@ public:
     const std::string& Dir() const { return dir; }
     // A new path inside the folder (unique within this command; not created).
     std::string NewPath(const std::string& suffix);
-    // The engine's error messages written since the last call, without their prefixes and line ends.
-    std::vector<std::string> TakeEngineErrors();
-    // Reports the engine's messages since the last call, each after "where: ": words a material
-    // library does not know are warnings; anything else is an error. False when there was one.
+    // The engine's errors and warnings since the last call.
+    std::vector<FXError> TakeEngineErrors();
+    // Reports the engine's errors since the last call, each after "where: ": warnings (words a
+    // material library does not know) are warnings; anything else is an error. False when there
+    // was one.
     bool ReportEngineErrors(const std::string& where);
 
 private:
     std::string dir, log;
-    long logRead = 0;
     int counter = 0;
+    FXErrorCapture engineErrors;  // from construction: also before (or without) the folder
 };
