@@ -71,6 +71,17 @@ void qmpackRemoveTemp(const std::string& path) {
         }
 }
 
+bool qmpackTracksName(const std::string& name) {
+    for (LocalNode* n = localHead; n; n = n->next) {
+        if (!n->used) continue;
+        size_t len = strlen(n->path);
+        if (len > name.size() && memcmp(n->path + len - name.size(), name.c_str(), name.size()) == 0 &&
+            (n->path[len - name.size() - 1] == '/' || n->path[len - name.size() - 1] == '\\'))
+            return true;
+    }
+    return false;
+}
+
 long qmpackPidIn(const std::string& name, const std::string& prefix) {
     if (name.compare(0, prefix.size(), prefix) != 0) return 0;
     const char* p = name.c_str() + prefix.size();

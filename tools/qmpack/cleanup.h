@@ -45,3 +45,5 @@ void qmpackRemoveAllTemps();
 void qmpackCleanupRemove(const char* path, bool folder);
 // The process number in name after prefix ("...qmpack-<pid>-..."), or 0.
 long qmpackPidIn(const std::string& name, const std::string& prefix);
+// Whether a registered file or folder has the file name name (its last part).
+bool qmpackTracksName(const std::string& name);

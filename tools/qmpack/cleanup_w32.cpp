@@ -89,7 +89,10 @@ void qmpackSweepStale(const std::string& dir, const std::string& prefix) {
     std::string folder = dir.empty() ? "." : dir;
     for (const auto& entry : localList(folder)) {
         long pid = qmpackPidIn(entry.first, prefix);
-        if (pid <= 0 || !localGone(pid)) continue;
+        // Windows hands out process numbers again soon: a file with this process's own number
+        // that it did not make is another's, left by a process that ended.
+        bool mine = pid == long(GetCurrentProcessId());
+        if (pid <= 0 || (mine ? qmpackTracksName(entry.first) : !localGone(pid))) continue;
         std::string path = folder + "/" + entry.first;
         if (entry.second) {
             // A scratch folder holds files only.

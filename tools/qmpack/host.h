@@ -57,10 +57,13 @@ int qmpackSetMode(const std::string& path, unsigned mode);
 int qmpackReplaceFile(const std::string& from, const std::string& to);
 // Makes link a name for the file target (a symbolic link; a copy on Windows). 0 or an errno value.
 int qmpackAliasFile(const std::string& target, const std::string& link);
-// Opens the regular file path for reading, then waits for its exclusive writer's lock; the
-// descriptor (or -1 with an errno value in *error) keeps the lock until it is closed. *same tells
-// whether path still names the locked file (a writer may have replaced it meanwhile).
+// Opens the regular file path for reading and waits for its writers' lock; the descriptor (or -1
+// with an errno value in *error) keeps the lock until qmpackUnlockFile. *same tells whether path
+// still names the locked file (a writer may have replaced it meanwhile).
 int qmpackLockFile(const std::string& path, bool* same, int* error);
+// Stops reading through a lock's descriptor before its file is replaced: Windows cannot replace a
+// file that is open, so there the file is closed and the lock kept; nothing on POSIX systems.
+void qmpackStopReading(int fd);
 // Releases the lock of qmpackLockFile and closes the descriptor.
 void qmpackUnlockFile(int fd);
 

@@ -1,8 +1,7 @@
-// qmpack's operating-system layer on Windows: files opened with every sharing mode (so a reader
-// never stops the replacement of a file), CRT descriptors over those handles for the shared code,
-// a lock on one byte far past the end of the file (Windows locks are mandatory: locking the
-// content would keep the engine's own reads out), new files and folders made with CREATE_NEW and
-// CreateDirectoryA under random names, and the final replacement with MoveFileExA.
+// qmpack's operating-system layer on Windows: files opened with every sharing mode, C run-time
+// descriptors over those handles for the shared code, a named mutex per file as the writers'
+// lock, new files and folders made with CREATE_NEW and CreateDirectoryA under random names, and
+// the final replacement with MoveFileExA.
 #include "host.h"
 
 #include <windows.h>
@@ -14,6 +13,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <map>
 
 #include "files.h"
 
@@ -86,6 +86,13 @@ std::string localRandomLetters() {
     }
     return out;
 }
+
+// The writers' locks this process holds, by the descriptor qmpackLockFile returned for each.
+struct LocalLock {
+    HANDLE mutex;
+    bool open;  // the descriptor is still open (until qmpackStopReading)
+};
+std::map<int, LocalLock> localLocks;
 
 }  // namespace
 
@@ -306,28 +313,49 @@ int qmpackAliasFile(const std::string& target, const std::string& link) {
 }
 
 int qmpackLockFile(const std::string& path, bool* same, int* error) {
+    // The writers' lock is a named mutex per file path rather than a lock on the file: Windows
+    // locks are mandatory, and a file held open (as a lock on it needs) cannot be replaced. Its
+    // name carries a hash of the full path, lower-cased as Windows compares names; Windows
+    // releases it when the holder ends in any way.
+    std::string full = qmpackAbsolute(path);
+    unsigned long long hash = 14695981039346656037ull;
+    for (char c : full) hash = (hash ^ (unsigned char)tolower((unsigned char)c)) * 1099511628211ull;
+    char name[64];
+    snprintf(name, sizeof name, "Local\\qmpack-lock-%016llx", hash);
+    HANDLE mutex = CreateMutexA(nullptr, FALSE, name);
+    if (!mutex) {
+        *error = localLastErrno();
+        return -1;
+    }
+    WaitForSingleObject(mutex, INFINITE);  // WAIT_ABANDONED too: a holder that died left it to us
+    // Writers replace the file only while they hold the lock: what path names now is the newest.
+    *same = true;
     HANDLE h = localOpen(path, GENERIC_READ);
-    if (h == INVALID_HANDLE_VALUE) {
-        *error = localLastErrno();
+    int fd = h == INVALID_HANDLE_VALUE ? -1 : localDescriptor(h);
+    if (fd < 0) {
+        *error = h == INVALID_HANDLE_VALUE ? localLastErrno() : EMFILE;
+        ReleaseMutex(mutex);
+        CloseHandle(mutex);
         return -1;
     }
-    // The lock byte lies far past any package's end; a lock there stops only other writers.
-    OVERLAPPED at = {};
-    at.Offset = 0xFFFFFFFEu;
-    at.OffsetHigh = 0x7FFFFFFFu;
-    if (!LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &at)) {
-        *error = localLastErrno();
-        CloseHandle(h);
-        return -1;
-    }
-    *same = localIdOf(h) == qmpackFileIdOf(path);
-    int fd = localDescriptor(h);
-    if (fd < 0) *error = EMFILE;
+    localLocks[fd] = {mutex, true};
     return fd;
 }
 
+void qmpackStopReading(int fd) {
+    auto lock = localLocks.find(fd);
+    if (lock == localLocks.end() || !lock->second.open) return;
+    _close(fd);
+    lock->second.open = false;
+}
+
 void qmpackUnlockFile(int fd) {
-    if (fd >= 0) _close(fd);  // closing the handle releases its lock
+    auto lock = localLocks.find(fd);
+    if (lock == localLocks.end()) return;
+    if (lock->second.open) _close(fd);
+    ReleaseMutex(lock->second.mutex);
+    CloseHandle(lock->second.mutex);
+    localLocks.erase(lock);
 }
 
 void qmpackBinaryStdout() {

@@ -113,6 +113,7 @@ bool QMPackOutput::Commit() {
     // machine leaves the old file or the new one, never an empty one.
     int error = qmpackFlushFile(temp);
     if (!error) error = qmpackSetMode(temp, mode);
+    qmpackStopReading(lockFd);
     if (!error) error = qmpackReplaceFile(temp, target);
     if (error) {
         qmpackFail("%s: cannot replace the file (%s)", given.c_str(), strerror(error));
