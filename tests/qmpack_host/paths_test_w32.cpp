@@ -47,7 +47,7 @@ TEST(QmpackFilesW32, NewNamesAreFreshAndAReplacementGoesOverALockedFile) {
 
     std::string target = dir + "/target.dat";
     qmWriteText(target, "old");
-    const std::string fresh("new\r\n\x1a and after", 17);  // read in text mode this would be cut short
+    const std::string fresh("new\r\n\x1a and after");  // read in text mode this would be cut short
     qmWriteText(a, fresh);
     bool same = false;
     int error = 0;

@@ -1,8 +1,8 @@
 // The list of temporary files that the interrupt handlers (cleanup_posix.cpp, cleanup_w32.cpp)
-// remove. The list is a chain of
-// nodes that are never freed, only reused: the handler follows it without touching the heap and
-// only removes files and folders. A node is published (used set) after its path is written and
-// cleared only after its file is gone, so a signal at any moment finds every file that exists.
+// remove. The list is a chain of nodes that are never freed, only reused: a handler follows it
+// without touching the heap and only removes files and folders. A node is published (used set)
+// after its path is written and cleared only after its file is gone, so a signal at any moment
+// finds every file that exists.
 #include "cleanup.h"
 
 #include <atomic>

@@ -1,4 +1,4 @@
-// Input checks, file identities, whole-file reads and path arithmetic for qmpack.
+// Input checks, whole-file reads and path arithmetic for qmpack, over the system calls of host.h.
 #include "files.h"
 
 #include <unistd.h>
