@@ -14,7 +14,7 @@ add_subdirectory(${QM_GTEST_SOURCE} ${PROJECT_BINARY_DIR}/googletest EXCLUDE_FRO
 # out: the files that test POSIX behaviour, and the decode counter, whose stand-in entry points are
 # plain functions (DevIL's are stdcall on Windows; the decoding tests themselves run against the
 # stand-in on Linux).
-set(QM_WIN_TEST_DIRS anim base desktop devil elements geometry image material math package)
+set(QM_WIN_TEST_DIRS anim base desktop devil elements geometry image material math package qmpack_host)
 set(QM_WIN_SKIPPED_TESTS base/paths_test.cpp base/time_thread_test.cpp image/canvas_decode_test.cpp)
 
 file(GLOB QM_TEST_SUPPORT CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/support/*.cpp)

@@ -7,7 +7,10 @@
 // hostile input is never asserted: it keeps its result-plus-trace path.
 #pragma once
 
-#if defined(__GNUC__) || defined(__clang__)
+#if defined(__MINGW32__)
+// MinGW-w64's C++ run-time formats with its own ISO printf (%zu, %lld), which GCC checks as gnu_printf.
+#define FX_PRINTF(fmtIndex, firstArg) __attribute__((format(gnu_printf, fmtIndex, firstArg)))
+#elif defined(__GNUC__) || defined(__clang__)
 #define FX_PRINTF(fmtIndex, firstArg) __attribute__((format(printf, fmtIndex, firstArg)))
 #define FX_NOINLINE __attribute__((noinline))
 #elif defined(_MSC_VER)

@@ -11,6 +11,7 @@
 #include "base/binio.h"
 #include "base/package.h"
 #include "files.h"
+#include "host.h"
 #include "pictures.h"
 #include "qmpack.h"
 #include "scratch.h"
@@ -130,8 +131,7 @@ bool QMPackBuilder::Registerable(const std::string& where, const std::string& pa
                        where.c_str(), path.c_str(), localUpper(found).c_str(), localUpper(found).c_str());
         // The package types an entry by its file name: read the file through a link that says.
         std::string link = scratch->NewPath("." + found);
-        if (symlink(qmpackAbsolute(path).c_str(), link.c_str()) != 0) {
-            int e = errno;
+        if (int e = qmpackAliasFile(qmpackAbsolute(path), link)) {
             return qmpackRefuse("%s: cannot prepare %s for packing (%s)", where.c_str(), path.c_str(), strerror(e));
         }
         shown[link] = Shown(qmpackAbsolute(path));
@@ -172,7 +172,7 @@ std::string QMPackBuilder::Shown(const std::string& name) const {
     if (s != shown.end()) return s->second;
     // Relative to the manifest's folder (with ".." where needed), so that labels and names files
     // are the same wherever the sources lie on a machine.
-    if (name.empty() || name[0] != '/') return name;
+    if (qmpackRootLength(name) == 0) return name;
     return qmpackRelativePath(manifest->folder.empty() ? "." : manifest->folder, name);
 }
 

@@ -1,21 +1,16 @@
-// The list of temporary files and the signal handlers that remove them. The list is a chain of
-// nodes that are never freed, only reused: the handler follows it without touching the heap and
-// calls only unlink and rmdir. A node is published (used set) after its path is written and
-// cleared only after its file is gone, so a signal at any moment finds every file that exists.
+// The list of temporary files that the interrupt handlers (cleanup_posix.cpp, cleanup_w32.cpp)
+// remove. The list is a chain of nodes that are never freed, only reused: a handler follows it
+// without touching the heap and only removes files and folders. A node is published (used set)
+// after its path is written and cleared only after its file is gone, so a signal at any moment
+// finds every file that exists.
 #include "cleanup.h"
 
-#include <dirent.h>
-#include <signal.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <atomic>
-#include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <new>
-#include <vector>
 
 namespace {
 
@@ -29,66 +24,14 @@ struct LocalNode {
 
 LocalNode* volatile localHead = nullptr;
 
-void localRemoveAll() {
+}  // namespace
+
+void qmpackRemoveAllTemps() {
     // Files first, then folders (which are empty once their files are gone).
     for (int pass = 0; pass < 2; pass++)
         for (LocalNode* n = localHead; n; n = n->next)
-            if (n->used && n->folder == (pass == 1)) {
-                if (n->folder)
-                    rmdir(n->path);
-                else
-                    unlink(n->path);
-            }
+            if (n->used && n->folder == (pass == 1)) qmpackCleanupRemove(n->path, n->folder);
 }
-
-void localOnSignal(int sig) {
-    int saved = errno;
-    localRemoveAll();
-    errno = saved;
-    signal(sig, SIG_DFL);
-    raise(sig);
-}
-
-const int kInterrupts[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
-// A crash or an abort (also the one after a failed allocation) removes the files too, then
-// ends the process as the signal would have.
-const int kCrashes[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT};
-
-// The number in NAME after prefix ("...qmpack-<pid>-..."), or 0.
-long localPidIn(const std::string& name, const std::string& prefix) {
-    if (name.compare(0, prefix.size(), prefix) != 0) return 0;
-    const char* p = name.c_str() + prefix.size();
-    char* end = nullptr;
-    long pid = strtol(p, &end, 10);
-    return end != p && *end == '-' && pid > 0 ? pid : 0;
-}
-
-bool localDead(long pid) { return kill(pid_t(pid), 0) != 0 && errno == ESRCH; }
-
-}  // namespace
-
-void qmpackInstallCleanup() {
-    struct sigaction sa;
-    memset(&sa, 0, sizeof sa);
-    sa.sa_handler = localOnSignal;
-    sigemptyset(&sa.sa_mask);
-    for (int sig : kInterrupts) sigaddset(&sa.sa_mask, sig);
-    for (int sig : kInterrupts) sigaction(sig, &sa, nullptr);
-    sa.sa_flags = SA_RESETHAND;
-    for (int sig : kCrashes) sigaction(sig, &sa, nullptr);
-    // A write past the file-size limit then fails with EFBIG like one on a full disk: the command
-    // reports it and removes its temporary files instead of being killed in the middle.
-    signal(SIGXFSZ, SIG_IGN);
-}
-
-QMPackCommitGuard::QMPackCommitGuard() {
-    sigset_t block;
-    sigemptyset(&block);
-    for (int sig : kInterrupts) sigaddset(&block, sig);
-    sigprocmask(SIG_BLOCK, &block, &previous);
-}
-
-QMPackCommitGuard::~QMPackCommitGuard() { sigprocmask(SIG_SETMASK, &previous, nullptr); }
 
 void qmpackTrackTemp(const std::string& path, bool folder) {
     if (path.empty()) return;
@@ -123,43 +66,26 @@ void qmpackRemoveTemp(const std::string& path) {
     for (LocalNode* n = localHead; n; n = n->next)
         if (n->used && path == n->path) {
             // Removed first, forgotten after: a signal in between removes it again, harmlessly.
-            if (n->folder)
-                rmdir(path.c_str());
-            else
-                unlink(path.c_str());
+            qmpackCleanupRemove(n->path, n->folder);
             n->used = 0;
         }
 }
 
-std::string qmpackPidTag() { return std::to_string(long(getpid())) + "-"; }
+bool qmpackTracksName(const std::string& name) {
+    for (LocalNode* n = localHead; n; n = n->next) {
+        if (!n->used) continue;
+        size_t len = strlen(n->path);
+        if (len > name.size() && memcmp(n->path + len - name.size(), name.c_str(), name.size()) == 0 &&
+            (n->path[len - name.size() - 1] == '/' || n->path[len - name.size() - 1] == '\\'))
+            return true;
+    }
+    return false;
+}
 
-void qmpackSweepStale(const std::string& dir, const std::string& prefix) {
-    std::string folder = dir.empty() ? "." : dir;
-    DIR* d = opendir(folder.c_str());
-    if (!d) return;
-    std::vector<std::string> stale;
-    while (struct dirent* e = readdir(d)) {
-        std::string name = e->d_name;
-        long pid = localPidIn(name, prefix);
-        if (pid > 0 && localDead(pid)) stale.push_back(folder + "/" + name);
-    }
-    closedir(d);
-    uid_t me = getuid();
-    for (const std::string& path : stale) {
-        struct stat st;
-        if (lstat(path.c_str(), &st) != 0 || st.st_uid != me) continue;
-        if (S_ISDIR(st.st_mode)) {
-            // A scratch folder holds files only.
-            if (DIR* sub = opendir(path.c_str())) {
-                std::vector<std::string> names;
-                while (struct dirent* e = readdir(sub))
-                    if (strcmp(e->d_name, ".") != 0 && strcmp(e->d_name, "..") != 0) names.push_back(e->d_name);
-                closedir(sub);
-                for (const std::string& n : names) unlink((path + "/" + n).c_str());
-            }
-            rmdir(path.c_str());
-        } else {
-            unlink(path.c_str());
-        }
-    }
+long qmpackPidIn(const std::string& name, const std::string& prefix) {
+    if (name.compare(0, prefix.size(), prefix) != 0) return 0;
+    const char* p = name.c_str() + prefix.size();
+    char* end = nullptr;
+    long pid = strtol(p, &end, 10);
+    return end != p && *end == '-' && pid > 0 ? pid : 0;
 }

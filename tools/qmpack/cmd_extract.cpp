@@ -1,12 +1,11 @@
 // qmpack extract FILE NUMBER -o OUT: writes the bytes of one entry to a file (or, with "-o -",
 // to standard output). Only that entry is read; the output never replaces the package itself.
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <vector>
 
+#include "host.h"
 #include "output.h"
 #include "package_index.h"
 #include "qmpack.h"
@@ -56,6 +55,7 @@ int qmpackExtract(int argc, char** argv) {
                  index.sizes[size_t(i)], index.offsets[size_t(i)]);
     std::string why;
     if (out == "-") {
+        qmpackBinaryStdout();
         if (!localCopyEntry(index, i, stdout, &why) || fflush(stdout) != 0)
             return qmpackFail("standard output: write failed (%s)", why.empty() ? strerror(errno) : why.c_str());
         return QMPACK_OK;

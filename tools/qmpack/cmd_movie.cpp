@@ -4,7 +4,6 @@
 // in a scratch folder (so no source is ever written over) and then puts the pairs beside OUT as
 // "<OUT's name>-0000.jpg" and "<OUT's name>-0000_m.jpg", ..., which the movie file names from
 // its own folder.
-#include <dirent.h>
 #include <unistd.h>
 
 #include <cctype>
@@ -19,6 +18,7 @@
 #include "elements/smovie.h"
 #include "image/canvas.h"
 #include "files.h"
+#include "host.h"
 #include "image/devil.h"
 #include "output.h"
 #include "pictures.h"
@@ -76,11 +76,9 @@ bool localCheckFrame(const std::string& file, std::string* kind) {
 // STEM-NNNN_m.jpg from frame number frames on.
 void localRemoveStaleFrames(const std::string& stem, size_t frames) {
     std::string dir = qmpackDirOf(stem), prefix = qmpackBaseOf(stem) + "-";
-    DIR* d = opendir(dir.empty() ? "." : dir.c_str());
-    if (!d) return;
-    std::vector<std::string> stale;
-    while (struct dirent* e = readdir(d)) {
-        std::string name = e->d_name;
+    std::vector<std::string> names, stale;
+    if (!qmpackListFolder(dir, &names)) return;
+    for (const std::string& name : names) {
         if (name.compare(0, prefix.size(), prefix) != 0) continue;
         std::string rest = name.substr(prefix.size());
         size_t digits = 0;
@@ -89,10 +87,9 @@ void localRemoveStaleFrames(const std::string& stem, size_t frames) {
         if (digits < 4 || (tail != ".jpg" && tail != "_m.jpg")) continue;
         if (digits > 18 || std::stoull(rest.substr(0, digits)) >= frames) stale.push_back(dir + name);
     }
-    closedir(d);
     for (const std::string& path : stale)
-        if (unlink(path.c_str()) != 0)
-            qmpackWarn("%s: an earlier movie's picture could not be removed (%s)", path.c_str(), strerror(errno));
+        if (int e = qmpackRemoveFile(path))
+            qmpackWarn("%s: an earlier movie's picture could not be removed (%s)", path.c_str(), strerror(e));
     if (!stale.empty()) qmpackSyncFolder(dir);
 }
 

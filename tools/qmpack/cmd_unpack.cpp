@@ -7,12 +7,7 @@
 // numbers where that content was, and the lines keep the package's order, so a build registers
 // it on the same numbers. The tree is then built once into the scratch folder, which writes the
 // names file DIR/qmsave.names and tells which entries come back byte for byte.
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -28,6 +23,7 @@
 #include "describe.h"
 #include "elements/smovie.h"
 #include "files.h"
+#include "host.h"
 #include "geometry/model.h"
 #include "image/material.h"
 #include "package_index.h"
@@ -120,14 +116,14 @@ bool localMakeFolders(const std::string& dir, const std::string& rel) {
     size_t at = 0;
     while ((at = rel.find('/', at)) != std::string::npos) {
         std::string sub = dir + "/" + rel.substr(0, at++);
-        struct stat st;
-        if (lstat(sub.c_str(), &st) == 0) {
-            if (!S_ISDIR(st.st_mode))
+        QMPackStat st;
+        if (qmpackStatPath(sub, &st, false) == 0) {
+            if (st.kind != QMPackKind::Folder)
                 return qmpackRefuse("%s: cannot write there: not a folder (or a symbolic link)", sub.c_str());
             continue;
         }
-        if (mkdir(sub.c_str(), 0777) != 0)
-            return qmpackRefuse("%s: cannot make the folder (%s)", sub.c_str(), strerror(errno));
+        if (int e = qmpackMakeFolder(sub))
+            return qmpackRefuse("%s: cannot make the folder (%s)", sub.c_str(), strerror(e));
     }
     return true;
 }
@@ -272,37 +268,11 @@ void localNameFiles(LocalUnpack* u) {
 bool localVerify(LocalUnpack* u, QMPackScratch* scratch, std::vector<int>* differ, int* identical) {
     std::string built = scratch->NewPath(".dat"), log = scratch->NewPath(".log");
     std::string manifest = u->dir + "/qmsave.txt", names = u->dir + "/qmsave.names";
-    fflush(nullptr);
-    pid_t pid = -1;
-    int forkError = 0;
-    {
-        // No interrupt may run this process's cleanup in the child before it becomes the build.
-        QMPackCommitGuard guard;
-        pid = fork();
-        forkError = errno;
-        if (pid == 0) {
-            for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) signal(sig, SIG_DFL);
-            sigset_t none;
-            sigemptyset(&none);
-            sigprocmask(SIG_SETMASK, &none, nullptr);
-        }
-    }
-    if (pid < 0) return qmpackRefuse("cannot run the check build (%s)", strerror(forkError));
-    if (pid == 0) {
-        int fd = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-        if (fd >= 0) {
-            dup2(fd, 1);
-            dup2(fd, 2);
-        }
-        execl("/proc/self/exe", "qmpack", "build", built.c_str(), manifest.c_str(), "--names", names.c_str(), "--quiet",
-              static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
+    int status = -1;
+    if (int e = qmpackRunSelf({"build", built, manifest, "--names", names, "--quiet"}, log, &status))
+        return qmpackRefuse("cannot run the check build (%s)", strerror(e));
     qmpackRemoveTemp(built + ".part");
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    if (status != 0) {
         std::string text;
         std::vector<unsigned char> bytes;
         std::string why;
@@ -328,14 +298,14 @@ bool localVerify(LocalUnpack* u, QMPackScratch* scratch, std::vector<int>* diffe
 }
 
 bool localFolderReady(const std::string& dir, bool force) {
-    struct stat st;
-    if (lstat(dir.c_str(), &st) != 0) {
-        if (errno != ENOENT) return qmpackRefuse("%s: %s", dir.c_str(), strerror(errno));
-        if (mkdir(dir.c_str(), 0777) != 0)
-            return qmpackRefuse("%s: cannot make the folder (%s)", dir.c_str(), strerror(errno));
+    QMPackStat st;
+    if (int e = qmpackStatPath(dir, &st, false)) {
+        if (e != ENOENT) return qmpackRefuse("%s: %s", dir.c_str(), strerror(e));
+        if (int made = qmpackMakeFolder(dir))
+            return qmpackRefuse("%s: cannot make the folder (%s)", dir.c_str(), strerror(made));
         return true;
     }
-    if (!S_ISDIR(st.st_mode)) return qmpackRefuse("%s: not a folder", dir.c_str());
+    if (st.kind != QMPackKind::Folder) return qmpackRefuse("%s: not a folder", dir.c_str());
     if (!force && !qmpackFolderEmpty(dir))
         return qmpackRefuse("%s: the folder is not empty (--force writes into it, replacing files of the same names)",
                             dir.c_str());
@@ -351,7 +321,7 @@ int qmpackUnpack(int argc, char** argv) {
     LocalUnpack u;
     u.package = args.positional[0];
     u.dir = args.Value("-o");
-    while (u.dir.size() > 1 && u.dir.back() == '/') u.dir.pop_back();
+    while (u.dir.size() > std::max<size_t>(qmpackRootLength(u.dir), 1) && qmpackIsSeparator(u.dir.back())) u.dir.pop_back();
 
     QMPackIndex index;
     if (!index.Open(u.package)) return QMPACK_FAILED;

@@ -3,15 +3,13 @@
 // std::string (the engine's path buffers are short; authors' paths need not be).
 #pragma once
 
-#include <sys/types.h>
-
 #include <string>
 #include <vector>
 
-// A file's identity: its device and inode.
+// A file's identity: its device and inode (on Windows its volume and file index).
 struct QMPackFileId {
-    dev_t dev = 0;
-    ino_t ino = 0;
+    unsigned long long dev = 0;
+    unsigned long long ino = 0;
     bool valid = false;
     bool operator==(const QMPackFileId& o) const { return valid && o.valid && dev == o.dev && ino == o.ino; }
 };
@@ -46,7 +44,8 @@ public:
     bool ok = false;
 
 private:
-    int previous = -1;
+    int previous = -1;        // a descriptor of the folder before (POSIX)
+    std::string previousDir;  // its path (Windows, which cannot return to a descriptor)
 };
 
 // Writes bytes as the file path: into a fresh file beside it, renamed over it (so a symbolic link

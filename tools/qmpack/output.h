@@ -3,8 +3,8 @@
 // then replaces the target in one rename. A symbolic link is followed (its target is written and
 // the link stays), an existing file keeps its permissions, and an output that is one of the
 // command's own inputs is refused before anything is read. A read-modify-write holds the target's
-// lock (flock) from the read to the rename, so two commands growing one package never lose an
-// addition.
+// lock (flock; on Windows a named mutex) from the read to the rename, so two commands growing one
+// package never lose an addition.
 #pragma once
 
 #include <string>

@@ -1,9 +1,6 @@
 // The scratch folder and the engine's errors of one command.
 #include "scratch.h"
 
-#include <dirent.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -12,39 +9,30 @@
 
 #include "base/trace.h"
 #include "cleanup.h"
+#include "host.h"
 #include "qmpack.h"
 
 QMPackScratch::~QMPackScratch() {
     if (dir.empty()) return;
     if (!log.empty()) fxCloseTraces();
-    if (DIR* d = opendir(dir.c_str())) {
-        std::vector<std::string> names;
-        while (struct dirent* e = readdir(d))
-            if (std::string(e->d_name) != "." && std::string(e->d_name) != "..") names.push_back(e->d_name);
-        closedir(d);
-        for (const std::string& n : names) {
-            std::string p = dir + "/" + n;
-            unlink(p.c_str());
-            qmpackUntrackTemp(p);
-        }
+    std::vector<std::string> names;
+    qmpackListFolder(dir, &names);
+    for (const std::string& n : names) {
+        std::string p = dir + "/" + n;
+        qmpackRemoveFile(p);
+        qmpackUntrackTemp(p);
     }
     qmpackRemoveTemp(dir);
-    rmdir(dir.c_str());
+    qmpackRemoveFolder(dir);
 }
 
 bool QMPackScratch::Create(bool quiet) {
-    const char* tmp = getenv("TMPDIR");
-    std::string root = tmp && *tmp ? tmp : "/tmp";
+    std::string root = qmpackTempRoot();
     qmpackSweepStale(root, "qmpack-");
-    std::string pattern = root + "/qmpack-" + qmpackPidTag() + "XXXXXX";
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back(0);
-    if (!mkdtemp(name.data())) {
-        int e = errno;
+    if (int e = qmpackMakeTempFolder(root + "/qmpack-" + qmpackPidTag(), &dir)) {
         if (!quiet) qmpackFail("cannot make a scratch folder in %s (%s)", root.c_str(), strerror(e));
         return false;
     }
-    dir = name.data();
     qmpackTrackTemp(dir, true);
     log = dir + "/engine.log";
     qmpackTrackTemp(log);

@@ -1,0 +1,77 @@
+// What qmpack asks of the operating system, in one list: every platform file (host_posix.cpp,
+// host_w32.cpp) provides exactly these. Results that can fail return 0 or an errno value (the
+// Windows file maps its system error codes onto them), so the shared code words every failure
+// the same way with strerror. Paths may use '/' everywhere; on Windows '\' separates too.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// ---- paths ----
+// True for a character that separates folders in a path.
+bool qmpackIsSeparator(char c);
+// The length of path's root ("/" here, "C:/", "//server/share/" or "/" on Windows); 0 for a
+// relative path.
+size_t qmpackRootLength(const std::string& path);
+// path anchored at a root: a relative path joined to the working directory; on Windows also a
+// path from the root of the current drive given that drive ("/x" is "C:/x").
+std::string qmpackAnchored(const std::string& path);
+// The file path finally names, its symbolic links followed (also when the last one points at a
+// file that does not exist yet); "" when the chain loops.
+std::string qmpackResolveLinks(const std::string& path);
+
+// ---- what is at a path ----
+enum class QMPackKind { File, Folder, Other };
+struct QMPackStat {
+    QMPackKind kind = QMPackKind::Other;
+    std::string other;  // for Other: what it is in words ("is a named pipe, not a regular file")
+    unsigned mode = 0;  // permission bits (0 where the system has none)
+};
+// Fills st for what path names (links followed, or not with follow false); 0 or an errno value
+// (ENOENT when nothing is there, ENOTDIR when a folder of the path is a file).
+int qmpackStatPath(const std::string& path, QMPackStat* st, bool follow = true);
+
+// ---- files and folders ----
+// The names in a folder (without "." and ".."); false when it cannot be listed.
+bool qmpackListFolder(const std::string& dir, std::vector<std::string>* names);
+// Makes a folder; 0 or an errno value.
+int qmpackMakeFolder(const std::string& path);
+// Removes a file, or an empty folder; 0 or an errno value.
+int qmpackRemoveFile(const std::string& path);
+int qmpackRemoveFolder(const std::string& path);
+// Makes a new, empty file named stem followed by a few random characters, never opening one that
+// exists; *path receives its name. 0 or an errno value.
+int qmpackMakeTempFile(const std::string& stem, std::string* path);
+// The same with a folder, private to this user.
+int qmpackMakeTempFolder(const std::string& stem, std::string* path);
+// The folder for scratch files ($TMPDIR or /tmp; on Windows the user's temporary folder), without a
+// trailing separator.
+std::string qmpackTempRoot();
+// Writes a file's content (not yet its name) to the disk; 0 or an errno value.
+int qmpackFlushFile(const std::string& path);
+// The permission bits a new file gets (0666 less the creation mask; 0 on Windows).
+unsigned qmpackNewFileMode();
+// Gives path the permission bits mode; 0 or an errno value (a no-op on Windows).
+int qmpackSetMode(const std::string& path, unsigned mode);
+// Makes from the file to in one step, replacing a file to that exists; 0 or an errno value.
+int qmpackReplaceFile(const std::string& from, const std::string& to);
+// Makes link a name for the file target (a symbolic link; a copy on Windows). 0 or an errno value.
+int qmpackAliasFile(const std::string& target, const std::string& link);
+// Opens the regular file path for reading and waits for its writers' lock; the descriptor (or -1
+// with an errno value in *error) keeps the lock until qmpackUnlockFile. *same tells whether path
+// still names the locked file (a writer may have replaced it meanwhile).
+int qmpackLockFile(const std::string& path, bool* same, int* error);
+// Stops reading through a lock's descriptor before its file is replaced: Windows cannot replace a
+// file that is open, so there the file is closed and the lock kept; nothing on POSIX systems.
+void qmpackStopReading(int fd);
+// Releases the lock of qmpackLockFile and closes the descriptor.
+void qmpackUnlockFile(int fd);
+
+// Makes standard output carry bytes unchanged (Windows otherwise turns "\n" into "\r\n").
+void qmpackBinaryStdout();
+
+// ---- processes ----
+// Runs this program again with args (after the program name), its output and errors going to
+// the file log, and waits for it: *status is its exit status (-1 when it did not end normally).
+// 0, or an errno value when it could not be started.
+int qmpackRunSelf(const std::vector<std::string>& args, const std::string& log, int* status);
