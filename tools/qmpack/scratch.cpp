@@ -7,14 +7,12 @@
 #include <cstring>
 #include <vector>
 
-#include "base/trace.h"
 #include "cleanup.h"
 #include "host.h"
 #include "qmpack.h"
 
 QMPackScratch::~QMPackScratch() {
     if (dir.empty()) return;
-    if (!log.empty()) fxCloseTraces();
     std::vector<std::string> names;
     qmpackListFolder(dir, &names);
     for (const std::string& n : names) {
@@ -34,9 +32,6 @@ bool QMPackScratch::Create(bool quiet) {
         return false;
     }
     qmpackTrackTemp(dir, true);
-    log = dir + "/engine.log";
-    qmpackTrackTemp(log);
-    if (!fxOpenTraces(log.c_str())) log.clear();
     return true;
 }
 

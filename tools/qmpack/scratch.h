@@ -1,5 +1,5 @@
-// A private scratch folder for one qmpack command: compiled records waiting to be packed, the
-// engine's temporary library files and the engine's trace log. Removed with everything inside
+// A private scratch folder for one qmpack command: compiled records waiting to be packed and the
+// engine's temporary library files. Removed with everything inside
 // when the command ends (or is interrupted). It also keeps the engine's errors while it lives (an
 // error capture), which the tool shows to the author as warnings or as the reason of a failure.
 #pragma once
@@ -16,8 +16,7 @@ public:
     QMPackScratch& operator=(const QMPackScratch&) = delete;
     ~QMPackScratch();
 
-    // Makes the folder (under $TMPDIR, else /tmp) and opens the engine's trace log in it; says
-    // why when it cannot, unless quiet.
+    // Makes the folder (under $TMPDIR, else /tmp); says why when it cannot, unless quiet.
     bool Create(bool quiet = false);
     const std::string& Dir() const { return dir; }
     // A new path inside the folder (unique within this command; not created).
@@ -30,7 +29,7 @@ public:
     bool ReportEngineErrors(const std::string& where);
 
 private:
-    std::string dir, log;
+    std::string dir;
     int counter = 0;
     FXErrorCapture engineErrors;  // from construction: also before (or without) the folder
 };
