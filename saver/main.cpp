@@ -3,7 +3,6 @@
 // ending rules for keys and close requests, the (absent) settings dialog, the configuration
 // and the installation into the system's screen-saver settings (which needs no window).
 #include <cstdio>
-#include <cstring>
 #include <memory>
 #include <string>
 
@@ -22,22 +21,20 @@ QmSaverState localState;
 QmSceneOptions localOptions;
 std::unique_ptr<QmScene> localScene;
 
-// The data folder of this run into ruvaPath; a folder too long for it is left out (empty).
-void localReadConfig() {
-    char* ruvaPath = localState.ruvaPath;
+// The longest data folder name the saver takes, with its terminating zero.
+const size_t kRuvaPathSize = 520;
+
+// The data folder of this run; a folder too long is left out (empty).
+std::string localRuvaPath() {
     QmConfig c = qmLoadConfig();
-    if (c.dataDir.size() < kRuvaPathSize) {
-        memcpy(ruvaPath, c.dataDir.c_str(), c.dataDir.size() + 1);
-    } else {
-        ruvaPath[0] = 0;
-        fprintf(stderr, "qmsave: the data folder's name is too long: %s\n", c.dataDir.c_str());
-    }
+    if (c.dataDir.size() < kRuvaPathSize) return c.dataDir;
+    fprintf(stderr, "qmsave: the data folder's name is too long: %s\n", c.dataDir.c_str());
+    return std::string();
 }
 
 bool localBuildScene(void* hwnd) {
-    localReadConfig();
     QmSceneOptions o = localOptions;
-    o.dataDir = localState.ruvaPath;
+    o.dataDir = localRuvaPath();
     o.preview = qmHost().fChildPreview == 1;
     localScene.reset(new QmScene(o));
     return localScene->Init(hwnd);

@@ -5,13 +5,10 @@
 
 #include "saver/scene.h"
 
-enum { kRuvaPathSize = 520 };
-
 struct QmSaverState {
     unsigned char escapeHit = 0;        // a key message arrived
     unsigned char started = 0;          // the scene is built
     double startTime = 0.0;             // fxGetTime() right after the scene was built, seconds
-    char ruvaPath[kRuvaPathSize] = {};  // the data folder; empty when none is known
 };
 
 // The options of the scenes built from now on (window thread). The data folder comes from the

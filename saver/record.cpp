@@ -3,6 +3,8 @@
 // slow scene repeats frames and a fast one skips them, exactly as a viewer would have seen it.
 #include "saver/record.h"
 
+#include <unistd.h>
+
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -27,23 +29,6 @@ bool localMkdirs(const std::string& path) {
     std::error_code ec;
     std::filesystem::create_directories(path, ec);
     return std::filesystem::is_directory(path, ec);
-}
-
-// Whether a file can be made in folder: one is made and removed again (permission bits alone do
-// not say so for every user and file system).
-bool localCanWriteInto(const std::string& folder) {
-    std::string probe = folder + "/.qmsave-write-probe";
-    FILE* f = fopen(probe.c_str(), "wb");
-    if (!f) return false;
-    fclose(f);
-    remove(probe.c_str());
-    return true;
-}
-
-bool localCanRead(const std::string& file) {
-    FILE* f = fopen(file.c_str(), "rb");
-    if (f) fclose(f);
-    return f != nullptr;
 }
 
 // A box-filtered copy of src (w x h) of tw pixels across, into dst.
@@ -197,11 +182,11 @@ bool Recorder::WriteSheet() {
 }
 
 int qmRecordMain(const QmLaunch& o, void* instance, const char* programName) {
-    if (!localMkdirs(o.recordDir) || !localCanWriteInto(o.recordDir)) {
+    if (!localMkdirs(o.recordDir) || access(o.recordDir.c_str(), W_OK) != 0) {
         fprintf(stderr, "qmsave: cannot write into the folder %s\n", o.recordDir.c_str());
         return 1;
     }
-    if (!o.desktopFile.empty() && !localCanRead(o.desktopFile)) {
+    if (!o.desktopFile.empty() && access(o.desktopFile.c_str(), R_OK) != 0) {
         fprintf(stderr, "qmsave: cannot read the desktop picture %s\n", o.desktopFile.c_str());
         return 1;
     }

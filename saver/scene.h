@@ -10,6 +10,8 @@
 // and 750 the demo cube's pictures, 751 the picture that fades in over the photograph.
 #pragma once
 
+#include <string>
+
 #include "anim/anim.h"
 #include "base/package.h"
 #include "elements/demo_gadget.h"
@@ -21,8 +23,6 @@
 #include "image/material.h"
 #include "render/gl.h"
 #include "saver/fps.h"
-
-#include <string>
 
 class FXScrShot;
 
