@@ -25,8 +25,8 @@
 #include "elements/smovie.h"
 #include "image/devil.h"
 #include "image/material.h"
-#include "render/gl.h"
-#include "render/x11_display.h"
+#include "device/gl.h"
+#include "base/x11_display.h"
 
 namespace {
 

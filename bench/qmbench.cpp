@@ -188,7 +188,7 @@ void localClipFrames(const char* packagePath) {
         b.OnRender(&env, t);
         m.OnRender1(&env, t);
         m.Prepare(-1);
-        if (m.prepared.top <= 1) m.Restart(t);
+        if (m.prepared.Count() <= 1) m.Restart(t);
         fxAdvanceClock(step);
     };
     const int warm = int(2.0 / step) + 1, frames = 400;

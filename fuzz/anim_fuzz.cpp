@@ -82,7 +82,7 @@ std::vector<unsigned char> localPackage(const uint8_t* data, size_t size) {
 }
 
 void localCheck(const FXAnim& a) {
-    for (int i = 0; i < a.models.top; i++) {
+    for (int i = 0; i < a.models.Count(); i++) {
         const FXModel* m = a.GetModel(i);
         for (int k = 0; m && k < m->GetCount(); k++) {
             const FXMesh* mesh = m->EnumMeshes(k);

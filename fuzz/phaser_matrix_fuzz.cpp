@@ -10,7 +10,7 @@
 #include "anim/phaser.h"
 #include "base/binio.h"
 #include "fuzz_input.h"
-#include "geometry/3dmath.h"
+#include "math/3dmath.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // Reading the back buffer before the swap, into a buffer kept from frame to frame.
 #include "saver/back_buffer.h"
 
-#include "render/gl_api.h"
+#include "device/gl_api.h"
 
 void QmBackBuffer::OnFrameShown(PEnv* env) {
     int w = env->width, h = env->height;

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "base/trace.h"
-#include "render/x11_display.h"
+#include "base/x11_display.h"
 #include "saver/entry.h"
 #include "saver/host.h"
 

@@ -24,7 +24,7 @@
 #include "base/other.h"
 #include "base/trace.h"
 #include "image/scrshot.h"
-#include "render/x11_display.h"
+#include "base/x11_display.h"
 #include "saver/host.h"
 
 namespace {

@@ -21,7 +21,7 @@
 #include "elements/smovie.h"
 #include "image/light.h"
 #include "image/material.h"
-#include "render/gl.h"
+#include "device/gl.h"
 #include "saver/fps.h"
 
 class FXScrShot;

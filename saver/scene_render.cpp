@@ -13,7 +13,7 @@
 
 #include "base/compiler.h"
 #include "base/other.h"
-#include "render/gl_api.h"
+#include "device/gl_api.h"
 #include "saver/scene.h"
 
 namespace {
@@ -163,7 +163,7 @@ void QmScene::RenderClip(PEnv* env, double t) {
     localLightsOn(env, false);
     movie[k].OnRender1(env, t);  // sleeps until the movie's next frame is due
     movie[k].Prepare(-1);
-    if (movie[k].prepared.top <= 1) StartNextClip(t);
+    if (movie[k].prepared.Count() <= 1) StartNextClip(t);
 }
 
 void QmScene::RenderOverlay(PEnv* env, double t) {

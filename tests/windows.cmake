@@ -22,6 +22,11 @@ list(FILTER QM_TEST_SUPPORT EXCLUDE REGEX "${QM_OTHER_PLATFORMS}")
 set_source_files_properties(${CMAKE_CURRENT_SOURCE_DIR}/support/test_support.cpp PROPERTIES
   COMPILE_DEFINITIONS "QM_TEST_OUTPUT_DIR=\"${PROJECT_BINARY_DIR}/test-output\";QM_TEST_DATA_DIR=\"${CMAKE_CURRENT_SOURCE_DIR}/data\"")
 
+# The support code is compiled once and linked into every test program.
+add_library(qm_test_support STATIC ${QM_TEST_SUPPORT})
+target_include_directories(qm_test_support PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+target_link_libraries(qm_test_support PUBLIC fxengine gtest)
+
 foreach(name ${QM_WIN_TEST_DIRS})
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${name}/*.cpp)
   list(FILTER sources EXCLUDE REGEX "${QM_OTHER_PLATFORMS}")
@@ -31,9 +36,8 @@ foreach(name ${QM_WIN_TEST_DIRS})
   if(NOT sources)
     continue()
   endif()
-  add_executable(test_${name} ${sources} ${QM_TEST_SUPPORT})
-  target_include_directories(test_${name} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
-  target_link_libraries(test_${name} PRIVATE fxengine gtest gtest_main)
+  add_executable(test_${name} ${sources})
+  target_link_libraries(test_${name} PRIVATE qm_test_support fxengine gtest gtest_main)
   set_target_properties(test_${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/saver)
   add_test(NAME windows.${name} COMMAND test_${name})
   set_tests_properties(windows.${name} PROPERTIES ENVIRONMENT "QM_TEST_OUTPUT_DIR=${PROJECT_BINARY_DIR}/test-output"

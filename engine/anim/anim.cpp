@@ -28,7 +28,7 @@ bool localSameStructure(const FXModel* first, const FXModel* m) {
 FXAnim::~FXAnim() { Destroy(); }
 
 FXModel* FXAnim::GetModel(int i) const {
-    return i >= 0 && i < models.top ? models.Get(i) : nullptr;
+    return i >= 0 && i < models.Count() ? models.Get(i) : nullptr;
 }
 
 void FXAnim::Destroy() {
@@ -59,7 +59,7 @@ void FXAnim::DestroyInterpolation() {
 
 void FXAnim::ReleaseFrames() {
     if (!interpolate || !posSplines || !normalSplines) return;
-    for (int i = 0; i < models.top; i++) models.Replace(i, nullptr);
+    for (int i = 0; i < models.Count(); i++) models.Replace(i, nullptr);
 }
 
 // ---- own clock ----

@@ -12,7 +12,7 @@ int localFrameIndex(int i, int n) { return i >= 0 && i < n ? i : n - 1; }
 
 template <typename Fn>
 void localEachFrame(const FXAnim* a, Fn fn) {
-    for (int i = 0; i < a->models.top; i++)
+    for (int i = 0; i < a->models.Count(); i++)
         if (FXModel* m = a->GetModel(i)) fn(m);
 }
 
@@ -27,11 +27,7 @@ void FXAnim::MoveFrame(int to, int from) {
     const int ms = durations.GetInt(from);
     durations.RemovePos(from);
     durations.Insert(to, reinterpret_cast<void*>(intptr_t(ms)));
-    if (from < models.top && to < models.top) {
-        void* m = models.items[from];
-        models.RemovePos(from);
-        models.Insert(to, m);
-    }
+    if (from < models.Count() && to < models.Count()) models.Insert(to, models.Take(from));
     if (from < frameNames.top && to < frameNames.top) {
         FXStr name(frameNames.Get(from));
         frameNames.RemovePos(from);

@@ -169,7 +169,7 @@ bool FXAnim::Save_v02(const char* path) {
 bool FXAnim::Compile(FXPackage* pkg) {
     if (!pkg) return false;
     bool ok = true;
-    for (int i = 0; i < models.top; i++) {
+    for (int i = 0; i < models.Count(); i++) {
         FXModel* m = GetModel(i);
         if (m && m->matlib && !m->Compile(pkg)) ok = false;
     }

@@ -1,31 +1,54 @@
-// FXPtrArray<T>: an FXArray that owns the objects its items point to. It says who deletes what
-// (the array, on DeleteContents and when it goes) and hands out typed items, instead of void*
-// items deleted by hand by each owner. An object moved from one such array to another must be
-// taken off the first (RemovePos), so that exactly one array owns it.
+// FXPtrArray<T>: a list that owns the objects its items point to. It says who deletes what (the
+// list, on DeleteContents and when it goes) and hands out typed items only: the untyped slots
+// underneath are private. An object moved from one such list to another is taken off the first
+// with Take, so that exactly one list owns it.
 #pragma once
 
 #include "base/arrays.h"
 #include "base/compiler.h"
 
 template <typename T>
-class FXPtrArray : public FXArray {
+class FXPtrArray {
 public:
     FXPtrArray() = default;
     ~FXPtrArray() { DeleteContents(); }
+    FXPtrArray(const FXPtrArray&) = delete;
+    FXPtrArray& operator=(const FXPtrArray&) = delete;
 
-    T* Get(int i) const { return static_cast<T*>(FXArray::Get(i)); }
-    T* First() const { return static_cast<T*>(FXArray::First()); }
-    T* Last() const { return static_cast<T*>(FXArray::Last()); }
-    void Push(T* item) { FXArray::Push(item); }
+    int Count() const { return items_.top; }
+    bool IsEmpty() const { return items_.IsEmpty(); }
+    T* Get(int i) const { return static_cast<T*>(items_.Get(i)); }
+    T* First() const { return static_cast<T*>(items_.First()); }
+    T* Last() const { return static_cast<T*>(items_.Last()); }
+    // Takes ownership of item (which may be null).
+    void Push(T* item) { items_.Push(item); }
+    // Takes ownership of item at pos (-1 or past the end appends).
+    void Insert(int pos, T* item) { items_.Insert(pos, item); }
+    // Room for n items, so that pushing up to n never allocates.
+    void Reserve(int n) { items_.Realloc(n); }
+    // Hands the object at i back to the caller, who owns it from now on; the list closes the gap.
+    T* Take(int i) {
+        T* item = Get(i);
+        items_.RemovePos(i);
+        return item;
+    }
+    // Hands every object back to the caller (who already holds them elsewhere); keeps the room.
+    void ReleaseAll() { items_.RemoveAll(); }
     // Deletes the object at i and keeps item (which may be null) in its place.
     void Replace(int i, T* item) {
-        FX_ASSERT(i >= 0 && i < top && "an index of the array");
+        FX_ASSERT(i >= 0 && i < items_.top && "an index of the array");
         delete Get(i);
-        items[i] = item;
+        items_.items[i] = item;
     }
     // Deletes every object and frees the list.
     void DeleteContents() {
-        for (int i = 0; i < top; i++) delete Get(i);
-        DestroyBuf();
+        for (int i = 0; i < items_.top; i++) delete Get(i);
+        items_.DestroyBuf();
     }
+    // Where the slots live: the same address as long as the list does not grow (tests of the
+    // steady state check that it never does).
+    const void* Storage() const { return items_.items; }
+
+private:
+    FXArray items_;
 };

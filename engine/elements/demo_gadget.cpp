@@ -3,7 +3,7 @@
 #include "elements/demo_gadget.h"
 
 #include "base/other.h"
-#include "render/gl.h"
+#include "device/gl.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include "anim/bezierspline.h"
 #include "anim/phaser.h"
 #include "elements/desk.h"
-#include "geometry/3dmath.h"
+#include "math/3dmath.h"
 #include "image/material.h"
 #include "render/render.h"
 

@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "base/trace.h"
-#include "geometry/3dmath.h"
+#include "math/3dmath.h"
 #include "image/material.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // FXRuvaGadget: the spinning logo medallion with its label, drawn in the bottom-right corner.
 #include "elements/ruva_gadget.h"
 
-#include "geometry/3dmath.h"
+#include "math/3dmath.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #pragma once
 
 #include "base/arrays.h"
-#include "geometry/3dmath.h"
+#include "math/3dmath.h"
 #include "render/render.h"
 
 class FXScrPos01 : public PRender {

@@ -131,9 +131,9 @@ void SMovie::Prepare(int count) {
         needsSetup = false;
         desk.Create(1, 1);
         // The lists never grow past the pool, so playing allocates nothing.
-        prepared.Realloc(poolSize);
+        prepared.Reserve(poolSize);
         preparedFrames.Realloc(poolSize);
-        freeMaterials.Realloc(poolSize);
+        freeMaterials.Reserve(poolSize);
         for (int i = 0; i < poolSize; i++) {
             FXMaterial* m = new FXMaterial;
             m->SetDefDiffuse(1.0f);
@@ -141,12 +141,11 @@ void SMovie::Prepare(int count) {
             freeMaterials.Push(m);
         }
     }
-    while (!freeMaterials.IsEmpty() && (count == -1 || prepared.top < count)) {
+    while (!freeMaterials.IsEmpty() && (count == -1 || prepared.Count() < count)) {
         FXMaterial* m = freeMaterials.First();
         StepCurrent();
         DecodeCurrent(m);
-        freeMaterials.RemovePos(0);
-        prepared.Push(m);
+        prepared.Push(freeMaterials.Take(0));
         preparedFrames.PushInt(current);
     }
 }
@@ -168,8 +167,8 @@ void SMovie::DecodeCurrent(FXMaterial* m) {
 }
 
 void SMovie::EmptyPrepared() {
-    for (int i = 0; i < prepared.top; i++) freeMaterials.Push(prepared.Get(i));
-    prepared.RemoveAll();
+    for (int i = 0; i < prepared.Count(); i++) freeMaterials.Push(prepared.Get(i));
+    prepared.ReleaseAll();
     preparedFrames.RemoveAll();
 }
 
@@ -214,10 +213,9 @@ void SMovie::OnRender1(PEnv* env, double) {
         }
         if (env) env->ResumeFrame();
     }
-    if (now - lastSwitch > frameDuration && prepared.top > 1) {
+    if (now - lastSwitch > frameDuration && prepared.Count() > 1) {
         lastSwitch = now;
-        freeMaterials.Push(prepared.First());
-        prepared.RemovePos(0);
+        freeMaterials.Push(prepared.Take(0));
         preparedFrames.RemovePos(0);
     }
 }

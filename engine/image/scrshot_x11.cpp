@@ -10,7 +10,7 @@
 #include "base/trace.h"
 #include "image/scrshot.h"
 #include "image/scrshot_x11.h"
-#include "render/x11_display.h"
+#include "base/x11_display.h"
 
 namespace {
 

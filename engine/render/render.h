@@ -7,7 +7,7 @@
 #include <atomic>
 
 #include "base/arrays.h"
-#include "geometry/3dmath.h"
+#include "math/3dmath.h"
 #include "image/material.h"
 #include "image/matlib.h"
 

@@ -125,7 +125,7 @@ TEST(FXAnimDamage, HandMadeRecords) {
         EXPECT_NE(log.find(c.trace), std::string::npos) << c.name << ": " << log;
         if (c.result == 0) {
             EXPECT_EQ(a.GetFrameCount(), 0) << c.name;
-            EXPECT_EQ(a.models.top, 0) << c.name;
+            EXPECT_EQ(a.models.Count(), 0) << c.name;
             continue;
         }
         // Loaded: both frames with the triangle, the flags read after the graph.

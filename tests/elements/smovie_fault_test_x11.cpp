@@ -7,8 +7,8 @@
 #include <gtest/gtest.h>
 
 #include "image/material.h"
-#include "render/gl.h"
-#include "render/x11_display.h"
+#include "device/gl.h"
+#include "base/x11_display.h"
 #include "smovie_test_util.h"
 #include "support/x11_test.h"
 

@@ -4,8 +4,8 @@
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 
-#include "render/gl.h"
-#include "render/x11_display.h"
+#include "device/gl.h"
+#include "base/x11_display.h"
 #include "smovie_test_util.h"
 #include "support/png_write_gl.h"
 #include "support/x11_test.h"

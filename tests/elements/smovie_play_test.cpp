@@ -70,12 +70,12 @@ TEST_F(ManualClockTest, QueueDrainsRestartsAndPoolCirculates) {
         for (int i = 0; i < frames; i++) {
             fxAdvanceClock(1.0);
             shown.push_back(localPlayFrame(&mv, &env));
-            queue.push_back(mv.prepared.top);
+            queue.push_back(mv.prepared.Count());
         }
     };
     play(1);
     std::set<void*> pool = {mv.prepared.Get(0), mv.prepared.Get(1)};
-    void* lists[3] = {mv.prepared.items, mv.preparedFrames.items, mv.freeMaterials.items};
+    const void* lists[3] = {mv.prepared.Storage(), mv.preparedFrames.items, mv.freeMaterials.Storage()};
     mv.RestartBack(fxGetTime());  // frames 1 and 2 are still queued: they come first
     play(12);
     EXPECT_EQ(shown, (std::vector<int>{0, 1, 2, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0}));
@@ -87,7 +87,7 @@ TEST_F(ManualClockTest, QueueDrainsRestartsAndPoolCirculates) {
     // The same two materials circulated, in lists that never grew.
     std::set<void*> now = {mv.prepared.Get(0), mv.freeMaterials.Get(0)};
     EXPECT_EQ(now, pool);
-    void* after[3] = {mv.prepared.items, mv.preparedFrames.items, mv.freeMaterials.items};
+    const void* after[3] = {mv.prepared.Storage(), mv.preparedFrames.items, mv.freeMaterials.Storage()};
     EXPECT_TRUE(std::equal(lists, lists + 3, after));
 }
 

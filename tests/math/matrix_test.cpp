@@ -1,6 +1,6 @@
 // FXMatrix: rotation signs, the product's order and rounding, comparison, the 64-byte record;
 // the vector blends.
-#include "geometry/3dmath.h"
+#include "math/3dmath.h"
 
 #include <gtest/gtest.h>
 

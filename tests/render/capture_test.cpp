@@ -9,7 +9,7 @@
 
 #include "image/scrshot.h"
 #include "image/scrshot_x11.h"
-#include "render/gl_api.h"
+#include "device/gl_api.h"
 #include "support/gl_window_x11.h"
 #include "support/png_write_gl.h"
 #include "support/test_support.h"

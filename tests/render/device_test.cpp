@@ -9,7 +9,7 @@
 
 #include "base/trace.h"
 #include "image/light.h"
-#include "render/gl_api.h"
+#include "device/gl_api.h"
 #include "support/gl_window_x11.h"
 #include "support/test_support.h"
 

@@ -6,7 +6,7 @@
 
 #include "base/package.h"
 #include "image/light.h"
-#include "render/gl.h"
+#include "device/gl.h"
 #include "support/test_support.h"
 
 TEST(EnvLights, OneSlotPerLightAndEightAtMost) {

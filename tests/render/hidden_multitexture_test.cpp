@@ -13,7 +13,7 @@
 
 #include "geometry/mesh.h"
 #include "image/canvas.h"
-#include "render/gl_api.h"
+#include "device/gl_api.h"
 #include "support/gl_window_x11.h"
 #include "support/test_support.h"
 

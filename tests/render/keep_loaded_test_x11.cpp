@@ -13,7 +13,7 @@
 
 #include "base/library.h"
 #include "image/devil.h"
-#include "render/x11_display.h"
+#include "base/x11_display.h"
 #include "support/x11_test.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include "geometry/mesh.h"
 #include "image/canvas.h"
 #include "image/light.h"
-#include "render/gl_api.h"
+#include "device/gl_api.h"
 #include "support/gl_window_x11.h"
 
 class MeshTest : public GLWindowTest {

@@ -10,7 +10,7 @@
 #include "image/canvas.h"
 #include "image/devil.h"
 #include "image/matlib.h"
-#include "render/gl_api.h"
+#include "device/gl_api.h"
 #include "support/gl_window_x11.h"
 #include "support/test_support.h"
 

@@ -8,7 +8,7 @@
 
 #include "image/canvas.h"
 #include "image/material.h"
-#include "render/gl_api.h"
+#include "device/gl_api.h"
 #include "support/gl_window_x11.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include <string>
 #include <thread>
 
-#include "render/x11_display.h"
+#include "base/x11_display.h"
 #include "support/test_support.h"
 #include "support/x11_test.h"
 

@@ -3,7 +3,7 @@
 #include "saver_screen/saver_fixture.h"  // Google Test before Xlib: Xlib's None is a macro
 
 #include "base/other.h"
-#include "render/x11_display.h"
+#include "base/x11_display.h"
 #include "saver/host.h"
 #include "saver/main.h"
 #include "saver/scene.h"

@@ -7,7 +7,7 @@
 
 #include "base/other.h"
 #include "image/scrshot.h"
-#include "render/x11_display.h"
+#include "base/x11_display.h"
 #include "saver/host.h"
 #include "saver/main.h"
 #include "saver/scene.h"

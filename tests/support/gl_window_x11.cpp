@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "geometry/mesh.h"
-#include "render/gl_api.h"
+#include "device/gl_api.h"
 #include "support/png_write_gl.h"
 #include "support/test_support.h"
 

@@ -8,8 +8,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "render/gl.h"
-#include "render/x11_display.h"
+#include "device/gl.h"
+#include "base/x11_display.h"
 #include "support/x11_test.h"
 
 struct QmPixel {

@@ -19,7 +19,7 @@ namespace {
 bool localReadFrameFiles(const std::string& where, const std::string& dir, FXAnim* a, QMPackEnv* env,
                          QMPackScratch* scratch, std::vector<std::string>* files, std::vector<std::string>* libs) {
     for (int i = 0; i < a->GetFrameCount(); i++) {
-        std::string name = i < a->frameNames.top && i < a->models.top ? a->frameNames.Get(i) : "";
+        std::string name = i < a->frameNames.top && i < a->models.Count() ? a->frameNames.Get(i) : "";
         if (name.empty()) return qmpackRefuse("%s: frame %d names no model file", where.c_str(), i);
         std::string file = qmpackJoin(dir, name), mtl;
         FXModel* m = new FXModel;

@@ -6,8 +6,8 @@
 #include "base/trace.h"
 #include "image/light.h"
 #include "image/material.h"
-#include "render/gl.h"
-#include "render/gl_api.h"
+#include "device/gl.h"
+#include "device/gl_api.h"
 
 FXPfnActiveTexture fxglActiveTexture = nullptr;
 FXPfnMultiTexCoord2f fxglMultiTexCoord2f = nullptr;

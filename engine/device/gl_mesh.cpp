@@ -4,8 +4,8 @@
 // choice is made once per mesh; the vertex loops hold no further tests and allocate nothing.
 #include "geometry/mesh.h"
 #include "image/material.h"
-#include "render/gl.h"
-#include "render/gl_api.h"
+#include "device/gl.h"
+#include "device/gl_api.h"
 
 namespace {
 

@@ -10,10 +10,10 @@
 
 #include "base/thread.h"
 #include "base/trace.h"
-#include "render/gl.h"
-#include "render/gl_api.h"
-#include "render/gl_keep.h"
-#include "render/x11_display.h"
+#include "device/gl.h"
+#include "device/gl_api.h"
+#include "device/gl_keep.h"
+#include "base/x11_display.h"
 
 namespace {
 

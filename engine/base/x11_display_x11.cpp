@@ -8,8 +8,8 @@
 #include <mutex>
 
 #include "base/trace.h"
-#include "render/gl_keep.h"
-#include "render/x11_display.h"
+#include "device/gl_keep.h"
+#include "base/x11_display.h"
 
 namespace {
 

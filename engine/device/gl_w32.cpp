@@ -6,8 +6,8 @@
 
 #include "base/thread.h"
 #include "base/trace.h"
-#include "render/gl.h"
-#include "render/gl_api.h"
+#include "device/gl.h"
+#include "device/gl_api.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // allocation, no failure path. The exact arithmetic (summation order, the degree factor, the
 // bit-exact blend ends) is part of what the scene's choreography was tuned against, so it is kept
 // as it is rather than "improved".
-#include "geometry/3dmath.h"
+#include "math/3dmath.h"
 
 #include <cmath>
 #include <cstring>

@@ -7,8 +7,8 @@
 #include "image/canvas.h"
 #include "image/material.h"
 #include "image/pixmap.h"
-#include "render/gl.h"
-#include "render/gl_api.h"
+#include "device/gl.h"
+#include "device/gl_api.h"
 
 namespace {
 
