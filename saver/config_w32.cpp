@@ -146,7 +146,7 @@ int ScreenSaverRegister() {
         return 1;
     }
     std::string file = std::string(path) + "\\" + kScrName;
-    HINSTANCE r = ShellExecuteA(static_cast<HWND>(qmHost().hMainWindow), "install", file.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    HINSTANCE r = ShellExecuteA(nullptr, "install", file.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
     if (reinterpret_cast<INT_PTR>(r) <= 32) {
         fprintf(stderr, "qmsave: the shell could not install %s (error %d)\n", file.c_str(),
                 static_cast<int>(reinterpret_cast<INT_PTR>(r)));

@@ -1,9 +1,13 @@
 // The program's modes, dispatched once the launcher words are read: help, version and register
-// need no window; record mode, the launcher words and the switch letters run the host.
+// need no window; the configuration switch describes the configuration; record mode, the launcher
+// words and the switch letters run the host. Everything a run needs (how its windows are shown,
+// the data folder, the frame-rate readout) is resolved here, once, and handed down as values.
 #include "saver/entry.h"
 
 #include <cstdio>
 
+#include "saver/config.h"
+#include "saver/host.h"
 #include "saver/launch.h"
 #include "saver/main.h"
 #include "saver/record.h"
@@ -15,23 +19,47 @@ namespace {
 const int kDesktopWidth = 1280;
 const int kDesktopHeight = 720;
 
-// The host's launch for the launcher words that show the saver.
-QmHostLaunch localHostLaunch(const QmLaunch& launch) {
-    QmHostLaunch how;
-    if (launch.mode == kModeWindow) {
-        how.style = kStyleDesktop;
-        how.width = kDesktopWidth, how.height = kDesktopHeight;
-    } else if (launch.windowId) {
-        how.style = kStyleLauncher;
-        how.windowId = launch.windowId;
-    }
-    return how;
+// The longest data folder name the saver takes, with its terminating zero.
+const size_t kRuvaPathSize = 520;
+
+// The configuration switch: there is no settings dialog on this platform, so the configuration
+// is described instead.
+int localConfigure(bool letterGiven) {
+    ScreenSaverDescribeConfig();
+    if (!letterGiven) printf("Run qmsave --help to see how to start the saver.\n");
+    return 0;
+}
+
+// The data folder of this run; a folder too long is left out (empty).
+std::string localDataDir() {
+    QmConfig c = qmLoadConfig();
+    if (c.dataDir.size() < kRuvaPathSize) return c.dataDir;
+    fprintf(stderr, "qmsave: the data folder's name is too long: %s\n", c.dataDir.c_str());
+    return std::string();
+}
+
+// What the scenes of a run are built from.
+QmSceneOptions localSceneOptions(const QmLaunch& launch) {
+    QmSceneOptions scene;
+    scene.dataDir = localDataDir();
+    scene.showFps = launch.showFps;
+    scene.desktopFile = launch.desktopFile;
+    return scene;
+}
+
+// One run of the host with a saver whose scenes are built from scene.
+int localRunHost(void* instance, const QmHostLaunch& how, const QmSceneOptions& scene) {
+    std::unique_ptr<PHost> platform = qmCreateHost();
+    QmSaver saver(scene);
+    QmScreenSaver host(*platform, saver, instance);
+    return host.Run(how);
 }
 
 }  // namespace
 
 int qmSaverMain(void* instance, const char* programName, const std::vector<std::string>& words,
                 const char* launcherWindow) {
+    (void)programName;
     QmLaunch launch;
     std::string error;
     if (!qmParseLaunchWords(words, launcherWindow, &launch, &error)) {
@@ -41,9 +69,7 @@ int qmSaverMain(void* instance, const char* programName, const std::vector<std::
     if (launch.mode == kModeRoot && launcherWindow && *launcherWindow && !launch.windowId)
         fprintf(stderr, "qmsave: XSCREENSAVER_WINDOW=%s is no window id; drawing over the whole screen\n",
                 launcherWindow);
-    QmSceneOptions scene;
-    scene.showFps = launch.showFps;
-    qmSetSceneOptions(scene);
+    QmHostLaunch how;
     switch (launch.mode) {
         case kModeHelp:
             fputs(qmUsageText(), stdout);
@@ -54,15 +80,36 @@ int qmSaverMain(void* instance, const char* programName, const std::vector<std::
         case kModeRegister:
             return ScreenSaverRegister();
         case kModeRecord:
-            return qmRecordMain(launch, instance, programName);
+            return qmRecordMain(launch, localSceneOptions(launch), instance);
+        case kModeWindow:
+            how.style = kStyleDesktop;
+            how.width = kDesktopWidth, how.height = kDesktopHeight;
+            break;
         case kModeRoot:
         case kModeWindowId:
-        case kModeWindow: {
-            QmHostLaunch how = localHostLaunch(launch);
-            return ScreenSaverMain(instance, programName, launch.letters.c_str(), &how);
-        }
-        case kModeLetters:
+            if (launch.windowId) how.style = kStyleLauncher, how.windowId = launch.windowId;
             break;
+        case kModeLetters: {
+            QmSwitchScan scan = qmScanSwitches(launch.letters.c_str());
+            switch (scan.which) {
+                case kSwitchScreenSaver:
+                    break;
+                case kSwitchPreview:
+                    // A missing or zero handle ends the preview at once, without a window.
+                    if (!scan.hasNumber || scan.number == 0) return 0;
+                    how.style = kStylePreview, how.windowId = scan.number;
+                    break;
+                case kSwitchPassword: {
+                    std::unique_ptr<PHost> platform = qmCreateHost();
+                    QmSaver saver{QmSceneOptions()};
+                    return QmScreenSaver(*platform, saver, instance).ChangePassword(scan.hasNumber ? scan.number : 0);
+                }
+                case kSwitchConfigure:
+                    QmSaver(QmSceneOptions()).RegisterDialogClasses(instance);
+                    return localConfigure(scan.letter);
+            }
+            break;
+        }
     }
-    return ScreenSaverMain(instance, programName, launch.letters.c_str());
+    return localRunHost(instance, how, localSceneOptions(launch));
 }

@@ -8,17 +8,16 @@
 
 #include "base/trace.h"
 #include "saver/entry.h"
-#include "saver/host.h"
+#include "saver/end_request.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR cmdLine, int) {
-    hostInstallSignals();
+    qmInstallEndSignals();
     std::vector<std::string> words;
     std::istringstream in(cmdLine ? cmdLine : "");
     for (std::string w; in >> w;) words.push_back(w);
     char program[MAX_PATH] = "qmsave.scr";
     GetModuleFileNameA(nullptr, program, MAX_PATH);
     int status = qmSaverMain(instance, program, words, nullptr);
-    hostClose();
     fxCloseTraces();
     return status;
 }

@@ -7,14 +7,14 @@
 #include "base/trace.h"
 #include "base/x11_display.h"
 #include "saver/entry.h"
-#include "saver/host.h"
+#include "saver/end_request.h"
 
 int main(int argc, char** argv) {
-    hostInstallSignals();
+    qmInstallEndSignals();
     fxX11InitThreads();
     std::vector<std::string> words(argv + 1, argv + argc);
     int status = qmSaverMain(nullptr, argc > 0 ? argv[0] : "qmsave", words, getenv("XSCREENSAVER_WINDOW"));
-    hostClose();
+    fxX11CloseDisplay();
     fxCloseTraces();
     return status;
 }

@@ -1,65 +1,72 @@
-// What a platform's host file provides (host_x11.cpp here, host_w32.cpp for Windows): the saver
-// window in each launch style, the window system's events turned into the host's messages
-// (scrnsave.h), the cursor, end requests from signals and other threads, the password services,
-// and the desktop photograph the scene maps onto its models. The message logic that uses them
-// lives in scrnsave.cpp and main.cpp and is the same everywhere.
+// What a platform host provides (host_x11.cpp here, host_w32.cpp for Windows): the connection to
+// the window system, the monitors, the saver's windows in each launch style, the window system's
+// events turned into the host's messages (scrnsave.h), the cursor, the password services, and the
+// desktop photograph the scene maps onto its models. The message logic that uses them lives in
+// scrnsave.cpp and main.cpp and is the same everywhere.
 #pragma once
 
+#include <memory>
+#include <vector>
+
+#include "saver/desktop_source.h"
+#include "saver/rect.h"
 #include "saver/scrnsave.h"
 
 class FXScrShot;
 
-// Threads: every operation belongs to the window thread (the program's main thread), except
-// hostRequestEnd and hostPendingEnd, which any thread and a signal handler may call. Window
-// handles are the platform's own ids as void*; the host owns the saver window it creates and
-// never destroys someone else's window. Failures are results, with a line on standard error
-// where the user must know why the saver did not show.
+// Threads: every operation belongs to the window thread (the program's main thread). Window
+// handles are the platform's own ids as void*; the host owns the saver windows it creates (one per
+// monitor, or one) and never destroys someone else's window. Failures are results, with a line on
+// standard error where the user must know why the saver did not show. End requests from signals
+// and other threads arrive through end_request.h, whose handle the event wait watches.
+class PHost : public PDesktopSource {
+public:
+    virtual ~PHost() = default;
 
-// Connects to the window system; false, with a message to the user, when there is none.
-// Repeated calls reuse the connection.
-bool hostOpen();
-// Closes the connection; the scene must be destroyed first.
-void hostClose();
-// True once the connection to the window system broke.
-bool hostDisplayLost();
+    // Connects to the window system; false, with a message to the user, when there is none.
+    // Repeated calls reuse the connection.
+    virtual bool Open() = 0;
+    // Destroys what is left of the saver's windows and lets go of the connection (which may be the
+    // process's, closed by the program entry); every scene must be destroyed first.
+    virtual void Close() = 0;
+    // True once the connection to the window system broke.
+    virtual bool DisplayLost() = 0;
 
-// Routes SIGTERM and SIGINT (or the platform's equivalents) into an end request. Called first
-// thing by the program entry.
-void hostInstallSignals();
-// Asks the message loop to end the run (any thread; async-signal-safe): hostNextEvent answers
-// with kWmHostEnd.
-void hostRequestEnd(QmEnd why);
-// The end request not yet answered, or kEndNone.
-QmEnd hostPendingEnd();
+    // Whether window exists (a foreign window may go at any moment: false, never an error).
+    virtual bool IsWindow(void* window) = 0;
+    // The window's client size; false (sizes untouched) when it does not exist.
+    virtual bool ClientSize(void* window, int* width, int* height) = 0;
+    // The monitors the full-screen style covers, each a rectangle of the screen; at least one (the
+    // whole screen when the window system tells of none). Empty without a connection.
+    virtual std::vector<QmRect> Monitors() = 0;
+    // Creates a saver window of style, not shown: full screen over area, or at (0, 0) of parent at
+    // the parent's size (area's size given), or a top-level window of area's size. Null on
+    // failure.
+    virtual void* MakeWindow(QmStyle style, void* parent, const QmRect& area) = 0;
+    // Shows the window (on top, input grabbed by the first full-screen window shown). Does nothing
+    // once an end was requested.
+    virtual void ShowWindow(void* window) = 0;
+    // Destroys the window (also one that someone else destroyed already); the last full-screen
+    // window lets go of the input.
+    virtual void DestroyWindow(void* window) = 0;
+    // Hides the cursor over the window (full-screen style only; the others keep it).
+    virtual void HideCursor(void* window) = 0;
+    // The cursor in screen coordinates; false without a connection.
+    virtual bool GetCursorPos(QmPoint* p) = 0;
+    // Waits for the next event of the saver's windows that makes a message, or for an end request:
+    // 1 with a message, 0 when timeoutMs passed first (-1: no limit), -1 when the window system
+    // failed.
+    virtual int NextEvent(QmMsg* m, int timeoutMs) = 0;
+    // Takes the picture of the desktop that the window will cover, before it is shown: the
+    // launcher's own photograph, or the screen. False when there is none (shot is then left
+    // empty; the scene runs without a photograph).
+    bool TakePhotograph(FXScrShot* shot, void* window) override = 0;
 
-// Whether window exists (a foreign window may go at any moment: false, never an error).
-bool hostIsWindow(void* window);
-// The window's client size; false (sizes untouched) when it does not exist.
-bool hostClientSize(void* window, int* width, int* height);
-// The size of the screen the saver covers; untouched without a connection.
-void hostScreenSize(int* width, int* height);
-// Creates the saver window of style, not shown: full screen at (0, 0) of width x height, or at
-// (0, 0) of parent, or a top-level window of that size. Null on failure.
-void* hostCreateWindow(QmStyle style, void* parent, int width, int height);
-// Shows the window (on top, input grabbed, for the full-screen style). Does nothing once an end
-// was requested.
-void hostShowWindow(void* window);
-// Destroys the window (also one that someone else destroyed already) and lets go of the input.
-void hostDestroyWindow(void* window);
-// Hides the cursor over the window (full-screen style only; the others keep it).
-void hostHideCursor(void* window);
-// The cursor in screen coordinates; false without a connection.
-bool hostGetCursorPos(QmPoint* p);
-// Waits for the next event of the saver's windows that makes a message, or for an end request:
-// 1 with a message, 0 when timeoutMs passed first (-1: no limit), -1 when the window system
-// failed.
-int hostNextEvent(QmMsg* m, int timeoutMs);
-// Takes the picture of the desktop that the window will cover, before it is shown: the
-// launcher's own photograph, or the screen. False when there is none
-// (shot is then left empty; the scene runs without a photograph).
-bool hostTakePhotograph(FXScrShot* shot, void* window);
+    // Password services of the platform (none but on Windows 9x).
+    virtual bool IsWin9x() { return false; }
+    virtual bool ScreenSaveUsesPassword() { return false; }
+    virtual bool HasPasswordServices() { return false; }
+};
 
-// Password services of the platform. None here: the steps that use them are skipped.
-bool hostIsWin9x();
-bool hostScreenSaveUsesPassword();
-bool hostHasPasswordServices();
+// The host of the window system this program runs on.
+std::unique_ptr<PHost> qmCreateHost();

@@ -15,6 +15,7 @@
 
 #include "base/trace.h"
 #include "image/scrshot.h"
+#include "saver/end_request.h"
 #include "saver/host.h"
 
 namespace {
@@ -22,29 +23,63 @@ namespace {
 const char kClassName[] = "WindowsScreenSaverClass";
 const UINT kClassStyle = CS_VREDRAW | CS_HREDRAW | CS_PARENTDC | CS_SAVEBITS;  // 0x883
 const int kIconGroup = 101;
+// A window of another program that we draw into may go away without our window hearing of it (the
+// owner's process ends, or its window system does not destroy children of other processes with
+// their parent): the loop looks the parent up at least this often.
+const DWORD kParentCheckMs = 100;
 
-struct LocalHost {
-    bool open = false;
-    HWND window = nullptr;
-    HWND parent = nullptr;
-    QmStyle style = kStyleFullScreen;
-    bool cursorHidden = false;
-    bool destroying = false;  // our own DestroyWindow: not the owner taking the window away
-    std::deque<QmMsg> events;
+
+
+class QmHostW32 final : public PHost {
+public:
+    ~QmHostW32() override { Close(); }
+
+    bool Open() override;
+    void Close() override;
+    bool DisplayLost() override { return false; }
+    bool IsWindow(void* window) override { return window && ::IsWindow(static_cast<HWND>(window)); }
+    bool ClientSize(void* window, int* width, int* height) override;
+    std::vector<QmRect> Monitors() override;
+    void* MakeWindow(QmStyle style, void* parent, const QmRect& area) override;
+    void ShowWindow(void* window) override;
+    void DestroyWindow(void* window) override;
+    void HideCursor(void* window) override;
+    bool GetCursorPos(QmPoint* p) override;
+    int NextEvent(QmMsg* m, int timeoutMs) override;
+    bool TakePhotograph(FXScrShot* shot, void* window) override;
+    bool IsWin9x() override;
+    bool ScreenSaveUsesPassword() override;
+    bool HasPasswordServices() override { return true; }
+
+    LRESULT WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+
+private:
+    bool open_ = false;
+    HWND window_ = nullptr;
+    HWND parent_ = nullptr;
+    QmStyle style_ = kStyleFullScreen;
+    bool cursorHidden_ = false;
+    bool destroying_ = false;  // our own DestroyWindow: not the owner taking the window away
+    std::deque<QmMsg> events_;
+
+    void Queue(HWND hwnd, unsigned msg, uintptr_t wParam, intptr_t lParam);
+    void CheckParent();
 };
 
-LocalHost localHost;
-std::atomic<int> localPendingEnd{kEndNone};
-HANDLE localEndEvent = nullptr;  // set with each end request, so a waiting loop wakes up
-
-void localQueue(HWND hwnd, unsigned msg, uintptr_t wParam, intptr_t lParam) {
-    QmMsg m;
-    m.hwnd = hwnd, m.message = msg, m.wParam = wParam, m.lParam = lParam;
-    localHost.events.push_back(m);
+LRESULT CALLBACK localWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    auto* host = reinterpret_cast<QmHostW32*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    if (!host) return DefWindowProcA(hwnd, msg, wParam, lParam);  // still being created
+    return host->WndProc(hwnd, msg, wParam, lParam);
 }
 
-LRESULT CALLBACK localWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (hwnd != localHost.window) return DefWindowProcA(hwnd, msg, wParam, lParam);  // still being created
+void QmHostW32::Queue(HWND hwnd, unsigned msg, uintptr_t wParam, intptr_t lParam) {
+    QmMsg m;
+    m.hwnd = hwnd, m.message = msg, m.wParam = wParam, m.lParam = lParam;
+    events_.push_back(m);
+}
+
+LRESULT QmHostW32::WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (hwnd != window_) return DefWindowProcA(hwnd, msg, wParam, lParam);
     switch (msg) {
         case WM_ERASEBKGND:
             return 1;  // never erased: the desktop stays visible until the first frame
@@ -52,21 +87,21 @@ LRESULT CALLBACK localWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
             ValidateRect(hwnd, nullptr);  // drawing belongs to the render thread
             return 0;
         case WM_SETCURSOR:
-            if (localHost.cursorHidden && LOWORD(lParam) == HTCLIENT) {
+            if (cursorHidden_ && LOWORD(lParam) == HTCLIENT) {
                 SetCursor(nullptr);
                 return TRUE;
             }
             break;
         case WM_CLOSE:
-            localQueue(hwnd, kWmClose, 0, 0);
+            Queue(hwnd, kWmClose, 0, 0);
             return 0;  // the saver's ending rules decide
         case WM_DESTROY:
             // A pane that closes takes our window along. The handle stays as the saver knows it:
-            // the end request is addressed to it, and hostDestroyWindow lets it go.
-            if (!localHost.destroying) hostRequestEnd(kEndWindowGone);
+            // the end request is addressed to it, and DestroyWindow lets it go.
+            if (!destroying_) qmRequestEnd(kEndWindowGone);
             return 0;
         case WM_SYSCOMMAND:
-            if (localHost.style == kStyleFullScreen) {
+            if (style_ == kStyleFullScreen) {
                 switch (wParam & 0xFFF0) {
                     case SC_CLOSE:
                     case SC_SCREENSAVE:
@@ -77,7 +112,7 @@ LRESULT CALLBACK localWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
             }
             break;
         case WM_SIZE:
-            if (localHost.style == kStyleDesktop) localQueue(hwnd, kWmSize, LOWORD(lParam), HIWORD(lParam));
+            if (style_ == kStyleDesktop) Queue(hwnd, kWmSize, LOWORD(lParam), HIWORD(lParam));
             break;
         case WM_KEYDOWN:
         case WM_KEYUP:
@@ -89,27 +124,19 @@ LRESULT CALLBACK localWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
         case WM_LBUTTONDOWN:
         case WM_RBUTTONDOWN:
         case WM_MBUTTONDOWN:
-            if (localHost.style != kStyleRecord) localQueue(hwnd, msg, wParam, lParam);
+            if (style_ != kStyleRecord) Queue(hwnd, msg, wParam, lParam);
             return 0;
         case WM_ACTIVATE:
         case WM_ACTIVATEAPP:
         case WM_NCACTIVATE:
-            if (localHost.style != kStyleRecord) localQueue(hwnd, msg, wParam, lParam);
+            if (style_ != kStyleRecord) Queue(hwnd, msg, wParam, lParam);
             break;
     }
     return DefWindowProcA(hwnd, msg, wParam, lParam);
 }
 
-BOOL WINAPI localConsoleEvent(DWORD) {
-    hostRequestEnd(kEndSignal);
-    return TRUE;
-}
-
-}  // namespace
-
-bool hostOpen() {
-    if (localHost.open) return true;
-    if (!localEndEvent) localEndEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+bool QmHostW32::Open() {
+    if (open_) return true;
     HINSTANCE instance = GetModuleHandleA(nullptr);
     WNDCLASSA wc;
     ZeroMemory(&wc, sizeof(wc));
@@ -123,48 +150,38 @@ bool hostOpen() {
         fxShowErrorMessage("RegisterClasses() failed");
         return false;
     }
-    localHost.open = true;
+    open_ = true;
     return true;
 }
 
-void hostClose() {
-    if (localHost.window) hostDestroyWindow(localHost.window);
-    if (localHost.open) UnregisterClassA(kClassName, GetModuleHandleA(nullptr));
-    localHost.open = false;
-    localHost.events.clear();
+void QmHostW32::Close() {
+    if (window_) DestroyWindow(window_);
+    if (open_) UnregisterClassA(kClassName, GetModuleHandleA(nullptr));
+    open_ = false;
+    events_.clear();
 }
 
-bool hostDisplayLost() { return false; }
-
-void hostInstallSignals() { SetConsoleCtrlHandler(localConsoleEvent, TRUE); }
-
-void hostRequestEnd(QmEnd why) {
-    int none = kEndNone;
-    localPendingEnd.compare_exchange_strong(none, int(why));  // the first reason stays
-    if (localEndEvent) SetEvent(localEndEvent);
-}
-
-QmEnd hostPendingEnd() { return static_cast<QmEnd>(localPendingEnd.load()); }
-
-bool hostIsWindow(void* window) { return window && IsWindow(static_cast<HWND>(window)); }
-
-bool hostClientSize(void* window, int* width, int* height) {
+bool QmHostW32::ClientSize(void* window, int* width, int* height) {
     RECT r;
-    if (!hostIsWindow(window) || !GetClientRect(static_cast<HWND>(window), &r)) return false;
+    if (!IsWindow(window) || !GetClientRect(static_cast<HWND>(window), &r)) return false;
     *width = r.right - r.left;
     *height = r.bottom - r.top;
     return true;
 }
 
-void hostScreenSize(int* width, int* height) {
-    *width = GetSystemMetrics(SM_CXSCREEN);
-    *height = GetSystemMetrics(SM_CYSCREEN);
+// The primary screen only: the saver on this system covers the screen the system's settings
+// name.
+std::vector<QmRect> QmHostW32::Monitors() {
+    QmRect r;
+    r.width = GetSystemMetrics(SM_CXSCREEN);
+    r.height = GetSystemMetrics(SM_CYSCREEN);
+    return {r};
 }
 
-void* hostCreateWindow(QmStyle style, void* parent, int width, int height) {
-    if (!hostOpen()) return nullptr;
+void* QmHostW32::MakeWindow(QmStyle style, void* parent, const QmRect& area) {
+    if (!Open()) return nullptr;
     DWORD ex = 0, ws = WS_POPUP;
-    int x = 0, y = 0;
+    int x = area.x, y = area.y, width = area.width, height = area.height;
     switch (style) {
         case kStyleFullScreen:
             ex = WS_EX_TOPMOST;
@@ -172,6 +189,7 @@ void* hostCreateWindow(QmStyle style, void* parent, int width, int height) {
         case kStylePreview:
         case kStyleLauncher:
             ws = WS_CHILD;
+            x = y = 0;
             break;
         case kStyleDesktop: {
             ws = WS_OVERLAPPEDWINDOW;
@@ -184,88 +202,80 @@ void* hostCreateWindow(QmStyle style, void* parent, int width, int height) {
         case kStyleRecord:
             break;
     }
-    localHost.style = style;
-    localHost.parent = static_cast<HWND>(parent);
-    localHost.cursorHidden = false;
-    localHost.events.clear();
-    HWND w = CreateWindowExA(ex, kClassName, "SCREENSAVER", ws, x, y, width, height, localHost.parent, nullptr,
+    style_ = style;
+    parent_ = static_cast<HWND>(parent);
+    cursorHidden_ = false;
+    events_.clear();
+    HWND w = CreateWindowExA(ex, kClassName, "SCREENSAVER", ws, x, y, width, height, parent_, nullptr,
                              GetModuleHandleA(nullptr), nullptr);
     if (!w) {
         fprintf(stderr, "qmsave: the saver window cannot be created (error %lu)\n", GetLastError());
         return nullptr;
     }
-    localHost.window = w;
+    window_ = w;
+    SetWindowLongPtrA(w, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     return w;
 }
 
-void hostShowWindow(void* window) {
+void QmHostW32::ShowWindow(void* window) {
     HWND w = static_cast<HWND>(window);
-    if (hostPendingEnd() != kEndNone || !hostIsWindow(w)) return;
-    ShowWindow(w, SW_SHOW);
+    if (qmPendingEnd() != kEndNone || !IsWindow(w)) return;
+    ::ShowWindow(w, SW_SHOW);
     UpdateWindow(w);
-    if (localHost.style == kStyleFullScreen) {
+    if (style_ == kStyleFullScreen) {
         SetWindowPos(w, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
         SetForegroundWindow(w);
         SetFocus(w);
     }
 }
 
-void hostDestroyWindow(void* window) {
+void QmHostW32::DestroyWindow(void* window) {
     HWND w = static_cast<HWND>(window);
-    if (hostIsWindow(w)) {
-        localHost.destroying = true;
-        DestroyWindow(w);
-        localHost.destroying = false;
+    if (IsWindow(w)) {
+        destroying_ = true;
+        ::DestroyWindow(w);
+        destroying_ = false;
     }
-    if (localHost.window == w) localHost.window = nullptr, localHost.parent = nullptr;
-    localHost.cursorHidden = false;
+    if (window_ == w) window_ = nullptr, parent_ = nullptr;
+    cursorHidden_ = false;
 }
 
-void hostHideCursor(void* window) {
-    if (localHost.style != kStyleFullScreen || window != localHost.window) return;
-    localHost.cursorHidden = true;
+void QmHostW32::HideCursor(void* window) {
+    if (style_ != kStyleFullScreen || window != window_) return;
+    cursorHidden_ = true;
     SetCursor(nullptr);
 }
 
-bool hostGetCursorPos(QmPoint* p) {
+bool QmHostW32::GetCursorPos(QmPoint* p) {
     POINT pt;
-    if (!GetCursorPos(&pt)) return false;
+    if (!::GetCursorPos(&pt)) return false;
     p->x = pt.x, p->y = pt.y;
     return true;
 }
 
-namespace {
-
-// A window of another program that we draw into may go away without our window hearing of it (the
-// owner's process ends, or its window system does not destroy children of other processes with
-// their parent): the loop looks the parent up at least this often.
-const DWORD kParentCheckMs = 100;
-
-void localCheckParent() {
-    if (localHost.parent && !IsWindow(localHost.parent)) {
-        localHost.parent = nullptr;
-        hostRequestEnd(kEndWindowGone);
+void QmHostW32::CheckParent() {
+    if (parent_ && !::IsWindow(parent_)) {
+        parent_ = nullptr;
+        qmRequestEnd(kEndWindowGone);
     }
 }
 
-}  // namespace
-
-int hostNextEvent(QmMsg* m, int timeoutMs) {
+int QmHostW32::NextEvent(QmMsg* m, int timeoutMs) {
     DWORD start = GetTickCount();
+    HANDLE endEvent = static_cast<HANDLE>(qmEndRequestEvent());
     for (;;) {
-        localCheckParent();
-        int why = localPendingEnd.exchange(kEndNone);
+        CheckParent();
+        QmEnd why = qmTakeEnd();
         if (why != kEndNone) {
-            ResetEvent(localEndEvent);
             *m = QmMsg();
-            m->hwnd = localHost.window;
+            m->hwnd = window_;
             m->message = kWmHostEnd;
             m->lParam = why;
             return 1;
         }
-        if (!localHost.events.empty()) {
-            *m = localHost.events.front();
-            localHost.events.pop_front();
+        if (!events_.empty()) {
+            *m = events_.front();
+            events_.pop_front();
             return 1;
         }
         MSG msg;
@@ -281,30 +291,30 @@ int hostNextEvent(QmMsg* m, int timeoutMs) {
             if (spent >= DWORD(timeoutMs)) return 0;
             wait = DWORD(timeoutMs) - spent;
         }
-        if (localHost.parent && wait > kParentCheckMs) wait = kParentCheckMs;
-        DWORD r = MsgWaitForMultipleObjects(1, &localEndEvent, FALSE, wait, QS_ALLINPUT);
+        if (parent_ && wait > kParentCheckMs) wait = kParentCheckMs;
+        DWORD r = MsgWaitForMultipleObjects(1, &endEvent, FALSE, wait, QS_ALLINPUT);
         if (r == WAIT_FAILED) return -1;
     }
 }
 
-bool hostTakePhotograph(FXScrShot* shot, void* window) {
+bool QmHostW32::TakePhotograph(FXScrShot* shot, void* window) {
     HWND w = static_cast<HWND>(window);
     RECT r;
-    if (!hostIsWindow(w) || !GetClientRect(w, &r)) return false;
+    if (!IsWindow(w) || !GetClientRect(w, &r)) return false;
     // Exactly the area the window will cover, photographed while it is not shown yet.
     POINT origin = {0, 0};
     ClientToScreen(w, &origin);
     return shot->UpdateArea(origin.x, origin.y, r.right, r.bottom);
 }
 
-bool hostIsWin9x() {
+bool QmHostW32::IsWin9x() {
     OSVERSIONINFOA v;
     ZeroMemory(&v, sizeof(v));
     v.dwOSVersionInfoSize = sizeof(v);  // 148 bytes
     return GetVersionExA(&v) && v.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS;
 }
 
-bool hostScreenSaveUsesPassword() {
+bool QmHostW32::ScreenSaveUsesPassword() {
     HKEY key;
     if (RegOpenKeyA(HKEY_CURRENT_USER, "Control Panel\\Desktop", &key) != ERROR_SUCCESS) return false;
     DWORD value = 0, size = sizeof(value);
@@ -313,4 +323,6 @@ bool hostScreenSaveUsesPassword() {
     return r == ERROR_SUCCESS && value != 0;
 }
 
-bool hostHasPasswordServices() { return true; }
+}  // namespace
+
+std::unique_ptr<PHost> qmCreateHost() { return std::unique_ptr<PHost>(new QmHostW32); }

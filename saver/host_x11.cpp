@@ -1,21 +1,26 @@
-// The saver's windows on X11: an override-redirect window over the whole screen with the keyboard
-// and pointer grabbed and an invisible cursor, a child of a preview pane's or a launcher's window,
-// a normal desktop window, or the recording window; all made with the device's GLX visual and
-// left unmapped until the scene is built. X events become the host's messages; SIGTERM and
-// SIGINT reach the loop through a pipe (the only safe thing a signal handler can do here).
+// The saver's windows on X11: override-redirect windows over each monitor with the keyboard and
+// pointer grabbed and an invisible cursor, a child of a preview pane's or a launcher's window, a
+// normal desktop window, or the recording window; all made with the device's GLX visual and left
+// unmapped until their scenes are built. X events become the host's messages; end requests
+// (signals, other threads) wake the loop through their pipe.
+//
+// Monitors come from RandR 1.5 (which also lists monitors made with `xrandr --setmonitor`), else
+// from Xinerama, else the whole screen is one. A monitor that lies wholly inside another (a
+// mirrored display) gets no window of its own. When the monitors change while full-screen windows
+// cover them, the run ends cleanly: no window is left over a monitor that is gone.
 //
 // Events may be read into Xlib's queue by the render thread's requests, after which the
 // connection's socket stays quiet: the loop therefore looks at the queue at least every 10 ms
 // instead of trusting the socket alone.
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
-#include <fcntl.h>
+#include <X11/extensions/Xinerama.h>
+#include <X11/extensions/Xrandr.h>
 #include <poll.h>
-#include <signal.h>
 #include <time.h>
 #include <unistd.h>
 
-#include <atomic>
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -23,8 +28,8 @@
 
 #include "base/other.h"
 #include "base/trace.h"
-#include "image/scrshot.h"
 #include "base/x11_display.h"
+#include "image/scrshot.h"
 #include "saver/host.h"
 
 namespace {
@@ -33,26 +38,6 @@ const int kPollMillis = 10;
 const int kGrabAttempts = 100;  // 10 ms apart: another client's grab has a second to go
 const char kTitle[] = "QuietMeadows";
 
-struct FXHostX11 {
-    Display* dpy = nullptr;
-    Window window = 0;  // the saver window
-    Window parent = 0;  // someone else's window we draw into (preview pane, launcher), or 0
-    QmStyle style = kStyleFullScreen;
-    Cursor invisible = 0;
-    Atom wmProtocols = 0;
-    Atom wmDelete = 0;
-    bool keyboardGrabbed = false;
-    bool pointerGrabbed = false;
-    bool lostReported = false;
-    int width = 0;
-    int height = 0;
-    unsigned char pressed[32] = {};  // keys pressed while the window was ours, by keycode
-};
-
-FXHostX11 localHost;
-int localPipe[2] = {-1, -1};
-std::atomic<int> localEnd{kEndNone};
-
 void localSleepMillis(int ms) {
     // A real pause: fxSleep would move the controllable clock of a recording instead.
     timespec ts = {0, long(ms) * 1000000L};
@@ -60,31 +45,15 @@ void localSleepMillis(int ms) {
     }
 }
 
-void localSignal(int) { hostRequestEnd(kEndSignal); }
-
-// The X server went away. The render thread may be blocked inside Xlib on the dead connection
-// for good, so neither it nor the static objects' teardown (which joins it) can be waited for:
-// the process ends here, with the trace log closed.
+// The X server went away. A render thread may be blocked inside Xlib on the dead connection for
+// good, so neither it nor the scenes' teardown (which joins it) can be waited for: the process
+// ends here, with the trace log closed.
 void localDisplayLost() {
     fxCloseTraces();
     static const char kText[] = "qmsave: the connection to the X display was lost\n";
     ssize_t r = write(2, kText, sizeof kText - 1);
     (void)r;
     _exit(1);
-}
-
-void* localHandle(Window w) { return fxX11Handle(w); }
-
-bool localOurs(void* handle) { return handle && localHost.window && fxX11Window(handle) == localHost.window; }
-
-Cursor localInvisibleCursor(Display* dpy) {
-    if (localHost.invisible) return localHost.invisible;
-    static char none[1] = {0};
-    Pixmap bits = XCreateBitmapFromData(dpy, DefaultRootWindow(dpy), none, 1, 1);
-    XColor black = {};
-    localHost.invisible = XCreatePixmapCursor(dpy, bits, bits, &black, &black, 0, 0);
-    XFreePixmap(dpy, bits);
-    return localHost.invisible;
 }
 
 void localNameWindow(Display* dpy, Window w, const char* title) {
@@ -99,219 +68,185 @@ void localNameWindow(Display* dpy, Window w, const char* title) {
     XSetClassHint(dpy, w, &cls);
 }
 
-void localSetMessage(QmMsg* m, unsigned msg, uintptr_t wParam, intptr_t lParam) {
-    m->hwnd = localHandle(localHost.window);
-    m->message = msg;
-    m->wParam = wParam;
-    m->lParam = lParam;
+bool localInside(const QmRect& a, const QmRect& b) {
+    return a.x >= b.x && a.y >= b.y && a.x + a.width <= b.x + b.width && a.y + a.height <= b.y + b.height;
 }
 
-bool localKey(const XKeyEvent& k, bool down) {
-    unsigned code = k.keycode & 0xFF;
-    unsigned char bit = static_cast<unsigned char>(1u << (code & 7));
-    if (down) {
-        localHost.pressed[code >> 3] |= bit;
-        return true;
-    }
-    // A release without a press of ours belongs to the key that started the saver (the Enter of
-    // a terminal), still held when the keyboard was grabbed: not the user's answer.
-    if (!(localHost.pressed[code >> 3] & bit)) return false;
-    localHost.pressed[code >> 3] &= static_cast<unsigned char>(~bit);
-    return true;
-}
-
-// One X event as a message for the saver window; false when it makes none.
-bool localTranslate(XEvent& e, QmMsg* m) {
-    FXHostX11& h = localHost;
-    if (!h.window) return false;
-    switch (e.type) {
-        case KeyPress:
-        case KeyRelease: {
-            if (e.xkey.window != h.window || !localKey(e.xkey, e.type == KeyPress)) return false;
-            KeySym sym = XLookupKeysym(&e.xkey, 0);
-            localSetMessage(m, e.type == KeyPress ? kWmKeyDown : kWmKeyUp, uintptr_t(sym), 0);
-            return true;
+// The monitors as the window system lists them, left to right, top to bottom; a monitor wholly
+// inside another (also an exact copy) is left out.
+std::vector<QmRect> localDistinct(std::vector<QmRect> all) {
+    std::stable_sort(all.begin(), all.end(), [](const QmRect& a, const QmRect& b) {
+        return a.y != b.y ? a.y < b.y : a.x < b.x;
+    });
+    std::vector<QmRect> kept;
+    for (size_t i = 0; i < all.size(); i++) {
+        bool enclosed = all[i].width <= 0 || all[i].height <= 0;
+        for (size_t j = 0; j < all.size() && !enclosed; j++) {
+            if (i == j || !localInside(all[i], all[j])) continue;
+            // Of two identical monitors the first stays.
+            enclosed = !localInside(all[j], all[i]) || j < i;
         }
-        case ButtonPress: {
-            if (e.xbutton.window != h.window) return false;
-            static const unsigned kButtons[4] = {0, kWmLButtonDown, kWmMButtonDown, kWmRButtonDown};
-            if (e.xbutton.button < 1 || e.xbutton.button > 3) return false;  // wheels and extra buttons
-            localSetMessage(m, kButtons[e.xbutton.button], 0, intptr_t((e.xbutton.y << 16) | (e.xbutton.x & 0xFFFF)));
-            return true;
-        }
-        case MotionNotify:
-            if (e.xmotion.window != h.window) return false;
-            localSetMessage(m, kWmMouseMove, 0, 0);
-            return true;
-        case FocusOut:
-            if (e.xfocus.window != h.window || e.xfocus.mode == NotifyUngrab || e.xfocus.detail == NotifyInferior ||
-                e.xfocus.detail == NotifyPointer)
-                return false;
-            localSetMessage(m, kWmActivateApp, 0, 0);
-            return true;
-        case Expose:
-            if (e.xexpose.window != h.window || e.xexpose.count != 0) return false;
-            localSetMessage(m, kWmPaint, 0, 0);
-            return true;
-        case ClientMessage:
-            if (e.xclient.window != h.window || e.xclient.message_type != h.wmProtocols ||
-                Atom(e.xclient.data.l[0]) != h.wmDelete)
-                return false;
-            if (h.style == kStyleDesktop)
-                localSetMessage(m, kWmHostEnd, 0, kEndClosed);  // the close button: at once
-            else
-                localSetMessage(m, kWmClose, 0, 0);
-            return true;
-        case DestroyNotify:
-            if (e.xdestroywindow.window != h.window && (!h.parent || e.xdestroywindow.window != h.parent))
-                return false;
-            localSetMessage(m, kWmHostEnd, 0, kEndWindowGone);
-            return true;
-        case ConfigureNotify:
-            if (h.parent && e.xconfigure.window == h.parent) {
-                // The pane or launcher window changed size: ours follows (its own event then
-                // reports the new size).
-                if (e.xconfigure.width > 0 && e.xconfigure.height > 0) {
-                    fxX11TrapErrors(h.dpy);
-                    XResizeWindow(h.dpy, h.window, unsigned(e.xconfigure.width), unsigned(e.xconfigure.height));
-                    fxX11UntrapErrors(h.dpy);
-                }
-                return false;
-            }
-            if (e.xconfigure.window != h.window) return false;
-            if (e.xconfigure.width == h.width && e.xconfigure.height == h.height) return false;
-            h.width = e.xconfigure.width;
-            h.height = e.xconfigure.height;
-            localSetMessage(m, kWmSize, uintptr_t(h.width), h.height);
-            return true;
-        default:
-            return false;
+        if (!enclosed) kept.push_back(all[i]);
     }
+    return kept;
 }
 
-void localGrab(Display* dpy, Window w) {
-    FXHostX11& h = localHost;
-    for (int i = 0; i < kGrabAttempts && !(h.keyboardGrabbed && h.pointerGrabbed); i++) {
-        if (i > 0) {
-            if (localEnd.load() != kEndNone) return;
-            localSleepMillis(10);
-        }
-        if (!h.keyboardGrabbed)
-            h.keyboardGrabbed = XGrabKeyboard(dpy, w, True, GrabModeAsync, GrabModeAsync, CurrentTime) == GrabSuccess;
-        if (!h.pointerGrabbed)
-            h.pointerGrabbed = XGrabPointer(dpy, w, True, ButtonPressMask | PointerMotionMask, GrabModeAsync,
-                                            GrabModeAsync, None, localInvisibleCursor(dpy), CurrentTime) == GrabSuccess;
-    }
-    if (!h.keyboardGrabbed || !h.pointerGrabbed)
-        err("host: another client holds the %s; the saver runs without it\n",
-            !h.keyboardGrabbed ? "keyboard" : "pointer");
+class QmHostX11 final : public PHost {
+public:
+    ~QmHostX11() override { Close(); }
+
+    bool Open() override;
+    void Close() override;
+    bool DisplayLost() override { return fxX11DisplayLost(); }
+    bool IsWindow(void* window) override;
+    bool ClientSize(void* window, int* width, int* height) override;
+    std::vector<QmRect> Monitors() override;
+    void* MakeWindow(QmStyle style, void* parent, const QmRect& area) override;
+    void ShowWindow(void* window) override;
+    void DestroyWindow(void* window) override;
+    void HideCursor(void* window) override;
+    bool GetCursorPos(QmPoint* p) override;
+    int NextEvent(QmMsg* m, int timeoutMs) override;
+    bool TakePhotograph(FXScrShot* shot, void* window) override;
+
+private:
+    // One saver window.
+    struct Win {
+        Window window = 0;
+        Window parent = 0;  // someone else's window we draw into (preview pane, launcher), or 0
+        QmStyle style = kStyleFullScreen;
+        int width = 0, height = 0;
+    };
+
+    Display* dpy_ = nullptr;
+    std::vector<Win> windows_;
+    Cursor invisible_ = 0;
+    Atom wmProtocols_ = 0;
+    Atom wmDelete_ = 0;
+    Window grabWindow_ = 0;  // the window holding the keyboard and pointer grabs, or 0
+    bool keyboardGrabbed_ = false;
+    bool pointerGrabbed_ = false;
+    bool lostReported_ = false;
+    int randrEvent_ = -1;           // RandR's first event number, -1 without RandR
+    std::vector<QmRect> covered_;   // the monitors the full-screen windows were made for
+    unsigned char pressed_[32] = {};  // keys pressed while the input was ours, by keycode
+
+    Win* Find(Window w);
+    Win* FindHandle(void* handle) { return Find(fxX11Window(handle)); }
+    Cursor InvisibleCursor();
+    bool Key(const XKeyEvent& k, bool down);
+    bool Translate(XEvent& e, QmMsg* m);
+    bool TranslateStructure(XEvent& e, QmMsg* m);
+    void Grab(Window w);
+    void WatchMonitors();
+    bool LauncherPhotograph(FXScrShot* shot, const Win& w);
+    std::vector<QmRect> ListMonitors();
+};
+
+QmHostX11::Win* QmHostX11::Find(Window w) {
+    for (Win& x : windows_)
+        if (w && x.window == w) return &x;
+    return nullptr;
 }
 
-// The launcher's own photograph of the desktop: a Pixmap in the property _SCREENSAVER_SCREENSHOT
-// of its window, cropped to where that window lies.
-bool localLauncherPhotograph(FXScrShot* shot, Display* dpy, Window launcher, int w, int h) {
-    Atom prop = XInternAtom(dpy, "_SCREENSAVER_SCREENSHOT", True);
-    if (prop == None) return false;
-    Atom type = None;
-    int format = 0;
-    unsigned long n = 0, after = 0;
-    unsigned char* data = nullptr;
-    fxX11TrapErrors(dpy);
-    int r = XGetWindowProperty(dpy, launcher, prop, 0, 1, False, XA_PIXMAP, &type, &format, &n, &after, &data);
-    int code = fxX11UntrapErrors(dpy);
-    Pixmap pm = 0;
-    if (r == Success && code == 0 && type == XA_PIXMAP && format == 32 && n == 1 && data)
-        pm = Pixmap(*reinterpret_cast<unsigned long*>(data));
-    if (data) XFree(data);
-    if (!pm) return false;
-    int x = 0, y = 0;
-    Window child = 0;
-    fxX11TrapErrors(dpy);
-    XTranslateCoordinates(dpy, launcher, DefaultRootWindow(dpy), 0, 0, &x, &y, &child);
-    fxX11UntrapErrors(dpy);
-    return shot->UpdateDrawable(fxX11Handle(pm), x, y, w, h);
+Cursor QmHostX11::InvisibleCursor() {
+    if (invisible_) return invisible_;
+    static char none[1] = {0};
+    Pixmap bits = XCreateBitmapFromData(dpy_, DefaultRootWindow(dpy_), none, 1, 1);
+    XColor black = {};
+    invisible_ = XCreatePixmapCursor(dpy_, bits, bits, &black, &black, 0, 0);
+    XFreePixmap(dpy_, bits);
+    return invisible_;
 }
 
-}  // namespace
-
-bool hostOpen() {
-    if (localHost.dpy) return true;
+bool QmHostX11::Open() {
+    if (dpy_) return true;
     Display* dpy = fxX11OpenDisplay();
     if (!dpy) {
         const char* d = getenv("DISPLAY");
         fprintf(stderr, "qmsave: cannot open the X display %s\n", d && *d ? d : "(DISPLAY is not set)");
         return false;
     }
-    localHost.dpy = dpy;
+    dpy_ = dpy;
     fxX11SetLostHandler(localDisplayLost);
-    localHost.wmProtocols = XInternAtom(dpy, "WM_PROTOCOLS", False);
-    localHost.wmDelete = XInternAtom(dpy, "WM_DELETE_WINDOW", False);
+    wmProtocols_ = XInternAtom(dpy, "WM_PROTOCOLS", False);
+    wmDelete_ = XInternAtom(dpy, "WM_DELETE_WINDOW", False);
+    int error = 0;
+    if (!XRRQueryExtension(dpy, &randrEvent_, &error)) randrEvent_ = -1;
     return true;
 }
 
-void hostClose() {
-    if (localHost.dpy && !fxX11DisplayLost() && localHost.invisible) XFreeCursor(localHost.dpy, localHost.invisible);
-    localHost = FXHostX11();
-    fxX11CloseDisplay();
+// The connection itself is the process's (the program entry closes it last).
+void QmHostX11::Close() {
+    while (!windows_.empty()) DestroyWindow(fxX11Handle(windows_.back().window));
+    if (dpy_ && !fxX11DisplayLost() && invisible_) XFreeCursor(dpy_, invisible_);
+    invisible_ = 0;
+    dpy_ = nullptr;
 }
 
-bool hostDisplayLost() { return fxX11DisplayLost(); }
+bool QmHostX11::IsWindow(void* window) { return Open() && fxX11IsWindow(dpy_, fxX11Window(window)); }
 
-void hostInstallSignals() {
-    if (localPipe[0] < 0 && pipe2(localPipe, O_NONBLOCK | O_CLOEXEC) != 0) localPipe[0] = localPipe[1] = -1;
-    struct sigaction sa = {};
-    sa.sa_handler = localSignal;
-    sigemptyset(&sa.sa_mask);
-    sa.sa_flags = SA_RESTART;
-    sigaction(SIGTERM, &sa, nullptr);
-    sigaction(SIGINT, &sa, nullptr);
-}
-
-void hostRequestEnd(QmEnd why) {
-    int none = kEndNone;
-    localEnd.compare_exchange_strong(none, int(why));
-    if (localPipe[1] >= 0) {
-        ssize_t r = write(localPipe[1], "e", 1);
-        (void)r;  // a full pipe already wakes the loop
-    }
-}
-
-QmEnd hostPendingEnd() { return QmEnd(localEnd.load()); }
-
-bool hostIsWindow(void* window) {
-    if (!hostOpen()) return false;
-    return fxX11IsWindow(localHost.dpy, fxX11Window(window));
-}
-
-bool hostClientSize(void* window, int* width, int* height) {
-    if (!hostOpen()) return false;
+bool QmHostX11::ClientSize(void* window, int* width, int* height) {
+    if (!Open()) return false;
     XWindowAttributes a;
-    fxX11TrapErrors(localHost.dpy);
-    Status ok = XGetWindowAttributes(localHost.dpy, fxX11Window(window), &a);
-    if (fxX11UntrapErrors(localHost.dpy) != 0 || !ok) return false;
+    fxX11TrapErrors(dpy_);
+    Status ok = XGetWindowAttributes(dpy_, fxX11Window(window), &a);
+    if (fxX11UntrapErrors(dpy_) != 0 || !ok) return false;
     *width = a.width;
     *height = a.height;
     return true;
 }
 
-void hostScreenSize(int* width, int* height) {
-    if (!hostOpen()) return;
-    int s = DefaultScreen(localHost.dpy);
-    *width = DisplayWidth(localHost.dpy, s);
-    *height = DisplayHeight(localHost.dpy, s);
+std::vector<QmRect> QmHostX11::ListMonitors() {
+    std::vector<QmRect> all;
+    Window root = DefaultRootWindow(dpy_);
+    int major = 0, minor = 0;
+    if (randrEvent_ >= 0 && XRRQueryVersion(dpy_, &major, &minor) && (major > 1 || (major == 1 && minor >= 5))) {
+        int n = 0;
+        XRRMonitorInfo* m = XRRGetMonitors(dpy_, root, True, &n);
+        for (int i = 0; m && i < n; i++) {
+            QmRect r;
+            r.x = m[i].x, r.y = m[i].y, r.width = m[i].width, r.height = m[i].height;
+            all.push_back(r);
+        }
+        if (m) XRRFreeMonitors(m);
+    }
+    if (all.empty() && XineramaIsActive(dpy_)) {
+        int n = 0;
+        XineramaScreenInfo* s = XineramaQueryScreens(dpy_, &n);
+        for (int i = 0; s && i < n; i++) {
+            QmRect r;
+            r.x = s[i].x_org, r.y = s[i].y_org, r.width = s[i].width, r.height = s[i].height;
+            all.push_back(r);
+        }
+        if (s) XFree(s);
+    }
+    all = localDistinct(all);
+    if (all.empty()) {
+        QmRect whole;
+        int s = DefaultScreen(dpy_);
+        whole.width = DisplayWidth(dpy_, s);
+        whole.height = DisplayHeight(dpy_, s);
+        all.push_back(whole);
+    }
+    return all;
 }
 
-void* hostCreateWindow(QmStyle style, void* parent, int width, int height) {
-    if (!hostOpen() || width <= 0 || height <= 0) return nullptr;
-    FXHostX11& h = localHost;
-    Display* dpy = h.dpy;
-    Window root = DefaultRootWindow(dpy);
+std::vector<QmRect> QmHostX11::Monitors() {
+    if (!Open()) return {};
+    return ListMonitors();
+}
+
+void* QmHostX11::MakeWindow(QmStyle style, void* parent, const QmRect& area) {
+    if (!Open() || area.width <= 0 || area.height <= 0) return nullptr;
+    Window root = DefaultRootWindow(dpy_);
     Window p = root;
     int x = 0, y = 0;
     long mask = ExposureMask | StructureNotifyMask;
     switch (style) {
         case kStyleFullScreen:
             mask |= KeyPressMask | KeyReleaseMask | ButtonPressMask | PointerMotionMask | FocusChangeMask;
+            x = area.x, y = area.y;
             break;
         case kStylePreview:
             mask |= KeyPressMask | KeyReleaseMask;
@@ -322,121 +257,279 @@ void* hostCreateWindow(QmStyle style, void* parent, int width, int height) {
             break;
         case kStyleDesktop: {
             mask |= KeyPressMask | KeyReleaseMask;
-            int sw = 0, sh = 0;
-            hostScreenSize(&sw, &sh);
-            x = sw > width ? (sw - width) / 2 : 0;
-            y = sh > height ? (sh - height) / 2 : 0;
+            int s = DefaultScreen(dpy_);
+            int sw = DisplayWidth(dpy_, s), sh = DisplayHeight(dpy_, s);
+            x = sw > area.width ? (sw - area.width) / 2 : 0;
+            y = sh > area.height ? (sh - area.height) / 2 : 0;
             break;
         }
         case kStyleRecord:
+            x = area.x, y = area.y;  // over the monitor it records, so it photographs that monitor
             break;
     }
-    Window w = fxGLCreateWindow(dpy, p, x, y, width, height, mask);
+    Window w = fxGLCreateWindow(dpy_, p, x, y, area.width, area.height, mask);
     if (!w) {
         fprintf(stderr, "qmsave: cannot create the saver window (no OpenGL visual, or the parent is gone)\n");
         return nullptr;
     }
-    h.window = w;
-    h.parent = p == root ? 0 : p;
-    h.style = style;
-    h.width = width;
-    h.height = height;
-    h.keyboardGrabbed = h.pointerGrabbed = false;
-    memset(h.pressed, 0, sizeof h.pressed);
+    Win win;
+    win.window = w;
+    win.parent = p == root ? 0 : p;
+    win.style = style;
+    win.width = area.width;
+    win.height = area.height;
+    windows_.push_back(win);
+    // Errors about these windows once they are gone mean just that (a launcher may take them
+    // away while a frame is being drawn).
+    fxX11ExpectGone(w);
+    if (win.parent) fxX11ExpectGone(win.parent);
     if (style == kStyleFullScreen || style == kStyleRecord) {
         XSetWindowAttributes a = {};
         a.override_redirect = True;  // no window manager moves, frames or shrinks it
-        XChangeWindowAttributes(dpy, w, CWOverrideRedirect, &a);
+        XChangeWindowAttributes(dpy_, w, CWOverrideRedirect, &a);
     }
-    if (h.parent) {
+    if (win.parent) {
         // Told when the pane or launcher window goes or changes size.
-        fxX11TrapErrors(dpy);
-        XSelectInput(dpy, h.parent, StructureNotifyMask);
-        fxX11UntrapErrors(dpy);
+        fxX11TrapErrors(dpy_);
+        XSelectInput(dpy_, win.parent, StructureNotifyMask);
+        fxX11UntrapErrors(dpy_);
     } else {
-        localNameWindow(dpy, w, style == kStyleRecord ? "QuietMeadows (recording)" : kTitle);
+        localNameWindow(dpy_, w, style == kStyleRecord ? "QuietMeadows (recording)" : kTitle);
     }
     if (style == kStyleDesktop) {
         XSizeHints hints = {};
         hints.flags = USPosition | USSize;
-        hints.x = x, hints.y = y, hints.width = width, hints.height = height;
-        XSetWMNormalHints(dpy, w, &hints);
-        XSetWMProtocols(dpy, w, &h.wmDelete, 1);
+        hints.x = x, hints.y = y, hints.width = area.width, hints.height = area.height;
+        XSetWMNormalHints(dpy_, w, &hints);
+        XSetWMProtocols(dpy_, w, &wmDelete_, 1);
     }
-    XSync(dpy, False);
-    return localHandle(w);
+    if (style == kStyleFullScreen) {
+        covered_.push_back(area);
+        WatchMonitors();
+    }
+    XSync(dpy_, False);
+    return fxX11Handle(w);
 }
 
-void hostShowWindow(void* window) {
-    if (!localOurs(window) || localEnd.load() != kEndNone) return;
-    Display* dpy = localHost.dpy;
-    Window w = localHost.window;
-    if (localHost.style == kStyleFullScreen)
-        XMapRaised(dpy, w);
-    else
-        XMapWindow(dpy, w);
-    XSync(dpy, False);
-    if (localHost.style == kStyleFullScreen) localGrab(dpy, w);
-    XFlush(dpy);
+// Full-screen windows cover the monitors as they were: RandR tells when that changes.
+void QmHostX11::WatchMonitors() {
+    if (randrEvent_ < 0) return;
+    XRRSelectInput(dpy_, DefaultRootWindow(dpy_), RRScreenChangeNotifyMask | RRCrtcChangeNotifyMask |
+                                                      RROutputChangeNotifyMask);
 }
 
-void hostDestroyWindow(void* window) {
-    if (!localOurs(window)) return;
-    FXHostX11& h = localHost;
-    Display* dpy = h.dpy;
-    if (!fxX11DisplayLost()) {
-        if (h.keyboardGrabbed) XUngrabKeyboard(dpy, CurrentTime);
-        if (h.pointerGrabbed) XUngrabPointer(dpy, CurrentTime);
-        if (h.parent) {
-            fxX11TrapErrors(dpy);
-            XSelectInput(dpy, h.parent, NoEventMask);
-            fxX11UntrapErrors(dpy);
+void QmHostX11::Grab(Window w) {
+    for (int i = 0; i < kGrabAttempts && !(keyboardGrabbed_ && pointerGrabbed_); i++) {
+        if (i > 0) {
+            if (qmPendingEnd() != kEndNone) return;
+            localSleepMillis(10);
         }
-        fxGLDestroyWindow(dpy, h.window);  // also harmless for a window its parent took along
-        XSync(dpy, False);
+        if (!keyboardGrabbed_)
+            keyboardGrabbed_ = XGrabKeyboard(dpy_, w, True, GrabModeAsync, GrabModeAsync, CurrentTime) == GrabSuccess;
+        if (!pointerGrabbed_)
+            pointerGrabbed_ = XGrabPointer(dpy_, w, True, ButtonPressMask | PointerMotionMask, GrabModeAsync,
+                                           GrabModeAsync, None, InvisibleCursor(), CurrentTime) == GrabSuccess;
     }
-    h.window = 0;
-    h.parent = 0;
-    h.keyboardGrabbed = h.pointerGrabbed = false;
+    grabWindow_ = w;
+    if (!keyboardGrabbed_ || !pointerGrabbed_)
+        err("host: another client holds the %s; the saver runs without it\n", !keyboardGrabbed_ ? "keyboard" : "pointer");
 }
 
-void hostHideCursor(void* window) {
-    if (!localOurs(window) || localHost.style != kStyleFullScreen) return;
-    XDefineCursor(localHost.dpy, localHost.window, localInvisibleCursor(localHost.dpy));
-    XFlush(localHost.dpy);
+void QmHostX11::ShowWindow(void* window) {
+    Win* w = FindHandle(window);
+    if (!w || qmPendingEnd() != kEndNone) return;
+    if (w->style == kStyleFullScreen)
+        XMapRaised(dpy_, w->window);
+    else
+        XMapWindow(dpy_, w->window);
+    XSync(dpy_, False);
+    if (w->style == kStyleFullScreen && !grabWindow_) Grab(w->window);
+    XFlush(dpy_);
 }
 
-bool hostGetCursorPos(QmPoint* p) {
-    if (!hostOpen() || fxX11DisplayLost()) return false;
+void QmHostX11::DestroyWindow(void* window) {
+    Win* w = FindHandle(window);
+    if (!w) return;
+    if (!fxX11DisplayLost()) {
+        if (w->window == grabWindow_) {
+            if (keyboardGrabbed_) XUngrabKeyboard(dpy_, CurrentTime);
+            if (pointerGrabbed_) XUngrabPointer(dpy_, CurrentTime);
+            keyboardGrabbed_ = pointerGrabbed_ = false;
+            grabWindow_ = 0;
+        }
+        if (w->parent) {
+            fxX11TrapErrors(dpy_);
+            XSelectInput(dpy_, w->parent, NoEventMask);
+            fxX11UntrapErrors(dpy_);
+        }
+        fxGLDestroyWindow(dpy_, w->window);  // also harmless for a window its parent took along
+        XSync(dpy_, False);
+    }
+    if (w->style == kStyleFullScreen && !covered_.empty()) covered_.clear();
+    windows_.erase(windows_.begin() + (w - windows_.data()));
+    if (windows_.empty()) memset(pressed_, 0, sizeof pressed_);
+}
+
+void QmHostX11::HideCursor(void* window) {
+    Win* w = FindHandle(window);
+    if (!w || w->style != kStyleFullScreen) return;
+    XDefineCursor(dpy_, w->window, InvisibleCursor());
+    XFlush(dpy_);
+}
+
+bool QmHostX11::GetCursorPos(QmPoint* p) {
+    if (!Open() || fxX11DisplayLost()) return false;
     Window root = 0, child = 0;
     int rx = 0, ry = 0, wx = 0, wy = 0;
     unsigned mask = 0;
-    if (!XQueryPointer(localHost.dpy, DefaultRootWindow(localHost.dpy), &root, &child, &rx, &ry, &wx, &wy, &mask))
-        return false;
+    if (!XQueryPointer(dpy_, DefaultRootWindow(dpy_), &root, &child, &rx, &ry, &wx, &wy, &mask)) return false;
     p->x = rx;
     p->y = ry;
     return true;
 }
 
-int hostNextEvent(QmMsg* m, int timeoutMs) {
-    FXHostX11& h = localHost;
+bool QmHostX11::Key(const XKeyEvent& k, bool down) {
+    unsigned code = k.keycode & 0xFF;
+    unsigned char bit = static_cast<unsigned char>(1u << (code & 7));
+    if (down) {
+        pressed_[code >> 3] |= bit;
+        return true;
+    }
+    // A release without a press of ours belongs to the key that started the saver (the Enter of
+    // a terminal), still held when the keyboard was grabbed: not the user's answer.
+    if (!(pressed_[code >> 3] & bit)) return false;
+    pressed_[code >> 3] &= static_cast<unsigned char>(~bit);
+    return true;
+}
+
+void localSetMessage(QmMsg* m, Window w, unsigned msg, uintptr_t wParam, intptr_t lParam) {
+    m->hwnd = fxX11Handle(w);
+    m->message = msg;
+    m->wParam = wParam;
+    m->lParam = lParam;
+}
+
+// Destruction, size and monitor changes of the saver's windows and the windows they live in.
+bool QmHostX11::TranslateStructure(XEvent& e, QmMsg* m) {
+    switch (e.type) {
+        case DestroyNotify:
+            for (const Win& w : windows_)
+                if (e.xdestroywindow.window == w.window || (w.parent && e.xdestroywindow.window == w.parent)) {
+                    localSetMessage(m, w.window, kWmHostEnd, 0, kEndWindowGone);
+                    return true;
+                }
+            return false;
+        case ConfigureNotify:
+            for (Win& w : windows_) {
+                if (w.parent && e.xconfigure.window == w.parent) {
+                    // The pane or launcher window changed size: ours follows (its own event then
+                    // reports the new size).
+                    if (e.xconfigure.width > 0 && e.xconfigure.height > 0) {
+                        fxX11TrapErrors(dpy_);
+                        XResizeWindow(dpy_, w.window, unsigned(e.xconfigure.width), unsigned(e.xconfigure.height));
+                        fxX11UntrapErrors(dpy_);
+                    }
+                    return false;
+                }
+                if (e.xconfigure.window != w.window) continue;
+                if (e.xconfigure.width == w.width && e.xconfigure.height == w.height) return false;
+                w.width = e.xconfigure.width;
+                w.height = e.xconfigure.height;
+                localSetMessage(m, w.window, kWmSize, uintptr_t(w.width), w.height);
+                return true;
+            }
+            return false;
+        default:
+            if (randrEvent_ >= 0 && !covered_.empty() &&
+                (e.type == randrEvent_ + RRScreenChangeNotify || e.type == randrEvent_ + RRNotify)) {
+                XRRUpdateConfiguration(&e);
+                if (ListMonitors() == covered_) return false;
+                trc("host: the monitors changed\n");
+                localSetMessage(m, windows_.front().window, kWmHostEnd, 0, kEndMonitorsChanged);
+                return true;
+            }
+            return false;
+    }
+}
+
+// One X event as a message for a saver window; false when it makes none.
+bool QmHostX11::Translate(XEvent& e, QmMsg* m) {
+    if (windows_.empty()) return false;
+    switch (e.type) {
+        case KeyPress:
+        case KeyRelease: {
+            Win* w = Find(e.xkey.window);
+            if (!w || !Key(e.xkey, e.type == KeyPress)) return false;
+            KeySym sym = XLookupKeysym(&e.xkey, 0);
+            localSetMessage(m, w->window, e.type == KeyPress ? kWmKeyDown : kWmKeyUp, uintptr_t(sym), 0);
+            return true;
+        }
+        case ButtonPress: {
+            Win* w = Find(e.xbutton.window);
+            static const unsigned kButtons[4] = {0, kWmLButtonDown, kWmMButtonDown, kWmRButtonDown};
+            if (!w || e.xbutton.button < 1 || e.xbutton.button > 3) return false;  // wheels and extra buttons
+            localSetMessage(m, w->window, kButtons[e.xbutton.button], 0,
+                            intptr_t((e.xbutton.y << 16) | (e.xbutton.x & 0xFFFF)));
+            return true;
+        }
+        case MotionNotify: {
+            Win* w = Find(e.xmotion.window);
+            if (!w) return false;
+            localSetMessage(m, w->window, kWmMouseMove, 0, 0);
+            return true;
+        }
+        case FocusOut: {
+            Win* w = Find(e.xfocus.window);
+            if (!w || e.xfocus.mode == NotifyUngrab || e.xfocus.detail == NotifyInferior ||
+                e.xfocus.detail == NotifyPointer)
+                return false;
+            // Focus moving between the saver's own windows is no deactivation.
+            Window focus = 0;
+            int revert = 0;
+            XGetInputFocus(dpy_, &focus, &revert);
+            if (Find(focus)) return false;
+            localSetMessage(m, w->window, kWmActivateApp, 0, 0);
+            return true;
+        }
+        case Expose: {
+            Win* w = Find(e.xexpose.window);
+            if (!w || e.xexpose.count != 0) return false;
+            localSetMessage(m, w->window, kWmPaint, 0, 0);
+            return true;
+        }
+        case ClientMessage: {
+            Win* w = Find(e.xclient.window);
+            if (!w || e.xclient.message_type != wmProtocols_ || Atom(e.xclient.data.l[0]) != wmDelete_) return false;
+            if (w->style == kStyleDesktop)
+                localSetMessage(m, w->window, kWmHostEnd, 0, kEndClosed);  // the close button: at once
+            else
+                localSetMessage(m, w->window, kWmClose, 0, 0);
+            return true;
+        }
+        default:
+            return TranslateStructure(e, m);
+    }
+}
+
+int QmHostX11::NextEvent(QmMsg* m, int timeoutMs) {
     int64_t deadline = timeoutMs >= 0 ? fxSystemMillis() + timeoutMs : -1;
+    Window first = windows_.empty() ? 0 : windows_.front().window;
     for (;;) {
-        if (int why = localEnd.exchange(kEndNone)) {
-            localSetMessage(m, kWmHostEnd, 0, why);
+        if (QmEnd why = qmTakeEnd()) {
+            localSetMessage(m, first, kWmHostEnd, 0, why);
             return 1;
         }
-        if (!h.dpy) return -1;
+        if (!dpy_) return -1;
         if (fxX11DisplayLost()) {
-            if (h.lostReported) return -1;
-            h.lostReported = true;
-            localSetMessage(m, kWmHostEnd, 0, kEndDisplayLost);
+            if (lostReported_) return -1;
+            lostReported_ = true;
+            localSetMessage(m, first, kWmHostEnd, 0, kEndDisplayLost);
             return 1;
         }
-        while (XPending(h.dpy) > 0) {
+        while (XPending(dpy_) > 0) {
             XEvent e;
-            XNextEvent(h.dpy, &e);
-            if (localTranslate(e, m)) return 1;
+            XNextEvent(dpy_, &e);
+            if (Translate(e, m)) return 1;
         }
         int wait = kPollMillis;
         if (deadline >= 0) {
@@ -444,32 +537,59 @@ int hostNextEvent(QmMsg* m, int timeoutMs) {
             if (left <= 0) return 0;
             if (left < wait) wait = int(left);
         }
-        pollfd fds[2] = {{ConnectionNumber(h.dpy), POLLIN, 0}, {localPipe[0], POLLIN, 0}};
-        poll(fds, localPipe[0] >= 0 ? 2 : 1, wait);
-        if (localPipe[0] >= 0 && (fds[1].revents & POLLIN)) {
-            char drain[64];
-            while (read(localPipe[0], drain, sizeof drain) > 0) {
-            }
-        }
+        pollfd fds[2] = {{ConnectionNumber(dpy_), POLLIN, 0}, {qmEndRequestFd(), POLLIN, 0}};
+        poll(fds, fds[1].fd >= 0 ? 2 : 1, wait);
     }
 }
 
-bool hostTakePhotograph(FXScrShot* shot, void* window) {
-    if (!hostOpen() || !localOurs(window)) return false;
-    Display* dpy = localHost.dpy;
-    int w = localHost.width, h = localHost.height;
-    if (localHost.parent && localHost.style == kStyleLauncher &&
-        localLauncherPhotograph(shot, dpy, localHost.parent, w, h))
-        return true;
+// The launcher's own photograph of the desktop: a Pixmap in the property _SCREENSAVER_SCREENSHOT
+// of its window. A pixmap of the window's size is that window's picture (a launcher gives each
+// monitor's window its own); a larger one is a picture of the whole screen, cut at the window's
+// place on it.
+bool QmHostX11::LauncherPhotograph(FXScrShot* shot, const Win& w) {
+    Atom prop = XInternAtom(dpy_, "_SCREENSAVER_SCREENSHOT", True);
+    if (prop == None) return false;
+    Atom type = None;
+    int format = 0;
+    unsigned long n = 0, after = 0;
+    unsigned char* data = nullptr;
+    fxX11TrapErrors(dpy_);
+    int r = XGetWindowProperty(dpy_, w.parent, prop, 0, 1, False, XA_PIXMAP, &type, &format, &n, &after, &data);
+    int code = fxX11UntrapErrors(dpy_);
+    Pixmap pm = 0;
+    if (r == Success && code == 0 && type == XA_PIXMAP && format == 32 && n == 1 && data)
+        pm = Pixmap(*reinterpret_cast<unsigned long*>(data));
+    if (data) XFree(data);
+    if (!pm) return false;
+    Window root = 0;
+    int px = 0, py = 0;
+    unsigned pw = 0, ph = 0, border = 0, depth = 0;
+    fxX11TrapErrors(dpy_);
+    Status ok = XGetGeometry(dpy_, pm, &root, &px, &py, &pw, &ph, &border, &depth);
+    if (fxX11UntrapErrors(dpy_) != 0 || !ok) return false;
+    int x = 0, y = 0;
+    if (int(pw) != w.width || int(ph) != w.height) {
+        Window child = 0;
+        fxX11TrapErrors(dpy_);
+        XTranslateCoordinates(dpy_, w.parent, DefaultRootWindow(dpy_), 0, 0, &x, &y, &child);
+        fxX11UntrapErrors(dpy_);
+    }
+    return shot->UpdateDrawable(fxX11Handle(pm), x, y, w.width, w.height);
+}
+
+bool QmHostX11::TakePhotograph(FXScrShot* shot, void* window) {
+    Win* w = FindHandle(window);
+    if (!Open() || !w) return false;
+    if (w->parent && w->style == kStyleLauncher && LauncherPhotograph(shot, *w)) return true;
     // Exactly the area the window will cover, photographed while it is not shown yet.
     int x = 0, y = 0;
     Window child = 0;
-    fxX11TrapErrors(dpy);
-    XTranslateCoordinates(dpy, localHost.window, DefaultRootWindow(dpy), 0, 0, &x, &y, &child);
-    fxX11UntrapErrors(dpy);
-    return shot->UpdateArea(x, y, w, h);
+    fxX11TrapErrors(dpy_);
+    XTranslateCoordinates(dpy_, w->window, DefaultRootWindow(dpy_), 0, 0, &x, &y, &child);
+    fxX11UntrapErrors(dpy_);
+    return shot->UpdateArea(x, y, w->width, w->height);
 }
 
-bool hostIsWin9x() { return false; }
-bool hostScreenSaveUsesPassword() { return false; }
-bool hostHasPasswordServices() { return false; }
+}  // namespace
+
+std::unique_ptr<PHost> qmCreateHost() { return std::unique_ptr<PHost>(new QmHostX11); }

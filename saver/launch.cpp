@@ -86,6 +86,7 @@ enum localWordKind {
     kWordSeconds,
     kWordSize,
     kWordDesktop,
+    kWordMonitors,
 };
 
 struct localWord {
@@ -97,10 +98,44 @@ const localWord kWords[] = {
     {"root", kWordRoot},       {"window", kWordWindow},   {"window-id", kWordWindowId},
     {"fps", kWordFps},         {"help", kWordHelp},       {"version", kWordVersion},
     {"record", kWordRecord},   {"seconds", kWordSeconds}, {"size", kWordSize},
-    {"desktop", kWordDesktop},
+    {"desktop", kWordDesktop}, {"monitors", kWordMonitors},
 };
 
 const char kRegisterWord[] = "register_scrsaver";
+const size_t kMaxMonitors = 16;
+const int kMaxMonitorOffset = 16384;
+
+// One monitor of a layout, "WIDTHxHEIGHT+X+Y".
+bool localMonitor(const std::string& text, QmRect* r) {
+    size_t plus = text.find('+');
+    if (plus == std::string::npos || !localSize(text.substr(0, plus), &r->width, &r->height)) return false;
+    const char* s = text.c_str() + plus + 1;
+    char* end = nullptr;
+    long x = strtol(s, &end, 10);
+    if (end == s || *end != '+' || !isdigit(static_cast<unsigned char>(*s))) return false;
+    const char* t = end + 1;
+    long y = strtol(t, &end, 10);
+    if (end == t || *end || !isdigit(static_cast<unsigned char>(*t))) return false;
+    if (x > kMaxMonitorOffset || y > kMaxMonitorOffset) return false;
+    r->x = int(x), r->y = int(y);
+    return true;
+}
+
+// A monitor layout: monitors separated by commas.
+bool localMonitors(const std::string& text, std::vector<QmRect>* out) {
+    out->clear();
+    size_t from = 0;
+    for (;;) {
+        size_t comma = text.find(',', from);
+        QmRect r;
+        if (!localMonitor(text.substr(from, comma == std::string::npos ? std::string::npos : comma - from), &r))
+            return false;
+        out->push_back(r);
+        if (out->size() > kMaxMonitors) return false;
+        if (comma == std::string::npos) return true;
+        from = comma + 1;
+    }
+}
 
 // The word's kind when it is a launcher word ("-root", "--root", "--window-id=0x2a"), with the
 // value written after "=" in *inlineValue. *doubleDash says whether it began with "--".
@@ -124,131 +159,159 @@ bool localFindWord(const std::string& w, localWordKind* kind, std::string* inlin
     return false;
 }
 
-}  // namespace
+// Reads the words one by one into a launch: the launcher words with their values, the rest kept
+// for the letter scan.
+class localWordReader {
+public:
+    localWordReader(const std::vector<std::string>& words, QmLaunch* out, std::string* error)
+        : words_(words), out_(out), error_(error) {}
 
-bool qmParseLaunchWords(const std::vector<std::string>& words, const char* xscreensaverWindow,
-                        QmLaunch* out, std::string* error) {
-    *out = QmLaunch();
-    bool recordOption = false;
-    std::string letters;
-    for (size_t i = 0; i < words.size(); i++) {
-        const std::string& w = words[i];
+    bool ReadAll();
+    bool recordOption = false;  // an option that only a recording takes was given
+    std::string letters;        // the words for the letter scan, joined by single spaces
+
+private:
+    const std::vector<std::string>& words_;
+    QmLaunch* out_;
+    std::string* error_;
+    size_t i_ = 0;
+    std::string name_;  // the word being read, without its "=value"
+    std::string inline_;
+    bool hasInline_ = false;
+
+    bool Fail(const std::string& why) {
+        *error_ = why;
+        return false;
+    }
+    // The option's value: after "=", else the next word.
+    bool Value(std::string* v);
+    bool NoValue() { return hasInline_ ? Fail(name_ + " takes no value") : true; }
+    bool ModeWord(localWordKind kind);
+    bool RecordWord(localWordKind kind);
+};
+
+bool localWordReader::Value(std::string* v) {
+    if (hasInline_) {
+        *v = inline_;
+        return true;
+    }
+    if (i_ + 1 >= words_.size()) return Fail(name_ + " needs a value");
+    *v = words_[++i_];
+    return true;
+}
+
+// The words that choose what the program does.
+bool localWordReader::ModeWord(localWordKind kind) {
+    std::string v;
+    switch (kind) {
+        case kWordRoot:
+            return NoValue() && localSetMode(out_, kModeRoot, name_, error_);
+        case kWordWindow:
+            return NoValue() && localSetMode(out_, kModeWindow, name_, error_);
+        case kWordWindowId:
+            if (!localSetMode(out_, kModeWindowId, name_, error_) || !Value(&v)) return false;
+            if (!qmParseWindowId(v.c_str(), &out_->windowId))
+                return Fail(name_ + " needs a window id in hex (0x...) or decimal, not \"" + v + "\"");
+            return true;
+        case kWordRecord:
+            if (!localSetMode(out_, kModeRecord, name_, error_) || !Value(&out_->recordDir)) return false;
+            return out_->recordDir.empty() ? Fail(name_ + " needs a folder") : true;
+        default:
+            out_->mode = kind == kWordHelp ? kModeHelp : kModeVersion;
+            return true;
+    }
+}
+
+// The options of a recording.
+bool localWordReader::RecordWord(localWordKind kind) {
+    recordOption = true;
+    std::string v;
+    if (!Value(&v)) return false;
+    switch (kind) {
+        case kWordFps:
+            if (!localNumber(v, &out_->recordFps) || out_->recordFps <= 0 || out_->recordFps > kMaxRecordFps)
+                return Fail(name_ + " needs a frame rate above 0 and up to 240, not \"" + v + "\"");
+            return true;
+        case kWordSeconds:
+            if (!localNumber(v, &out_->recordSeconds) || out_->recordSeconds <= 0 ||
+                out_->recordSeconds > kMaxRecordSeconds)
+                return Fail(name_ + " needs a number of seconds above 0 and up to 3600, not \"" + v + "\"");
+            return true;
+        case kWordSize:
+            if (!localSize(v, &out_->recordWidth, &out_->recordHeight))
+                return Fail(name_ + " needs WIDTHxHEIGHT with sides from 16 to 8192, not \"" + v + "\"");
+            out_->recordSizeGiven = true;
+            return true;
+        case kWordMonitors:
+            if (!localMonitors(v, &out_->recordMonitors))
+                return Fail(name_ + " needs monitors WIDTHxHEIGHT+X+Y separated by commas (at most 16, sides from "
+                                    "16 to 8192), not \"" + v + "\"");
+            return true;
+        default:  // kWordDesktop
+            out_->desktopFile = v;
+            return v.empty() ? Fail(name_ + " needs a picture file") : true;
+    }
+}
+
+bool localWordReader::ReadAll() {
+    for (i_ = 0; i_ < words_.size(); i_++) {
+        const std::string& w = words_[i_];
         localWordKind kind;
-        std::string inlineValue;
-        bool hasInline = false, doubleDash = false;
-        if (!localFindWord(w, &kind, &inlineValue, &hasInline, &doubleDash)) {
-            if (doubleDash) {
-                *error = "unknown option " + w;
-                return false;
-            }
+        bool doubleDash = false;
+        if (!localFindWord(w, &kind, &inline_, &hasInline_, &doubleDash)) {
+            if (doubleDash) return Fail("unknown option " + w);
             // Everything else is for the letter scan of the system's switches.
             if (!letters.empty()) letters += ' ';
             letters += w;
             continue;
         }
-        const std::string name = w.substr(0, w.find('='));
-        // An option's value: after "=", else the next word.
-        auto value = [&](std::string* v) {
-            if (hasInline) {
-                *v = inlineValue;
-                return true;
-            }
-            if (i + 1 >= words.size()) {
-                *error = name + " needs a value";
-                return false;
-            }
-            *v = words[++i];
-            return true;
-        };
-        auto noValue = [&]() {
-            if (hasInline) *error = name + " takes no value";
-            return !hasInline;
-        };
-        std::string v;
+        name_ = w.substr(0, w.find('='));
         double number = 0.0;
-        switch (kind) {
-            case kWordRoot:
-                if (!noValue() || !localSetMode(out, kModeRoot, name, error)) return false;
-                break;
-            case kWordWindow:
-                if (!noValue() || !localSetMode(out, kModeWindow, name, error)) return false;
-                break;
-            case kWordWindowId:
-                if (!localSetMode(out, kModeWindowId, name, error) || !value(&v)) return false;
-                if (!qmParseWindowId(v.c_str(), &out->windowId)) {
-                    *error = name + " needs a window id in hex (0x...) or decimal, not \"" + v + "\"";
-                    return false;
-                }
-                break;
-            case kWordFps:
-                // "-fps" alone shows the rate; followed by a number it is the recording's rate.
-                if (!hasInline && !(i + 1 < words.size() && localNumber(words[i + 1], &number))) {
-                    out->showFps = true;
-                    break;
-                }
-                recordOption = true;
-                if (!value(&v)) return false;
-                if (!localNumber(v, &out->recordFps) || out->recordFps <= 0 || out->recordFps > kMaxRecordFps) {
-                    *error = name + " needs a frame rate above 0 and up to 240, not \"" + v + "\"";
-                    return false;
-                }
-                break;
-            case kWordHelp:
-                out->mode = kModeHelp;
-                return true;
-            case kWordVersion:
-                out->mode = kModeVersion;
-                return true;
-            case kWordRecord:
-                if (!localSetMode(out, kModeRecord, name, error) || !value(&out->recordDir)) return false;
-                if (out->recordDir.empty()) {
-                    *error = name + " needs a folder";
-                    return false;
-                }
-                break;
-            case kWordSeconds:
-                recordOption = true;
-                if (!value(&v)) return false;
-                if (!localNumber(v, &out->recordSeconds) || out->recordSeconds <= 0 ||
-                    out->recordSeconds > kMaxRecordSeconds) {
-                    *error = name + " needs a number of seconds above 0 and up to 3600, not \"" + v + "\"";
-                    return false;
-                }
-                break;
-            case kWordSize:
-                recordOption = true;
-                if (!value(&v)) return false;
-                if (!localSize(v, &out->recordWidth, &out->recordHeight)) {
-                    *error = name + " needs WIDTHxHEIGHT with sides from 16 to 8192, not \"" + v + "\"";
-                    return false;
-                }
-                break;
-            case kWordDesktop:
-                recordOption = true;
-                if (!value(&out->desktopFile)) return false;
-                if (out->desktopFile.empty()) {
-                    *error = name + " needs a picture file";
-                    return false;
-                }
-                break;
-        }
+        // "-fps" alone shows the rate; followed by a number it is the recording's rate.
+        bool fpsReadout = kind == kWordFps && !hasInline_ &&
+                          !(i_ + 1 < words_.size() && localNumber(words_[i_ + 1], &number));
+        bool ok = true;
+        if (fpsReadout)
+            out_->showFps = true;
+        else if (kind == kWordFps || kind == kWordSeconds || kind == kWordSize || kind == kWordDesktop ||
+                 kind == kWordMonitors)
+            ok = RecordWord(kind);
+        else
+            ok = ModeWord(kind);
+        if (!ok) return false;
+        if (out_->mode == kModeHelp || out_->mode == kModeVersion) return true;
     }
-    if (recordOption && out->mode != kModeRecord) {
-        *error = "--seconds, --fps RATE, --size and --desktop go with --record";
+    return true;
+}
+
+}  // namespace
+
+bool qmParseLaunchWords(const std::vector<std::string>& words, const char* xscreensaverWindow,
+                        QmLaunch* out, std::string* error) {
+    *out = QmLaunch();
+    localWordReader reader(words, out, error);
+    if (!reader.ReadAll()) return false;
+    if (out->mode == kModeHelp || out->mode == kModeVersion) return true;
+    if (reader.recordOption && out->mode != kModeRecord) {
+        *error = "--seconds, --fps RATE, --size, --monitors and --desktop go with --record";
+        return false;
+    }
+    if (out->recordSizeGiven && !out->recordMonitors.empty()) {
+        *error = "--size and --monitors cannot go together: the monitors give the sizes";
         return false;
     }
     // Registration edits a settings file and needs no window: decided here, before the scan
     // (whose "s" would otherwise start the saver).
-    if (letters.find(kRegisterWord) != std::string::npos &&
+    if (reader.letters.find(kRegisterWord) != std::string::npos &&
         !localSetMode(out, kModeRegister, kRegisterWord, error))
         return false;
     if (out->mode == kModeRoot && xscreensaverWindow && *xscreensaverWindow) {
         // A launcher that hands over its own window: draw there. A value that is no window id
-        // leaves the full-screen window of our own (the caller warns).
+        // leaves the full-screen windows of our own (the caller warns).
         unsigned long id = 0;
         if (qmParseWindowId(xscreensaverWindow, &id)) out->windowId = id;
     }
-    out->letters = letters;
+    out->letters = reader.letters;
     return true;
 }
 
@@ -268,6 +331,10 @@ const char* qmUsageText() {
            "                        draw S seconds (30) of the scene on an exact clock into numbered\n"
            "                        PNG frames at F frames per second (25) of W x H pixels (1280x1024)\n"
            "                        and a contact sheet DIR/sheet.png; FILE replaces the photograph\n"
+           "  --record DIR --monitors WxH+X+Y,WxH+X+Y,...\n"
+           "                        one scene per monitor of that layout, each into DIR/monitor-N/,\n"
+           "                        the sheet DIR/sheet.png showing them in their places (FILE is then\n"
+           "                        the whole layout's desktop)\n"
            "  --help, --version\n"
            "\n"
            "Options:\n"

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "saver/rect.h"
+
 enum QmMode {
     kModeLetters,   // no launcher word: the switch letters decide
     kModeRoot,      // -root: the full-screen scene (into XSCREENSAVER_WINDOW when that is set)
@@ -30,6 +32,8 @@ struct QmLaunch {
     double recordFps = 25.0;
     int recordWidth = 1280;
     int recordHeight = 1024;
+    bool recordSizeGiven = false;
+    std::vector<QmRect> recordMonitors;  // a layout to record, one scene per monitor (empty: one window)
     std::string desktopFile;  // a picture used instead of the screen photograph
     std::string letters;      // the words left for the letter scan, joined by single spaces
 };

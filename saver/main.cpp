@@ -1,79 +1,71 @@
 // The saver's procedures, called by the host by their fixed names: the window procedure that
-// builds the scene when the window is created and takes it down when the window goes, the
-// ending rules for keys and close requests, the (absent) settings dialog, the configuration
-// and the installation into the system's screen-saver settings (which needs no window).
-#include <cstdio>
-#include <memory>
-#include <string>
+// builds a scene when a window is created and takes it down when the window goes, the ending
+// rules for keys and close requests, the (absent) settings dialog, and the configuration.
+#include "saver/main.h"
 
 #include "base/other.h"
-#include "base/trace.h"
+#include "image/devil.h"
 #include "saver/config.h"
-#include "saver/main.h"
-#include "saver/scene.h"
-#include "saver/scrnsave.h"
+#include "saver/host.h"
 
 namespace {
 
 const double kMouseGraceSeconds = 4.0;
 
-QmSaverState localState;
-QmSceneOptions localOptions;
-std::unique_ptr<QmScene> localScene;
-
-// The longest data folder name the saver takes, with its terminating zero.
-const size_t kRuvaPathSize = 520;
-
-// The data folder of this run; a folder too long is left out (empty).
-std::string localRuvaPath() {
-    QmConfig c = qmLoadConfig();
-    if (c.dataDir.size() < kRuvaPathSize) return c.dataDir;
-    fprintf(stderr, "qmsave: the data folder's name is too long: %s\n", c.dataDir.c_str());
-    return std::string();
-}
-
-bool localBuildScene(void* hwnd) {
-    QmSceneOptions o = localOptions;
-    o.dataDir = localRuvaPath();
-    o.preview = qmHost().fChildPreview == 1;
-    localScene.reset(new QmScene(o));
-    return localScene->Init(hwnd);
-}
-
 }  // namespace
 
-void qmSetSceneOptions(const QmSceneOptions& options) { localOptions = options; }
-const QmSaverState& qmSaverState() { return localState; }
-QmScene* qmCurrentScene() { return localScene.get(); }
+QmSaver::QmSaver(const QmSceneOptions& options) : options_(options) {}
 
-void qmResetSaverStatics() {
-    localScene.reset();
-    localState = QmSaverState();
-    localOptions = QmSceneOptions();
+QmSaver::~QmSaver() {
+    // Newest first: a scene goes before the ones built before it.
+    while (!scenes_.empty()) scenes_.pop_back();
+    fxUnloadDevil();  // every scene bound the image library; the last one is gone
 }
 
-intptr_t ScreenSaverProc(void* hwnd, unsigned msg, uintptr_t wParam, intptr_t lParam) {
+QmScene* QmSaver::Scene(void* hwnd) const {
+    for (const auto& s : scenes_)
+        if (!hwnd || s.first == hwnd) return s.second.get();
+    return nullptr;
+}
+
+bool QmSaver::BuildScene(QmScreenSaver& host, void* hwnd) {
+    QmSceneOptions o = options_;
+    o.preview = host.State().fChildPreview == 1;
+    if (!o.desktop) o.desktop = &host.Platform();
+    scenes_.emplace_back(hwnd, std::unique_ptr<QmScene>(new QmScene(o)));
+    return scenes_.back().second->Init(hwnd);
+}
+
+void QmSaver::DestroyScene(void* hwnd) {
+    for (size_t i = 0; i < scenes_.size(); i++)
+        if (scenes_[i].first == hwnd) {
+            scenes_.erase(scenes_.begin() + long(i));
+            return;
+        }
+}
+
+intptr_t QmSaver::ScreenSaverProc(QmScreenSaver& host, void* hwnd, unsigned msg, uintptr_t wParam, intptr_t lParam) {
     switch (msg) {
         case kWmCreate:
-            if (!localBuildScene(hwnd)) return -1;  // the window goes; the run ends with 1
-            localState.startTime = fxGetTime();
-            localState.started = 1;
+            if (!BuildScene(host, hwnd)) return -1;  // this window goes; the others run on
+            state_.startTime = fxGetTime();
+            state_.started = 1;
             return 0;
         case kWmDestroy:
-            localScene.reset();
+            DestroyScene(hwnd);
             return 0;
         case kWmPaint:
             return 0;  // drawing belongs to the render thread
         case kWmEraseBkgnd:
             return 1;  // never erased: the desktop stays visible until the first frame
         case kWmSize:
-            if (localScene) localScene->Resize(int(wParam), int(lParam));
+            if (QmScene* s = Scene(hwnd)) s->Resize(int(wParam), int(lParam));
             return 0;
         case kWmClose:
-            if (qmHost().fChildPreview || localState.escapeHit)
-                qmDestroyWindow(hwnd);
-            else if (localState.started && fxGetTime() - localState.startTime > kMouseGraceSeconds)
-                qmDestroyWindow(hwnd);
+            if (host.State().fChildPreview || state_.escapeHit)
+                host.DestroyWindow(hwnd);
+            else if (state_.started && fxGetTime() - state_.startTime > kMouseGraceSeconds)
+                host.DestroyWindow(hwnd);
             return 0;  // a close in the first 4 s is dropped
         case kWmKeyDown:
         case kWmKeyUp:
@@ -81,16 +73,16 @@ intptr_t ScreenSaverProc(void* hwnd, unsigned msg, uintptr_t wParam, intptr_t lP
         case kWmSysKeyDown:
         case kWmSysKeyUp:
         case kWmSysChar:
-            localState.escapeHit = 1;
-            qmDestroyWindow(hwnd);
-            return DefScreenSaverProc(hwnd, msg, wParam, lParam);
+            state_.escapeHit = 1;
+            host.DestroyWindow(hwnd);
+            return host.DefScreenSaverProc(hwnd, msg, wParam, lParam);
         default:
-            return DefScreenSaverProc(hwnd, msg, wParam, lParam);
+            return host.DefScreenSaverProc(hwnd, msg, wParam, lParam);
     }
 }
 
-int ScreenSaverConfigureDialog(void*, unsigned, uintptr_t, intptr_t) { return 0; }
+int QmSaver::ScreenSaverConfigureDialog(void*, unsigned, uintptr_t, intptr_t) { return 0; }
 
-int RegisterDialogClasses(void*) { return 1; }
+int QmSaver::RegisterDialogClasses(void*) { return 1; }
 
 void ScreenSaverDescribeConfig() { qmPrintConfig(qmLoadConfig()); }

@@ -16,62 +16,18 @@
 #include "base/trace.h"
 #include "image/devil.h"
 #include "saver/host.h"
+#include "saver/contact_sheet.h"
+#include "saver/end_request.h"
 #include "saver/launch.h"
 #include "saver/main.h"
 #include "saver/scrnsave.h"
 
 namespace {
 
-const int kGap = 8;         // between and around the sheet's pictures
-const int kLabelPixels = 16;
-
 bool localMkdirs(const std::string& path) {
     std::error_code ec;
     std::filesystem::create_directories(path, ec);
     return std::filesystem::is_directory(path, ec);
-}
-
-// A box-filtered copy of src (w x h) of tw pixels across, into dst.
-void localShrink(const FXCanvas& src, int tw, FXCanvas* dst) {
-    int w = src.GetWidth(), h = src.GetHeight();
-    int th = int(int64_t(h) * tw / w);
-    if (th < 1) th = 1;
-    dst->pixmap.Realloc(tw, th);
-    FXCanvas& s = const_cast<FXCanvas&>(src);
-    for (int y = 0; y < th; y++) {
-        int y0 = int(int64_t(y) * h / th), y1 = int(int64_t(y + 1) * h / th);
-        if (y1 <= y0) y1 = y0 + 1;
-        for (int x = 0; x < tw; x++) {
-            int x0 = int(int64_t(x) * w / tw), x1 = int(int64_t(x + 1) * w / tw);
-            if (x1 <= x0) x1 = x0 + 1;
-            unsigned sum[3] = {0, 0, 0}, n = 0;
-            for (int yy = y0; yy < y1; yy++)
-                for (int xx = x0; xx < x1; xx++, n++) {
-                    const unsigned char* p = s.pixmap.PixelBytes(xx, yy);
-                    sum[0] += p[0], sum[1] += p[1], sum[2] += p[2];
-                }
-            unsigned char* d = dst->pixmap.PixelBytes(x, y);
-            d[0] = static_cast<unsigned char>(sum[0] / n);
-            d[1] = static_cast<unsigned char>(sum[1] / n);
-            d[2] = static_cast<unsigned char>(sum[2] / n);
-            d[3] = 255;
-        }
-    }
-}
-
-void localBlit(const FXCanvas& src, FXCanvas* dst, int dx, int dy, bool blend) {
-    FXCanvas& s = const_cast<FXCanvas&>(src);
-    for (int y = 0; y < src.GetHeight(); y++) {
-        if (dy + y < 0 || dy + y >= dst->GetHeight()) continue;
-        for (int x = 0; x < src.GetWidth(); x++) {
-            if (dx + x < 0 || dx + x >= dst->GetWidth()) continue;
-            const unsigned char* p = s.pixmap.PixelBytes(x, y);
-            unsigned char* d = dst->pixmap.PixelBytes(dx + x, dy + y);
-            int a = blend ? p[3] : 255;
-            for (int c = 0; c < 3; c++) d[c] = static_cast<unsigned char>((p[c] * a + d[c] * (255 - a)) / 255);
-            d[3] = 255;
-        }
-    }
 }
 
 }  // namespace
@@ -125,7 +81,7 @@ void Recorder::EmitUntil(int64_t now) {
         for (size_t k = 0; k < sheetFrames.size(); k++) {
             if (sheetFrames[k] != next) continue;
             if (!thumbs[k]) thumbs[k].reset(new FXCanvas);
-            localShrink(frame, width < kThumbWidth ? width : kThumbWidth, thumbs[k].get());
+            qmShrinkPicture(frame, width < kThumbWidth ? width : kThumbWidth, thumbs[k].get());
         }
         next++;
     }
@@ -138,7 +94,7 @@ void Recorder::OnFrameShown(PEnv* env) {
     EmitUntil(now);
     if (next >= frameCount || failed) {
         done = true;
-        hostRequestEnd(kEndFinished);
+        qmRequestEnd(kEndFinished);
         return;
     }
     QmBackBuffer::OnFrameShown(env);
@@ -149,65 +105,47 @@ void Recorder::OnFrameShown(PEnv* env) {
 }
 
 bool Recorder::WriteSheet() {
-    int tw = 0, th = 0, cells = 0;
-    for (const std::unique_ptr<FXCanvas>& c : thumbs)
-        if (c) {
-            tw = c->GetWidth() > tw ? c->GetWidth() : tw;
-            th = c->GetHeight() > th ? c->GetHeight() : th;
-        }
-    for (size_t k = 0; k < thumbs.size(); k++)
-        if (thumbs[k]) cells = int(k) + 1;
-    if (cells == 0) return false;
-    int cols = cells < kSheetColumns ? cells : kSheetColumns;
-    int rows = (cells + cols - 1) / cols;
-    int cellW = tw + kGap, cellH = th + kLabelPixels + kGap + 4;
-    FXCanvas sheet;
-    if (sheet.pixmap.Realloc(cols * cellW + kGap, rows * cellH + kGap) <= 0) return false;
-    const float background[4] = {0.12f, 0.12f, 0.12f, 1.0f};
-    sheet.Clear(background);
-    FXFontGDI font;
-    font.pixelHeight = kLabelPixels;
-    const float ink[4] = {0.9f, 0.9f, 0.9f, 1.0f};
-    for (int k = 0; k < cells; k++) {
-        if (!thumbs[size_t(k)]) continue;
-        int x = kGap + (k % cols) * cellW, y = kGap + (k / cols) * cellH;
-        localBlit(*thumbs[size_t(k)], &sheet, x, y, false);
-        char label[48];
-        snprintf(label, sizeof label, "t = %.2f s", double(sheetFrames[size_t(k)]) / fps);
-        FXCanvas text;
-        if (text.CreateFromText(label, &font, ink)) localBlit(text, &sheet, x, y + th + 2, true);
+    std::vector<QmSheetCell> cells(thumbs.size());
+    for (size_t k = 0; k < thumbs.size(); k++) {
+        cells[k].picture = thumbs[k].get();
+        cells[k].label = LabelOf(sheetFrames[k]);
     }
-    sheet.opaque = true;
-    return sheet.SaveToPict(SheetPath().c_str());
+    return qmWriteContactSheet(cells, kSheetColumns, SheetPath());
 }
 
-int qmRecordMain(const QmLaunch& o, void* instance, const char* programName) {
-    if (!localMkdirs(o.recordDir) || access(o.recordDir.c_str(), W_OK) != 0) {
-        fprintf(stderr, "qmsave: cannot write into the folder %s\n", o.recordDir.c_str());
-        return 1;
-    }
-    if (!o.desktopFile.empty() && access(o.desktopFile.c_str(), R_OK) != 0) {
-        fprintf(stderr, "qmsave: cannot read the desktop picture %s\n", o.desktopFile.c_str());
-        return 1;
-    }
-    Recorder rec;
-    rec.Setup(o.recordDir, o.recordSeconds, o.recordFps);
-    QmSceneOptions scene;
-    scene.showFps = o.showFps;
-    scene.desktopFile = o.desktopFile;
-    scene.frameSink = &rec;
-    qmSetSceneOptions(scene);
+std::string Recorder::LabelOf(int frame) const {
+    char label[48];
+    snprintf(label, sizeof label, "t = %.2f s", double(frame) / fps);
+    return label;
+}
+
+namespace {
+
+const int kLayoutWidth = 384;  // a layout's picture on the sheet, in pixels across
+
+// One window's recording into rec's folder: the scene over area, on the controllable clock from
+// 0. The exit status of the run; the frames, the window's sheet and what went wrong are rec's.
+int localRecordWindow(const QmSceneOptions& scene, void* instance, const QmRect& area, bool cropDesktop,
+                      Recorder* rec, QmEnd* endReason) {
+    QmSceneOptions options = scene;
+    options.frameSink = rec;
+    if (cropDesktop) options.desktopArea = area;
     QmHostLaunch how;
     how.style = kStyleRecord;
-    how.width = o.recordWidth, how.height = o.recordHeight;
+    how.x = area.x, how.y = area.y;
+    how.width = area.width, how.height = area.height;
     fxUseManualClock(0.0);
-    int r = ScreenSaverMain(instance, programName, "", &how);
-    qmSetSceneOptions(QmSceneOptions());
+    std::unique_ptr<PHost> platform = qmCreateHost();
+    QmSaver saver(options);
+    QmScreenSaver host(*platform, saver, instance);
+    int r = host.Run(how);
+    *endReason = host.EndReason();
     fxUseSystemClock();
-    if (r != 0 || qmGetExitStatus() != 0) return r ? r : qmGetExitStatus();
+    return r;
+}
 
-    bool sheet = fxLoadDevil() && rec.WriteSheet();
-    fxUnloadDevil();
+// Says how the recording went; its exit status.
+int localReport(const Recorder& rec, QmEnd endReason, bool sheet) {
     if (rec.failed) {
         fprintf(stderr, "qmsave: cannot write %s; the recording stopped after %d frames\n",
                 rec.FramePath(rec.next).c_str(), rec.next);
@@ -215,7 +153,7 @@ int qmRecordMain(const QmLaunch& o, void* instance, const char* programName) {
     }
     if (rec.next == 0) {
         fprintf(stderr, "qmsave: no frame was recorded\n");
-        return qmEndReason() == kEndSignal ? 0 : 1;  // stopped by a signal: a clean end
+        return endReason == kEndSignal ? 0 : 1;  // stopped by a signal: a clean end
     }
     printf("qmsave: %d of %d frames (%d x %d, %g per second) in %s\n", rec.next, rec.frameCount, rec.width,
            rec.height, rec.fps, rec.dir.c_str());
@@ -224,4 +162,83 @@ int qmRecordMain(const QmLaunch& o, void* instance, const char* programName) {
     else
         fprintf(stderr, "qmsave: cannot write the contact sheet %s\n", rec.SheetPath().c_str());
     return sheet ? 0 : 1;
+}
+
+// The sheet of a layout: at each of the sheet's times, every monitor's frame in its place.
+bool localWriteLayoutSheet(const std::vector<std::unique_ptr<Recorder>>& recs, const std::vector<QmRect>& monitors,
+                           const std::string& path) {
+    const Recorder& first = *recs.front();
+    std::vector<FXCanvas> layouts(first.sheetFrames.size());
+    std::vector<QmSheetCell> cells(layouts.size());
+    for (size_t k = 0; k < layouts.size(); k++) {
+        int frame = first.sheetFrames[k];
+        std::vector<FXCanvas> pictures(recs.size());
+        std::vector<const FXCanvas*> frames;
+        for (size_t i = 0; i < recs.size(); i++) {
+            pictures[i].autoDetectTrans = false;
+            bool shown = frame < recs[i]->next && pictures[i].CreateFromPict(recs[i]->FramePath(frame).c_str());
+            frames.push_back(shown ? &pictures[i] : nullptr);
+        }
+        if (!qmComposeLayout(frames, monitors, kLayoutWidth, &layouts[k])) return false;
+        cells[k].picture = &layouts[k];
+        cells[k].label = first.LabelOf(frame);
+    }
+    return qmWriteContactSheet(cells, Recorder::kSheetColumns, path);
+}
+
+// A layout of monitors: each monitor's scene recorded in turn into DIR/monitor-N/, then the
+// layout's sheet. The desktop picture, when given, is the whole layout's.
+int localRecordLayout(const QmLaunch& o, const QmSceneOptions& scene, void* instance) {
+    std::vector<std::unique_ptr<Recorder>> recs;
+    int status = 0;
+    for (size_t i = 0; i < o.recordMonitors.size(); i++) {
+        std::string dir = o.recordDir + "/monitor-" + std::to_string(i + 1);
+        if (!localMkdirs(dir)) {
+            fprintf(stderr, "qmsave: cannot write into the folder %s\n", dir.c_str());
+            return 1;
+        }
+        recs.emplace_back(new Recorder);
+        Recorder& rec = *recs.back();
+        rec.Setup(dir, o.recordSeconds, o.recordFps);
+        QmEnd endReason = kEndNone;
+        int r = localRecordWindow(scene, instance, o.recordMonitors[i], true, &rec, &endReason);
+        if (r != 0) return r;
+        bool sheet = fxLoadDevil() && rec.WriteSheet();
+        fxUnloadDevil();
+        int s = localReport(rec, endReason, sheet);
+        if (s != 0 || endReason == kEndSignal) return s;
+        status = s;
+    }
+    bool sheet = fxLoadDevil() && localWriteLayoutSheet(recs, o.recordMonitors, o.recordDir + "/sheet.png");
+    fxUnloadDevil();
+    if (!sheet) {
+        fprintf(stderr, "qmsave: cannot write the contact sheet %s/sheet.png\n", o.recordDir.c_str());
+        return 1;
+    }
+    printf("qmsave: the layout's contact sheet %s/sheet.png\n", o.recordDir.c_str());
+    return status;
+}
+
+}  // namespace
+
+int qmRecordMain(const QmLaunch& o, const QmSceneOptions& scene, void* instance) {
+    if (!localMkdirs(o.recordDir) || access(o.recordDir.c_str(), W_OK) != 0) {
+        fprintf(stderr, "qmsave: cannot write into the folder %s\n", o.recordDir.c_str());
+        return 1;
+    }
+    if (!o.desktopFile.empty() && access(o.desktopFile.c_str(), R_OK) != 0) {
+        fprintf(stderr, "qmsave: cannot read the desktop picture %s\n", o.desktopFile.c_str());
+        return 1;
+    }
+    if (!o.recordMonitors.empty()) return localRecordLayout(o, scene, instance);
+    Recorder rec;
+    rec.Setup(o.recordDir, o.recordSeconds, o.recordFps);
+    QmRect area;
+    area.width = o.recordWidth, area.height = o.recordHeight;
+    QmEnd endReason = kEndNone;
+    int r = localRecordWindow(scene, instance, area, false, &rec, &endReason);
+    if (r != 0) return r;
+    bool sheet = fxLoadDevil() && rec.WriteSheet();
+    fxUnloadDevil();
+    return localReport(rec, endReason, sheet);
 }

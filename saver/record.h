@@ -51,11 +51,14 @@ public:
     bool WriteSheet();
     std::string FramePath(int i) const;
     std::string SheetPath() const;
+    // The sheet's label of a frame: its time.
+    std::string LabelOf(int frame) const;
 };
 
 struct QmLaunch;
+struct QmSceneOptions;
 
 // The record mode run of the launch words: checks the folder, switches to the controllable clock,
-// runs the scene in a window of the recording's size until every frame is written (or a signal),
-// writes the sheet. Returns the exit status.
-int qmRecordMain(const QmLaunch& launch, void* instance, const char* programName);
+// runs the scene (built from scene) in a window of the recording's size until every frame is
+// written (or a signal), writes the sheet. Returns the exit status.
+int qmRecordMain(const QmLaunch& launch, const QmSceneOptions& scene, void* instance);

@@ -21,19 +21,40 @@
 #include "image/devil.h"
 #include "image/scrshot.h"
 #include "saver/config.h"
-#include "saver/host.h"
 
 namespace {
 
 const char kPackageFile[] = "qmsave.dat";
 
+// The part area of the picture c (the whole of a layout's desktop): what lies under one monitor.
+// Whatever of area lies outside the picture is opaque black.
+bool localCrop(FXCanvas* c, const QmRect& area) {
+    FXCanvas part;
+    if (part.pixmap.Realloc(area.width, area.height) <= 0) return false;
+    const float black[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+    part.Clear(black);
+    for (int y = 0; y < area.height; y++) {
+        int sy = area.y + y;
+        if (sy < 0 || sy >= c->GetHeight()) continue;
+        for (int x = 0; x < area.width; x++) {
+            int sx = area.x + x;
+            if (sx >= 0 && sx < c->GetWidth()) memcpy(part.pixmap.PixelBytes(x, y), c->pixmap.PixelBytes(sx, sy), 4);
+        }
+    }
+    c->opaque = true;
+    c->Copy(&part);
+    return true;
+}
+
 }  // namespace
 
-QmScene::QmScene(const QmSceneOptions& o) : options(o), isPreview(o.preview) { gr.frameSink = o.frameSink; }
+QmScene::QmScene(const QmSceneOptions& o) : options(o) { gr.frameSink = o.frameSink; }
 
 QmScene::~QmScene() { Destroy(); }
 
+// The run's trace log: the first scene opens it, the scenes of the other monitors write to it too.
 void QmScene::OpenLog() {
+    if (fxTracesOpened()) return;
     std::string log = qmLogFilePath(options.dataDir, true);
     if (log.empty() || !fxOpenTraces(log.c_str()))
         fprintf(stderr, "qmsave: no trace log (no writable folder for %s)\n", log.empty() ? "qmsave.log" : log.c_str());
@@ -125,10 +146,11 @@ void QmScene::LoadFullScreenContent(FXScrShot* shot) {
 
 // The desktop picture file when the options name one, else the screen under the window.
 bool QmScene::TakeDesktopPicture(FXScrShot* shot, void* window) {
-    if (options.desktopFile.empty()) return hostTakePhotograph(shot, window);
+    if (options.desktopFile.empty()) return options.desktop && options.desktop->TakePhotograph(shot, window);
     const char* file = options.desktopFile.c_str();
     shot->picture.autoDetectTrans = false;  // a desktop picture is opaque whatever its name
-    if (!shot->picture.CreateFromPict(file)) {
+    if (!shot->picture.CreateFromPict(file) ||
+        (options.desktopArea.width > 0 && !localCrop(&shot->picture, options.desktopArea))) {
         fprintf(stderr, "qmsave: cannot read the desktop picture %s\n", file);
         err("host: cannot read the desktop picture %s\n", file);
         return false;
@@ -147,7 +169,7 @@ bool QmScene::Init(void* window, bool startLoop) {
     initialized_ = true;
     const char* ruvaPath = options.dataDir.c_str();
     fxInitPaths();
-    if (!isPreview) OpenLog();
+    if (!options.preview) OpenLog();
     // The content comes from the data folder or from nowhere: never from whatever folder the
     // saver happened to be started in.
     std::string problem = qmDataDirProblem(ruvaPath);
@@ -159,7 +181,7 @@ bool QmScene::Init(void* window, bool startLoop) {
     }
     fxLoadDevil();
     FXScrShot shot;
-    if (!isPreview) TakeDesktopPicture(&shot, window);
+    if (!options.preview) TakeDesktopPicture(&shot, window);
     if (!gr.CreateChild(window) && !gr.hglrc) {
         // No context at all: every OpenGL call would go nowhere (and the GLU library reads the
         // version string the missing context cannot give). Nothing is loaded; the saver ends.
@@ -168,7 +190,7 @@ bool QmScene::Init(void* window, bool startLoop) {
         err("scene: OpenGL cannot draw into the window %p: no pixel format or rendering context\n", window);
         return false;
     }
-    if (!isPreview && !gr.TestGL(false)) hasError = true;
+    if (!options.preview && !gr.TestGL(false)) hasError = true;
     fxSetEnv(&gr);
     gr.SetAct(true);
     if (folderUsable) pck.Load(kPackageFile);
@@ -179,7 +201,7 @@ bool QmScene::Init(void* window, bool startLoop) {
     }
     err_gad.CreateCN(&pck, kEntryErrorNotice);
     err_gad.active = hasError;
-    if (isPreview) {
+    if (options.preview) {
         preview_mat.LoadTextureCN(&pck, kEntryPreview);
         preview.Create(1, 1);
         preview.SetMaterial(&preview_mat);
@@ -213,7 +235,8 @@ void QmScene::Destroy() {
     gr.SetAct(false);
     gr.Destroy();
     if (fxglobalEnv == &gr) fxSetEnv(nullptr);
-    fxUnloadDevil();
+    // The image library stays bound: the other monitors' scenes may still decode with it. The
+    // scene's owner lets go of it once no scene is left.
 }
 
 void QmScene::Resize(int width, int height) {

@@ -22,7 +22,9 @@
 #include "image/light.h"
 #include "image/material.h"
 #include "device/gl.h"
+#include "saver/desktop_source.h"
 #include "saver/fps.h"
+#include "saver/rect.h"
 
 class FXScrShot;
 
@@ -49,6 +51,8 @@ struct QmSceneOptions {
     bool preview = false;     // the preview pane's still picture instead of the animated scene
     bool showFps = false;     // the frames-per-second readout over everything
     std::string desktopFile;  // a picture file used as the desktop photograph instead of the screen
+    QmRect desktopArea;       // the part of desktopFile under the window (no width: the whole picture)
+    PDesktopSource* desktop = nullptr;  // photographs the desktop under the window; not owned
     PFrameSink* frameSink = nullptr;  // sees every shown frame; not owned
 };
 
@@ -104,7 +108,6 @@ public:
 
     const QmSceneOptions options;
     // In the order of construction.
-    bool isPreview = false;
     FXPackage pck;
     SceneGL gr;
     FXLight light, light1, light2;

@@ -196,7 +196,7 @@ QmClipStep qmNextClip(int stage, double r) {
 
 void QmScene::OnRender(PEnv* env, double t) {
     env->nextFrameAt = 0.0;
-    if (!first || isPreview) {
+    if (!first || options.preview) {
         if (!env->RenderStart()) return;
         env->EnableDepthTest(true);
         env->EnableDepthWrite(true);
@@ -208,7 +208,7 @@ void QmScene::OnRender(PEnv* env, double t) {
     }
     env->UpdateLights();
 
-    if (isPreview) {
+    if (options.preview) {
         if (!env->RenderStart()) return;
         env->EnableDepthTest(false);
         env->EnableDepthWrite(false);

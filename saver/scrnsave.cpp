@@ -1,6 +1,6 @@
-// The generic screen-saver host: switch scan, window creation and message loop, the routing of
+// The generic screen-saver host: the saver windows and their message loop, the routing of
 // messages between the host and the saver, and the default behaviour that decides which input
-// ends the saver. Platform-neutral: windows and events come from the platform's host file.
+// ends the saver. Platform-neutral: windows and events come from the platform host (host.h).
 //
 // Ending rules: a key destroys the window at once (the saver's own key handling). A mouse
 // button, a mouse movement away from the cursor position recorded at creation, or losing the
@@ -8,61 +8,20 @@
 // more than 4 s have passed since the scene was built; earlier ones are dropped and the recorded
 // position stays, so the next movement after the 4 s ends the saver. In a preview the host posts
 // nothing. kWmHostEnd (signals, a vanished window) always ends the run through the same
-// destroy path.
+// destroy path. With one window per monitor the windows end together: whatever ends one ends all.
 #include "saver/scrnsave.h"
 
+#include <algorithm>
 #include <cstdio>
-#include <cstring>
-#include <deque>
-#include <string>
 
 #include "base/library.h"
 #include "base/trace.h"
 #include "saver/host.h"
 
-// Saver statics, cleared by qmResetHost (main.cpp).
-void qmResetSaverStatics();
-
 namespace {
-
-QmHostState host;
-QmHostLaunch localLaunch;  // how a window without a parent is shown this run
-std::string localCommandLine;
-std::deque<QmMsg> localQueue;  // posted messages (input only: a few per second at most)
-bool localQuitPosted = false;
-int localQuitCode = 0;
-void* localWindow = nullptr;  // the live saver window (messages for others are dropped)
-bool localDestroying = false;
-int localExitStatus = 0;
-QmEnd localEndReason = kEndNone;
-
-const char* localEndName(intptr_t why) {
-    switch (why) {
-        case kEndSignal: return "a signal";
-        case kEndWindowGone: return "the window was destroyed by its owner";
-        case kEndClosed: return "the window was closed";
-        case kEndFinished: return "the work is done";
-        case kEndDisplayLost: return "the display connection was lost";
-        default: return "an end request";
-    }
-}
-
-// ---- passwords: only Windows 9x has them (host.h says whether this platform does) ----
 
 typedef int(QM_PWDAPI* FXPwdChangePassword)(const char* provider, void* hwnd, unsigned long reserved1,
                                             unsigned long reserved2);
-
-// The screen-saver password hook of Windows 9x, when the system asks for a password.
-void localLoadPasswordHook() {
-    host.w95 = hostIsWin9x() ? 1 : 0;
-    if (!host.w95 || !hostScreenSaveUsesPassword()) return;
-    host.hPwdLib = fxLoadLibrary("PASSWORD.CPL");
-    if (host.hPwdLib)
-        host.VerifyScreenSavePwd =
-            reinterpret_cast<QmVerifyPwdProc>(fxGetProcAddress(host.hPwdLib, "VerifyScreenSavePwd"));
-}
-
-// ---- the switch letters ----
 
 // Skips spaces and tabs, then reads the run of decimal digits as a window handle. False when
 // there are no digits; a number too large for a handle reads as 0 (no window).
@@ -83,56 +42,6 @@ bool localReadHandle(const char* p, unsigned long* handle) {
 }
 
 void* localHandle(unsigned long id) { return reinterpret_cast<void*>(static_cast<uintptr_t>(id)); }
-
-QmStyle localStyle(void* parent) {
-    if (parent) return host.fChildPreview ? kStylePreview : kStyleLauncher;
-    return localLaunch.style == kStyleDesktop || localLaunch.style == kStyleRecord ? localLaunch.style
-                                                                                  : kStyleFullScreen;
-}
-
-// The change-password switch: the platform's password services, when it has them.
-int localChangePassword(const QmSwitchScan& scan) {
-    if (!hostHasPasswordServices()) return 0;
-    void* hwnd = nullptr;
-    if (scan.hasNumber && scan.number != 0 && hostIsWindow(localHandle(scan.number))) hwnd = localHandle(scan.number);
-    ScreenSaverChangePassword(hwnd);
-    return 0;
-}
-
-int localConfigure(bool letterGiven) {
-    RegisterDialogClasses(host.hMainInstance);
-    // There is no settings dialog: on this platform the configuration is described instead.
-    ScreenSaverDescribeConfig();
-    if (!letterGiven) printf("Run qmsave --help to see how to start the saver.\n");
-    return 0;
-}
-
-// A window of another program (a launcher's): the scene is drawn into a child of it.
-int localIntoWindow(unsigned long id) {
-    if (!hostOpen()) return 1;
-    if (!hostIsWindow(localHandle(id))) {
-        fprintf(stderr, "qmsave: there is no window 0x%lx to draw into\n", id);
-        return 1;
-    }
-    return LaunchScreenSaver(localHandle(id));
-}
-
-int localScanLetters(const char* cmdLine) {
-    QmSwitchScan scan = qmScanSwitches(cmdLine);
-    switch (scan.which) {
-        case kSwitchScreenSaver:
-            return LaunchScreenSaver(nullptr);
-        case kSwitchPreview:
-            host.fChildPreview = 1;
-            if (!scan.hasNumber || scan.number == 0 || !hostIsWindow(localHandle(scan.number))) return 0;
-            return LaunchScreenSaver(localHandle(scan.number));
-        case kSwitchPassword:
-            return localChangePassword(scan);
-        case kSwitchConfigure:
-            break;
-    }
-    return localConfigure(scan.letter);
-}
 
 }  // namespace
 
@@ -167,164 +76,234 @@ QmSwitchScan qmScanSwitches(const char* cmdLine) {
     return scan;
 }
 
-void qmSetExitStatus(int status) { localExitStatus = status; }
-int qmGetExitStatus() { return localExitStatus; }
-QmEnd qmEndReason() { return localEndReason; }
-
-const char* qmGetCommandLine() { return localCommandLine.c_str(); }
-
-const QmHostState& qmHost() { return host; }
-
-int ScreenSaverMain(void* instance, const char* programName, const char* cmdLine, const QmHostLaunch* launch) {
-    host.hMainInstance = instance;
-    if (!cmdLine) cmdLine = "";
-    localCommandLine = programName ? programName : "qmsave";
-    if (*cmdLine) localCommandLine += std::string(" ") + cmdLine;
-
-    localLoadPasswordHook();
-
-    int r = 0;
-    if (!launch) {
-        r = localScanLetters(cmdLine);
-    } else {
-        localLaunch = *launch;
-        r = launch->style == kStyleLauncher ? localIntoWindow(launch->windowId) : LaunchScreenSaver(nullptr);
-    }
-    return r != 0 ? r : localExitStatus;
+QmScreenSaver::QmScreenSaver(PHost& platform, PSaverProcs& saver, void* instance) : platform_(platform), saver_(saver) {
+    host_.hMainInstance = instance;
 }
 
-int LaunchScreenSaver(void* parent) {
-    // (No SPI_SCREENSAVERRUNNING here: w95 is 0 on every platform this runs on but one.)
-    int result = 0;
-    if (!hostOpen()) {
-        qmSetExitStatus(1);
-    } else if (!RegisterDialogClasses(host.hMainInstance)) {
-        fxShowErrorMessage("RegisterClasses() failed");
-    } else {
-        int w = 0, h = 0;
-        switch (localStyle(parent)) {
-            case kStylePreview:
-            case kStyleLauncher:
-                if (!hostClientSize(parent, &w, &h)) w = h = -1;
-                break;
-            case kStyleDesktop:
-            case kStyleRecord:
-                w = localLaunch.width, h = localLaunch.height;
-                break;
-            case kStyleFullScreen:
-                hostScreenSize(&w, &h);
-                break;
+// ---- passwords: only Windows 9x has them (the platform host says whether this one does) ----
+
+// The screen-saver password hook of Windows 9x, when the system asks for a password.
+void QmScreenSaver::LoadPasswordHook() {
+    host_.w95 = platform_.IsWin9x() ? 1 : 0;
+    if (!host_.w95 || !platform_.ScreenSaveUsesPassword()) return;
+    host_.hPwdLib = fxLoadLibrary("PASSWORD.CPL");
+    if (host_.hPwdLib)
+        host_.VerifyScreenSavePwd =
+            reinterpret_cast<QmVerifyPwdProc>(fxGetProcAddress(host_.hPwdLib, "VerifyScreenSavePwd"));
+}
+
+int QmScreenSaver::ChangePassword(unsigned long windowId) {
+    if (!platform_.HasPasswordServices()) return 0;
+    void* hwnd = nullptr;
+    if (windowId != 0 && platform_.IsWindow(localHandle(windowId))) hwnd = localHandle(windowId);
+    ScreenSaverChangePassword(hwnd);
+    return 0;
+}
+
+void QmScreenSaver::ScreenSaverChangePassword(void* hwnd) {
+    void* mpr = fxLoadLibrary("MPR.DLL");
+    if (!mpr) return;
+    auto change = reinterpret_cast<FXPwdChangePassword>(fxGetProcAddress(mpr, "PwdChangePasswordA"));
+    if (change) change("SCRSAVE", hwnd, 0, 0);
+    fxFreeLibrary(mpr);
+}
+
+// ---- the run ----
+
+int QmScreenSaver::Run(const QmHostLaunch& launch) {
+    launch_ = launch;
+    host_.fChildPreview = launch.style == kStylePreview ? 1 : 0;  // before any window: the styles follow it
+    LoadPasswordHook();
+    int r = 0;
+    if (launch.style == kStylePreview || launch.style == kStyleLauncher) {
+        void* parent = localHandle(launch.windowId);
+        if (!platform_.Open()) return 1;
+        if (launch.windowId == 0 || !platform_.IsWindow(parent)) {
+            // A preview pane that is gone ends the preview quietly; a launcher's window is an error.
+            if (launch.style == kStylePreview) return 0;
+            fprintf(stderr, "qmsave: there is no window 0x%lx to draw into\n", launch.windowId);
+            return 1;
         }
-        if (w <= 0 || h <= 0) {
-            // A window to draw into that went away or has no area: nothing can be shown.
+        r = LaunchScreenSaver(parent);
+    } else {
+        r = LaunchScreenSaver(nullptr);
+    }
+    return r != 0 ? r : exitStatus_;
+}
+
+QmStyle QmScreenSaver::StyleFor(void* parent) const {
+    if (parent) return host_.fChildPreview ? kStylePreview : kStyleLauncher;
+    return launch_.style == kStyleDesktop || launch_.style == kStyleRecord ? launch_.style : kStyleFullScreen;
+}
+
+// The run's windows: one in a parent, one of the launch's size, or one over each monitor. A
+// monitor whose window cannot be made says why and the others run; the run fails only when none
+// could be made.
+bool QmScreenSaver::CreateWindows(void* parent) {
+    QmStyle style = StyleFor(parent);
+    std::vector<QmRect> areas;
+    QmRect one;
+    switch (style) {
+        case kStylePreview:
+        case kStyleLauncher:
+            if (!platform_.ClientSize(parent, &one.width, &one.height)) one.width = one.height = -1;
+            areas.push_back(one);
+            break;
+        case kStyleDesktop:
+        case kStyleRecord:
+            one.x = launch_.x, one.y = launch_.y;
+            one.width = launch_.width, one.height = launch_.height;
+            areas.push_back(one);
+            break;
+        case kStyleFullScreen:
+            areas = platform_.Monitors();
+            break;
+    }
+    for (const QmRect& a : areas) {
+        if (a.width <= 0 || a.height <= 0) {
+            // A window to draw into that went away or has no area: nothing can be shown there.
             if (parent)
-                fprintf(stderr, "qmsave: the window %p %s\n", parent, w < 0 ? "is gone" : "has no size to draw into");
+                fprintf(stderr, "qmsave: the window %p %s\n", parent, a.width < 0 ? "is gone" : "has no size to draw into");
             else
                 fprintf(stderr, "qmsave: the screen has no size to draw into\n");
-        } else {
-            qmCreateSaverWindow(localStyle(parent), parent, w, h);
+            continue;
         }
-        if (!host.hMainWindow) {
-            qmSetExitStatus(1);  // the reason is already on standard error
-        } else {
-            hostShowWindow(host.hMainWindow);
-            QmMsg m;
-            int r;
-            while ((r = qmGetMessage(&m)) == 1) qmDispatchMessage(&m);
-            if (r < 0) {
-                // The window system failed: the scene still goes through its teardown.
-                err("LaunchScreenSaver -> the message loop failed\n");
-                qmDestroyWindow(localWindow);
-                if (hostDisplayLost()) qmSetExitStatus(1);
-            }
-            result = int(m.wParam);
-        }
+        CreateSaverWindow(style, parent, a.x, a.y, a.width, a.height);
     }
-    if (host.hPwdLib) fxFreeLibrary(host.hPwdLib);
-    host.hPwdLib = nullptr;
-    return result;
+    if (windows_.empty()) return false;
+    // A window that could not start posted its end; the others run on.
+    quitPosted_ = false;
+    return true;
 }
 
-void* qmCreateSaverWindow(QmStyle style, void* parent, int width, int height) {
-    host.fChildPreview = style == kStylePreview ? 1 : 0;
-    void* w = hostCreateWindow(style, parent, width, height);
+void QmScreenSaver::RunLoop() {
+    QmMsg m;
+    int r;
+    while ((r = GetSaverMessage(&m)) == 1) DispatchSaverMessage(&m);
+    if (r < 0) {
+        // The window system failed: the scenes still go through their teardown.
+        err("LaunchScreenSaver -> the message loop failed\n");
+        while (!windows_.empty()) DestroyWindow(windows_.front());
+        if (platform_.DisplayLost()) SetExitStatus(1);
+    }
+}
+
+int QmScreenSaver::LaunchScreenSaver(void* parent) {
+    // (No SPI_SCREENSAVERRUNNING here: w95 is 0 on every platform this runs on but one.)
+    if (!platform_.Open()) {
+        SetExitStatus(1);
+    } else if (!saver_.RegisterDialogClasses(host_.hMainInstance)) {
+        fxShowErrorMessage("RegisterClasses() failed");
+    } else if (!CreateWindows(parent)) {
+        SetExitStatus(1);  // the reason is already on standard error
+    } else {
+        for (void* w : std::vector<void*>(windows_)) platform_.ShowWindow(w);
+        RunLoop();
+    }
+    if (host_.hPwdLib) fxFreeLibrary(host_.hPwdLib);
+    host_.hPwdLib = nullptr;
+    return 0;  // the last message's wParam: 0 after the quit posted with the window's destruction
+}
+
+// ---- windows and messages ----
+
+bool QmScreenSaver::IsSaverWindow(void* hwnd) const {
+    return hwnd && std::find(windows_.begin(), windows_.end(), hwnd) != windows_.end();
+}
+
+void* QmScreenSaver::CreateSaverWindow(QmStyle style, void* parent, int x, int y, int width, int height) {
+    host_.fChildPreview = style == kStylePreview ? 1 : 0;
+    QmRect area;
+    area.x = x, area.y = y, area.width = width, area.height = height;
+    void* w = platform_.MakeWindow(style, parent, area);
     if (!w) return nullptr;
-    localWindow = w;
-    host.hMainWindow = w;
+    windows_.push_back(w);
+    if (!host_.hMainWindow) host_.hMainWindow = w;
     if (SysScreenSaverProc(w, kWmCreate, 0, 0) == -1) {
-        qmDestroyWindow(w);
+        // This window alone: the saver's windows end together only once they run.
+        destroying_ = w;
+        SysScreenSaverProc(w, kWmDestroy, 0, 0);
+        platform_.DestroyWindow(w);
+        windows_.erase(std::find(windows_.begin(), windows_.end(), w));
+        host_.hMainWindow = windows_.empty() ? nullptr : windows_.front();
+        destroying_ = nullptr;
         return nullptr;
     }
     return w;
 }
 
-bool qmDestroyWindow(void* hwnd) {
-    if (!hwnd || hwnd != localWindow || localDestroying) return false;
-    localDestroying = true;
+bool QmScreenSaver::DestroyWindow(void* hwnd) {
+    if (!IsSaverWindow(hwnd) || destroying_) return false;
+    destroying_ = hwnd;
     SysScreenSaverProc(hwnd, kWmDestroy, 0, 0);
-    hostDestroyWindow(hwnd);
-    localWindow = nullptr;
-    if (host.hMainWindow == hwnd) host.hMainWindow = nullptr;
-    localDestroying = false;
+    platform_.DestroyWindow(hwnd);
+    windows_.erase(std::find(windows_.begin(), windows_.end(), hwnd));
+    host_.hMainWindow = windows_.empty() ? nullptr : windows_.front();
+    destroying_ = nullptr;
+    // Whatever ends one monitor's saver ends them all.
+    while (!windows_.empty()) DestroyWindow(windows_.front());
     return true;
 }
 
-bool qmPostMessage(void* hwnd, unsigned msg, uintptr_t wParam, intptr_t lParam) {
+bool QmScreenSaver::PostSaverMessage(void* hwnd, unsigned msg, uintptr_t wParam, intptr_t lParam) {
     QmMsg m;
     m.hwnd = hwnd, m.message = msg, m.wParam = wParam, m.lParam = lParam;
-    localQueue.push_back(m);
+    queue_.push_back(m);
     return true;
 }
 
-void qmPostQuitMessage(int code) {
-    localQuitPosted = true;
-    localQuitCode = code;
+void QmScreenSaver::PostQuitMessage(int code) {
+    quitPosted_ = true;
+    quitCode_ = code;
 }
 
-int qmWaitMessage(QmMsg* m, int timeoutMs) {
-    if (!localQueue.empty()) {
-        *m = localQueue.front();
-        localQueue.pop_front();
+int QmScreenSaver::WaitSaverMessage(QmMsg* m, int timeoutMs) {
+    if (!queue_.empty()) {
+        *m = queue_.front();
+        queue_.pop_front();
         return 1;
     }
-    if (localQuitPosted) {
-        localQuitPosted = false;
+    if (quitPosted_) {
+        quitPosted_ = false;
         *m = QmMsg();
         m->message = kWmQuit;
-        m->wParam = uintptr_t(localQuitCode);
+        m->wParam = uintptr_t(quitCode_);
         return 0;
     }
-    int r = hostNextEvent(m, timeoutMs);
+    int r = platform_.NextEvent(m, timeoutMs);
+    if (r == 1 && m->message == kWmHostEnd && !m->hwnd) m->hwnd = host_.hMainWindow;  // addressed to the run
     return r == 1 ? 1 : r == 0 ? -2 : -1;
 }
 
-int qmGetMessage(QmMsg* m) {
+int QmScreenSaver::GetSaverMessage(QmMsg* m) {
     int r;
-    while ((r = qmWaitMessage(m, -1)) == -2) {
+    while ((r = WaitSaverMessage(m, -1)) == -2) {
     }
     return r;
 }
 
-intptr_t qmDispatchMessage(const QmMsg* m) {
-    if (!m->hwnd || m->hwnd != localWindow) return 0;  // its window is gone
+intptr_t QmScreenSaver::DispatchSaverMessage(const QmMsg* m) {
+    if (!IsSaverWindow(m->hwnd)) return 0;  // its window is gone
     return SysScreenSaverProc(m->hwnd, m->message, m->wParam, m->lParam);
 }
 
-intptr_t qmDefWindowProc(void*, unsigned msg, uintptr_t, intptr_t) {
+intptr_t QmScreenSaver::DefSaverWindowProc(void*, unsigned msg, uintptr_t, intptr_t) {
     // The answers a window owes by default; nothing is drawn or changed here.
     return msg == kWmEraseBkgnd ? 1 : 0;
 }
 
-bool qmGetCursorPos(QmPoint* p) { return hostGetCursorPos(p); }
+bool QmScreenSaver::GetCursorPos(QmPoint* p) { return platform_.GetCursorPos(p); }
 
-intptr_t SysScreenSaverProc(void* hwnd, unsigned msg, uintptr_t wParam, intptr_t lParam) {
+// ---- the window procedures ----
+
+intptr_t QmScreenSaver::SysScreenSaverProc(void* hwnd, unsigned msg, uintptr_t wParam, intptr_t lParam) {
     switch (msg) {
         case kWmCreate:
-            if (!host.fChildPreview) hostHideCursor(hwnd);
-            qmGetCursorPos(&host.pt_orig);
+            if (!host_.fChildPreview) platform_.HideCursor(hwnd);
+            GetCursorPos(&host_.pt_orig);
             break;
         case kWmDestroy:
-            qmPostQuitMessage(0);
+            PostQuitMessage(0);
             break;
         case kWmActivate:
         case kWmActivateApp:
@@ -336,29 +315,29 @@ intptr_t SysScreenSaverProc(void* hwnd, unsigned msg, uintptr_t wParam, intptr_t
         case kWmRButtonDown:
         case kWmMButtonDown:
         case kWmPaint:
-            if (host.closing) return qmDefWindowProc(hwnd, msg, wParam, lParam);
+            if (host_.closing) return DefSaverWindowProc(hwnd, msg, wParam, lParam);
             break;
         case kWmTimer:
-            if (host.closing) return 0;
+            if (host_.closing) return 0;
             break;
         case kWmSysCommand:
-            if (!host.fChildPreview && (wParam == kScClose || wParam == kScScreenSave || wParam == kScNextWindow ||
-                                   wParam == kScPrevWindow))
+            if (!host_.fChildPreview && (wParam == kScClose || wParam == kScScreenSave || wParam == kScNextWindow ||
+                                         wParam == kScPrevWindow))
                 return 0;
             break;
         case kWmHostEnd:
-            trc("host: the run ends: %s\n", localEndName(lParam));
-            localEndReason = QmEnd(lParam);
-            qmDestroyWindow(hwnd);
+            trc("host: the run ends: %s\n", qmEndName(QmEnd(lParam)));
+            endReason_ = QmEnd(lParam);
+            DestroyWindow(hwnd);
             return 0;
         default:
             break;
     }
-    return ScreenSaverProc(hwnd, msg, wParam, lParam);
+    return saver_.ScreenSaverProc(*this, hwnd, msg, wParam, lParam);
 }
 
-intptr_t DefScreenSaverProc(void* hwnd, unsigned msg, uintptr_t wParam, intptr_t lParam) {
-    if (host.fChildPreview || host.closing) return qmDefWindowProc(hwnd, msg, wParam, lParam);
+intptr_t QmScreenSaver::DefScreenSaverProc(void* hwnd, unsigned msg, uintptr_t wParam, intptr_t lParam) {
+    if (host_.fChildPreview || host_.closing) return DefSaverWindowProc(hwnd, msg, wParam, lParam);
     switch (msg) {
         case kWmActivate:
         case kWmActivateApp:
@@ -367,8 +346,8 @@ intptr_t DefScreenSaverProc(void* hwnd, unsigned msg, uintptr_t wParam, intptr_t
             [[fallthrough]];  // losing the activation counts as a mouse movement
         case kWmMouseMove: {
             QmPoint p;
-            qmGetCursorPos(&p);
-            if (p.x == host.pt_orig.x && p.y == host.pt_orig.y) break;
+            GetCursorPos(&p);
+            if (p.x == host_.pt_orig.x && p.y == host_.pt_orig.y) break;
             [[fallthrough]];  // any movement, one pixel is enough: as a button press
         }
         case kWmKeyDown:
@@ -376,51 +355,30 @@ intptr_t DefScreenSaverProc(void* hwnd, unsigned msg, uintptr_t wParam, intptr_t
         case kWmLButtonDown:
         case kWmRButtonDown:
         case kWmMButtonDown:
-            if (!host.checking_pwd) qmPostMessage(hwnd, kWmClose, 0, 0);
+            if (!host_.checking_pwd) PostSaverMessage(hwnd, kWmClose, 0, 0);
             break;
         case kWmSetCursor:
-            if (host.checking_pwd) break;
-            hostHideCursor(hwnd);
+            if (host_.checking_pwd) break;
+            platform_.HideCursor(hwnd);
             return 1;
         case kWmClose:
-            if (host.checking_pwd) return 0;
-            if (host.VerifyScreenSavePwd) {
-                host.checking_pwd = 1;
-                host.closing = SysScreenSaverProc(hwnd, kWmVerifyPassword, 0, 0) != 0;
-                host.checking_pwd = 0;
+            if (host_.checking_pwd) return 0;
+            if (host_.VerifyScreenSavePwd) {
+                host_.checking_pwd = 1;
+                host_.closing = SysScreenSaverProc(hwnd, kWmVerifyPassword, 0, 0) != 0;
+                host_.checking_pwd = 0;
             } else {
-                host.closing = 1;
+                host_.closing = 1;
             }
-            if (host.closing)
-                qmDestroyWindow(hwnd);
+            if (host_.closing)
+                DestroyWindow(hwnd);
             else
-                qmGetCursorPos(&host.pt_orig);  // a refused password arms the saver again here
+                GetCursorPos(&host_.pt_orig);  // a refused password arms the saver again here
             return 0;
         case kWmVerifyPassword:
-            return host.VerifyScreenSavePwd ? host.VerifyScreenSavePwd(hwnd) : 1;
+            return host_.VerifyScreenSavePwd ? host_.VerifyScreenSavePwd(hwnd) : 1;
         default:
             break;
     }
-    return qmDefWindowProc(hwnd, msg, wParam, lParam);
-}
-
-void ScreenSaverChangePassword(void* hwnd) {
-    void* mpr = fxLoadLibrary("MPR.DLL");
-    if (!mpr) return;
-    auto change = reinterpret_cast<FXPwdChangePassword>(fxGetProcAddress(mpr, "PwdChangePasswordA"));
-    if (change) change("SCRSAVE", hwnd, 0, 0);
-    fxFreeLibrary(mpr);
-}
-
-void qmResetHost() {
-    host = QmHostState();
-    localLaunch = QmHostLaunch();
-    localQueue.clear();
-    localQuitPosted = false;
-    localQuitCode = 0;
-    localWindow = nullptr;
-    localDestroying = false;
-    localExitStatus = 0;
-    localEndReason = kEndNone;
-    qmResetSaverStatics();
+    return DefSaverWindowProc(hwnd, msg, wParam, lParam);
 }

@@ -1,15 +1,22 @@
-// The screen-saver host: the program's entry work (the switch scan), the saver window and its
-// message loop, the routing of messages, and the default screen-saver behaviour (which input
-// ends the saver, the hidden cursor, the password hooks). It knows nothing of the scene: it calls
-// the saver's procedures (main.cpp) by their fixed names, and the saver hands every message it
-// does not handle to DefScreenSaverProc.
+// The screen-saver host: the saver windows and their message loop, the routing of messages, and
+// the default screen-saver behaviour (which input ends the saver, the hidden cursor, the password
+// hooks). It knows nothing of the scene: it calls the saver's procedures (PSaverProcs, main.cpp)
+// by their fixed names, and the saver hands every message it does not handle to
+// DefScreenSaverProc.
 //
 // The message logic here is the same on every platform. Messages carry the numbers of the
 // window system the saver was first written for, so a port to it passes them through; the
-// platform's host file (host.h) creates the windows and turns its events into these messages.
+// platform host (host.h) creates the windows and turns its events into these messages.
 #pragma once
 
 #include <cstdint>
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "saver/end_request.h"
+
+class PHost;
 
 // ---- messages ----
 enum : unsigned {
@@ -50,9 +57,6 @@ enum : uintptr_t {
     kScScreenSave = 0xF140,
 };
 
-// Why the host ends a run (lParam of kWmHostEnd).
-enum QmEnd { kEndNone = 0, kEndSignal, kEndWindowGone, kEndClosed, kEndFinished, kEndDisplayLost };
-
 struct QmMsg {
     void* hwnd = nullptr;
     unsigned message = 0;
@@ -76,8 +80,8 @@ typedef int(QM_PWDAPI* QmVerifyPwdProc)(void* hwnd);
 // ---- the host's state (all zero at start; changed only by the host) ----
 struct QmHostState {
     void* hMainInstance = nullptr;
-    void* hMainWindow = nullptr;  // the live saver window
-    int fChildPreview = 0;        // the window is a preview pane's child
+    void* hMainWindow = nullptr;  // the live saver window (the first, when there is one per monitor)
+    int fChildPreview = 0;        // the window is a preview pane's child: the one preview flag
     int w95 = 0;
     void* hPwdLib = nullptr;
     QmVerifyPwdProc VerifyScreenSavePwd = nullptr;
@@ -85,23 +89,23 @@ struct QmHostState {
     int closing = 0;
     QmPoint pt_orig;  // the cursor where the saver started; movement away from it ends the saver
 };
-const QmHostState& qmHost();
 
 // The kinds of saver window.
 enum QmStyle {
-    kStyleFullScreen,  // over the whole screen, on top, input grabbed, cursor hidden
+    kStyleFullScreen,  // over a monitor, on top, input grabbed, cursor hidden (one per monitor)
     kStylePreview,     // a child of the preview pane's window, of its size
     kStyleLauncher,    // a child of a launcher's window, of its size; the launcher owns input
     kStyleDesktop,     // a normal, resizable window for trying the saver; keys and its close button end it
     kStyleRecord,      // a window of the recording's size; no input
 };
 
-// How the saver is shown when a launcher, not the switch letters, decides (the launcher words,
-// record mode).
+// How the saver is shown: decided once by the program entry (the launcher words or the switch
+// letters) and handed to the host.
 struct QmHostLaunch {
-    QmStyle style = kStyleFullScreen;  // kStyleFullScreen, kStyleLauncher, kStyleDesktop or kStyleRecord
-    unsigned long windowId = 0;        // kStyleLauncher: the launcher's window to draw into
-    int width = 0, height = 0;         // kStyleDesktop, kStyleRecord: the window's size
+    QmStyle style = kStyleFullScreen;
+    unsigned long windowId = 0;  // kStylePreview, kStyleLauncher: the window to draw into
+    int x = 0, y = 0;            // kStyleRecord: where the window lies (the area it photographs)
+    int width = 0, height = 0;   // kStyleDesktop, kStyleRecord: the window's size
 };
 
 // ---- the switch scan ----
@@ -117,58 +121,94 @@ struct QmSwitchScan {
 };
 QmSwitchScan qmScanSwitches(const char* cmdLine);
 
+class QmScreenSaver;
+
+// ---- the saver's procedures (main.cpp), called by the host by their fixed names ----
+class PSaverProcs {
+public:
+    // The saver window's procedure: creation builds the scene, destruction takes it down.
+    virtual intptr_t ScreenSaverProc(QmScreenSaver& host, void* hwnd, unsigned msg, uintptr_t wParam,
+                                     intptr_t lParam) = 0;
+    virtual int ScreenSaverConfigureDialog(void* dialog, unsigned msg, uintptr_t wParam, intptr_t lParam) = 0;
+    virtual int RegisterDialogClasses(void* instance) = 0;
+
+protected:
+    ~PSaverProcs() = default;
+};
+
 // ---- the host ----
-// Runs the saver (the program entry calls it once the launcher words are read): as the switch
-// letters of cmdLine say (everything after the program name, launcher words taken out), or, with
-// launch, as the launcher asks. Returns the exit status.
-int ScreenSaverMain(void* instance, const char* programName, const char* cmdLine,
-                    const QmHostLaunch* launch = nullptr);
-// Creates the saver window (parent null: full screen or the launch mode's own window; else a
-// child of parent of its client size), runs the message loop, returns the last message's wParam.
-int LaunchScreenSaver(void* parent);
-intptr_t SysScreenSaverProc(void* hwnd, unsigned msg, uintptr_t wParam, intptr_t lParam);
-intptr_t DefScreenSaverProc(void* hwnd, unsigned msg, uintptr_t wParam, intptr_t lParam);
-void ScreenSaverChangePassword(void* hwnd);
+// One run of the saver: the host object lives for the run and owns the run's windows, its message
+// queue and its state. Everything here belongs to the window thread.
+class QmScreenSaver {
+public:
+    QmScreenSaver(PHost& platform, PSaverProcs& saver, void* instance = nullptr);
+    QmScreenSaver(const QmScreenSaver&) = delete;
+    QmScreenSaver& operator=(const QmScreenSaver&) = delete;
 
-// ---- the saver's procedures (main.cpp) ----
-intptr_t ScreenSaverProc(void* hwnd, unsigned msg, uintptr_t wParam, intptr_t lParam);
-int ScreenSaverConfigureDialog(void* dialog, unsigned msg, uintptr_t wParam, intptr_t lParam);
-int RegisterDialogClasses(void* instance);
-// Where the configuration lives and what it holds, for people (the configuration switch on a
-// platform without a settings dialog).
-void ScreenSaverDescribeConfig();
-// Adds the saver to the system's screen-saver settings and says what happened; the exit status.
-// Needs no window and no display.
-int ScreenSaverRegister();
+    // Runs the saver as launch says (the preview and launcher styles into the window launch names)
+    // and returns the exit status.
+    int Run(const QmHostLaunch& launch);
+    // The change-password switch: the platform's password services, when it has them, with the
+    // window of that id (0 or no window: none).
+    int ChangePassword(unsigned long windowId);
 
-// ---- the window system as the host and the saver see it ----
-// The program name and the command line after it, as the system passes them.
-const char* qmGetCommandLine();
-// Creates the saver window of style (a child of parent for the preview and launcher styles) and
-// sends it kWmCreate; it becomes hMainWindow. A creation that the window procedure refuses (-1)
-// is sent kWmDestroy, the window is destroyed again and the result is null.
-void* qmCreateSaverWindow(QmStyle style, void* parent, int width, int height);
-// Sends kWmDestroy, then destroys the window. False when hwnd is not the live saver window.
-bool qmDestroyWindow(void* hwnd);
-// Queues a message for the loop; messages for a window destroyed meanwhile are dropped.
-bool qmPostMessage(void* hwnd, unsigned msg, uintptr_t wParam, intptr_t lParam);
-void qmPostQuitMessage(int code);
-// Waits for the next message: posted ones first, then kWmQuit once posted (result 0), then the
-// window system's events (result 1). -1 when the window system failed.
-int qmGetMessage(QmMsg* m);
-// The same, waiting at most timeoutMs milliseconds for an event (-2 when none came).
-int qmWaitMessage(QmMsg* m, int timeoutMs);
-// Hands m to the window procedure of the live saver window (dropped otherwise).
-intptr_t qmDispatchMessage(const QmMsg* m);
-// Whatever the window system does by default (nothing here but the answers it owes).
-intptr_t qmDefWindowProc(void* hwnd, unsigned msg, uintptr_t wParam, intptr_t lParam);
-bool qmGetCursorPos(QmPoint* p);
-// A failure the exit status must show (a settings file that could not be written, a lost
-// display); ScreenSaverMain returns it when the run itself ended normally.
-void qmSetExitStatus(int status);
-int qmGetExitStatus();
-// Why the last run ended through kWmHostEnd (kEndNone: it did not).
-QmEnd qmEndReason();
-// Clears the host's state (globals, statics of the saver, queue) for another run in the same
-// process (tests).
-void qmResetHost();
+    // Creates the saver windows (parent null: full screen, one per monitor, or the launch style's
+    // own window; else a child of parent of its client size), runs the message loop, returns the
+    // last message's wParam.
+    int LaunchScreenSaver(void* parent);
+    intptr_t SysScreenSaverProc(void* hwnd, unsigned msg, uintptr_t wParam, intptr_t lParam);
+    intptr_t DefScreenSaverProc(void* hwnd, unsigned msg, uintptr_t wParam, intptr_t lParam);
+    void ScreenSaverChangePassword(void* hwnd);
+
+    // ---- the window system as the saver sees it ----
+    // Creates a saver window of style over area (a child of parent for the preview and launcher
+    // styles) and sends it kWmCreate; the first becomes hMainWindow. A creation that the window
+    // procedure refuses (-1) is sent kWmDestroy, the window is destroyed again and the result is
+    // null.
+    void* CreateSaverWindow(QmStyle style, void* parent, int x, int y, int width, int height);
+    // Sends kWmDestroy, then destroys the window; the saver's windows end together, so the others
+    // follow. False when hwnd is not a live saver window.
+    bool DestroyWindow(void* hwnd);
+    // Queues a message for the loop; messages for a window destroyed meanwhile are dropped.
+    bool PostSaverMessage(void* hwnd, unsigned msg, uintptr_t wParam, intptr_t lParam);
+    void PostQuitMessage(int code);
+    // Waits for the next message: posted ones first, then kWmQuit once posted (result 0), then the
+    // window system's events (result 1). -1 when the window system failed.
+    int GetSaverMessage(QmMsg* m);
+    // The same, waiting at most timeoutMs milliseconds for an event (-2 when none came).
+    int WaitSaverMessage(QmMsg* m, int timeoutMs);
+    // Hands m to the window procedure of its window when that is a live saver window.
+    intptr_t DispatchSaverMessage(const QmMsg* m);
+    // Whatever the window system does by default (nothing here but the answers it owes).
+    intptr_t DefSaverWindowProc(void* hwnd, unsigned msg, uintptr_t wParam, intptr_t lParam);
+    bool GetCursorPos(QmPoint* p);
+
+    const QmHostState& State() const { return host_; }
+    const std::vector<void*>& Windows() const { return windows_; }
+    PHost& Platform() { return platform_; }
+    // A failure the exit status must show (a lost display); Run returns it when the run itself
+    // ended normally.
+    void SetExitStatus(int status) { exitStatus_ = status; }
+    int ExitStatus() const { return exitStatus_; }
+    // Why the run ended through kWmHostEnd (kEndNone: it did not).
+    QmEnd EndReason() const { return endReason_; }
+
+private:
+    PHost& platform_;
+    PSaverProcs& saver_;
+    QmHostState host_;
+    QmHostLaunch launch_;             // how a window without a parent is shown this run
+    std::deque<QmMsg> queue_;         // posted messages (input only: a few per second at most)
+    bool quitPosted_ = false;
+    int quitCode_ = 0;
+    std::vector<void*> windows_;      // the live saver windows (messages for others are dropped)
+    void* destroying_ = nullptr;      // the window being destroyed now
+    int exitStatus_ = 0;
+    QmEnd endReason_ = kEndNone;
+
+    bool IsSaverWindow(void* hwnd) const;
+    void LoadPasswordHook();
+    QmStyle StyleFor(void* parent) const;
+    bool CreateWindows(void* parent);
+    void RunLoop();
+};

@@ -37,6 +37,12 @@ void fxX11SetLostHandler(void (*handler)());
 void fxX11TrapErrors(Display* dpy);
 int fxX11UntrapErrors(Display* dpy);
 
+// Marks window as one of the program's own or one it draws into. Such a window may be taken away
+// by another client at any moment (a launcher ending the saver): an X error saying that it no
+// longer exists (BadWindow, BadDrawable), met by any thread, is then traced as what it is, not
+// reported as a fault. Remembers the last few windows marked.
+void fxX11ExpectGone(Window window);
+
 // True when the window exists (its attributes can be read); BadWindow gives false.
 bool fxX11IsWindow(Display* dpy, Window window);
 

@@ -19,6 +19,18 @@ Display* localDisplay = nullptr;
 XVisualInfo* localVisual = nullptr;
 Display* localVisualDisplay = nullptr;  // the connection localVisual was chosen on
 
+// Windows whose "no such window" errors are the end, not a fault: a small ring, newest last.
+const int kExpectGone = 16;
+std::atomic<unsigned long> localGoneWindows[kExpectGone];
+std::atomic<unsigned> localGoneNext{0};
+
+bool localExpectedGone(const XErrorEvent* e) {
+    if (e->error_code != BadWindow && e->error_code != BadDrawable) return false;
+    for (const auto& w : localGoneWindows)
+        if (w.load() != 0 && w.load() == e->resourceid) return true;
+    return false;
+}
+
 std::atomic<bool> localLostFlag{false};
 std::atomic<void (*)()> localLostHandler{nullptr};
 
@@ -39,6 +51,11 @@ int localErrorHandler(Display* dpy, XErrorEvent* e) {
     localTrap& trap = localThreadTrap;
     if (trap.on && dpy == trap.dpy && e->serial >= trap.first) {
         if (trap.code == 0) trap.code = int(e->error_code);
+        return 0;
+    }
+    if (localExpectedGone(e)) {
+        trc("the window 0x%lx is gone (X error %d, request %d.%d)\n", static_cast<unsigned long>(e->resourceid),
+            int(e->error_code), int(e->request_code), int(e->minor_code));
         return 0;
     }
     err("X error %d (request %d.%d, resource 0x%lx)\n", int(e->error_code), int(e->request_code),
@@ -135,6 +152,13 @@ int fxX11UntrapErrors(Display* dpy) {
     trap = localTrap();
     if (held) XUnlockDisplay(held);
     return code;
+}
+
+void fxX11ExpectGone(Window window) {
+    if (!window) return;
+    for (const auto& w : localGoneWindows)
+        if (w.load() == window) return;
+    localGoneWindows[localGoneNext.fetch_add(1) % kExpectGone] = window;
 }
 
 bool fxX11IsWindow(Display* dpy, Window window) {

@@ -118,6 +118,7 @@ bool localDecodeFrame(FXPixmap* pm, const localSource& colourSrc, const localSou
                       const char* label, int maxWidth, int maxHeight, bool report) {
     PEnv* env = fxglobalEnv;
     if (!m || !env || !fxDevilLoaded()) return false;
+    FXDevilLock lock;
     localImages images;
     localDecoded colour, mask;
     fxil.ilBindImage(images.ids[0]);

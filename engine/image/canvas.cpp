@@ -64,6 +64,7 @@ const FXPackageData* localPictureEntry(FXPackage* p, int id, int* type) {
 }
 
 bool localDecodePicture(FXCanvas* c, const char* file, const FXPackageData* d, int type) {
+    FXDevilLock lock;
     FXDecoded dec;
     bool result = false;
     if (localOpen(file, d, type, &dec) && c->pixmap.Realloc(dec.width, dec.height) > 0 && localConvert(&dec)) {
@@ -103,6 +104,7 @@ bool localAllOpaque(const FXPixmap& pm) {
 }
 
 bool localDecodeMask(FXCanvas* c, const char* file, const FXPackageData* d, int type) {
+    FXDevilLock lock;
     FXDecoded dec;
     bool result = false;
     FXPixmap& pm = c->pixmap;
@@ -153,6 +155,7 @@ bool localSave(const FXCanvas* c, const char* file, int x0, int y0, int x1, int 
         }
     }
     ILuint image = 0;
+    FXDevilLock lock;
     fxil.ilGenImages(1, &image);
     fxil.ilBindImage(image);
     bool ok = fxil.ilTexImage(ILuint(w), ILuint(h), 1, ILubyte(bpp), format, FX_IL_UNSIGNED_BYTE, rows.data());
@@ -286,6 +289,7 @@ float FXCanvas::GetBump(float u, float v) const {
 }
 
 void FXCanvas::SetJpegQuality(int q) {
+    FXDevilLock lock;
     if (fxDevilLoaded()) fxil.ilSetInteger(FX_IL_JPG_QUALITY, q);
 }
 

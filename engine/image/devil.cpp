@@ -2,6 +2,8 @@
 // way the log has always named them ("devil.dll", "ilu.dll"), whatever the platform's file names.
 #include "image/devil.h"
 
+#include <mutex>
+
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -104,6 +106,18 @@ void localUnloadImports() {
 }  // namespace
 
 bool fxDevilLoaded() { return localDevil && localIlu && fxil.ilTexImage; }
+
+namespace {
+
+std::recursive_mutex& localDevilMutex() {
+    static std::recursive_mutex m;
+    return m;
+}
+
+}  // namespace
+
+FXDevilLock::FXDevilLock() { localDevilMutex().lock(); }
+FXDevilLock::~FXDevilLock() { localDevilMutex().unlock(); }
 
 bool fxLoadDevil() {
     if (fxDevilLoaded()) return true;

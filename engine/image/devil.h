@@ -70,6 +70,17 @@ extern FXDevilImports fxil;
 // Binds both libraries and every entry point, then initialises DevIL. On failure writes the
 // error trace "failed to load devil libraries", unbinds and returns false. Binding again while
 // bound does nothing and returns true.
+// The image library keeps one bound image for the whole process, and scenes decode their movies'
+// frames on render threads of their own: every sequence of its calls that binds an image, reads it
+// and lets it go holds this lock (recursive) from first call to last.
+class FXDevilLock {
+public:
+    FXDevilLock();
+    ~FXDevilLock();
+    FXDevilLock(const FXDevilLock&) = delete;
+    FXDevilLock& operator=(const FXDevilLock&) = delete;
+};
+
 bool fxLoadDevil();
 // Shuts DevIL down, frees both libraries and clears every entry point.
 void fxUnloadDevil();

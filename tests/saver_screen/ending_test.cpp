@@ -12,40 +12,40 @@ TEST_F(SaverHostTest, AKeyEndsAtOnce) {
     ASSERT_NE(Launch(kStyleFullScreen), nullptr);
     Key("a", true);
     EXPECT_TRUE(Pump(kWmKeyDown));
-    EXPECT_EQ(qmHost().hMainWindow, nullptr);
-    EXPECT_EQ(qmSaverState().escapeHit, 1);
+    EXPECT_EQ(host->State().hMainWindow, nullptr);
+    EXPECT_EQ(saver->State().escapeHit, 1);
     Key("a", false);
 }
 
 TEST_F(SaverHostTest, OnePixelOfMouseEndsOnlyAfterFourSeconds) {
     ASSERT_NE(Launch(kStyleFullScreen), nullptr);
-    fxSetManualClock(qmSaverState().startTime + 1.0);
+    fxSetManualClock(saver->State().startTime + 1.0);
     MoveBy(1, 0);
     EXPECT_TRUE(Pump(kWmMouseMove));
-    EXPECT_NE(qmHost().hMainWindow, nullptr) << "a movement in the first 4 s is dropped";
-    fxSetManualClock(qmSaverState().startTime + 4.5);
+    EXPECT_NE(host->State().hMainWindow, nullptr) << "a movement in the first 4 s is dropped";
+    fxSetManualClock(saver->State().startTime + 4.5);
     MoveBy(0, 1);
     EXPECT_TRUE(Pump(kWmMouseMove));
-    EXPECT_EQ(qmHost().hMainWindow, nullptr);
-    EXPECT_EQ(qmSaverState().escapeHit, 0);
+    EXPECT_EQ(host->State().hMainWindow, nullptr);
+    EXPECT_EQ(saver->State().escapeHit, 0);
 }
 
 TEST_F(SaverHostTest, DroppedClosesKeepTheCursorOrigin) {
     ASSERT_NE(Launch(kStyleFullScreen), nullptr);
-    QmPoint origin = qmHost().pt_orig;
-    fxSetManualClock(qmSaverState().startTime + 2.0);
+    QmPoint origin = host->State().pt_orig;
+    fxSetManualClock(saver->State().startTime + 2.0);
     MoveBy(1, 1);
     ASSERT_TRUE(Pump(kWmMouseMove));
-    ASSERT_NE(qmHost().hMainWindow, nullptr);
+    ASSERT_NE(host->State().hMainWindow, nullptr);
     // Back where the saver started: no movement away from the origin, nothing ends.
-    fxSetManualClock(qmSaverState().startTime + 6.0);
+    fxSetManualClock(saver->State().startTime + 6.0);
     MoveTo(origin.x, origin.y);
     ASSERT_TRUE(Pump(kWmMouseMove));
-    EXPECT_NE(qmHost().hMainWindow, nullptr);
-    EXPECT_EQ(qmHost().pt_orig.x * 10000 + qmHost().pt_orig.y, origin.x * 10000 + origin.y);
+    EXPECT_NE(host->State().hMainWindow, nullptr);
+    EXPECT_EQ(host->State().pt_orig.x * 10000 + host->State().pt_orig.y, origin.x * 10000 + origin.y);
     Click(1);  // a button after the 4 s ends it wherever the cursor is
     EXPECT_TRUE(Pump(kWmLButtonDown));
-    EXPECT_EQ(qmHost().hMainWindow, nullptr);
+    EXPECT_EQ(host->State().hMainWindow, nullptr);
 }
 
 TEST_F(SaverHostTest, CloseAtExactlyFourSecondsIsIgnored) {
@@ -57,10 +57,10 @@ TEST_F(SaverHostTest, CloseAtExactlyFourSecondsIsIgnored) {
     } steps[] = {{0.0, false}, {3.999, false}, {4.0, false}, {4.001, true}};
     for (const auto& s : steps) {
         SCOPED_TRACE(s.after);
-        fxSetManualClock(qmSaverState().startTime + s.after);
-        qmPostMessage(w, kWmClose, 0, 0);
+        fxSetManualClock(saver->State().startTime + s.after);
+        host->PostSaverMessage(w, kWmClose, 0, 0);
         EXPECT_TRUE(Pump(kWmClose));
-        EXPECT_EQ(qmHost().hMainWindow == nullptr, s.ends);
+        EXPECT_EQ(host->State().hMainWindow == nullptr, s.ends);
     }
 }
 
@@ -70,8 +70,8 @@ TEST_F(SaverHostTest, KeyReleaseOfAKeyPressedBeforeTheStartIsNoInput) {
     Key("Return", false);
     MoveBy(1, 0);  // a dropped movement after the release shows the release was handled first
     EXPECT_TRUE(Pump(kWmMouseMove));
-    EXPECT_NE(qmHost().hMainWindow, nullptr);
-    EXPECT_EQ(qmSaverState().escapeHit, 0);
+    EXPECT_NE(host->State().hMainWindow, nullptr);
+    EXPECT_EQ(saver->State().escapeHit, 0);
 }
 
 TEST_F(SaverHostTest, PreviewIsAChildOfExactlyTheParentsClientSizeAndEndsWithIt) {
@@ -90,11 +90,11 @@ TEST_F(SaverHostTest, PreviewIsAChildOfExactlyTheParentsClientSizeAndEndsWithIt)
     ASSERT_TRUE(XGetGeometry(xt, fxX11Window(w), &root, &x, &y, &cw, &ch, &border, &depth));
     EXPECT_EQ(x * 1000 + y, 0);
     EXPECT_EQ(cw * 1000 + ch, 152u * 1000 + 112u);
-    EXPECT_TRUE(qmCurrentScene()->isPreview) << "the scene was built in preview mode";
+    EXPECT_TRUE(saver->Scene()->options.preview) << "the scene was built in preview mode";
 
     XDestroyWindow(xt, pane);  // the pane's owner closes it
     XSync(xt, False);
     EXPECT_TRUE(Pump(kWmHostEnd));
-    EXPECT_EQ(qmHost().hMainWindow, nullptr);
-    EXPECT_EQ(qmEndReason(), kEndWindowGone);
+    EXPECT_EQ(host->State().hMainWindow, nullptr);
+    EXPECT_EQ(host->EndReason(), kEndWindowGone);
 }

@@ -6,8 +6,6 @@
 
 #include "base/other.h"
 #include "base/trace.h"
-#include "saver/host.h"
-#include "saver/main.h"
 #include "support/test_support.h"
 
 void SaverHostTest::SetUp() {
@@ -18,7 +16,12 @@ void SaverHostTest::SetUp() {
     env_[1] = new QmScopedEnv("XDG_STATE_HOME", state.c_str());
     env_[2] = new QmScopedEnv("XDG_CONFIG_HOME", config.c_str());
     env_[3] = new QmScopedEnv("HOME", config.c_str());
-    qmResetHost();
+    qmResetEndRequests();
+    platform = qmCreateHost();
+    QmSceneOptions options;
+    options.dataDir = data;
+    saver.reset(new QmSaver(options));
+    host.reset(new QmScreenSaver(*platform, *saver));
     fxUseManualClock(100.0);
     xt = XOpenDisplay(nullptr);
     ASSERT_NE(xt, nullptr);
@@ -27,9 +30,15 @@ void SaverHostTest::SetUp() {
 }
 
 void SaverHostTest::TearDown() {
-    if (qmHost().hMainWindow) qmDestroyWindow(qmHost().hMainWindow);  // through the destroy path
-    QmMsg m;
-    while (qmWaitMessage(&m, 0) == 1) qmDispatchMessage(&m);
+    if (host) {
+        if (host->State().hMainWindow) host->DestroyWindow(host->State().hMainWindow);  // through the destroy path
+        QmMsg m;
+        while (host->WaitSaverMessage(&m, 0) == 1) host->DispatchSaverMessage(&m);
+    }
+    host.reset();
+    saver.reset();
+    platform.reset();
+    qmResetEndRequests();
     fxCloseTraces();
     fxUseSystemClock();
     if (xt) XCloseDisplay(xt);
@@ -37,15 +46,17 @@ void SaverHostTest::TearDown() {
 }
 
 void* SaverHostTest::Launch(QmStyle style, void* parent) {
-    EXPECT_TRUE(hostOpen());
+    EXPECT_TRUE(platform->Open());
     int w = 0, h = 0;
-    if (parent)
-        hostClientSize(parent, &w, &h);
-    else
-        hostScreenSize(&w, &h);
-    void* window = qmCreateSaverWindow(style, parent, w, h);
-    if (window) hostShowWindow(window);
-    if (QmScene* scene = qmCurrentScene()) scene->gr.StopLoop(100000.0);
+    if (parent) {
+        platform->ClientSize(parent, &w, &h);
+    } else {
+        Screen* s = DefaultScreenOfDisplay(xt);
+        w = WidthOfScreen(s), h = HeightOfScreen(s);
+    }
+    void* window = host->CreateSaverWindow(style, parent, 0, 0, w, h);
+    if (window) platform->ShowWindow(window);
+    if (QmScene* scene = saver->Scene()) scene->gr.StopLoop(100000.0);
     return window;
 }
 
@@ -53,13 +64,13 @@ bool SaverHostTest::Pump(unsigned msg) {
     QmMsg m;
     bool seen = false;
     for (int i = 0; i < 500 && !seen; i++) {
-        int r = qmWaitMessage(&m, 10);
+        int r = host->WaitSaverMessage(&m, 10);
         if (r == 0 || r == -1) return false;
         if (r != 1) continue;
-        qmDispatchMessage(&m);
+        host->DispatchSaverMessage(&m);
         seen = m.message == msg;
     }
-    while (qmWaitMessage(&m, 0) == 1) qmDispatchMessage(&m);
+    while (host->WaitSaverMessage(&m, 0) == 1) host->DispatchSaverMessage(&m);
     return seen;
 }
 

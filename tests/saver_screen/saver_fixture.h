@@ -5,10 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 
 #include <X11/Xlib.h>
 
+#include "saver/host.h"
+#include "saver/main.h"
 #include "saver/scrnsave.h"
 #include "support/test_support.h"
 #include "support/x11_test.h"
@@ -17,6 +20,9 @@ class SaverHostTest : public ::testing::Test {
 protected:
     Display* xt = nullptr;  // the test's own connection, for XTest input
     std::string data;       // the data folder of the run (empty: no package)
+    std::unique_ptr<PHost> platform;
+    std::unique_ptr<QmSaver> saver;
+    std::unique_ptr<QmScreenSaver> host;
 
     void SetUp() override;
     void TearDown() override;

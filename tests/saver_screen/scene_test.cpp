@@ -86,7 +86,7 @@ unsigned localSeedFor(int value) {
 
 TEST_F(SceneTest, PreviewLoadsOnlyEntriesZeroAndOneAndTakesNoPhotograph) {
     Build(true);
-    EXPECT_TRUE(scene->isPreview);
+    EXPECT_TRUE(scene->options.preview);
     EXPECT_TRUE(scene->err_gad.material.hasTexture) << "entry 0";
     EXPECT_TRUE(scene->preview_mat.hasTexture) << "entry 1";
     EXPECT_FALSE(scene->scr_mat.hasTexture) << "no photograph";

@@ -43,9 +43,9 @@ TEST_F(SaverHostTest, LauncherPhotographIsCroppedToItsWindow) {
 
     void* w = Launch(kStyleLauncher, fxX11Handle(launcher));
     ASSERT_NE(w, nullptr);
-    EXPECT_FALSE(qmCurrentScene()->isPreview) << "a launcher's window gets the whole scene";
+    EXPECT_FALSE(saver->Scene()->options.preview) << "a launcher's window gets the whole scene";
     FXScrShot shot;
-    ASSERT_TRUE(hostTakePhotograph(&shot, w));
+    ASSERT_TRUE(platform->TakePhotograph(&shot, w));
     FXPixmap& p = shot.picture.pixmap;
     EXPECT_EQ(p.width * 1000 + p.height, 64048);
     EXPECT_EQ(localRgb(p, 1, 1), 0xFF0000);
@@ -57,14 +57,14 @@ TEST_F(SaverHostTest, LauncherPhotographIsCroppedToItsWindow) {
     XDeleteProperty(xt, launcher, prop);
     XSync(xt, False);
     FXScrShot screen;
-    ASSERT_TRUE(hostTakePhotograph(&screen, w));
+    ASSERT_TRUE(platform->TakePhotograph(&screen, w));
     EXPECT_EQ(screen.picture.pixmap.width * 1000 + screen.picture.pixmap.height, 64048);
     EXPECT_NE(localRgb(screen.picture.pixmap, 1, 1), 0xFF0000);
     XFreePixmap(xt, pm);
     XDestroyWindow(xt, launcher);
     XSync(xt, False);
     EXPECT_TRUE(Pump(kWmHostEnd));
-    EXPECT_EQ(qmHost().hMainWindow, nullptr);
+    EXPECT_EQ(host->State().hMainWindow, nullptr);
 }
 
 TEST_F(SaverHostTest, DesktopWindowFollowsItsSizeAndItsCloseButtonEndsAtOnce) {
@@ -74,9 +74,9 @@ TEST_F(SaverHostTest, DesktopWindowFollowsItsSizeAndItsCloseButtonEndsAtOnce) {
     XResizeWindow(xt, win, 300, 200);
     XSync(xt, False);
     ASSERT_TRUE(Pump(kWmSize));
-    EXPECT_EQ(qmCurrentScene()->gr.width * 1000 + qmCurrentScene()->gr.height, 300200) << "the scene draws over the new size";
+    EXPECT_EQ(saver->Scene()->gr.width * 1000 + saver->Scene()->gr.height, 300200) << "the scene draws over the new size";
     // The window manager's close request, within the first 4 s.
-    fxSetManualClock(qmSaverState().startTime + 1.0);
+    fxSetManualClock(saver->State().startTime + 1.0);
     XEvent e = {};
     e.xclient.type = ClientMessage;
     e.xclient.window = win;
@@ -86,6 +86,6 @@ TEST_F(SaverHostTest, DesktopWindowFollowsItsSizeAndItsCloseButtonEndsAtOnce) {
     XSendEvent(xt, win, False, NoEventMask, &e);
     XSync(xt, False);
     EXPECT_TRUE(Pump(kWmHostEnd));
-    EXPECT_EQ(qmHost().hMainWindow, nullptr);
-    EXPECT_EQ(qmEndReason(), kEndClosed);
+    EXPECT_EQ(host->State().hMainWindow, nullptr);
+    EXPECT_EQ(host->EndReason(), kEndClosed);
 }

@@ -13,6 +13,7 @@
 #include "base/other.h"
 #include "base/trace.h"
 #include "image/canvas.h"
+#include "image/devil.h"
 #include "saver/host.h"
 #include "saver/back_buffer.h"
 #include "saver/scene.h"
@@ -20,6 +21,7 @@
 
 struct QmSceneWindow {
     void* window = nullptr;
+    std::unique_ptr<PHost> host;
     std::unique_ptr<QmScene> scene;
 
     // data holds qmsave.dat and desktop.png; frames go to sink. A fatal assertion leaves window
@@ -27,10 +29,13 @@ struct QmSceneWindow {
     void Open(const std::string& data, bool previewMode, unsigned seed, int w, int h, PFrameSink* sink) {
         fxUseManualClock(50.0);
         fxSrand(seed);
-        ASSERT_TRUE(hostOpen());
-        window = hostCreateWindow(kStyleRecord, nullptr, w, h);
+        host = qmCreateHost();
+        ASSERT_TRUE(host->Open());
+        QmRect area;
+        area.width = w, area.height = h;
+        window = host->MakeWindow(kStyleRecord, nullptr, area);
         ASSERT_NE(window, nullptr);
-        hostShowWindow(window);
+        host->ShowWindow(window);
         QmSceneOptions o;
         o.dataDir = data;
         o.preview = previewMode;
@@ -42,9 +47,11 @@ struct QmSceneWindow {
     void Close() {
         scene.reset();
         if (window) {
-            hostDestroyWindow(window);
+            host->DestroyWindow(window);
             window = nullptr;
         }
+        host.reset();
+        fxUnloadDevil();
         fxCloseTraces();
         fxUseSystemClock();
     }
