@@ -137,6 +137,7 @@ private:
     bool Key(const XKeyEvent& k, bool down);
     bool Translate(XEvent& e, QmMsg* m);
     bool TranslateStructure(XEvent& e, QmMsg* m);
+    bool MonitorsChanged(XEvent& e);
     void Grab(Window w);
     void WatchMonitors();
     bool LauncherPhotograph(FXScrShot* shot, const Win& w);
@@ -311,11 +312,23 @@ void* QmHostX11::MakeWindow(QmStyle style, void* parent, const QmRect& area) {
     return fxX11Handle(w);
 }
 
-// Full-screen windows cover the monitors as they were: RandR tells when that changes.
+// Full-screen windows cover the monitors as they were: RandR tells when outputs change, and a
+// monitor set or removed by hand (`xrandr --setmonitor`, `--delmonitor`) reconfigures the root.
 void QmHostX11::WatchMonitors() {
-    if (randrEvent_ < 0) return;
-    XRRSelectInput(dpy_, DefaultRootWindow(dpy_), RRScreenChangeNotifyMask | RRCrtcChangeNotifyMask |
-                                                      RROutputChangeNotifyMask);
+    Window root = DefaultRootWindow(dpy_);
+    XSelectInput(dpy_, root, StructureNotifyMask);
+    if (randrEvent_ >= 0)
+        XRRSelectInput(dpy_, root, RRScreenChangeNotifyMask | RRCrtcChangeNotifyMask | RROutputChangeNotifyMask);
+}
+
+// Whether the monitors are no longer those the full-screen windows were made for.
+bool QmHostX11::MonitorsChanged(XEvent& e) {
+    if (covered_.empty()) return false;
+    bool rootChanged = e.type == ConfigureNotify && e.xconfigure.window == DefaultRootWindow(dpy_);
+    bool randr = randrEvent_ >= 0 && (e.type == randrEvent_ + RRScreenChangeNotify || e.type == randrEvent_ + RRNotify);
+    if (!rootChanged && !randr) return false;
+    if (randr) XRRUpdateConfiguration(&e);
+    return ListMonitors() != covered_;
 }
 
 void QmHostX11::Grab(Window w) {
@@ -365,7 +378,10 @@ void QmHostX11::DestroyWindow(void* window) {
         fxGLDestroyWindow(dpy_, w->window);  // also harmless for a window its parent took along
         XSync(dpy_, False);
     }
-    if (w->style == kStyleFullScreen && !covered_.empty()) covered_.clear();
+    if (w->style == kStyleFullScreen && !covered_.empty()) {
+        covered_.clear();
+        if (!fxX11DisplayLost()) XSelectInput(dpy_, DefaultRootWindow(dpy_), NoEventMask);
+    }
     windows_.erase(windows_.begin() + (w - windows_.data()));
     if (windows_.empty()) memset(pressed_, 0, sizeof pressed_);
 }
@@ -411,6 +427,11 @@ void localSetMessage(QmMsg* m, Window w, unsigned msg, uintptr_t wParam, intptr_
 
 // Destruction, size and monitor changes of the saver's windows and the windows they live in.
 bool QmHostX11::TranslateStructure(XEvent& e, QmMsg* m) {
+    if (MonitorsChanged(e)) {
+        trc("host: the monitors changed\n");
+        localSetMessage(m, windows_.front().window, kWmHostEnd, 0, kEndMonitorsChanged);
+        return true;
+    }
     switch (e.type) {
         case DestroyNotify:
             for (const Win& w : windows_)
@@ -440,14 +461,6 @@ bool QmHostX11::TranslateStructure(XEvent& e, QmMsg* m) {
             }
             return false;
         default:
-            if (randrEvent_ >= 0 && !covered_.empty() &&
-                (e.type == randrEvent_ + RRScreenChangeNotify || e.type == randrEvent_ + RRNotify)) {
-                XRRUpdateConfiguration(&e);
-                if (ListMonitors() == covered_) return false;
-                trc("host: the monitors changed\n");
-                localSetMessage(m, windows_.front().window, kWmHostEnd, 0, kEndMonitorsChanged);
-                return true;
-            }
             return false;
     }
 }

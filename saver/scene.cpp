@@ -25,6 +25,7 @@
 namespace {
 
 const char kPackageFile[] = "qmsave.dat";
+const int kLogNames = 16;  // qmsave.log and qmsave-2.log to qmsave-16.log
 
 // The part area of the picture c (the whole of a layout's desktop): what lies under one monitor.
 // Whatever of area lies outside the picture is opaque black.
@@ -53,11 +54,17 @@ QmScene::QmScene(const QmSceneOptions& o) : options(o) { gr.frameSink = o.frameS
 QmScene::~QmScene() { Destroy(); }
 
 // The run's trace log: the first scene opens it, the scenes of the other monitors write to it too.
+// A launcher that starts one saver per monitor runs several processes over one data folder: each
+// writes a log of its own (qmsave.log, then qmsave-2.log, ...), the first name no live saver holds.
 void QmScene::OpenLog() {
     if (fxTracesOpened()) return;
     std::string log = qmLogFilePath(options.dataDir, true);
-    if (log.empty() || !fxOpenTraces(log.c_str()))
-        fprintf(stderr, "qmsave: no trace log (no writable folder for %s)\n", log.empty() ? "qmsave.log" : log.c_str());
+    const size_t dot = log.rfind('.');
+    for (int n = 1; !log.empty() && n <= kLogNames; n++) {
+        std::string name = n == 1 ? log : log.substr(0, dot) + "-" + std::to_string(n) + log.substr(dot);
+        if (fxOpenTraces(name.c_str())) return;
+    }
+    fprintf(stderr, "qmsave: no trace log (no writable folder for %s)\n", log.empty() ? "qmsave.log" : log.c_str());
 }
 
 // One copy of an animation. The first copy of a pair shows the photograph on "Material.001",
@@ -217,6 +224,7 @@ void QmScene::Destroy() {
     if (!initialized_ || destroyed_) return;
     destroyed_ = true;
     gr.StopLoop(100000.0);
+    fxSetEnv(&gr);  // this scene's libraries and textures go back to its own device
     gr.SetAct(true);  // textures are deleted where they live
     preview.Destroy();
     preview_mat.Destroy();

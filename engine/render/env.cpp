@@ -143,6 +143,7 @@ void PEnv::ApplyDefaultMaterial() { ApplyMaterial(&defaultMaterial); }
 void PEnv::EnableTestingMaterial(bool on) { testingMaterial = on; }
 
 void PEnv::RenderLoop() {
+    fxSetEnv(this);
     loopRunning = true;
     fxSleep(0.1);  // the first frame comes 100 ms after the start
     while (!stopRequested) {

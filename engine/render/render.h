@@ -178,8 +178,8 @@ private:
     bool framePaused = false;
 };
 
-// The process-wide current environment; null until set.
-extern PEnv* fxglobalEnv;
+// The calling thread's current environment; null until set. The render loop sets its own.
+extern thread_local PEnv* fxglobalEnv;
 void fxSetEnv(PEnv* env);
 
 // Lock(true) then SetAct(true) on construction; SetAct(false) then Lock(false) on destruction.

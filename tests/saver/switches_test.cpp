@@ -72,6 +72,14 @@ const WordCase kWordCases[] = {
     {{"--record", "d", "--seconds", "-1"}, nullptr, false, kModeLetters, 0, false, ""},
     {{"--record", "d", "--size", "640x"}, nullptr, false, kModeLetters, 0, false, ""},
     {{"--record", "d", "--size", "8x8"}, nullptr, false, kModeLetters, 0, false, ""},
+    // A monitor layout: sizes and places, at most sixteen, and never with --size.
+    {{"--record", "d", "--monitors", "800x600+0+0,640x480+800+0"}, nullptr, true, kModeRecord, 0, false, ""},
+    {{"--record", "d", "--monitors", "800x600+0+0,"}, nullptr, false, kModeLetters, 0, false, ""},
+    {{"--record", "d", "--monitors", "800x600"}, nullptr, false, kModeLetters, 0, false, ""},
+    {{"--record", "d", "--monitors", "800x600+-5+0"}, nullptr, false, kModeLetters, 0, false, ""},
+    {{"--record", "d", "--monitors", "8x8+0+0"}, nullptr, false, kModeLetters, 0, false, ""},
+    {{"--record", "d", "--monitors", "800x600+0+0", "--size", "800x600"}, nullptr, false, kModeLetters, 0, false, ""},
+    {{"--monitors", "800x600+0+0"}, nullptr, false, kModeLetters, 0, false, ""},
     // Every word in the double-dash form the launcher's settings rewrite them into.
     {{"--root"}, "0x2a00007", true, kModeRoot, 0x2a00007, false, ""},
     {{"--root", "--fps"}, nullptr, true, kModeRoot, 0, true, ""},
@@ -152,4 +160,17 @@ TEST(LaunchWords, RecordOptionsAndDefaults) {
     EXPECT_EQ(l.recordFps, 12.5);
     EXPECT_FALSE(l.showFps);
     EXPECT_EQ(l.recordWidth * 10000 + l.recordHeight, 64 * 10000 + 48);
+}
+
+TEST(LaunchWords, AMonitorLayoutKeepsItsOrder) {
+    QmLaunch l;
+    std::string error;
+    ASSERT_TRUE(qmParseLaunchWords({"--record", "d", "--monitors=640x480+800+20,800x600+0+0"}, nullptr, &l, &error))
+        << error;
+    ASSERT_EQ(l.recordMonitors.size(), 2u);
+    EXPECT_EQ(l.recordMonitors[0], (QmRect{800, 20, 640, 480}));
+    EXPECT_EQ(l.recordMonitors[1], (QmRect{0, 0, 800, 600}));
+    std::string seventeen = "16x16+0+0";
+    for (int i = 0; i < 16; i++) seventeen += ",16x16+0+0";
+    EXPECT_FALSE(qmParseLaunchWords({"--record", "d", "--monitors", seventeen}, nullptr, &l, &error));
 }

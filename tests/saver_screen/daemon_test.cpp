@@ -19,6 +19,7 @@
 
 #include "image/devil.h"
 #include "saver_screen/saver_process.h"
+#include "support/monitor_server_x11.h"
 #include "support/scene_package.h"
 #include "support/test_support.h"
 #include "support/x11_test.h"
@@ -63,6 +64,7 @@ protected:
     std::string home, data;
     QmRun daemon;
     std::unique_ptr<QmHalvesDesktop> desktop;
+    std::unique_ptr<QmMonitorServer> server;  // a server of the test's own, when it needs monitors
 
     void SetUp() override {
         QM_REQUIRE_DISPLAY();
@@ -102,9 +104,10 @@ protected:
             qmWaitExit(daemon, 5000);
         }
         for (pid_t p : localProcessesOf(qmSaverProgram())) kill(p, SIGKILL);
-        if (!dpy) return;
         desktop.reset();
-        XCloseDisplay(dpy);
+        if (dpy) XCloseDisplay(dpy);
+        dpy = nullptr;
+        server.reset();
     }
 
     // Runs a command as the daemon's user and returns its exit status.
@@ -118,30 +121,74 @@ protected:
     }
 
     int Pixel(int x, int y) { return qmWindowPixel(dpy, 0, x, y); }
+
+    // The test's own X server with two monitors (red and yellow under the left one, blue and
+    // magenta under the right one) instead of the test display.
+    void UseTwoMonitors() {
+        desktop.reset();
+        XCloseDisplay(dpy);
+        dpy = nullptr;
+        server.reset(new QmMonitorServer);
+        std::string why;
+        ASSERT_TRUE(server->Start(1440, 600, {{0, 0, 800, 600, 0xFF0000, 0xFFFF00}, {800, 0, 640, 480, 0x0000FF, 0xFF00FF}},
+                                  0x00FF00, &why))
+            << why;
+        dpy = XOpenDisplay(server->Name().c_str());
+        ASSERT_NE(dpy, nullptr);
+        env.push_back("DISPLAY=" + server->Name());
+    }
+
+    // The saver registered as the user would, chosen alone, the daemon started and activated.
+    void StartAndActivate() {
+        QmRun r;
+        ASSERT_EQ(Run({qmSaverProgram(), "register_scrsaver"}, "daemon-register", &r), 0) << qmReadText(r.err);
+        std::string settings = qmReadText(home + "/.xscreensaver");
+        ASSERT_NE(settings.find("--root"), std::string::npos) << settings;
+        // The user's choices: this saver alone, at once, without fades or locking.
+        qmWriteText(home + "/.xscreensaver",
+                    settings + "mode:\t\tone\nselected:\t0\nlock:\t\tFalse\nfade:\t\tFalse\nunfade:\t\tFalse\n"
+                               "splash:\t\tFalse\ndpmsEnabled:\tFalse\n");
+        if (!prefix.empty()) {
+            passwd* nobody = getpwnam("nobody");
+            ASSERT_EQ(chown((home + "/.xscreensaver").c_str(), nobody->pw_uid, nobody->pw_gid), 0);
+        }
+        std::vector<std::string> argv = prefix;
+        argv.insert(argv.end(), {"xscreensaver", "--no-splash"});
+        daemon = qmStartProgram(argv, env, "daemon");
+        ASSERT_GT(daemon.pid, 0);
+        bool activated =
+            qmWaitFor([&] { return Run({"xscreensaver-command", "-activate"}, "daemon-activate") == 0; }, 20000);
+        ASSERT_TRUE(activated) << qmReadText(daemon.err);
+    }
+
+    // Deactivation ends every saver; each left a log closed by an orderly end, without an error,
+    // then the daemon exits. savers: how many ran (each writes a log of its own).
+    void DeactivateAndExit(int savers) {
+        ASSERT_EQ(Run({"xscreensaver-command", "-deactivate"}, "daemon-deactivate"), 0);
+        EXPECT_TRUE(qmWaitFor([&] { return localProcessesOf(qmSaverProgram()).empty(); }, 2500))
+            << "the saver did not end on deactivation";
+        // In the data folder when the daemon's user may write there, else in its state folder.
+        std::string folder = access((data + "/qmsave.log").c_str(), F_OK) == 0 ? data : home + "/state/qmsave";
+        for (int n = 1; n <= savers; n++) {
+            std::string name = n == 1 ? "/qmsave.log" : "/qmsave-" + std::to_string(n) + ".log";
+            std::string log = qmReadText(folder + name);
+            SCOPED_TRACE(name);
+            // The daemon ends a saver with a signal, or takes its window away first: either is a
+            // normal end, and a drawing that meets a window already gone is no fault.
+            EXPECT_NE(log.find("host: the run ends: "), std::string::npos) << log;
+            EXPECT_NE(log.find("end of traces"), std::string::npos) << log;
+            EXPECT_EQ(log.find("ERROR"), std::string::npos) << log;
+        }
+        EXPECT_EQ(Run({"xscreensaver-command", "-exit"}, "daemon-exit"), 0);
+        EXPECT_EQ(qmWaitExit(daemon, 10000), 0) << qmReadText(daemon.err);
+        daemon.pid = -1;
+    }
 };
 
 }  // namespace
 
 TEST_F(DaemonTest, ActivatedByTheDaemonShowsThePhotographThenTheSceneAndEndsOnDeactivation) {
-    QmRun r;
-    ASSERT_EQ(Run({qmSaverProgram(), "register_scrsaver"}, "daemon-register", &r), 0) << qmReadText(r.err);
-    std::string settings = qmReadText(home + "/.xscreensaver");
-    ASSERT_NE(settings.find("--root"), std::string::npos) << settings;
-    // The user's choices: this saver alone, at once, without fades or locking.
-    qmWriteText(home + "/.xscreensaver",
-                settings + "mode:\t\tone\nselected:\t0\nlock:\t\tFalse\nfade:\t\tFalse\nunfade:\t\tFalse\n"
-                           "splash:\t\tFalse\ndpmsEnabled:\tFalse\n");
-    if (!prefix.empty()) {
-        passwd* nobody = getpwnam("nobody");
-        ASSERT_EQ(chown((home + "/.xscreensaver").c_str(), nobody->pw_uid, nobody->pw_gid), 0);
-    }
-    std::vector<std::string> argv = prefix;
-    argv.insert(argv.end(), {"xscreensaver", "--no-splash"});
-    daemon = qmStartProgram(argv, env, "daemon");
-    ASSERT_GT(daemon.pid, 0);
-    bool activated = qmWaitFor([&] { return Run({"xscreensaver-command", "-activate"}, "daemon-activate") == 0; }, 20000);
-    ASSERT_TRUE(activated) << qmReadText(daemon.err);
-
+    ASSERT_NO_FATAL_FAILURE(StartAndActivate());
     ASSERT_TRUE(qmWaitFor([&] { return !localProcessesOf(qmSaverProgram()).empty(); }, 10000))
         << "the daemon did not start the saver\n" << qmReadText(daemon.err);
     int sw = DisplayWidth(dpy, DefaultScreen(dpy)), sh = DisplayHeight(dpy, DefaultScreen(dpy));
@@ -154,21 +201,23 @@ TEST_F(DaemonTest, ActivatedByTheDaemonShowsThePhotographThenTheSceneAndEndsOnDe
     bool scene = qmWaitFor([&] { return localOrange(Pixel(sw / 4, sh / 4)); }, 25000);
     qmSaveWindowPng(dpy, 0, sw, sh, qmTestPath("daemon-scene.png"));
     EXPECT_TRUE(scene) << std::hex << Pixel(sw / 4, sh / 4);
+    DeactivateAndExit(1);
+}
 
-    ASSERT_EQ(Run({"xscreensaver-command", "-deactivate"}, "daemon-deactivate"), 0);
-    EXPECT_TRUE(qmWaitFor([&] { return localProcessesOf(qmSaverProgram()).empty(); }, 2500))
-        << "the saver did not end on deactivation";
-    // Nothing left behind: the trace log was closed by an orderly end, without an error.
-    // (In the data folder when the daemon's user may write there, else in its state folder.)
-    std::string log = qmReadText(access((data + "/qmsave.log").c_str(), F_OK) == 0 ? data + "/qmsave.log"
-                                                                                     : home + "/state/qmsave/qmsave.log");
-    // (Once the daemon takes its window away, the driver's last drawing may meet a window that
-    // is gone: that is the end, not a fault.)
-    size_t end = log.find("host: the run ends: a signal");
-    EXPECT_NE(end, std::string::npos) << log;
-    EXPECT_NE(log.find("end of traces"), std::string::npos) << log;
-    EXPECT_EQ(log.substr(0, end).find("ERROR"), std::string::npos) << log;
-    EXPECT_EQ(Run({"xscreensaver-command", "-exit"}, "daemon-exit"), 0);
-    EXPECT_EQ(qmWaitExit(daemon, 10000), 0) << qmReadText(daemon.err);
-    daemon.pid = -1;
+// Two monitors side by side, of different sizes (the test's own X server): the daemon starts a
+// saver per monitor and hands each a photograph of its own monitor only.
+TEST_F(DaemonTest, OnTwoMonitorsEachSaverShowsItsOwnMonitor) {
+    ASSERT_NO_FATAL_FAILURE(UseTwoMonitors());
+    ASSERT_NO_FATAL_FAILURE(StartAndActivate());
+    ASSERT_TRUE(qmWaitFor([&] { return localProcessesOf(qmSaverProgram()).size() == 2; }, 15000))
+        << "the daemon did not start a saver per monitor\n" << qmReadText(daemon.err);
+    // Mirrored by the test content: each monitor's right half shows on its left.
+    bool photographs = qmWaitFor(
+        [&] { return localNear(Pixel(200, 150), 0xFFFF00) && localNear(Pixel(960, 120), 0xFF00FF); }, 15000);
+    server->Save(qmTestPath("daemon-monitors-photographs.png"));
+    EXPECT_TRUE(photographs) << std::hex << Pixel(200, 150) << " " << Pixel(960, 120);
+    bool scenes = qmWaitFor([&] { return localOrange(Pixel(200, 150)) && localOrange(Pixel(960, 120)); }, 25000);
+    server->Save(qmTestPath("daemon-monitors-scenes.png"));
+    EXPECT_TRUE(scenes) << std::hex << Pixel(200, 150) << " " << Pixel(960, 120);
+    DeactivateAndExit(2);
 }

@@ -399,3 +399,77 @@ TEST_F(ProcessTest, AnUnwritableDataFolderIsReadAndTheLogGoesToTheStateFolder) {
     EXPECT_NE(qmReadText(state + "/qmsave/qmsave.log").find("OpenGL info"), std::string::npos);
     fxUnloadDevil();
 }
+
+namespace {
+
+// A desktop of a whole monitor layout, 480 x 240: red on its left half, blue on its right.
+bool localWriteLayoutDesktop(const std::string& path) {
+    FXCanvas desk;
+    desk.pixmap.Realloc(480, 240);
+    for (int y = 0; y < 240; y++)
+        for (int x = 0; x < 480; x++) {
+            unsigned char* p = desk.pixmap.PixelBytes(x, y);
+            p[0] = x < 240 ? 255 : 0, p[1] = 0, p[2] = x < 240 ? 0 : 255, p[3] = 255;
+        }
+    return desk.SaveToPict(path.c_str());
+}
+
+}  // namespace
+
+TEST_F(ProcessTest, RecordsAMonitorLayoutEachMonitorWithItsOwnPartOfTheDesktop) {
+    std::string out = qmFreshDir("record-layout");
+    ASSERT_TRUE(fxLoadDevil());
+    ASSERT_TRUE(localWriteLayoutDesktop(data + "/layout.png"));
+    QmRun r = qmStartSaver({"--record", out, "--seconds", "0.6", "--fps", "5", "--monitors",
+                            "320x240+0+0,160x120+320+0", "--desktop", data + "/layout.png"},
+                           env, "record-layout");
+    ASSERT_GT(r.pid, 0);
+    ASSERT_EQ(qmWaitExit(r), 0) << qmReadText(r.err);
+    for (int i = 0; i < 3; i++) {
+        SCOPED_TRACE(i);
+        FXCanvas left, right;
+        ASSERT_TRUE(localReadFrame(out + "/monitor-1", i, &left));
+        ASSERT_TRUE(localReadFrame(out + "/monitor-2", i, &right));
+        EXPECT_EQ(left.GetWidth() * 1000 + left.GetHeight(), 320240);
+        EXPECT_EQ(right.GetWidth() * 1000 + right.GetHeight(), 160120);
+        // Mirrored by the test content: the left monitor's blue strip (x 240 to 319 of the
+        // desktop) shows on its left, its red on the right; the right monitor is all blue.
+        EXPECT_TRUE(localNear(localRgb(left, 20, 30), 0x0000FF)) << std::hex << localRgb(left, 20, 30);
+        EXPECT_TRUE(localNear(localRgb(left, 200, 30), 0xFF0000)) << std::hex << localRgb(left, 200, 30);
+        EXPECT_TRUE(localNear(localRgb(right, 20, 30), 0x0000FF)) << std::hex << localRgb(right, 20, 30);
+        EXPECT_TRUE(localNear(localRgb(right, 140, 30), 0x0000FF)) << std::hex << localRgb(right, 140, 30);
+    }
+    EXPECT_EQ(access((out + "/monitor-3").c_str(), F_OK), -1);
+    EXPECT_EQ(access((out + "/monitor-1/sheet.png").c_str(), F_OK), 0) << "each monitor's own sheet";
+    // The layout's sheet: three moments, each the two monitors in their places (384 pixels across
+    // for 480), the area below the right monitor dark.
+    FXCanvas sheet;
+    sheet.autoDetectTrans = false;
+    ASSERT_TRUE(sheet.CreateFromPict((out + "/sheet.png").c_str()));
+    EXPECT_EQ(sheet.GetWidth() * 1000 + sheet.GetHeight(), (3 * (384 + 8) + 8) * 1000 + (192 + 16 + 8 + 4 + 8));
+    EXPECT_TRUE(localNear(localRgb(sheet, 8 + 300, 8 + 40), 0x0000FF)) << std::hex << localRgb(sheet, 8 + 300, 8 + 40);
+    EXPECT_TRUE(localNear(localRgb(sheet, 8 + 300, 8 + 150), 0x1F1F1F)) << std::hex << localRgb(sheet, 8 + 300, 8 + 150);
+    fxUnloadDevil();
+}
+
+TEST_F(ProcessTest, ALayoutOfOneMonitorRecordsTheSameFramesAsOneWindow) {
+    std::string one = qmFreshDir("record-one"), layout = qmFreshDir("record-one-layout");
+    ASSERT_TRUE(fxLoadDevil());
+    ASSERT_TRUE(localWriteDeskPicture(data + "/desk.png"));
+    fxUnloadDevil();
+    QmRun a = qmStartSaver({"--record", one, "--seconds", "0.4", "--fps", "10", "--size", "64x32", "--desktop",
+                            data + "/desk.png"},
+                           env, "record-one");
+    ASSERT_EQ(qmWaitExit(a), 0) << qmReadText(a.err);
+    QmRun b = qmStartSaver({"--record", layout, "--seconds", "0.4", "--fps", "10", "--monitors", "64x32+0+0",
+                            "--desktop", data + "/desk.png"},
+                           env, "record-one-layout");
+    ASSERT_EQ(qmWaitExit(b), 0) << qmReadText(b.err);
+    for (int i = 0; i < 4; i++) {
+        char name[32];
+        snprintf(name, sizeof name, "/frame-%05d.png", i);
+        std::string x = qmReadText(one + name), y = qmReadText(layout + "/monitor-1" + name);
+        EXPECT_FALSE(x.empty()) << name;
+        EXPECT_TRUE(x == y) << name << " differs";
+    }
+}

@@ -21,7 +21,7 @@ int localRgb(FXPixmap& p, int x, int y) {
 
 }  // namespace
 
-TEST_F(SaverHostTest, LauncherPhotographIsCroppedToItsWindow) {
+TEST_F(SaverHostTest, LauncherPhotographIsCroppedToItsWindowOrTakenWholeAtItsSize) {
     Window launcher = XCreateSimpleWindow(xt, DefaultRootWindow(xt), 100, 50, 64, 48, 0, 0, 0);
     XMapWindow(xt, launcher);
     // Its photograph of the whole screen: green, with red and blue where the launcher window lies.
@@ -52,6 +52,23 @@ TEST_F(SaverHostTest, LauncherPhotographIsCroppedToItsWindow) {
     EXPECT_EQ(localRgb(p, 62, 23), 0xFF0000);
     EXPECT_EQ(localRgb(p, 1, 24), 0x0000FF);
     EXPECT_EQ(localRgb(p, 62, 46), 0x0000FF);
+
+    // A photograph of the window's own size (a launcher gives each monitor's window its own): the
+    // whole of it, from its corner, wherever the window lies.
+    Pixmap own = XCreatePixmap(xt, DefaultRootWindow(xt), 64, 48, unsigned(depth));
+    gc = XCreateGC(xt, own, 0, nullptr);
+    XSetForeground(xt, gc, 0xFFFF00);
+    XFillRectangle(xt, own, gc, 0, 0, 64, 24);
+    XSetForeground(xt, gc, 0xFF00FF);
+    XFillRectangle(xt, own, gc, 0, 24, 64, 24);
+    XFreeGC(xt, gc);
+    XChangeProperty(xt, launcher, prop, XA_PIXMAP, 32, PropModeReplace, reinterpret_cast<unsigned char*>(&own), 1);
+    XSync(xt, False);
+    FXScrShot mine;
+    ASSERT_TRUE(platform->TakePhotograph(&mine, w));
+    EXPECT_EQ(localRgb(mine.picture.pixmap, 1, 1), 0xFFFF00);
+    EXPECT_EQ(localRgb(mine.picture.pixmap, 62, 46), 0xFF00FF);
+    XFreePixmap(xt, own);
 
     // Without the property: the screen under the window.
     XDeleteProperty(xt, launcher, prop);
