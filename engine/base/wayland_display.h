@@ -63,6 +63,11 @@ public:
     ext_idle_notifier_v1* idleNotifier = nullptr;
     org_kde_kwin_idle* kdeIdle = nullptr;
     uint32_t seatVersion = 0;
+    uint32_t seatCapabilities = 0;  // wl_seat_capability bits: pointer, keyboard, touch
+    // Told when the seat gains or loses a device (a virtual keyboard comes and goes), with the
+    // new capability bits; null for nobody.
+    void (*onSeatCapabilities)(void* user, uint32_t caps) = nullptr;
+    void* seatCapabilitiesUser = nullptr;
     uint32_t layerShellVersion = 0;
     uint32_t screencopyVersion = 0;
     // The outputs present now, in the order the compositor announced them.

@@ -36,12 +36,23 @@ const wl_registry_listener localRegistryListener = {localGlobal, localGlobalRemo
 void localPing(void*, xdg_wm_base* base, uint32_t serial) { xdg_wm_base_pong(base, serial); }
 const xdg_wm_base_listener localWmBaseListener = {localPing};
 
+// ---- wl_seat: which input devices it has ----
+void localCapabilities(void* data, wl_seat*, uint32_t caps) {
+    FXWaylandDisplay* wl = static_cast<FXWaylandDisplay*>(data);
+    wl->seatCapabilities = caps;
+    if (wl->onSeatCapabilities) wl->onSeatCapabilities(wl->seatCapabilitiesUser, caps);
+}
+void localSeatName(void*, wl_seat*, const char*) {}
+const wl_seat_listener localSeatListener = {localCapabilities, localSeatName};
+
 // ---- wl_output ----
 FXWaylandOutput* localOut(void* data) { return static_cast<FXWaylandOutput*>(data); }
 void localGeometry(void* data, wl_output*, int32_t x, int32_t y, int32_t, int32_t, int32_t, const char*,
                    const char*, int32_t transform) {
-    localOut(data)->x = x;
-    localOut(data)->y = y;
+    if (!localOut(data)->xdgOutput) {  // else the xdg-output's layout position holds
+        localOut(data)->x = x;
+        localOut(data)->y = y;
+    }
     localOut(data)->transform = transform & 7;
 }
 void localMode(void* data, wl_output*, uint32_t flags, int32_t width, int32_t height, int32_t) {
@@ -56,8 +67,12 @@ void localDescription(void*, wl_output*, const char*) {}
 const wl_output_listener localOutputListener = {localGeometry, localMode, localDone, localScale, localName,
                                                 localDescription};
 
-// ---- zxdg_output_v1: the name on compositors whose wl_output is older than version 4 ----
-void localLogicalPosition(void*, zxdg_output_v1*, int32_t, int32_t) {}
+// ---- zxdg_output_v1: the layout position, and the name where wl_output is older than 4 ----
+// The position in the layout: some compositors leave wl_output's at 0, 0.
+void localLogicalPosition(void* data, zxdg_output_v1*, int32_t x, int32_t y) {
+    localOut(data)->x = x;
+    localOut(data)->y = y;
+}
 void localLogicalSize(void*, zxdg_output_v1*, int32_t, int32_t) {}
 void localXdgDone(void*, zxdg_output_v1*) {}
 void localXdgName(void* data, zxdg_output_v1*, const char* name) {
@@ -145,7 +160,7 @@ void FXWaylandDisplay::Disconnect() {
     shm = nullptr;
     compositor = nullptr;
     registry = nullptr;
-    seatVersion = layerShellVersion = screencopyVersion = 0;
+    seatVersion = layerShellVersion = screencopyVersion = seatCapabilities = 0;
     if (display) {
         wl_display_flush(display);
         wl_display_disconnect(display);
@@ -170,6 +185,7 @@ void FXWaylandDisplay::OnGlobal(uint32_t name, const char* interface, uint32_t v
         // Version 5 at most: the pointer and keyboard listeners handle every event up to it.
         seatVersion = localMin(version, 5);
         seat = static_cast<wl_seat*>(bind(&wl_seat_interface, 5));
+        wl_seat_add_listener(seat, &localSeatListener, this);
     } else if (strcmp(interface, xdg_wm_base_interface.name) == 0 && !wmBase) {
         wmBase = static_cast<xdg_wm_base*>(bind(&xdg_wm_base_interface, 2));
         xdg_wm_base_add_listener(wmBase, &localWmBaseListener, this);
