@@ -6,6 +6,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <cstring>
 
 #include <wayland-client.h>
@@ -86,6 +87,7 @@ struct localShm {
 
     bool Create(wl_shm* shm, const localFrame& f) {
         size = size_t(f.stride) * size_t(f.height);
+        if (size > size_t(INT32_MAX)) return false;  // a pool's size is a 32-bit count
         fd = memfd_create("qmsave-capture", MFD_CLOEXEC);
         if (fd < 0 || ftruncate(fd, off_t(size)) != 0) return false;
         data = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
