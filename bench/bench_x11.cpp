@@ -167,7 +167,7 @@ int localMovieFrame() {
     localWaitMapped(dpy, w);
     FXGL gl;
     gl.CreateChild(fxX11Handle(w));
-    if (!gl.hglrc) return localFail("no OpenGL context");
+    if (!gl.HasContext()) return localFail("no OpenGL context");
     gl.SetAct(true);
     fxSetEnv(&gl);
 

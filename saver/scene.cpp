@@ -189,7 +189,7 @@ bool QmScene::Init(void* window, bool startLoop) {
     fxLoadDevil();
     FXScrShot shot;
     if (!options.preview) TakeDesktopPicture(&shot, window);
-    if (!gr.CreateChild(window) && !gr.hglrc) {
+    if (!gr.CreateChild(window) && !gr.HasContext()) {
         // No context at all: every OpenGL call would go nowhere (and the GLU library reads the
         // version string the missing context cannot give). Nothing is loaded; the saver ends.
         fprintf(stderr, "qmsave: OpenGL cannot draw into the saver window (no pixel format or rendering context); "
@@ -248,7 +248,7 @@ void QmScene::Destroy() {
 }
 
 void QmScene::Resize(int width, int height) {
-    if (width <= 0 || height <= 0 || !gr.hglrc) return;
+    if (width <= 0 || height <= 0 || !gr.HasContext()) return;
     FXGRAutoAct act(&gr);
     gr.width = width;
     gr.height = height;

@@ -92,9 +92,9 @@ bool FXGL::InitExtensionsFrom(const char* ext) {
     // Entry points are looked up only for a listed extension: a lookup of an unknown name may
     // still return a dispatch stub, so a non-null result proves nothing.
     if (hasMultitexture) {
-        fxglActiveTexture = reinterpret_cast<FXPfnActiveTexture>(fxGLGetProcAddress("glActiveTextureARB"));
-        fxglMultiTexCoord2f = reinterpret_cast<FXPfnMultiTexCoord2f>(fxGLGetProcAddress("glMultiTexCoord2fARB"));
-        fxglMultiTexCoord2fv = reinterpret_cast<FXPfnMultiTexCoord2fv>(fxGLGetProcAddress("glMultiTexCoord2fvARB"));
+        fxglActiveTexture = reinterpret_cast<FXPfnActiveTexture>(ProcAddress("glActiveTextureARB"));
+        fxglMultiTexCoord2f = reinterpret_cast<FXPfnMultiTexCoord2f>(ProcAddress("glMultiTexCoord2fARB"));
+        fxglMultiTexCoord2fv = reinterpret_cast<FXPfnMultiTexCoord2fv>(ProcAddress("glMultiTexCoord2fvARB"));
     } else {
         fxglActiveTexture = nullptr;
         fxglMultiTexCoord2f = nullptr;

@@ -3,29 +3,25 @@
 // implements the device operations (buffers, matrices, lights, materials, depth and culling,
 // texture upload and mesh drawing). OpenGL 1.x, fixed function, immediate mode.
 //
-// gl.cpp holds what is the same on every platform; the platform file (gl_x11.cpp, gl_w32.cpp)
-// provides context handling: CreateChild, Destroy, SetAct, RenderStart, RenderEnd, Enlarge and
-// the lookup of extension entry points.
+// gl.cpp holds the state operations; gl_context.cpp the context handling, through the OpenGL
+// binding (gl_context.h) chosen at run time for the window's system: GLX (gl_x11.cpp), EGL on
+// Wayland (gl_egl.cpp), WGL (gl_w32.cpp). The platform file turns CreateChild's handle into a
+// typed window (native_window.h).
 //
 // The window drawn into may belong to someone else (a preview pane, a launcher) and vanish at any
-// moment. The platform file checks that it still exists whenever the context is made current and
-// before each swap; once it is gone (windowLost), nothing is drawn or swapped any more.
+// moment. The device checks that it still exists whenever the context is made current and before
+// each swap; once it is gone (windowLost), nothing is drawn or swapped any more.
 #pragma once
 
+#include <memory>
+
+#include "device/gl_context.h"
+#include "device/native_window.h"
 #include "render/render.h"
 
 class FXGL : public PEnv {
 public:
-    struct Rect {
-        int left = 0, top = 0, right = 0, bottom = 0;
-    };
-
-    void* childWindow = nullptr;  // the window the context draws into
-    void* oldParent = nullptr;    // the parent saved by Enlarge(true)
-    Rect oldRect;                 // the rectangle saved by Enlarge(true), relative to oldParent
-    void* hdc = nullptr;          // the drawing connection (X11: the Display*)
-    void* hglrc = nullptr;        // the rendering context
-    void* ownWindow = nullptr;    // a window the device created itself (visual mismatch), or null
+    std::unique_ptr<FXGLContext> context;  // the binding's context on the window, or null
     float clearColor[4] = {0, 0, 0, 0};
     bool hasBgra = false;
     bool hasSeparateSpecular = false;
@@ -37,8 +33,23 @@ public:
     FXGL();
     ~FXGL() override;
 
-    // ---- platform file ----
+    // ---- platform file: the window system's handle as a typed window, then CreateOn ----
     bool CreateChild(void* window) override;
+
+    // ---- gl_context.cpp ----
+    // Makes the device on window with the binding of its system: the context, the fixed render
+    // state, the extensions probed. False as CreateChild.
+    bool CreateOn(const FXNativeWindow& window);
+    // A rendering context exists (CreateChild may return false with one: no edge clamping).
+    bool HasContext() const { return context && context->Usable(); }
+    // The window drawn into (the given one, or one the device made inside it); unset without one.
+    FXNativeWindow DrawnWindow() const { return context ? context->Drawn() : FXNativeWindow(); }
+    // A window whose size the program sets (a Wayland surface) has a new size: the drawable
+    // follows and the viewport is reset. Takes the lock and the context itself.
+    void Resize(int width, int height);
+    // An extension's entry point: from the binding, or without a context from the platform's
+    // default lookup.
+    void* ProcAddress(const char* name);
     void Destroy() override;
     void SetAct(bool on) override;
     // False once the window is gone: the frame is not drawn.
@@ -96,5 +107,5 @@ extern const char* const kFXGLCapabilityMessage;
 // current context; the demo cube's inner skin is drawn with them.
 void fxGLSphereMap(bool on);
 
-// ---- platform file: extension entry points by name (null when unknown) ----
+// ---- platform file: extension entry points by name (null when unknown), without a context ----
 void* fxGLGetProcAddress(const char* name);

@@ -56,7 +56,7 @@ TEST(FXDeskPixels, TexturedDeskCoversItsRectangle) {
     {
         FXGL gl;
         gl.CreateChild(fxX11Handle(win));
-        ASSERT_TRUE(gl.hglrc) << "no OpenGL context";
+        ASSERT_TRUE(gl.HasContext()) << "no OpenGL context";
         PEnv* saved = fxglobalEnv;
         fxSetEnv(&gl);
         gl.SetAct(true);

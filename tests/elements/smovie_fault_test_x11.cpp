@@ -90,7 +90,7 @@ TEST_F(SMovieDevil, FramesOfChangingSizesAndUndecodableFramesOnTheDevice) {
     {
         FXGL gl;
         gl.CreateChild(fxX11Handle(win));
-        ASSERT_TRUE(gl.hglrc) << "no OpenGL context";
+        ASSERT_TRUE(gl.HasContext()) << "no OpenGL context";
         fxSetEnv(&gl);
         gl.SetAct(true);
         for (int npot = 0; npot < 2; npot++) {

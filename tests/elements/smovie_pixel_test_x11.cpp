@@ -66,7 +66,7 @@ TEST_F(SMovieDevil, FramesOnTheDeviceShowColourMaskAndCrop) {
     {
         FXGL gl;
         gl.CreateChild(fxX11Handle(win));
-        ASSERT_TRUE(gl.hglrc) << "no OpenGL context";
+        ASSERT_TRUE(gl.HasContext()) << "no OpenGL context";
         fxSetEnv(&gl);
         gl.SetAct(true);
         {

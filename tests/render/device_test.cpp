@@ -166,8 +166,8 @@ TEST(GLDevice, ForeignVisualGetsAChildWindowWithOurVisual) {
     qmMapAndWait(dpy, plain);
     FXGL gl;
     gl.CreateChild(fxX11Handle(plain));
-    ASSERT_NE(gl.ownWindow, nullptr);
-    Window own = fxX11Window(gl.ownWindow);
+    Window own = gl.DrawnWindow().xWindow;
+    ASSERT_NE(own, plain);
     XWindowAttributes a;
     XGetWindowAttributes(dpy, own, &a);
     EXPECT_EQ(XVisualIDFromVisual(a.visual), fxGLChooseVisual(dpy)->visualid);
@@ -194,7 +194,7 @@ TEST(GLDevice, FailuresLeaveNoContextAndAreHarmless) {
         XDestroyWindow(dpy, gone);
         EXPECT_FALSE(gl.CreateChild(fxX11Handle(gone)));  // BadWindow is an answer, not an exit
     }
-    EXPECT_EQ(gl.hglrc, nullptr);
+    EXPECT_FALSE(gl.HasContext());
     gl.Destroy();
     gl.Destroy();  // twice is harmless
     EXPECT_EQ(gl.lock, nullptr);

@@ -62,7 +62,7 @@ TEST(HiddenMultitexture, DeviceReportsItAndSkipsTwoLayerMeshes) {
     qmMapAndWait(dpy, win);
     FXGL gl;
     gl.CreateChild(fxX11Handle(win));
-    ASSERT_NE(gl.hglrc, nullptr);
+    ASSERT_TRUE(gl.HasContext());
     EXPECT_FALSE(gl.hasMultitexture);
     EXPECT_EQ(fxglMultiTexCoord2fv, nullptr);
     EXPECT_FALSE(gl.TestGL(true));  // shows the message

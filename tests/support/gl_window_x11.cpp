@@ -68,7 +68,7 @@ void GLWindowTest::OpenWindow(int x, int y, int width, int height) {
     ASSERT_NE(win, 0u);
     qmMapAndWait(dpy, win);
     gl.CreateChild(fxX11Handle(win));
-    ASSERT_NE(gl.hglrc, nullptr) << "no GLX context";
+    ASSERT_TRUE(gl.HasContext()) << "no GLX context";
     gl.SetAct(true);
 }
 
