@@ -44,7 +44,7 @@ void QmScene::OpenLog() {
 void QmScene::LoadCopy(FXAnim* a, int entry, bool firstCopy) {
     scr_mat.name.Set(firstCopy ? mat_name : mat_name1);
     scr_mat1.name.Set(firstCopy ? mat_name1 : mat_name);
-    a->LoadCN(&pck, entry);
+    a->LoadCN(&gr, &pck, entry);
     a->loop = false;
     a->pingPong = false;
     a->linear = entry == 200;
@@ -72,11 +72,11 @@ void QmScene::LoadSecondPicture() {
     FXCanvas& c = scr_mat1.canvas;
     scr_mat1.textureSource = nullptr;
     if (!c.CreateFromPictCN(&pck, kEntrySecondPicture)) {
-        scr_mat1.SetTexture(nullptr);  // no picture: no texture
+        scr_mat1.SetTexture(&gr, nullptr);  // no picture: no texture
         return;
     }
     c.ExtendEdges();
-    scr_mat1.SetTexture(&c);
+    scr_mat1.SetTexture(&gr, &c);
     // The texture lives on the device; nothing reads the picture's pixels again.
     scr_mat1.textureSource = nullptr;
     c.Destroy();
@@ -99,7 +99,7 @@ void QmScene::SetUpLights() {
 }
 
 void QmScene::LoadFullScreenContent(FXScrShot* shot) {
-    scr_mat.SetTexture(&shot->picture);
+    scr_mat.SetTexture(&gr, &shot->picture);
     // The photograph lives on as scr_mat's texture on the device; its pixels are freed before the
     // rest of the content is loaded.
     scr_mat.textureSource = nullptr;
@@ -118,8 +118,8 @@ void QmScene::LoadFullScreenContent(FXScrShot* shot) {
         LoadMovie(i);
     }
     SetUpLights();
-    demo.CreateCN(&pck, kEntryDemoInner, kEntryDemoOuter);
-    gad.CreateCN(&pck, kEntryLogoLabel, kEntryLogoModel);
+    demo.CreateCN(&gr, &pck, kEntryDemoInner, kEntryDemoOuter);
+    gad.CreateCN(&gr, &pck, kEntryLogoLabel, kEntryLogoModel);
     fxSetAppPriority(1);
 }
 
@@ -169,7 +169,6 @@ bool QmScene::Init(void* window, bool startLoop) {
         return false;
     }
     if (!isPreview && !gr.TestGL(false)) hasError = true;
-    fxSetEnv(&gr);
     gr.SetAct(true);
     if (folderUsable) pck.Load(kPackageFile);
     if (folderUsable && pck.IsEmpty()) {
@@ -177,10 +176,10 @@ bool QmScene::Init(void* window, bool startLoop) {
         fprintf(stderr, "qmsave: no content: %s/%s is missing or damaged\n", ruvaPath, kPackageFile);
         err("scene: no package %s in %s\n", kPackageFile, ruvaPath);
     }
-    err_gad.CreateCN(&pck, kEntryErrorNotice);
+    err_gad.CreateCN(&gr, &pck, kEntryErrorNotice);
     err_gad.active = hasError;
     if (isPreview) {
-        preview_mat.LoadTextureCN(&pck, kEntryPreview);
+        preview_mat.LoadTextureCN(&gr, &pck, kEntryPreview);
         preview.Create(1, 1);
         preview.SetMaterial(&preview_mat);
     } else {
@@ -212,7 +211,6 @@ void QmScene::Destroy() {
     pck.Destroy();
     gr.SetAct(false);
     gr.Destroy();
-    if (fxglobalEnv == &gr) fxSetEnv(nullptr);
     fxUnloadDevil();
 }
 

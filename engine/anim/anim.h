@@ -65,10 +65,11 @@ public:
     // 1 when the record loaded. 0 when the entry is missing, shorter than 8 bytes or damaged
     // (counts beyond the entry, as many frame names as durations, frames too large): the
     // animation is then empty, and a damaged record leaves a trace line. A damaged timing graph
-    // alone leaves the graph empty and the rest loads.
-    int LoadCN(FXPackage* pkg, int id);
+    // alone leaves the graph empty and the rest loads. The frames' material library is loaded
+    // through env (none without one).
+    int LoadCN(PEnv* env, FXPackage* pkg, int id);
     // The same from a file; 0 when it cannot be opened.
-    int Load(const char* path);
+    int Load(PEnv* env, const char* path);
     // Frees frames, names, durations, graph and interpolation data and resets the clock state;
     // keeps frozen, linear and tension.
     void Destroy();

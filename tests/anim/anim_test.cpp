@@ -216,8 +216,7 @@ TEST(FXAnim, PosesAtTheKeysAndStructureChecks) {
     // imodel's vertex arrays replaced: the splines write into the new ones.
     FXMesh* fresh = new FXMesh;
     fresh->Copy(a.imodel.EnumMeshes(0));
-    delete a.imodel.EnumMeshes(0);
-    a.imodel.meshes.items[0] = fresh;
+    a.imodel.meshes.Replace(0, fresh);
     a.SetActFrames(1, 2);
     a.SetActPhase(0.0f);
     EXPECT_EQ(0, memcmp(fresh->vertices[2].pos, a.GetModel(1)->EnumMeshes(0)->vertices[2].pos, 12));
