@@ -12,7 +12,7 @@
 #include "base/trace.h"
 #include "device/gl.h"
 #include "device/gl_api.h"
-#include "device/gl_keep.h"
+#include "base/gl_keep.h"
 #include "base/x11_display.h"
 
 namespace {
