@@ -52,9 +52,8 @@ void FXAnim::Destroy() {
 
 void FXAnim::DestroyInterpolation() {
     imodel.Destroy();
-    delete posSplines;
-    delete normalSplines;
-    posSplines = normalSplines = nullptr;
+    posSplines.reset();
+    normalSplines.reset();
 }
 
 void FXAnim::ReleaseFrames() {
@@ -243,13 +242,12 @@ void FXAnim::UpdateInterpolation(bool on, bool hint) {
         }
     const int vertices = first->GetTotalVertices();
     if (vertices <= 0) return;
-    posSplines = new FXAnimSplines;
-    normalSplines = new FXAnimSplines;
+    posSplines.reset(new FXAnimSplines);
+    normalSplines.reset(new FXAnimSplines);
     if (!posSplines->Create(vertices, n, tension) || !normalSplines->Create(vertices, n, tension)) {
         err(FX_ERR_MEMORY, "animation: no memory for the splines of %d vertices over %d frames\n", vertices, n);
-        delete posSplines;
-        delete normalSplines;
-        posSplines = normalSplines = nullptr;
+        posSplines.reset();
+        normalSplines.reset();
         return;
     }
     for (int m = 0; m < n; m++) {

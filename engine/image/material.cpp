@@ -106,6 +106,8 @@ void FXMaterial::AttachTo(PTextureDevice* device) {
 
 void FXMaterial::Detach() {
     if (!textureDevice_) return;
+    FX_ASSERT((prevOnDevice_ ? prevOnDevice_->nextOnDevice_ == this : textureDevice_->textures_ == this) &&
+              "a material is listed by the device its texture lives on");
     if (prevOnDevice_)
         prevOnDevice_->nextOnDevice_ = nextOnDevice_;
     else

@@ -138,6 +138,7 @@ FXMatlib* PEnv::LoadMatlibCN(FXPackage* package, int id) {
 
 void PEnv::ReleaseMatlib(FXMatlib* lib) {
     if (!lib) return;
+    FX_ASSERT(lib->refCount > 0 && "a reference to a library is given back once");
     lib->refCount--;
     if (lib->refCount > 0) return;
     int i = matlibs.Find(lib);

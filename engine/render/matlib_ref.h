@@ -4,6 +4,7 @@
 // keeps alive, such as a test's or a tool's) only has its count changed.
 #pragma once
 
+#include "base/compiler.h"
 #include "image/matlib.h"
 #include "render/render.h"
 
@@ -36,10 +37,12 @@ public:
         lib_ = nullptr;
         owner_ = nullptr;
         if (!lib) return;
-        if (owner)
+        if (owner) {
             owner->ReleaseMatlib(lib);
-        else
+        } else {
+            FX_ASSERT(lib->refCount > 0 && "a reference to a library is given back once");
             lib->refCount--;
+        }
     }
 
     FXMatlib* Get() const { return lib_; }

@@ -207,5 +207,5 @@ TEST(FXAnimRecord, OlderLayoutLoadsModelsByNumberOrFile) {
     ASSERT_NE(b.GetModel(1), nullptr);
     EXPECT_EQ(0, memcmp(b.GetModel(1)->EnumMeshes(1)->vertices[2].pos, f1->EnumMeshes(1)->vertices[2].pos, 12));
     b.UpdateInterpolation(true, false);
-    EXPECT_NE(b.posSplines, nullptr);
+    EXPECT_NE(b.posSplines.get(), nullptr);
 }
