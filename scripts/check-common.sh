@@ -85,3 +85,24 @@ check_stale_entries() {
   done
   return "$stale"
 }
+
+# Reports the FILE:LINE:CODE findings on standard input that the array named $1 does not let pass,
+# each as FILE:LINE: followed by the printf format $3 applied to the code (trimmed), and the entries
+# of that array that no longer let anything pass ($2: what they let pass). Returns 1 when it
+# reported anything.
+check_report() {
+  local findings f file rest code status=0
+  findings=$(cat)
+  while IFS= read -r f; do
+    [ -n "$f" ] || continue
+    file=${f%%:*}
+    check_allowed "$file" "$1" && continue
+    rest=${f#*:}
+    code=$(sed -E 's/^[[:space:]]+//; s/[[:space:]]+$//' <<<"${rest#*:}")
+    # shellcheck disable=SC2059
+    echo "$file:${rest%%:*}: $(printf "$3" "$code")"
+    status=1
+  done <<<"$findings"
+  check_stale_entries "$1" "$2" <<<"$findings" || status=1
+  return "$status"
+}
