@@ -4,7 +4,8 @@
 // first and fails (returns false) instead of calling a null pointer.
 //
 // The functions are declared here (types and constants in image/devil_api.h), not taken from
-// DevIL's headers, so the engine builds without them. Decoder state is process-wide (one current image), so decodes never run in parallel.
+// DevIL's headers, so the engine builds without them. Decoder state is process-wide (one current
+// image), so decodes never run in parallel.
 #pragma once
 
 #include "image/devil_api.h"

@@ -171,7 +171,7 @@ public:
     // or used as they come (off, as ClrParams leaves it). Context current.
     virtual void EnableNormalize(bool on) = 0;
     // Texture coordinates generated from the normals as a sphere map (on) for the meshes drawn
-    // next, or taken from the vertices (off, as ClrParams leaves it). Context current.
+    // next, or taken from the vertices (off, the state a new context starts in). Context current.
     virtual void EnableSphereMap(bool on) = 0;
     // Copies the back buffer's bottom-left w x h pixels into rgba (4 bytes per pixel, R G B A,
     // bottom row first, no padding): the frame about to be shown. False, rgba untouched, when
