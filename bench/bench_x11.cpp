@@ -169,7 +169,6 @@ int localMovieFrame() {
     gl.CreateChild(fxX11Handle(w));
     if (!gl.HasContext()) return localFail("no OpenGL context");
     gl.SetAct(true);
-    fxSetEnv(&gl);
 
     // Soft shapes with some grain, as the movies' pictures have.
     std::vector<unsigned char> rgb(size_t(kSide) * kSide * 3), grey(size_t(kSide) * kSide);
@@ -191,14 +190,14 @@ int localMovieFrame() {
     SMovie movie;
     movie.compiled = movie.inMemory = true;
     movie.maxCropWidth = movie.maxCropHeight = kSide;
-    movie.colorData.Push(colour);
+    movie.colorData.Push(colour);  // the blocks stay ours: freed below
     movie.colorSizes.PushInt(int(colourSize));
     movie.maskData.Push(mask);
     movie.maskSizes.PushInt(int(maskSize));
     FXMaterial m;
     bool ok = true;
     double engine = localTime([&] {
-        ok = movie.PrepareTextureMem(0, &m) && ok;
+        ok = movie.PrepareTextureMem(&gl, 0, &m) && ok;
         glFinish();
     });
     std::vector<unsigned char> a, b;
@@ -210,11 +209,12 @@ int localMovieFrame() {
     printf("movie-frame|%.2f ms, %.0f %% not decoding%s|%.2f ms libjpeg-turbo|%.2f|< 20 %% not decoding|%s\n",
            engine * 1e3, other * 100.0, ok ? "" : " (refused)", direct * 1e3, engine / direct,
            ok && other < 0.2 ? "ok" : "MISS");
-    gl.UnprepareTexture(&m);
+    m.Destroy();
     movie.Destroy();
+    free(colour);
+    free(mask);
     gl.SetAct(false);
     gl.Destroy();
-    fxSetEnv(nullptr);
     return 0;
 }
 

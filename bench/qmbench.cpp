@@ -87,7 +87,7 @@ public:
     FXMatlib* LoadMatlib(const char*) override { return nullptr; }
     FXMatlib* LoadMatlibC(FXPackage*, const char*) override { return nullptr; }
     FXMatlib* LoadMatlibCN(FXPackage*, int) override { return nullptr; }
-    void RemoveMatlib(FXMatlib*) override {}
+    void ReleaseMatlib(FXMatlib*) override {}
     void AddMaterial(FXMaterial*) override {}
     void ApplyDefaultMaterial() override {}
     void EnableTestingMaterial(bool) override {}
@@ -155,12 +155,11 @@ void localClipFrames(const char* packagePath) {
     FXPackage pck;
     pck.Load(packagePath);
     NullEnv env;
-    fxSetEnv(&env);
     fxLoadDevil();
     FXAnim a, b;
     SMovie m;
-    a.LoadCN(&pck, 94);
-    b.LoadCN(&pck, 94);
+    a.LoadCN(&env, &pck, 94);
+    b.LoadCN(&env, &pck, 94);
     for (FXAnim* x : {&a, &b}) {
         x->loop = x->pingPong = false;
         x->UpdateInterpolation(true, false);
@@ -174,7 +173,6 @@ void localClipFrames(const char* packagePath) {
     if (m.GetFrameCount() <= 0 || a.GetFrameCount() <= 0) {
         localRow("frame-engine", "no clip in the package", "-", -1, "< 1 ms", false);
         localRow("steady-allocs", "no clip in the package", "-", -1, "0", false);
-        fxSetEnv(nullptr);
         return;
     }
     fxUseManualClock(100.0);
@@ -182,12 +180,12 @@ void localClipFrames(const char* packagePath) {
     m.Restart(fxGetTime());
     auto frame = [&] {
         const double t = fxGetTime();
-        m.Prepare(-1);
+        m.Prepare(&env, -1);
         m.OnRender0(&env, t);
         a.OnRender(&env, t);
         b.OnRender(&env, t);
         m.OnRender1(&env, t);
-        m.Prepare(-1);
+        m.Prepare(&env, -1);
         if (m.prepared.Count() <= 1) m.Restart(t);
         fxAdvanceClock(step);
     };
@@ -210,7 +208,6 @@ void localClipFrames(const char* packagePath) {
     m.Destroy();
     a.Destroy();
     b.Destroy();
-    fxSetEnv(nullptr);
 }
 
 // ---- interpolation ----

@@ -59,33 +59,33 @@ std::string localExt(const char* file) {
 
 ILenum localTypeOfName(const char* file) {
     std::string e = localExt(file);
-    if (e == "png") return QMIL_PNG;
-    if (e == "jpg" || e == "jpeg" || e == "jpe" || e == "jfif") return QMIL_JPG;
-    if (e == "bmp" || e == "dib") return QMIL_BMP;
-    if (e == "tga" || e == "vda" || e == "icb" || e == "vst") return QMIL_TGA;
-    if (e == "gif") return QMIL_GIF;
-    return QMIL_TYPE_UNKNOWN;
+    if (e == "png") return FX_IL_PNG;
+    if (e == "jpg" || e == "jpeg" || e == "jpe" || e == "jfif") return FX_IL_JPG;
+    if (e == "bmp" || e == "dib") return FX_IL_BMP;
+    if (e == "tga" || e == "vda" || e == "icb" || e == "vst") return FX_IL_TGA;
+    if (e == "gif") return FX_IL_GIF;
+    return FX_IL_TYPE_UNKNOWN;
 }
 
 // The type the bytes say (TGA has no signature: never found here).
 ILenum localSniff(const unsigned char* p, size_t n) {
-    if (n >= 8 && memcmp(p, "\x89PNG\r\n\x1a\n", 8) == 0) return QMIL_PNG;
-    if (n >= 3 && p[0] == 0xFF && p[1] == 0xD8 && p[2] == 0xFF) return QMIL_JPG;
-    if (n >= 2 && p[0] == 'B' && p[1] == 'M') return QMIL_BMP;
-    if (n >= 6 && (memcmp(p, "GIF87a", 6) == 0 || memcmp(p, "GIF89a", 6) == 0)) return QMIL_GIF;
-    return QMIL_TYPE_UNKNOWN;
+    if (n >= 8 && memcmp(p, "\x89PNG\r\n\x1a\n", 8) == 0) return FX_IL_PNG;
+    if (n >= 3 && p[0] == 0xFF && p[1] == 0xD8 && p[2] == 0xFF) return FX_IL_JPG;
+    if (n >= 2 && p[0] == 'B' && p[1] == 'M') return FX_IL_BMP;
+    if (n >= 6 && (memcmp(p, "GIF87a", 6) == 0 || memcmp(p, "GIF89a", 6) == 0)) return FX_IL_GIF;
+    return FX_IL_TYPE_UNKNOWN;
 }
 
 // Whether the file stores its rows bottom-up (BMP with a positive height, TGA without the
 // top-left origin bit): DevIL keeps that order, so row 0 is the picture's bottom row.
 bool localStoredBottomUp(ILenum type, const unsigned char* p, size_t n) {
-    if (type == QMIL_BMP && n >= 26) {
+    if (type == FX_IL_BMP && n >= 26) {
         uint32_t header = p[14] | (p[15] << 8) | (p[16] << 16) | (uint32_t(p[17]) << 24);
         if (header == 12) return true;  // the old core header: always bottom-up
         int32_t h = int32_t(p[22] | (p[23] << 8) | (p[24] << 16) | (uint32_t(p[25]) << 24));
         return h > 0;
     }
-    if (type == QMIL_TGA && n >= 18) return (p[17] & 0x20) == 0;
+    if (type == FX_IL_TGA && n >= 18) return (p[17] & 0x20) == 0;
     return false;
 }
 
@@ -116,10 +116,10 @@ bool localDecode(ILenum type, const unsigned char* p, size_t n) {
     QmilImage* cur = localCurrent();
     if (!cur || !p || n == 0 || n > 0x7FFFFFFF) return false;
     ILenum found = localSniff(p, n);
-    if (type == QMIL_TYPE_UNKNOWN) type = found == QMIL_TYPE_UNKNOWN ? QMIL_TGA : found;
+    if (type == FX_IL_TYPE_UNKNOWN) type = found == FX_IL_TYPE_UNKNOWN ? FX_IL_TGA : found;
     // The type code decides the decoder, as in DevIL: bytes of another kind are refused.
-    if (type == QMIL_TGA ? found != QMIL_TYPE_UNKNOWN : found != type) return false;
-    if (type != QMIL_PNG && type != QMIL_JPG && type != QMIL_BMP && type != QMIL_TGA && type != QMIL_GIF)
+    if (type == FX_IL_TGA ? found != FX_IL_TYPE_UNKNOWN : found != type) return false;
+    if (type != FX_IL_PNG && type != FX_IL_JPG && type != FX_IL_BMP && type != FX_IL_TGA && type != FX_IL_GIF)
         return false;
     int w = 0, h = 0, c = 0;
     stbi_uc* pixels = stbi_load_from_memory(p, int(n), &w, &h, &c, 0);
@@ -128,15 +128,15 @@ bool localDecode(ILenum type, const unsigned char* p, size_t n) {
     img.width = w, img.height = h, img.channels = c;
     img.data.assign(pixels, pixels + size_t(w) * h * c);
     stbi_image_free(pixels);
-    if (type == QMIL_JPG && c == 3 && localHasGreyComment(p, n)) {
+    if (type == FX_IL_JPG && c == 3 && localHasGreyComment(p, n)) {
         for (size_t i = 0; i < size_t(w) * h; i++) img.data[i] = img.data[i * 3];
         img.data.resize(size_t(w) * h);
         img.channels = 1;
     }
-    img.origin = QMIL_ORIGIN_UPPER_LEFT;
+    img.origin = FX_IL_ORIGIN_UPPER_LEFT;
     if (localStoredBottomUp(type, p, n)) {
         localFlipRows(&img);
-        img.origin = QMIL_ORIGIN_LOWER_LEFT;
+        img.origin = FX_IL_ORIGIN_LOWER_LEFT;
     }
     *cur = std::move(img);
     return true;
@@ -190,34 +190,34 @@ bool localClip(const QmilImage* img, ILint* x, ILint* y, ILuint* w, ILuint* h) {
 
 QMIL_API QmilImage* qmilCurrentImage() { return localCurrent(); }
 
-QMIL_API void QMIL_CALL ilInit() {
+QMIL_API void FX_ILAPI ilInit() {
     if (localImages.empty()) localImages[0] = QmilImage();
     localBound = 0;
 }
 
-QMIL_API void QMIL_CALL ilShutDown() {
+QMIL_API void FX_ILAPI ilShutDown() {
     localImages.clear();
     localBound = 0;
     localNext = 1;
 }
 
-QMIL_API ILboolean QMIL_CALL ilEnable(ILenum mode) {
-    if (mode != QMIL_FILE_OVERWRITE) return 0;
+QMIL_API ILboolean FX_ILAPI ilEnable(ILenum mode) {
+    if (mode != FX_IL_FILE_OVERWRITE) return 0;
     localOverwrite = true;
     return 1;
 }
 
-QMIL_API ILboolean QMIL_CALL ilDisable(ILenum mode) {
-    if (mode != QMIL_FILE_OVERWRITE) return 0;
+QMIL_API ILboolean FX_ILAPI ilDisable(ILenum mode) {
+    if (mode != FX_IL_FILE_OVERWRITE) return 0;
     localOverwrite = false;
     return 1;
 }
 
-QMIL_API void QMIL_CALL ilSetInteger(ILenum mode, ILint param) {
-    if (mode == QMIL_JPG_QUALITY && param >= 1 && param <= 99) localJpgQuality = param;
+QMIL_API void FX_ILAPI ilSetInteger(ILenum mode, ILint param) {
+    if (mode == FX_IL_JPG_QUALITY && param >= 1 && param <= 99) localJpgQuality = param;
 }
 
-QMIL_API void QMIL_CALL ilGenImages(ILsizei num, ILuint* images) {
+QMIL_API void FX_ILAPI ilGenImages(ILsizei num, ILuint* images) {
     if (!images) return;
     for (ILsizei i = 0; i < num; i++) {
         while (localImages.count(localNext) || localNext == 0) localNext++;
@@ -226,7 +226,7 @@ QMIL_API void QMIL_CALL ilGenImages(ILsizei num, ILuint* images) {
     }
 }
 
-QMIL_API void QMIL_CALL ilDeleteImages(ILsizei num, const ILuint* images) {
+QMIL_API void FX_ILAPI ilDeleteImages(ILsizei num, const ILuint* images) {
     if (!images) return;
     for (ILsizei i = 0; i < num; i++) {
         if (images[i] == 0) continue;  // the default image stays
@@ -235,46 +235,46 @@ QMIL_API void QMIL_CALL ilDeleteImages(ILsizei num, const ILuint* images) {
     }
 }
 
-QMIL_API void QMIL_CALL ilBindImage(ILuint image) {
+QMIL_API void FX_ILAPI ilBindImage(ILuint image) {
     if (localImages.count(image)) localBound = image;
 }
 
-QMIL_API ILint QMIL_CALL ilGetInteger(ILenum mode) {
+QMIL_API ILint FX_ILAPI ilGetInteger(ILenum mode) {
     const QmilImage* img = localCurrent();
     switch (mode) {
-        case QMIL_JPG_QUALITY: return localJpgQuality;
-        case QMIL_FILE_OVERWRITE: return localOverwrite;
+        case FX_IL_JPG_QUALITY: return localJpgQuality;
+        case FX_IL_FILE_OVERWRITE: return localOverwrite;
     }
     if (!img) return 0;
     switch (mode) {
-        case QMIL_IMAGE_WIDTH: return img->width;
-        case QMIL_IMAGE_HEIGHT: return img->height;
-        case QMIL_IMAGE_DEPTH: return img->width > 0 ? 1 : 0;
-        case QMIL_IMAGE_BYTES_PER_PIXEL: return img->channels;
-        case QMIL_IMAGE_BITS_PER_PIXEL: return img->channels * 8;
-        case QMIL_IMAGE_SIZE_OF_DATA: return ILint(img->data.size());
-        case QMIL_IMAGE_FORMAT: return ILint(qmilFormatOf(img->channels));
-        case QMIL_IMAGE_TYPE: return img->channels ? ILint(QMIL_UNSIGNED_BYTE) : 0;
-        case QMIL_IMAGE_ORIGIN: return ILint(img->origin);
+        case FX_IL_IMAGE_WIDTH: return img->width;
+        case FX_IL_IMAGE_HEIGHT: return img->height;
+        case FX_IL_IMAGE_DEPTH: return img->width > 0 ? 1 : 0;
+        case FX_IL_IMAGE_BYTES_PER_PIXEL: return img->channels;
+        case FX_IL_IMAGE_BITS_PER_PIXEL: return img->channels * 8;
+        case FX_IL_IMAGE_SIZE_OF_DATA: return ILint(img->data.size());
+        case FX_IL_IMAGE_FORMAT: return ILint(qmilFormatOf(img->channels));
+        case FX_IL_IMAGE_TYPE: return img->channels ? ILint(FX_IL_UNSIGNED_BYTE) : 0;
+        case FX_IL_IMAGE_ORIGIN: return ILint(img->origin);
     }
     return 0;
 }
 
-QMIL_API ILboolean QMIL_CALL ilLoadL(ILenum type, const void* lump, ILuint size) {
+QMIL_API ILboolean FX_ILAPI ilLoadL(ILenum type, const void* lump, ILuint size) {
     return localDecode(type, static_cast<const unsigned char*>(lump), size);
 }
 
-QMIL_API ILboolean QMIL_CALL ilLoadImage(const char* file) {
+QMIL_API ILboolean FX_ILAPI ilLoadImage(const char* file) {
     std::vector<unsigned char> bytes;
     if (!file || !*file || !localReadFile(file, &bytes)) return 0;
     return localDecode(localTypeOfName(file), bytes.data(), bytes.size());
 }
 
-QMIL_API ILboolean QMIL_CALL ilSaveImage(const char* file) {
+QMIL_API ILboolean FX_ILAPI ilSaveImage(const char* file) {
     const QmilImage* img = localCurrent();
     if (!img || !file || !*file || img->data.empty()) return 0;
     ILenum type = localTypeOfName(file);
-    if (type != QMIL_PNG && type != QMIL_JPG && type != QMIL_BMP && type != QMIL_TGA) return 0;
+    if (type != FX_IL_PNG && type != FX_IL_JPG && type != FX_IL_BMP && type != FX_IL_TGA) return 0;
     if (!localOverwrite) {
         if (FILE* existing = fopen(file, "rb")) {
             fclose(existing);
@@ -283,8 +283,8 @@ QMIL_API ILboolean QMIL_CALL ilSaveImage(const char* file) {
     }
     // Row 0 of an image at the lower left is the bottom row of the file.
     QmilImage out = *img;
-    if (out.origin == QMIL_ORIGIN_LOWER_LEFT) localFlipRows(&out);
-    if (type == QMIL_JPG && (out.channels == 2 || out.channels == 4)) {
+    if (out.origin == FX_IL_ORIGIN_LOWER_LEFT) localFlipRows(&out);
+    if (type == FX_IL_JPG && (out.channels == 2 || out.channels == 4)) {
         // JPEG has no alpha: the colour is written alone.
         QmilImage solid;
         solid.width = out.width, solid.height = out.height, solid.channels = out.channels == 2 ? 1 : 3;
@@ -298,7 +298,7 @@ QMIL_API ILboolean QMIL_CALL ilSaveImage(const char* file) {
     int ok = 0;
     localWriteFailed = false;
     const int w = out.width, h = out.height, c = out.channels;
-    if (type == QMIL_JPG && c == 1) {
+    if (type == FX_IL_JPG && c == 1) {
         // The start marker first, then the comment; stb's own start marker is skipped below.
         const size_t len = sizeof kGreyComment - 1;
         const unsigned char head[] = {0xFF, 0xD8, 0xFF, 0xFE, 0, static_cast<unsigned char>(len + 2)};
@@ -307,10 +307,10 @@ QMIL_API ILboolean QMIL_CALL ilSaveImage(const char* file) {
         localSkipBytes = 2;
     }
     switch (type) {
-        case QMIL_PNG: ok = stbi_write_png_to_func(localWriteToFile, f, w, h, c, out.data.data(), w * c); break;
-        case QMIL_JPG: ok = stbi_write_jpg_to_func(localWriteToFile, f, w, h, c, out.data.data(), localJpgQuality); break;
-        case QMIL_BMP: ok = stbi_write_bmp_to_func(localWriteToFile, f, w, h, c, out.data.data()); break;
-        case QMIL_TGA: ok = stbi_write_tga_to_func(localWriteToFile, f, w, h, c, out.data.data()); break;
+        case FX_IL_PNG: ok = stbi_write_png_to_func(localWriteToFile, f, w, h, c, out.data.data(), w * c); break;
+        case FX_IL_JPG: ok = stbi_write_jpg_to_func(localWriteToFile, f, w, h, c, out.data.data(), localJpgQuality); break;
+        case FX_IL_BMP: ok = stbi_write_bmp_to_func(localWriteToFile, f, w, h, c, out.data.data()); break;
+        case FX_IL_TGA: ok = stbi_write_tga_to_func(localWriteToFile, f, w, h, c, out.data.data()); break;
     }
     localSkipBytes = 0;
     bool written = ok && !localWriteFailed && !ferror(f);
@@ -319,7 +319,7 @@ QMIL_API ILboolean QMIL_CALL ilSaveImage(const char* file) {
     return written ? 1 : 0;
 }
 
-QMIL_API ILuint QMIL_CALL ilCloneCurImage() {
+QMIL_API ILuint FX_ILAPI ilCloneCurImage() {
     const QmilImage* img = localCurrent();
     if (!img) return 0;
     QmilImage copy = *img;
@@ -329,10 +329,10 @@ QMIL_API ILuint QMIL_CALL ilCloneCurImage() {
     return id;
 }
 
-QMIL_API ILboolean QMIL_CALL ilConvertImage(ILenum format, ILenum type) {
+QMIL_API ILboolean FX_ILAPI ilConvertImage(ILenum format, ILenum type) {
     QmilImage* img = localCurrent();
     int dc = qmilChannelsOf(format);
-    if (!img || !dc || type != QMIL_UNSIGNED_BYTE || img->channels == 0) return 0;
+    if (!img || !dc || type != FX_IL_UNSIGNED_BYTE || img->channels == 0) return 0;
     if (dc == img->channels) return 1;
     size_t n = size_t(img->width) * img->height;
     std::vector<unsigned char> out(n * dc);
@@ -342,12 +342,12 @@ QMIL_API ILboolean QMIL_CALL ilConvertImage(ILenum format, ILenum type) {
     return 1;
 }
 
-QMIL_API ILuint QMIL_CALL ilCopyPixels(ILuint x, ILuint y, ILuint z, ILuint w, ILuint h, ILuint d, ILenum format,
+QMIL_API ILuint FX_ILAPI ilCopyPixels(ILuint x, ILuint y, ILuint z, ILuint w, ILuint h, ILuint d, ILenum format,
                                        ILenum type, void* data) {
     const QmilImage* img = localCurrent();
     int dc = qmilChannelsOf(format);
     ILint cx = ILint(x), cy = ILint(y);
-    if (!img || !data || !dc || type != QMIL_UNSIGNED_BYTE || z != 0 || d != 1 || x > 0x7FFFFFFF ||
+    if (!img || !data || !dc || type != FX_IL_UNSIGNED_BYTE || z != 0 || d != 1 || x > 0x7FFFFFFF ||
         y > 0x7FFFFFFF || !localClip(img, &cx, &cy, &w, &h))
         return 0;
     unsigned char* out = static_cast<unsigned char*>(data);
@@ -358,12 +358,12 @@ QMIL_API ILuint QMIL_CALL ilCopyPixels(ILuint x, ILuint y, ILuint z, ILuint w, I
     return w * h * ILuint(dc);
 }
 
-QMIL_API void QMIL_CALL ilSetPixels(ILint x, ILint y, ILint z, ILuint w, ILuint h, ILuint d, ILenum format,
+QMIL_API void FX_ILAPI ilSetPixels(ILint x, ILint y, ILint z, ILuint w, ILuint h, ILuint d, ILenum format,
                                     ILenum type, void* data) {
     QmilImage* img = localCurrent();
     int sc = qmilChannelsOf(format);
     ILuint fullW = w;
-    if (!img || !data || !sc || type != QMIL_UNSIGNED_BYTE || z != 0 || d != 1 || !localClip(img, &x, &y, &w, &h))
+    if (!img || !data || !sc || type != FX_IL_UNSIGNED_BYTE || z != 0 || d != 1 || !localClip(img, &x, &y, &w, &h))
         return;
     const unsigned char* in = static_cast<const unsigned char*>(data);
     for (ILuint r = 0; r < h; r++)
@@ -372,20 +372,20 @@ QMIL_API void QMIL_CALL ilSetPixels(ILint x, ILint y, ILint z, ILuint w, ILuint 
                               &img->data[(size_t(y + r) * img->width + x + col) * img->channels], img->channels);
 }
 
-QMIL_API ILubyte* QMIL_CALL ilGetData() {
+QMIL_API ILubyte* FX_ILAPI ilGetData() {
     QmilImage* img = localCurrent();
     return img && !img->data.empty() ? img->data.data() : nullptr;
 }
 
-QMIL_API ILboolean QMIL_CALL ilTexImage(ILuint w, ILuint h, ILuint d, ILubyte bpp, ILenum format, ILenum type,
+QMIL_API ILboolean FX_ILAPI ilTexImage(ILuint w, ILuint h, ILuint d, ILubyte bpp, ILenum format, ILenum type,
                                         void* data) {
     QmilImage* img = localCurrent();
     int c = qmilChannelsOf(format);
-    if (!img || w == 0 || h == 0 || d != 1 || c == 0 || c != bpp || type != QMIL_UNSIGNED_BYTE) return 0;
+    if (!img || w == 0 || h == 0 || d != 1 || c == 0 || c != bpp || type != FX_IL_UNSIGNED_BYTE) return 0;
     if (uint64_t(w) * h * c > 0x40000000ull) return 0;  // 1 GB: more is a mistake, not a picture
     QmilImage fresh;
     fresh.width = int(w), fresh.height = int(h), fresh.channels = c;
-    fresh.origin = QMIL_ORIGIN_LOWER_LEFT;
+    fresh.origin = FX_IL_ORIGIN_LOWER_LEFT;
     size_t bytes = size_t(w) * h * c;
     if (data)
         fresh.data.assign(static_cast<unsigned char*>(data), static_cast<unsigned char*>(data) + bytes);

@@ -14,7 +14,7 @@ ILenum localFilter = 0;
 
 }  // namespace
 
-QMIL_API ILboolean QMIL_CALL iluScale(ILuint w, ILuint h, ILuint d) {
+QMIL_API ILboolean FX_ILAPI iluScale(ILuint w, ILuint h, ILuint d) {
     QmilImage* img = qmilCurrentImage();
     if (!img || img->data.empty() || w == 0 || h == 0 || d != 1) return 0;
     if (uint64_t(w) * h * img->channels > 0x40000000ull || w > 0x7FFFFFFF || h > 0x7FFFFFFF) return 0;
@@ -32,6 +32,6 @@ QMIL_API ILboolean QMIL_CALL iluScale(ILuint w, ILuint h, ILuint d) {
 }
 
 // The filter choice is kept; scaling always uses the resampler's own filter.
-QMIL_API void QMIL_CALL iluImageParameter(ILenum name, ILenum param) {
+QMIL_API void FX_ILAPI iluImageParameter(ILenum name, ILenum param) {
     if (name == kIluFilter) localFilter = param;
 }

@@ -124,7 +124,7 @@ void localRoundTrip(FXAnim* a) {
     if (path.empty()) return;
     if (a->Save(path.c_str())) {
         FXAnim back;
-        if (!back.Load(path.c_str()) || back.GetFrameCount() != a->GetFrameCount()) abort();
+        if (!back.Load(nullptr, path.c_str()) || back.GetFrameCount() != a->GetFrameCount()) abort();
         localCheck(back);
     }
     close(fd);
@@ -137,7 +137,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<unsigned char> wrapped = localPackage(data, size);
     pkg.LoadFromMemory(wrapped.data(), long(wrapped.size()));
     FXAnim a;
-    if (a.LoadCN(&pkg, 1)) {
+    if (a.LoadCN(nullptr, &pkg, 1)) {
         localCheck(a);
         localPlay(&a, data, size);
         localRoundTrip(&a);
@@ -150,7 +150,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string path = localMemFile(&fd, data, size);
     if (!path.empty()) {
         FXAnim f;
-        if (f.Load(path.c_str())) localCheck(f);
+        if (f.Load(nullptr, path.c_str())) localCheck(f);
         close(fd);
     }
     return 0;

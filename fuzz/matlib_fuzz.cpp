@@ -33,32 +33,28 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     qmFuzzPackage(&pkg, data, size);
     {
         FXMatlib lib;
-        lib.deleteOnLastRelease = false;
-        lib.LoadC(&pkg, "0");
+        lib.LoadC(nullptr, &pkg, "0");
         localCheck(&lib);
     }
     const char* path = qmFuzzFile(data, size);
     if (!path) return 0;
     {
         FXMatlib lib;
-        lib.deleteOnLastRelease = false;
-        if (lib.Load(path)) {
+        if (lib.Load(nullptr, path)) {
             localCheck(&lib);
             char tmp[] = "/tmp/matlib_fuzz.XXXXXX";
             int fd = mkstemp(tmp);
             if (fd >= 0) {
                 close(fd);
                 FXMatlib back;
-                back.deleteOnLastRelease = false;
-                if (!lib.Save(tmp) || !back.Load(tmp) || back.GetCount() != lib.GetCount()) abort();
+                if (!lib.Save(tmp) || !back.Load(nullptr, tmp) || back.GetCount() != lib.GetCount()) abort();
                 unlink(tmp);
             }
         }
     }
     {
         FXMatlib lib;
-        lib.deleteOnLastRelease = false;
-        lib.LoadFromMtl(path);
+        lib.LoadFromMtl(nullptr, path);
         localCheck(&lib);
     }
     return 0;

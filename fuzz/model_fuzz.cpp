@@ -48,9 +48,9 @@ void localRoundTrip(FXModel* m) {
     if (r) {
         FXStr magic;
         magic.Load(r);
-        back.Load_v02(r);
+        back.Load_v02(nullptr, r);
         fclose(r);
-        if (back.loadedMeshes.top != saved) abort();
+        if (back.loadedMeshes.Count() != saved) abort();
     }
     free(buf);
 }
@@ -62,7 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<unsigned char> wrapped = qmPackageFile({{0, -1, std::vector<unsigned char>(data, data + size)}});
     pkg.LoadFromMemory(wrapped.data(), long(wrapped.size()));
     FXModel m;
-    m.LoadCN(&pkg, 0);
+    m.LoadCN(nullptr, &pkg, 0);
     localCheck(&m);
     if (m.GetCount() > 0) localRoundTrip(&m);
 
@@ -73,9 +73,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             FXStr magic;
             magic.Load(f);
             if (magic.Compare("xm02"))
-                fm.Load_v02(f);
+                fm.Load_v02(nullptr, f);
             else if (magic.Compare("xm03"))
-                fm.Load_v03(f);
+                fm.Load_v03(nullptr, f);
             fclose(f);
             localCheck(&fm);
         }

@@ -59,7 +59,7 @@ void localCheck(const SMovie& mv, const FXPackage& pkg) {
 
 void localPlay(SMovie* mv, RecordingEnv* env, int frames) {
     for (int i = 0; i < frames; i++) {
-        mv->Prepare(-1);
+        mv->Prepare(nullptr, -1);  // nothing to upload to: no frame decodes
         mv->OnRender0(env, 0.0);
         mv->lastSwitch = -1e300;  // every frame is due
         mv->OnRender1(env, 0.0);

@@ -35,15 +35,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (fd < 0 || ftruncate(fd, 0) != 0) return 0;
     if (size && pwrite(fd, data, size, 0) != ssize_t(size)) return 0;
     FXModel m;
-    if (m.ImportObj(path.c_str())) {
+    if (m.ImportObj(nullptr, path.c_str())) {
         float tolerance = size ? float(data[size - 1] % 16) : 1.0f;
-        for (int i = 0; i < m.loadedMeshes.top; i++) {
-            FXMesh* mesh = static_cast<FXMesh*>(m.loadedMeshes.items[i]);
+        for (int i = 0; i < m.loadedMeshes.Count(); i++) {
+            FXMesh* mesh = m.loadedMeshes.Get(i);
             localCheck(mesh);
             mesh->ReduceVertices(tolerance);
             localCheck(mesh);
         }
-    } else if (m.loadedMeshes.top != 0) {
+    } else if (m.loadedMeshes.Count() != 0) {
         abort();  // a refused file leaves the model empty
     }
     return 0;

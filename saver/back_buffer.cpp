@@ -1,16 +1,12 @@
 // Reading the back buffer before the swap, into a buffer kept from frame to frame.
 #include "saver/back_buffer.h"
 
-#include "device/gl_api.h"
-
 void QmBackBuffer::OnFrameShown(PEnv* env) {
     int w = env->width, h = env->height;
     if (w <= 0 || h <= 0) return;
     px.resize(size_t(w) * size_t(h) * 4);  // the same size every frame: no allocation after the first
     width = w;
     height = h;
-    glReadBuffer(GL_BACK);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE, px.data());
+    env->ReadBackBuffer(w, h, px.data());
     shown++;
 }

@@ -15,7 +15,7 @@ const double kWindowSeconds = 1.0;
 
 void FpsOverlay::Format(float r, char* buf, int size) { snprintf(buf, size_t(size), "%.1f fps", double(r)); }
 
-bool FpsOverlay::MakePlate(const char* text) {
+bool FpsOverlay::MakePlate(PEnv* env, const char* text) {
     FXFontGDI font;
     font.pixelHeight = kTextPixels;
     const float white[4] = {1, 1, 1, 1};
@@ -39,7 +39,7 @@ bool FpsOverlay::MakePlate(const char* text) {
     }
     canvas.opaque = false;
     material.useMipmaps = false;
-    return material.SetTexture(&canvas);
+    return material.SetTexture(env, &canvas);
 }
 
 void FpsOverlay::OnRender(PEnv* env, double t) {
@@ -53,7 +53,7 @@ void FpsOverlay::OnRender(PEnv* env, double t) {
         windowStart = t;
         char text[32];
         Format(rate, text, int(sizeof text));
-        if (!MakePlate(text)) rate = -1.0f;
+        if (!MakePlate(env, text)) rate = -1.0f;
         desk.Create(1, 1);
         desk.SetMaterial(&material);
     }

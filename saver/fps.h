@@ -31,5 +31,5 @@ public:
     static void Format(float rate, char* buf, int size);
 
 private:
-    bool MakePlate(const char* text);
+    bool MakePlate(PEnv* env, const char* text);
 };

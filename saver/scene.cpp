@@ -72,7 +72,7 @@ void QmScene::OpenLog() {
 void QmScene::LoadCopy(FXAnim* a, int entry, bool firstCopy) {
     scr_mat.name.Set(firstCopy ? mat_name : mat_name1);
     scr_mat1.name.Set(firstCopy ? mat_name1 : mat_name);
-    a->LoadCN(&pck, entry);
+    a->LoadCN(&gr, &pck, entry);
     a->loop = false;
     a->pingPong = false;
     a->linear = entry == 200;
@@ -100,11 +100,11 @@ void QmScene::LoadSecondPicture() {
     FXCanvas& c = scr_mat1.canvas;
     scr_mat1.textureSource = nullptr;
     if (!c.CreateFromPictCN(&pck, kEntrySecondPicture)) {
-        scr_mat1.SetTexture(nullptr);  // no picture: no texture
+        scr_mat1.SetTexture(&gr, nullptr);  // no picture: no texture
         return;
     }
     c.ExtendEdges();
-    scr_mat1.SetTexture(&c);
+    scr_mat1.SetTexture(&gr, &c);
     // The texture lives on the device; nothing reads the picture's pixels again.
     scr_mat1.textureSource = nullptr;
     c.Destroy();
@@ -127,7 +127,7 @@ void QmScene::SetUpLights() {
 }
 
 void QmScene::LoadFullScreenContent(FXScrShot* shot) {
-    scr_mat.SetTexture(&shot->picture);
+    scr_mat.SetTexture(&gr, &shot->picture);
     // The photograph lives on as scr_mat's texture on the device; its pixels are freed before the
     // rest of the content is loaded.
     scr_mat.textureSource = nullptr;
@@ -146,8 +146,8 @@ void QmScene::LoadFullScreenContent(FXScrShot* shot) {
         LoadMovie(i);
     }
     SetUpLights();
-    demo.CreateCN(&pck, kEntryDemoInner, kEntryDemoOuter);
-    gad.CreateCN(&pck, kEntryLogoLabel, kEntryLogoModel);
+    demo.CreateCN(&gr, &pck, kEntryDemoInner, kEntryDemoOuter);
+    gad.CreateCN(&gr, &pck, kEntryLogoLabel, kEntryLogoModel);
     fxSetAppPriority(1);
 }
 
@@ -198,7 +198,6 @@ bool QmScene::Init(void* window, bool startLoop) {
         return false;
     }
     if (!options.preview && !gr.TestGL(false)) hasError = true;
-    fxSetEnv(&gr);
     gr.SetAct(true);
     if (folderUsable) pck.Load(kPackageFile);
     if (folderUsable && pck.IsEmpty()) {
@@ -206,10 +205,10 @@ bool QmScene::Init(void* window, bool startLoop) {
         fprintf(stderr, "qmsave: no content: %s/%s is missing or damaged\n", ruvaPath, kPackageFile);
         err("scene: no package %s in %s\n", kPackageFile, ruvaPath);
     }
-    err_gad.CreateCN(&pck, kEntryErrorNotice);
+    err_gad.CreateCN(&gr, &pck, kEntryErrorNotice);
     err_gad.active = hasError;
     if (options.preview) {
-        preview_mat.LoadTextureCN(&pck, kEntryPreview);
+        preview_mat.LoadTextureCN(&gr, &pck, kEntryPreview);
         preview.Create(1, 1);
         preview.SetMaterial(&preview_mat);
     } else {
@@ -224,7 +223,6 @@ void QmScene::Destroy() {
     if (!initialized_ || destroyed_) return;
     destroyed_ = true;
     gr.StopLoop(100000.0);
-    fxSetEnv(&gr);  // this scene's libraries and textures go back to its own device
     gr.SetAct(true);  // textures are deleted where they live
     preview.Destroy();
     preview_mat.Destroy();
@@ -242,7 +240,6 @@ void QmScene::Destroy() {
     pck.Destroy();
     gr.SetAct(false);
     gr.Destroy();
-    if (fxglobalEnv == &gr) fxSetEnv(nullptr);
     // The image library stays bound: the other monitors' scenes may still decode with it. The
     // scene's owner lets go of it once no scene is left.
 }

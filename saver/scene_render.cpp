@@ -13,7 +13,6 @@
 
 #include "base/compiler.h"
 #include "base/other.h"
-#include "device/gl_api.h"
 #include "saver/scene.h"
 
 namespace {
@@ -69,9 +68,9 @@ void localMoviePass(PEnv* env) {
 // what lies behind it too (so that nothing left out could have shown through one). On a software
 // renderer that spares most of a clip's pixels, and the sheet's in the opening.
 void localDrawUnderTwin(PEnv* env, double t, FXAnim& first, const FXAnim& second, bool samePose) {
-    const int n = first.imodel.meshes.top;
+    const int n = first.imodel.meshes.Count();
     uint64_t skip = 0;
-    bool exact = samePose && first.interpolate && second.interpolate && n == second.imodel.meshes.top && n <= 64;
+    bool exact = samePose && first.interpolate && second.interpolate && n == second.imodel.meshes.Count() && n <= 64;
     for (int i = 0; exact && i < n; i++) {
         const FXMesh* a = first.imodel.EnumMeshes(i);
         const FXMesh* b = second.imodel.EnumMeshes(i);
@@ -154,7 +153,7 @@ void QmScene::RenderClip(PEnv* env, double t) {
     const int k = aact_movie;
     if (movie[k].GetFrameCount() <= 0) env->nextFrameAt = t + kPaceSeconds;  // nothing waits
     env->ApplyMatrix(&localPasses().identity);
-    movie[k].Prepare(-1);
+    movie[k].Prepare(env, -1);
     movie[k].OnRender0(env, t);
     localModelPass(env);
     localDrawUnderTwin(env, t, anim[k], anim1[k], PosedByMovie(k));
@@ -162,7 +161,7 @@ void QmScene::RenderClip(PEnv* env, double t) {
     localMoviePass(env);
     localLightsOn(env, false);
     movie[k].OnRender1(env, t);  // sleeps until the movie's next frame is due
-    movie[k].Prepare(-1);
+    movie[k].Prepare(env, -1);
     if (movie[k].prepared.Count() <= 1) StartNextClip(t);
 }
 
@@ -228,10 +227,10 @@ void QmScene::OnRender(PEnv* env, double t) {
         anim1_starting.backwards = false;
         anim1_starting.StartAnim(t);
         movie[0].playing = false;  // its first frame only, fading in
-        movie[0].Prepare(-1);
+        movie[0].Prepare(env, -1);
         scr_mat1.PreserveCols();
     }
-    glEnable(GL_NORMALIZE);  // scaled models keep unit normals (the device offers no switch)
+    env->EnableNormalize(true);  // scaled models keep unit normals
     if (starting) {
         RenderOpening(env, t);
         if (!first) env->nextFrameAt = t + kPaceSeconds;

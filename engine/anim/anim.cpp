@@ -13,8 +13,8 @@ namespace {
 // Whether frame m can be interpolated with frame 0: the same meshes with the same vertex counts
 // (spline j reads vertex l of mesh k in every frame).
 bool localSameStructure(const FXModel* first, const FXModel* m) {
-    if (!m || m->meshes.top != first->meshes.top) return false;
-    for (int k = 0; k < first->meshes.top; k++) {
+    if (!m || m->meshes.Count() != first->meshes.Count()) return false;
+    for (int k = 0; k < first->meshes.Count(); k++) {
         const FXMesh* a = first->EnumMeshes(k);
         const FXMesh* b = m->EnumMeshes(k);
         if (!a != !b) return false;
@@ -52,9 +52,8 @@ void FXAnim::Destroy() {
 
 void FXAnim::DestroyInterpolation() {
     imodel.Destroy();
-    delete posSplines;
-    delete normalSplines;
-    posSplines = normalSplines = nullptr;
+    posSplines.reset();
+    normalSplines.reset();
 }
 
 void FXAnim::ReleaseFrames() {
@@ -149,7 +148,7 @@ void FXAnim::OnRender(PEnv* env, double t) {
 
 void FXAnim::UpdateIFrame() {
     const int n = GetFrameCount();
-    if (n == 0 || imodel.meshes.top == 0) return;
+    if (n == 0 || imodel.meshes.Count() == 0) return;
     reverseSegment = backwards;
     int from, to;
     if (!backwards) {
@@ -181,7 +180,7 @@ void FXAnim::SelectPair(int from, int to) {
 }
 
 void FXAnim::UpdateIPos(double t) {
-    if (imodel.meshes.top == 0) return;
+    if (imodel.meshes.Count() == 0) return;
     if (playing && frameDuration > 0.0) phase = float((t - frameStart) / frameDuration);
     EvaluatePose();
 }
@@ -208,7 +207,7 @@ void FXAnim::SetActFrames(int from, int to) {
     const int n = GetFrameCount();
     if (n == 0) return;
     frame = from;
-    if (imodel.meshes.top == 0) return;
+    if (imodel.meshes.Count() == 0) return;
     reverseSegment = false;
     if (to < from && !(to == 0 && from + 1 == n)) {
         int x = from;
@@ -220,7 +219,7 @@ void FXAnim::SetActFrames(int from, int to) {
 }
 
 void FXAnim::SetActPhase(float p) {
-    if (imodel.meshes.top == 0) return;
+    if (imodel.meshes.Count() == 0) return;
     phase = p;
     EvaluatePose();
 }
@@ -243,19 +242,18 @@ void FXAnim::UpdateInterpolation(bool on, bool hint) {
         }
     const int vertices = first->GetTotalVertices();
     if (vertices <= 0) return;
-    posSplines = new FXAnimSplines;
-    normalSplines = new FXAnimSplines;
+    posSplines.reset(new FXAnimSplines);
+    normalSplines.reset(new FXAnimSplines);
     if (!posSplines->Create(vertices, n, tension) || !normalSplines->Create(vertices, n, tension)) {
         err(FX_ERR_MEMORY, "animation: no memory for the splines of %d vertices over %d frames\n", vertices, n);
-        delete posSplines;
-        delete normalSplines;
-        posSplines = normalSplines = nullptr;
+        posSplines.reset();
+        normalSplines.reset();
         return;
     }
     for (int m = 0; m < n; m++) {
         const FXModel* fm = GetModel(m);
         int j = 0;
-        for (int k = 0; k < first->meshes.top; k++) {
+        for (int k = 0; k < first->meshes.Count(); k++) {
             const FXMesh* mesh = fm->EnumMeshes(k);
             if (!mesh) continue;
             for (int l = 0; l < mesh->vertexCount; l++, j++) {

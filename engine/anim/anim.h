@@ -15,7 +15,9 @@
 #pragma once
 
 #include <cstdio>
+#include <memory>
 
+#include "anim/anim_splines.h"
 #include "anim/beziergraph.h"
 #include "base/arrays.h"
 #include "base/ptr_array.h"
@@ -23,7 +25,6 @@
 #include "geometry/model.h"
 #include "render/render.h"
 
-class FXAnimSplines;
 class FXPackage;
 
 class FXAnim : public PRender, public PMeshSaveClb {
@@ -47,9 +48,9 @@ public:
     bool linear = false;      // straight lines between key frames instead of Bezier curves
     FXModel imodel;           // the interpolated model (a copy of frame 0)
     // One position and one normal spline per vertex of imodel, through that vertex in every frame
-    // (owned; null while there is no interpolation).
-    FXAnimSplines* posSplines = nullptr;
-    FXAnimSplines* normalSplines = nullptr;
+    // (null while there is no interpolation).
+    std::unique_ptr<FXAnimSplines> posSplines;
+    std::unique_ptr<FXAnimSplines> normalSplines;
     bool reverseSegment = false;  // the active pair is traversed from its second key to its first
     float tension = 1.0f;
     float phase = 0.0f;  // position between the active key pair, as last computed or set
@@ -65,10 +66,11 @@ public:
     // 1 when the record loaded. 0 when the entry is missing, shorter than 8 bytes or damaged
     // (counts beyond the entry, as many frame names as durations, frames too large): the
     // animation is then empty, and a damaged record leaves a trace line. A damaged timing graph
-    // alone leaves the graph empty and the rest loads.
-    int LoadCN(FXPackage* pkg, int id);
+    // alone leaves the graph empty and the rest loads. The frames' material library is loaded
+    // through env (none without one).
+    int LoadCN(PEnv* env, FXPackage* pkg, int id);
     // The same from a file; 0 when it cannot be opened.
-    int Load(const char* path);
+    int Load(PEnv* env, const char* path);
     // Frees frames, names, durations, graph and interpolation data and resets the clock state;
     // keeps frozen, linear and tension.
     void Destroy();

@@ -26,7 +26,9 @@ namespace {
 enum { kMinMeshRecord = 32, kMinMapRecord = 12 };
 const double kMaxFrameBytes = double(1 << 30);
 
+// The library and the frame models come from the environment the animation is loaded for.
 struct localPackageSource {
+    PEnv* env;
     FXPackage* pkg;
     FXPackageData* d;
     long Remaining() const { return d->remaining; }
@@ -65,7 +67,7 @@ struct localPackageSource {
         return true;
     }
     void Graph(FXBezierGraph* g) { g->LoadC(pkg, d); }
-    FXMatlib* Library(const char* n) { return fxglobalEnv ? fxglobalEnv->LoadMatlibC(pkg, n) : nullptr; }
+    FXMatlib* Library(const char* n) { return env ? env->LoadMatlibC(pkg, n) : nullptr; }
     bool Header(FXMesh* m, FXMatlib* lib) { return m->LoadMeshIC(pkg, d, lib); }
     bool Pool(FXNumPool* p) { return p->LoadC(pkg, d); }
     bool Map(FXVectorMap* m) { return m->LoadC(pkg, d); }
@@ -74,12 +76,13 @@ struct localPackageSource {
         int id;
         if (!fxParseEntryName(name, &id)) return nullptr;
         FXModel* m = new FXModel;
-        m->LoadCN(pkg, id);
+        m->LoadCN(env, pkg, id);
         return m;
     }
 };
 
 struct localFileSource {
+    PEnv* env;
     FILE* f;
     long Remaining() const { return fxFileRemaining(f); }
     long Tell() const { return ftell(f); }
@@ -111,13 +114,13 @@ struct localFileSource {
         return keep == k || fseek(f, k - keep, SEEK_CUR) == 0;
     }
     void Graph(FXBezierGraph* g) { g->Load(f); }
-    FXMatlib* Library(const char* n) { return fxglobalEnv ? fxglobalEnv->LoadMatlib(n) : nullptr; }
+    FXMatlib* Library(const char* n) { return env ? env->LoadMatlib(n) : nullptr; }
     bool Header(FXMesh* m, FXMatlib* lib) { return m->LoadMeshI(f, lib); }
     bool Pool(FXNumPool* p) { return p->Load(f); }
     bool Map(FXVectorMap* m) { return m->Load(f); }
     FXModel* FrameModel(const char* name) {
         FXModel* m = new FXModel;
-        m->Load(name);
+        m->Load(env, name);
         return m;
     }
 };
@@ -140,10 +143,9 @@ double localMeshBytes(const FXMesh* m) {
 }
 
 double localModelBytes(const FXModel* m) {
-    double total = sizeof(FXModel) + double(m->loadedMeshes.top + m->meshes.top) * sizeof(FXMesh);
-    for (int i = 0; i < m->loadedMeshes.top; i++)
-        total += localMeshBytes(static_cast<FXMesh*>(m->loadedMeshes.items[i]));
-    for (int i = 0; i < m->meshes.top; i++) total += localMeshBytes(m->EnumMeshes(i));
+    double total = sizeof(FXModel) + double(m->loadedMeshes.Count() + m->meshes.Count()) * sizeof(FXMesh);
+    for (int i = 0; i < m->loadedMeshes.Count(); i++) total += localMeshBytes(m->loadedMeshes.Get(i));
+    for (int i = 0; i < m->meshes.Count(); i++) total += localMeshBytes(m->EnumMeshes(i));
     return total;
 }
 
@@ -245,7 +247,7 @@ bool localReadModels(FXAnim* a, Source& src, const char* label) {
 }
 
 FXMesh* localMesh(FXAnim* a, int frame, int mesh) {
-    return static_cast<FXMesh*>(a->GetModel(frame)->loadedMeshes.items[mesh]);
+    return a->GetModel(frame)->loadedMeshes.Get(mesh);
 }
 
 // v03: one mesh header and one corner stream per mesh serve every frame; each frame has its own
@@ -269,7 +271,7 @@ bool localReadCompact(FXAnim* a, Source& src, const char* label) {
         a->models.Push(m);
         m->name.Set(a->frameNames.Get(i));
         m->matlibName = libName;
-        m->loadedMeshes.Realloc(meshes);
+        m->loadedMeshes.Reserve(meshes);
         for (int j = 0; j < meshes; j++) m->loadedMeshes.Push(new FXMesh);
     }
     // Asking for the library may read another entry through the same package, which rewinds
@@ -277,10 +279,9 @@ bool localReadCompact(FXAnim* a, Source& src, const char* label) {
     const long here = src.Tell();
     FXMatlib* lib = src.Library(libName);
     src.Seek(here);
-    for (int i = 0; i < frames && lib; i++) {
-        a->GetModel(i)->matlib = lib;
-        if (i > 0) lib->refCount++;
-    }
+    // Frame 0 takes the reference the library came with; every other frame shares it.
+    a->GetModel(0)->matlib.Adopt(src.env, lib);
+    for (int i = 1; i < frames && lib; i++) a->GetModel(i)->matlib.Share(a->GetModel(0)->matlib);
     for (int j = 0; j < meshes; j++) {
         FXMesh* first = localMesh(a, 0, j);
         if (!localHeaderFits(src) || !src.Header(first, lib))
@@ -331,21 +332,21 @@ int localLoad(FXAnim* a, Source& src, const char* label) {
 
 }  // namespace
 
-int FXAnim::LoadCN(FXPackage* pkg, int id) {
+int FXAnim::LoadCN(PEnv* env, FXPackage* pkg, int id) {
     Destroy();
     FXPackageData* d = pkg ? pkg->GetDataPtr(id) : nullptr;
     if (!d) return 0;
     char label[32];
     snprintf(label, sizeof label, "entry %d", id);
-    localPackageSource src{pkg, d};
+    localPackageSource src{env, pkg, d};
     return localLoad(this, src, label);
 }
 
-int FXAnim::Load(const char* path) {
+int FXAnim::Load(PEnv* env, const char* path) {
     Destroy();
     FILE* f = path ? fopen(path, "rb") : nullptr;
     if (!f) return 0;
-    localFileSource src{f};
+    localFileSource src{env, f};
     int r = localLoad(this, src, path);
     fclose(f);
     return r;

@@ -54,7 +54,7 @@ bool localSharedMeshes(const FXAnim* a, std::vector<int>* saved) {
         err(FX_ERR_REFUSED, "animation not saved: frame 0 has no model\n");
         return false;
     }
-    for (int k = 0; k < first->meshes.top; k++) {
+    for (int k = 0; k < first->meshes.Count(); k++) {
         const FXMesh* m0 = first->EnumMeshes(k);
         if (!m0) continue;
         if (!fxMeshIndicesValid(m0)) {
@@ -74,7 +74,7 @@ bool localSharedMeshes(const FXAnim* a, std::vector<int>* saved) {
     }
     for (int i = 1; i < a->GetFrameCount(); i++) {
         const FXModel* fm = a->GetModel(i);
-        bool same = fm && fm->meshes.top == first->meshes.top;
+        bool same = fm && fm->meshes.Count() == first->meshes.Count();
         for (size_t s = 0; same && s < saved->size(); s++) {
             const FXMesh* m0 = first->EnumMeshes((*saved)[s]);
             const FXMesh* m = fm->EnumMeshes((*saved)[s]);

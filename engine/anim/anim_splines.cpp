@@ -87,7 +87,7 @@ bool FXAnimSplines::Bind(FXModel* model, Field f) {
     if (!model || vertexCount <= 0 || model->GetTotalVertices() != vertexCount) return false;
     const size_t offset = f == kPos ? offsetof(tagFXVertex, pos) : offsetof(tagFXVertex, normal);
     targets.reserve(size_t(vertexCount));
-    for (int i = 0; i < model->meshes.top; i++) {
+    for (int i = 0; i < model->meshes.Count(); i++) {
         FXMesh* m = model->EnumMeshes(i);
         const int n = m ? m->vertexCount : 0;
         bound.emplace_back(m ? m->vertices : nullptr, n);
@@ -99,8 +99,8 @@ bool FXAnimSplines::Bind(FXModel* model, Field f) {
 }
 
 bool FXAnimSplines::IsBound(const FXModel* model) const {
-    if (!model || targets.empty() || int(bound.size()) != model->meshes.top) return false;
-    for (int i = 0; i < model->meshes.top; i++) {
+    if (!model || targets.empty() || int(bound.size()) != model->meshes.Count()) return false;
+    for (int i = 0; i < model->meshes.Count(); i++) {
         const FXMesh* m = model->EnumMeshes(i);
         if (bound[size_t(i)].first != (m ? m->vertices : nullptr) ||
             bound[size_t(i)].second != (m ? m->vertexCount : 0))

@@ -236,70 +236,82 @@ void FXBezierGraph::DrawSamples() {
                     localTrunc(s[2 * j + 3]));
 }
 
+namespace {
+
+// The two control points of inner key k = (kx, ky) between its neighbours p and n, all in table
+// coordinates: on the tangent through the key, at distances from it proportional to the lengths
+// of the key's two chords. Writes in-control x, y, the key, out-control x, y (six floats).
+void localKeyArms(float kx, float ky, float ppx, float ppy, float nx, float ny, float tension, float* out) {
+    float lenP = localLen2(kx - ppx, ky - ppy);
+    float lenN = localLen2(kx - nx, ky - ny);
+    // The bisector of the two chords (as unit vectors away from the neighbours).
+    float ux = 0.0f, uy = 0.0f;
+    if (lenP > 0.0f) {
+        ux += (kx - ppx) / lenP;
+        uy += (ky - ppy) / lenP;
+    }
+    if (lenN > 0.0f) {
+        ux += (kx - nx) / lenN;
+        uy += (ky - ny) / lenN;
+    }
+    float bisX = ux * 0.5f, bisY = uy * 0.5f;
+    float inX, inY, outX, outY;
+    if (fabsf(bisX) < 1e-8f) {
+        inX = 0.0f;
+        inY = -lenP * tension;
+        outX = 0.0f;
+        outY = -lenN * tension;
+    } else {
+        float bl = localLen2(bisX, bisY);
+        float nx1 = bisX / bl, ny1 = bisY / bl;
+        inX = nx1 * lenP * tension;
+        inY = ny1 * lenP * tension;
+        outX = nx1 * lenN * tension;
+        outY = ny1 * lenN * tension;
+    }
+    if (inY > -outY) {
+        inX = -inX;
+        inY = -inY;
+        outX = -outX;
+        outY = -outY;
+    }
+    // The arms turned by a quarter turn: both control points on the tangent through the key.
+    const float arms[6] = {kx + inY, ky - inX, kx, ky, kx - outY, ky + outX};
+    for (int i = 0; i < 6; i++) out[i] = arms[i];
+}
+
+}  // namespace
+
 void FXBezierGraph::ComputeSplineBezier(int count, int scale) {
-    int n = GetKeyCount();
-    if (n <= 2 || resX < 2 || resY == 0 || count <= 0) {
+    if (GetKeyCount() <= 2 || resX < 2 || resY == 0 || count <= 0) {
         // Too few keys, or no axis to map them onto: the straight-line table.
         ComputeSplineLinear(count, scale);
         return;
     }
     outScale = scale;
     SizeTable(count);
+    PlaceControlPoints(count, scale);
+    DrawCurve();
+}
 
-    // Keys in table coordinates.
+void FXBezierGraph::PlaceControlPoints(int count, int scale) {
+    const int n = GetKeyCount();
     ctrlPts.RemoveAll();
     auto px = [&](int i) { return float(keyX.GetInt(i)) * float(count) / float(resX - 1); };
     auto py = [&](int i) { return float(keyY.GetInt(i)) * float(scale) / float(resY); };
-
     ctrlPts.Push(px(0));
     ctrlPts.Push(py(0));
     for (int i = 1; i < n - 1; i++) {
-        float kx = px(i), ky = py(i);
-        float ppx = px(i - 1), ppy = py(i - 1);
-        float nx = px(i + 1), ny = py(i + 1);
-        float lenP = localLen2(kx - ppx, ky - ppy);
-        float lenN = localLen2(kx - nx, ky - ny);
-        float ux = 0.0f, uy = 0.0f;
-        if (lenP > 0.0f) {
-            ux += (kx - ppx) / lenP;
-            uy += (ky - ppy) / lenP;
-        }
-        if (lenN > 0.0f) {
-            ux += (kx - nx) / lenN;
-            uy += (ky - ny) / lenN;
-        }
-        float bisX = ux * 0.5f, bisY = uy * 0.5f;
-        float inX, inY, outX, outY;
-        if (fabsf(bisX) < 1e-8f) {
-            inX = 0.0f;
-            inY = -lenP * tension;
-            outX = 0.0f;
-            outY = -lenN * tension;
-        } else {
-            float bl = localLen2(bisX, bisY);
-            float nx1 = bisX / bl, ny1 = bisY / bl;
-            inX = nx1 * lenP * tension;
-            inY = ny1 * lenP * tension;
-            outX = nx1 * lenN * tension;
-            outY = ny1 * lenN * tension;
-        }
-        if (inY > -outY) {
-            inX = -inX;
-            inY = -inY;
-            outX = -outX;
-            outY = -outY;
-        }
-        // The arms turned by a quarter turn: both control points on the tangent through the key.
-        ctrlPts.Push(kx + inY);
-        ctrlPts.Push(ky - inX);
-        ctrlPts.Push(kx);
-        ctrlPts.Push(ky);
-        ctrlPts.Push(kx - outY);
-        ctrlPts.Push(ky + outX);
+        float arms[6];
+        localKeyArms(px(i), py(i), px(i - 1), py(i - 1), px(i + 1), py(i + 1), tension, arms);
+        for (float v : arms) ctrlPts.Push(v);
     }
     ctrlPts.Push(px(n - 1));
     ctrlPts.Push(py(n - 1));
+}
 
+void FXBezierGraph::DrawCurve() {
+    const int n = GetKeyCount();
     // Point accessors into ctrlPts: key i and its control points (inner keys only).
     const float* c = ctrlPts.items;
     auto key = [c, n](int i) {
@@ -310,6 +322,7 @@ void FXBezierGraph::ComputeSplineBezier(int count, int scale) {
 
     int sps = samplesPerSegment;
     if (sps > kMaxSamplesPerSegment) sps = kMaxSamplesPerSegment;
+    // An open curve: quadratic first and last segments, cubic ones between.
     SampleQuad(key(0), inCtl(1), key(1), sps);
     DrawSamples();
     for (int i = 1; i < n - 2; i++) {

@@ -73,6 +73,10 @@ public:
 private:
     bool CheckLoaded();
     void SizeTable(int count);
+    // The steps of ComputeSplineBezier: the keys and their control points in table coordinates
+    // (ctrlPts), then every segment sampled and drawn into the table.
+    void PlaceControlPoints(int count, int scale);
+    void DrawCurve();
     void SampleQuad(const float* p0, const float* p1, const float* p2, int n);
     void SampleCubic(const float* p0, const float* p1, const float* p2, const float* p3, int n);
     void DrawSamples();

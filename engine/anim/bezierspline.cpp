@@ -85,7 +85,7 @@ void FXBezierSpline::ReallocBeziers(int count) {
     if (count == segmentCount && (segments || count == 0)) return;
     DestroyBeziers();
     if (count <= 0) return;
-    segments = new FXBezier4[count];
+    segments.reset(new FXBezier4[count]);
     segmentCount = count;
 }
 
@@ -95,8 +95,7 @@ void FXBezierSpline::DestroyBeziers() {
         constant = false;
     }
     actCubic = nullptr;
-    delete[] segments;
-    segments = nullptr;
+    segments.reset();
     segmentCount = 0;
 }
 

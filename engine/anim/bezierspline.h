@@ -10,6 +10,8 @@
 // a new Precompute.
 #pragma once
 
+#include <memory>
+
 #include "anim/bezier.h"
 #include "base/arrays.h"
 
@@ -31,7 +33,7 @@ public:
     FXFloatArray ctrlPoints;  // 6 floats per key point: in-control, then out-control
     FXBezier3 firstQuad;
     FXBezier3 lastQuad;
-    FXBezier4* segments = nullptr;  // owned; segment i runs from key i to key i + 1 (wrapping)
+    std::unique_ptr<FXBezier4[]> segments;  // segment i runs from key i to key i + 1 (wrapping)
     int segmentCount = 0;
     bool constant = false;            // the active segment collapses to the point lineFrom
     const float* lineFrom = nullptr;  // straight segment ends / the constant point

@@ -20,12 +20,15 @@ public:
     T* Get(int i) const { return static_cast<T*>(items_.Get(i)); }
     T* First() const { return static_cast<T*>(items_.First()); }
     T* Last() const { return static_cast<T*>(items_.Last()); }
+    // The position of item, or -1.
+    int Find(const T* item) const { return items_.Findpos(const_cast<T*>(item)); }
     // Takes ownership of item (which may be null).
     void Push(T* item) { items_.Push(item); }
     // Takes ownership of item at pos (-1 or past the end appends).
     void Insert(int pos, T* item) { items_.Insert(pos, item); }
     // Room for n items, so that pushing up to n never allocates.
     void Reserve(int n) { items_.Realloc(n); }
+    int Capacity() const { return items_.capacity; }
     // Hands the object at i back to the caller, who owns it from now on; the list closes the gap.
     T* Take(int i) {
         T* item = Get(i);

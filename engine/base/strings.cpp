@@ -1,4 +1,4 @@
-// FXStr, FXLongStr, FXLongStrW, the converters and the trimming helpers.
+// FXStr, FXLongStr, the converters and the trimming helpers.
 #include "base/strings.h"
 
 #include <cctype>
@@ -39,7 +39,6 @@ int localTrim(Ch* buf, int len) {
 }  // namespace
 
 int localTrimSpaces(char* buf, int len) { return localTrim(reinterpret_cast<unsigned char*>(buf), len); }
-int localTrimSpacesW(wchar_t* buf, int len) { return localTrim(buf, len); }
 
 // ---- FXStr ----
 
@@ -224,102 +223,6 @@ bool FXLongStr::Compare(const char* s) const {
 bool FXLongStr::iCompare(const char* s) const {
     if (!s || !*s) return len == 0;
     return len > 0 && text && strcasecmp(text, s) == 0;
-}
-
-// ---- FXLongStrW ----
-
-namespace {
-int localWideCaseCompare(const wchar_t* a, const wchar_t* b) {
-    for (;; a++, b++) {
-        wchar_t ca = (*a >= L'A' && *a <= L'Z') ? *a + 32 : *a;
-        wchar_t cb = (*b >= L'A' && *b <= L'Z') ? *b + 32 : *b;
-        if (ca != cb || !ca) return int(ca) - int(cb);
-    }
-}
-}  // namespace
-
-void FXLongStrW::Set(const wchar_t* s) {
-    if (!s || !*s) {
-        len = 0;
-        if (text) text[0] = 0;
-        return;
-    }
-    int n = int(wcslen(s));
-    if (capacity < n + 1) {
-        free(text);
-        text = static_cast<wchar_t*>(malloc(sizeof(wchar_t) * size_t(n + 1)));
-        capacity = n + 1;
-    }
-    memmove(text, s, sizeof(wchar_t) * size_t(n + 1));  // s may point into this string's own text
-    len = n;
-}
-
-void FXLongStrW::Append(const wchar_t* s) {
-    if (!s || !*s) return;
-    if (!text) len = 0;  // after ClearBuf the old text is gone: nothing is left to keep
-    int n = int(wcslen(s));
-    if (!text || capacity < len + n + 1) {
-        // s may be (part of) this string's own text: it is copied before the old buffer goes.
-        wchar_t* grown = static_cast<wchar_t*>(malloc(sizeof(wchar_t) * size_t(len + n + 1)));
-        if (text && len > 0) memcpy(grown, text, sizeof(wchar_t) * size_t(len));
-        memcpy(grown + len, s, sizeof(wchar_t) * size_t(n));
-        free(text);
-        text = grown;
-        capacity = len + n + 1;
-    } else {
-        memmove(text + len, s, sizeof(wchar_t) * size_t(n));
-    }
-    len += n;
-    text[len] = 0;
-}
-
-void FXLongStrW::AppendChar(wchar_t c) {
-    if (!text) len = 0;
-    if (!text || capacity < len + 2) {
-        wchar_t* grown = static_cast<wchar_t*>(malloc(sizeof(wchar_t) * size_t(len + 2)));
-        if (text && len > 0) memcpy(grown, text, sizeof(wchar_t) * size_t(len));
-        free(text);
-        text = grown;
-        capacity = len + 2;
-    }
-    text[len++] = c;
-    text[len] = 0;
-}
-
-void FXLongStrW::RemoveLast() {
-    if (len > 0 && text) text[--len] = 0;
-}
-
-void FXLongStrW::Clear() {
-    free(text);
-    text = nullptr;
-    len = 0;
-    capacity = 0;
-}
-
-void FXLongStrW::ClearBuf() {
-    free(text);
-    text = nullptr;
-    capacity = 0;
-}
-
-void FXLongStrW::TrimSpaces() {
-    if (text) len = localTrimSpacesW(text, len);
-}
-
-void FXLongStrW::ToLower() {
-    for (int i = 0; text && i < len; i++)
-        if (text[i] >= L'A' && text[i] <= L'Z') text[i] += 32;
-}
-
-bool FXLongStrW::Compare(const wchar_t* s) const {
-    if (!s || !*s) return len == 0;
-    return len > 0 && text && wcscmp(text, s) == 0;
-}
-
-bool FXLongStrW::iCompare(const wchar_t* s) const {
-    if (!s || !*s) return len == 0;
-    return len > 0 && text && localWideCaseCompare(text, s) == 0;
 }
 
 // ---- converters ----

@@ -1,7 +1,7 @@
-// Engine strings: FXStr (fixed 1023-character capacity, held by value), FXLongStr and
-// FXLongStrW (heap-grown), the one-shot converters FXConvertW/FXConvertC and the trimming
-// helpers. FXStr also owns the length-prefixed string encoding of the engine's files:
-// int32 length, then that many bytes, no terminator.
+// Engine strings: FXStr (fixed 1023-character capacity, held by value), FXLongStr (heap-grown),
+// the one-shot converters FXConvertW/FXConvertC and the trimming helpers. FXStr also owns the
+// length-prefixed string encoding of the engine's files: int32 length, then that many bytes, no
+// terminator.
 #pragma once
 
 #include <cstdarg>
@@ -12,7 +12,6 @@
 
 // Trims leading and trailing white space of buf (len characters) in place; returns the new length.
 int localTrimSpaces(char* buf, int len);
-int localTrimSpacesW(wchar_t* buf, int len);
 
 class FXStr {
 public:
@@ -78,31 +77,6 @@ public:
     bool Compare(const char* s) const;
     bool iCompare(const char* s) const;
     const char* c_str() const { return text ? text : ""; }
-};
-
-// Wide text. On this platform wchar_t is 32 bits; the operations count wide characters.
-class FXLongStrW {
-public:
-    wchar_t* text = nullptr;
-    int len = 0;
-    int capacity = 0;  // wide characters including the terminator
-
-    FXLongStrW() = default;
-    FXLongStrW(const FXLongStrW&) = delete;
-    FXLongStrW& operator=(const FXLongStrW&) = delete;
-    ~FXLongStrW() { Clear(); }
-
-    void Set(const wchar_t* s);
-    void Append(const wchar_t* s);
-    void AppendChar(wchar_t c);
-    void RemoveLast();
-    void Clear();
-    void ClearBuf();
-    void TrimSpaces();
-    void ToLower();
-    bool IsEmpty() const { return len == 0; }
-    bool Compare(const wchar_t* s) const;
-    bool iCompare(const wchar_t* s) const;
 };
 
 // Multibyte to wide text in the standard library's current locale; null text when nothing converts.

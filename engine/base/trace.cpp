@@ -149,11 +149,10 @@ int errmsg(const char* fmt, ...) {
     return fxShowErrorMessage(message);
 }
 
-#if defined(FX_ASSERTS) || !defined(NDEBUG)
+// Defined in every build: a program built with assertions may link against an engine built without.
 void fxAssertFailed(const char* what, const char* file, int line) {
     fprintf(stderr, "engine: assertion failed: %s (%s:%d)\n", what, file, line);
     err("assertion failed: %s (%s:%d)\n", what, file, line);
     fxCloseTraces();
     abort();
 }
-#endif

@@ -7,8 +7,8 @@
 #include <atomic>
 #include <mutex>
 
+#include "base/gl_keep.h"
 #include "base/trace.h"
-#include "device/gl_keep.h"
 #include "base/x11_display.h"
 
 namespace {

@@ -45,15 +45,6 @@ bool localBindTexture(FXMaterial* m) {
 
 }  // namespace
 
-void fxGLSphereMap(bool on) {
-    if (on) {
-        glTexGeni(GL_S, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
-        glTexGeni(GL_T, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
-    }
-    localSetCapability(GL_TEXTURE_GEN_S, on);
-    localSetCapability(GL_TEXTURE_GEN_T, on);
-}
-
 FXGL::FXGL() { matrix.SetIdentity(); }
 
 FXGL::~FXGL() { FXGL::Destroy(); }
@@ -260,4 +251,24 @@ void FXGL::EnableCullface(bool front, bool back) {
     } else {
         glDisable(GL_CULL_FACE);
     }
+}
+
+void FXGL::EnableNormalize(bool on) { localSetCapability(GL_NORMALIZE, on); }
+
+void FXGL::EnableSphereMap(bool on) {
+    if (on) {
+        glTexGeni(GL_S, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
+        glTexGeni(GL_T, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
+    }
+    localSetCapability(GL_TEXTURE_GEN_S, on);
+    localSetCapability(GL_TEXTURE_GEN_T, on);
+}
+
+bool FXGL::ReadBackBuffer(int w, int h, unsigned char* rgba) {
+    if (!rgba || w <= 0 || h <= 0) return false;
+    FX_ASSERT(CanIssueCalls() && "the back buffer is read with the device's context current");
+    glReadBuffer(GL_BACK);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
+    return true;
 }

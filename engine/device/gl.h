@@ -89,6 +89,11 @@ public:
     void UnprepareMesh(FXMesh* mesh) override;
     void RenderMesh(FXMesh* mesh) override;
 
+    // ---- gl.cpp ----
+    void EnableNormalize(bool on) override;
+    void EnableSphereMap(bool on) override;
+    bool ReadBackBuffer(int w, int h, unsigned char* rgba) override;
+
     // Reads the driver strings and the extension list (context current); writes the trace lines
     // and returns hasEdgeClamp.
     bool InitExtensions();
@@ -103,9 +108,5 @@ public:
 // The text shown by TestGL when the device cannot multitexture.
 extern const char* const kFXGLCapabilityMessage;
 
-// Sphere-mapped texture coordinates for S and T on (generated from the normals) or off. Needs a
-// current context; the demo cube's inner skin is drawn with them.
-void fxGLSphereMap(bool on);
-
-// ---- platform file: extension entry points by name (null when unknown), without a context ----
+// ---- platform file: extension entry points by name (null when unknown) ----
 void* fxGLGetProcAddress(const char* name);

@@ -3,9 +3,7 @@
 // the driver lists the extension and are null otherwise.
 #pragma once
 
-#ifdef _WIN32
-#include <windows.h>
-#endif
+// On Windows, GL/gl.h brings the system declarations it needs itself.
 #include <GL/gl.h>
 #include <GL/glu.h>
 

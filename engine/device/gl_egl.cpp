@@ -18,7 +18,7 @@
 #include "base/trace.h"
 #include "device/gl.h"
 #include "device/gl_context.h"
-#include "device/gl_keep.h"
+#include "base/gl_keep.h"
 
 namespace {
 

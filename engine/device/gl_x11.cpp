@@ -9,12 +9,12 @@
 // window) must not be drawn into again, or the software renderer crashes in its worker threads.
 #include <GL/glx.h>
 
+#include "base/gl_keep.h"
 #include "base/trace.h"
 #include "base/x11_display.h"
 #include "device/gl.h"
 #include "device/gl_api.h"
 #include "device/gl_context.h"
-#include "device/gl_keep.h"
 
 namespace {
 

@@ -3,7 +3,6 @@
 #include "elements/demo_gadget.h"
 
 #include "base/other.h"
-#include "device/gl.h"
 
 namespace {
 
@@ -22,19 +21,19 @@ void localFadeMaterial(FXMaterial* m, float alpha) {
 
 }  // namespace
 
-void FXDemoGadget::CreateCN(FXPackage* p, int innerEntry, int outerEntry) {
+void FXDemoGadget::CreateCN(PEnv* env, FXPackage* p, int innerEntry, int outerEntry) {
     BuildPath();
     outerMaterial.useMipmaps = true;
-    outerMaterial.LoadTextureCN(p, outerEntry);
-    innerMaterial.LoadTextureCN(p, innerEntry);
+    outerMaterial.LoadTextureCN(env, p, outerEntry);
+    innerMaterial.LoadTextureCN(env, p, innerEntry);
     BuildCube();
 }
 
-void FXDemoGadget::Create(const char* innerFile, const char* outerFile) {
+void FXDemoGadget::Create(PEnv* env, const char* innerFile, const char* outerFile) {
     BuildPath();
     outerMaterial.useMipmaps = true;
-    outerMaterial.LoadTexture(outerFile);
-    innerMaterial.LoadTexture(innerFile);
+    outerMaterial.LoadTexture(env, outerFile);
+    innerMaterial.LoadTexture(env, innerFile);
     BuildCube();
 }
 
@@ -127,7 +126,7 @@ void FXDemoGadget::OnRender(PEnv* env, double t) {
         localFadeMaterial(&innerMaterial, fadePhaser.phase);
     }
 
-    fxGLSphereMap(true);
+    env->EnableSphereMap(true);
     pathPhaser.OnRender(env, t);
     float at[3];
     path.GetAll(at, pathPhaser.phase);
@@ -151,7 +150,7 @@ void FXDemoGadget::OnRender(PEnv* env, double t) {
         env->MultiplyMatrix(&faceMatrices[i]);
         innerFaces[i].OnRender(env, t);
     }
-    fxGLSphereMap(false);
+    env->EnableSphereMap(false);
 
     // The second skin, 0.1 % larger, with ordinary texture coordinates.
     FXMatrix grow, outerBase;

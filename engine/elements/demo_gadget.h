@@ -38,8 +38,9 @@ public:
     FXDemoGadget& operator=(const FXDemoGadget&) = delete;
     ~FXDemoGadget() { Destroy(); }
 
-    void CreateCN(FXPackage* p, int innerEntry, int outerEntry);
-    void Create(const char* innerFile, const char* outerFile);
+    // The pictures are uploaded to env's device.
+    void CreateCN(PEnv* env, FXPackage* p, int innerEntry, int outerEntry);
+    void Create(PEnv* env, const char* innerFile, const char* outerFile);
     void Destroy();
     void OnRender(PEnv* env, double t) override;
 

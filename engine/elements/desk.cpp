@@ -80,49 +80,50 @@ void FXDesk::OnRender(PEnv* env, double) {
 
 // ---- positions ----
 
-void FXDesk::UpdatePos(bool pos, bool normal) {
+// Every vertex with its column and row fractions f and g: its position (at z = 0) from
+// place(f, g, &x, &y) when pos, its normal facing the viewer when normal.
+template <typename Place>
+void FXDesk::LayOut(bool pos, bool normal, Place place) {
     if (!mesh.vertices) return;
     for (int i = 0; i <= rows; i++) {
         for (int j = 0; j <= cols; j++) {
             tagFXVertex* v = At(i, j);
-            if (pos) localPos(v, F(j) * 2.0f - 1.0f, G(i) * -2.0f + 1.0f);
+            if (pos) {
+                float x, y;
+                place(F(j), G(i), &x, &y);
+                localPos(v, x, y);
+            }
             if (normal) localNormal(v);
         }
     }
+}
+
+void FXDesk::UpdatePos(bool pos, bool normal) {
+    LayOut(pos, normal, [](float f, float g, float* x, float* y) {
+        *x = f * 2.0f - 1.0f;
+        *y = g * -2.0f + 1.0f;
+    });
 }
 
 void FXDesk::UpdatePosSkew(bool pos, bool normal, float a, float b) {
-    if (!mesh.vertices) return;
-    for (int i = 0; i <= rows; i++) {
-        for (int j = 0; j <= cols; j++) {
-            tagFXVertex* v = At(i, j);
-            float f = F(j), g = G(i);
-            if (pos) localPos(v, f * 2.0f - 1.0f + (1.0f - g) * a, g * -2.0f + 1.0f + (1.0f - f) * b);
-            if (normal) localNormal(v);
-        }
-    }
+    LayOut(pos, normal, [a, b](float f, float g, float* x, float* y) {
+        *x = f * 2.0f - 1.0f + (1.0f - g) * a;
+        *y = g * -2.0f + 1.0f + (1.0f - f) * b;
+    });
 }
 
 void FXDesk::UpdatePosSkew1(bool pos, bool normal, float a, float b) {
-    if (!mesh.vertices) return;
-    for (int i = 0; i <= rows; i++) {
-        for (int j = 0; j <= cols; j++) {
-            tagFXVertex* v = At(i, j);
-            float f = F(j), g = G(i);
-            if (pos) localPos(v, f * 2.0f - 1.0f + g * a, g * -2.0f + 1.0f + f * b);
-            if (normal) localNormal(v);
-        }
-    }
+    LayOut(pos, normal, [a, b](float f, float g, float* x, float* y) {
+        *x = f * 2.0f - 1.0f + g * a;
+        *y = g * -2.0f + 1.0f + f * b;
+    });
 }
 
 void FXDesk::UpdatePosPerspective(float k) {
-    if (!mesh.vertices) return;
-    for (int i = 0; i <= rows; i++) {
-        for (int j = 0; j <= cols; j++) {
-            float f = F(j), g = G(i);
-            localPos(At(i, j), (f * 2.0f - 1.0f) * (g * k + 1.0f), g * -2.0f + 1.0f);
-        }
-    }
+    LayOut(true, false, [k](float f, float g, float* x, float* y) {
+        *x = (f * 2.0f - 1.0f) * (g * k + 1.0f);
+        *y = g * -2.0f + 1.0f;
+    });
 }
 
 // ---- colours ----

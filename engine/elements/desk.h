@@ -9,6 +9,7 @@
 // top-left, bottom-left, top-right, bottom-left, bottom-right, top-right.
 #pragma once
 
+#include "base/compiler.h"
 #include "geometry/mesh.h"
 #include "render/render.h"
 
@@ -65,9 +66,14 @@ public:
     void SetTexelPos1(int corner, int px, int py, int w, int h);
 
 private:
+    template <typename Place>
+    void LayOut(bool pos, bool normal, Place place);
     tagFXVertex* Corner(int corner);
     float F(int j) const { return cols > 0 ? float(j) / float(cols) : 0.0f; }
     float G(int i) const { return rows > 0 ? float(i) / float(rows) : 0.0f; }
-    tagFXVertex* At(int i, int j) { return mesh.vertices + j + i * (cols + 1); }
+    tagFXVertex* At(int i, int j) {
+        FX_ASSERT(i >= 0 && i <= rows && j >= 0 && j <= cols && "a vertex of the grid");
+        return mesh.vertices + j + i * (cols + 1);
+    }
     void TexScales(float* su, float* sv) const;
 };

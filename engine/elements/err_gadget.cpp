@@ -28,16 +28,16 @@ void localPlace(FXErrGadget* g, PEnv* env) {
 
 }  // namespace
 
-void FXErrGadget::CreateCN(FXPackage* p, int entry) {
+void FXErrGadget::CreateCN(PEnv* env, FXPackage* p, int entry) {
     desk.Create(1, 1);
-    material.LoadTextureCN(p, entry);
-    localPlace(this, fxglobalEnv);
+    material.LoadTextureCN(env, p, entry);
+    localPlace(this, env);
 }
 
-void FXErrGadget::Create() {
+void FXErrGadget::Create(PEnv* env) {
     desk.Create(1, 1);
-    material.LoadTexture("error_message.png");
-    localPlace(this, fxglobalEnv);
+    material.LoadTexture(env, "error_message.png");
+    localPlace(this, env);
 }
 
 void FXErrGadget::Destroy() {

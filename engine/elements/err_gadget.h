@@ -22,9 +22,10 @@ public:
     FXErrGadget& operator=(const FXErrGadget&) = delete;
     ~FXErrGadget() { Destroy(); }
 
-    void CreateCN(FXPackage* p, int entry);
+    // The picture of entry, uploaded to env's device and placed on env's window.
+    void CreateCN(PEnv* env, FXPackage* p, int entry);
     // The same from "error_message.png" in the current directory.
-    void Create();
+    void Create(PEnv* env);
     void Destroy();
     void OnRender(PEnv* env, double t) override;
 };

@@ -25,20 +25,20 @@ FXRuvaGadget::FXRuvaGadget() {
     spinPhaser.pingPong = false;
 }
 
-void FXRuvaGadget::CreateCN(FXPackage* p, int labelEntry, int modelEntry) {
+void FXRuvaGadget::CreateCN(PEnv* env, FXPackage* p, int labelEntry, int modelEntry) {
     restartPending = true;
-    model.LoadCN(p, modelEntry);
+    model.LoadCN(env, p, modelEntry);
     model.UpdateMeshes();
-    labelMaterial.LoadTextureCN(p, labelEntry);
+    labelMaterial.LoadTextureCN(env, p, labelEntry);
     localLabel(&desk, &labelMaterial);
 }
 
-void FXRuvaGadget::Create() {
+void FXRuvaGadget::Create(PEnv* env) {
     restartPending = true;
-    model.Load("ruva_medallion.xm");
+    model.Load(env, "ruva_medallion.xm");
     model.UpdateMeshes();
     model.UpdateColCol(kLabel);
-    labelMaterial.LoadTexture("label.png");
+    labelMaterial.LoadTexture(env, "label.png");
     localLabel(&desk, &labelMaterial);
 }
 

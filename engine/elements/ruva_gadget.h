@@ -25,10 +25,11 @@ public:
     FXRuvaGadget& operator=(const FXRuvaGadget&) = delete;
     ~FXRuvaGadget() { Destroy(); }
 
-    // Label picture and medallion model from package entries.
-    void CreateCN(FXPackage* p, int labelEntry, int modelEntry);
+    // Label picture and medallion model from package entries, for env (the model's library and
+    // the pictures are loaded there).
+    void CreateCN(PEnv* env, FXPackage* p, int labelEntry, int modelEntry);
     // The same from "ruva_medallion.xm" and "label.png" in the current directory.
-    void Create();
+    void Create(PEnv* env);
     void Destroy();
     void OnRender(PEnv* env, double t) override;
 };

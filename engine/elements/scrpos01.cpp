@@ -87,8 +87,7 @@ void FXScrPos01::OnRender(PEnv* env, double) {
         env->ApplyMatrix(&matrix);
         return;
     }
-    PEnv* current = fxglobalEnv ? fxglobalEnv : env;
     FXMatrix product;
-    product.Multiply(&current->matrix, &matrix);
+    product.Multiply(&env->matrix, &matrix);
     env->ApplyMatrix(&product);
 }

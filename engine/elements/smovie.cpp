@@ -64,10 +64,7 @@ void SMovie::Destroy() {
 }
 
 void SMovie::FreeBlocks() {
-    if (!package) {  // blocks from files are ours; package blocks are the entries themselves
-        for (int i = 0; i < colorData.top; i++) free(colorData.Get(i));
-        for (int i = 0; i < maskData.top; i++) free(maskData.Get(i));
-    }
+    fileBlocks.clear();
     colorData.DestroyBuf();
     colorSizes.DestroyBuf();
     maskData.DestroyBuf();
@@ -125,7 +122,7 @@ void SMovie::StepCurrent() {
     }
 }
 
-void SMovie::Prepare(int count) {
+void SMovie::Prepare(PEnv* env, int count) {
     if (finished || GetFrameCount() <= 0) return;
     if (needsSetup) {
         needsSetup = false;
@@ -144,21 +141,21 @@ void SMovie::Prepare(int count) {
     while (!freeMaterials.IsEmpty() && (count == -1 || prepared.Count() < count)) {
         FXMaterial* m = freeMaterials.First();
         StepCurrent();
-        DecodeCurrent(m);
+        DecodeCurrent(env, m);
         prepared.Push(freeMaterials.Take(0));
         preparedFrames.PushInt(current);
     }
 }
 
-void SMovie::DecodeCurrent(FXMaterial* m) {
+void SMovie::DecodeCurrent(PEnv* env, FXMaterial* m) {
     if (current < 0 || current >= GetFrameCount()) return;
     if (!compiled) {
-        m->LoadTexture(colorNames.Get(current));
+        m->LoadTexture(env, colorNames.Get(current));
         return;
     }
     quietFailures = current < int(failedFrames.size()) && failedFrames[size_t(current)];
     const char* mask = current < maskNames.top ? maskNames.Get(current) : "";
-    bool ok = inMemory ? PrepareTextureMem(current, m) : PrepareTexture(colorNames.Get(current), mask, m);
+    bool ok = inMemory ? PrepareTextureMem(env, current, m) : PrepareTexture(env, colorNames.Get(current), mask, m);
     quietFailures = false;
     if (!ok) {
         if (failedFrames.size() < size_t(GetFrameCount())) failedFrames.resize(size_t(GetFrameCount()));

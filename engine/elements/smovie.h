@@ -22,6 +22,7 @@
 #include "image/pixmap.h"
 #include "render/render.h"
 
+#include <memory>
 #include <vector>
 
 class FXAnim;
@@ -38,10 +39,14 @@ public:
     int poolSize = 2;
     FXStrArray colorNames;    // per frame; its length is the frame count
     FXStrArray maskNames;
-    FXArray colorData;        // per frame: the encoded colour picture (owned unless from a package)
+    // Per frame the encoded colour and mask pictures and their sizes. The blocks are never owned
+    // here: they lie in the package (package set) or in fileBlocks.
+    FXArray colorData;
     FXArray colorSizes;
     FXArray maskData;
     FXArray maskSizes;
+    // The pictures read from files (or handed to KeepBlock), owned by the movie.
+    std::vector<std::unique_ptr<unsigned char[]>> fileBlocks;
     FXPtrArray<FXMaterial> prepared;       // ready textures in display order, front on screen
     FXArray preparedFrames;   // frame index of each prepared material
     FXPtrArray<FXMaterial> freeMaterials;  // the free pool (a material is in one of the two)
@@ -66,7 +71,7 @@ public:
     FXAnim* animB = nullptr;
     int keyStart = -1;        // movie-frame range of the key pair set on the animations
     int keyEnd = -1;
-    FXPackage* package = nullptr;  // data blocks point into it when set
+    FXPackage* package = nullptr;  // the package the movie was loaded from (not owned)
 
     SMovie() = default;
     SMovie(const SMovie&) = delete;
@@ -83,8 +88,10 @@ public:
     bool Load(const char* path);
     // Every colour and mask picture into memory (package entries referenced in place).
     void LoadIntoMem();
-    // Decodes upcoming frames into free materials; -1: as many as the pool allows.
-    void Prepare(int count);
+    // Keeps block (a picture's bytes) with the movie and returns it, for colorData or maskData.
+    void* KeepBlock(std::unique_ptr<unsigned char[]> block);
+    // Decodes upcoming frames into free materials on env's device; -1: as many as the pool allows.
+    void Prepare(PEnv* env, int count);
     void EmptyPrepared();
     // Select, draw and advance in one call.
     void OnRender(PEnv* env, double t) override;
@@ -100,9 +107,9 @@ public:
     void PrepareStartEnd(int f);
     void Destroy();
 
-    // Decoding one frame into a material (colour plus mask as its alpha).
-    bool PrepareTexture(const char* colorFile, const char* maskFile, FXMaterial* m);
-    bool PrepareTextureMem(int frame, FXMaterial* m);
+    // Decoding one frame into a material's texture on env's device (colour plus mask as its alpha).
+    bool PrepareTexture(PEnv* env, const char* colorFile, const char* maskFile, FXMaterial* m);
+    bool PrepareTextureMem(PEnv* env, int frame, FXMaterial* m);
 
     // ---- authoring ----
     // Bounding box of the pixels whose alpha is not 0 (width, height, -1, -1 when there is none).
@@ -120,15 +127,17 @@ private:
     std::vector<bool> failedFrames;
     bool quietFailures = false;  // the frame being decoded failed before: no trace line
 
-    // Frees the in-memory pictures (unless they point into the package) and empties both lists.
+    // Frees the pictures read from files and empties the per-frame lists.
     void FreeBlocks();
+    // Frees the picture block the movie keeps at that address (none for a package's).
+    void FreeBlock(const void* block);
     // Reads the record under the cursor into this (emptied) movie; false, with a trace line
     // naming where, when the record is damaged.
     bool ReadRecord(FXPackageData* d, const char* where);
     // Steps current one frame in direction, with the loop and ping-pong rules.
     void StepCurrent();
-    // Decodes frame current into m, from whichever source the movie has.
-    void DecodeCurrent(FXMaterial* m);
+    // Decodes frame current into m on env's device, from whichever source the movie has.
+    void DecodeCurrent(PEnv* env, FXMaterial* m);
     // Colour and mask of every frame loaded, cropped to their visible box and written as
     // JPEG pairs; the frame lists then name the new pictures.
     bool CropFrames();

@@ -114,9 +114,8 @@ void localAssemble(FXPixmap* pm, const localDecoded& colour, const localDecoded&
 
 // The block holds the movie's largest picture (maxWidth x maxHeight, or this one when larger),
 // so that every frame of the movie fits the storage of its pool textures.
-bool localDecodeFrame(FXPixmap* pm, const localSource& colourSrc, const localSource& maskSrc, FXMaterial* m,
-                      const char* label, int maxWidth, int maxHeight, bool report) {
-    PEnv* env = fxglobalEnv;
+bool localDecodeFrame(PEnv* env, FXPixmap* pm, const localSource& colourSrc, const localSource& maskSrc,
+                      FXMaterial* m, const char* label, int maxWidth, int maxHeight, bool report) {
     if (!m || !env || !fxDevilLoaded()) return false;
     FXDevilLock lock;
     localImages images;
@@ -142,22 +141,22 @@ bool localDecodeFrame(FXPixmap* pm, const localSource& colourSrc, const localSou
     pm->width = colour.width;
     pm->height = colour.height;
     localAssemble(pm, colour, mask, !pm->power2);
-    return env->FastPrepareTexture(m, pm);
+    return m->UploadFrame(env, pm);
 }
 
 }  // namespace
 
-bool SMovie::PrepareTexture(const char* colorFile, const char* maskFile, FXMaterial* m) {
+bool SMovie::PrepareTexture(PEnv* env, const char* colorFile, const char* maskFile, FXMaterial* m) {
     double start = fxGetTime();
     const char* label = colorFile ? colorFile : "";
     localSource colour{label, nullptr, 0}, mask{maskFile ? maskFile : "", nullptr, 0};
-    if (!localDecodeFrame(&pixmap, colour, mask, m, label, maxCropWidth, maxCropHeight, !quietFailures))
+    if (!localDecodeFrame(env, &pixmap, colour, mask, m, label, maxCropWidth, maxCropHeight, !quietFailures))
         return false;
     trc("PrepareTexture: %g\n", fxGetTime() - start);
     return true;
 }
 
-bool SMovie::PrepareTextureMem(int frame, FXMaterial* m) {
+bool SMovie::PrepareTextureMem(PEnv* env, int frame, FXMaterial* m) {
     if (frame < 0 || frame >= colorData.top || frame >= colorSizes.top || frame >= maskData.top ||
         frame >= maskSizes.top)
         return false;
@@ -165,5 +164,5 @@ bool SMovie::PrepareTextureMem(int frame, FXMaterial* m) {
     snprintf(label, sizeof label, "%d", frame);
     localSource colour{nullptr, colorData.Get(frame), colorSizes.GetInt(frame)};
     localSource mask{nullptr, maskData.Get(frame), maskSizes.GetInt(frame)};
-    return localDecodeFrame(&pixmap, colour, mask, m, label, maxCropWidth, maxCropHeight, !quietFailures);
+    return localDecodeFrame(env, &pixmap, colour, mask, m, label, maxCropWidth, maxCropHeight, !quietFailures);
 }

@@ -194,7 +194,7 @@ void SMovie::DeletePos(int pos) {
     FXArray* blocks[2] = {&colorData, &maskData};
     for (FXArray* a : blocks) {
         if (a->top != count) continue;
-        if (!package) free(a->Get(pos));
+        FreeBlock(a->Get(pos));
         a->RemovePos(pos);
     }
     if (colorSizes.top == count) colorSizes.RemovePos(pos);

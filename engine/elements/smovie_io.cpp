@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
+#include <new>
 
 #include "base/binio.h"
 #include "base/package.h"
@@ -72,31 +74,29 @@ struct localReader {
 
 // The whole file in a new block (free it); null when it cannot be read, is empty or does not
 // fit a cursor.
-unsigned char* localReadFile(const char* path, int* size) {
+std::unique_ptr<unsigned char[]> localReadFile(const char* path, int* size) {
     *size = 0;
     FILE* f = path && *path ? fopen(path, "rb") : nullptr;
     if (!f) return nullptr;
     long length = fxFileRemaining(f);
-    unsigned char* block = nullptr;
+    std::unique_ptr<unsigned char[]> block;
     if (length > 0 && length <= INT32_MAX) {
-        block = static_cast<unsigned char*>(malloc(size_t(length)));
-        if (block && fread(block, 1, size_t(length), f) != size_t(length)) {
-            free(block);
-            block = nullptr;
-        }
+        block.reset(new (std::nothrow) unsigned char[size_t(length)]);
+        if (block && fread(block.get(), 1, size_t(length), f) != size_t(length)) block.reset();
     }
     fclose(f);
     if (block) *size = int(length);
     return block;
 }
 
-// One picture into memory: a package entry referenced in place, or a whole file in a new block.
-// No block and size 0 when the picture is not there.
-void localPictureBlock(FXPackage* pkg, const char* name, void** block, int* size) {
+// One picture into memory: a package entry referenced in place, or a whole file in a new block
+// the movie keeps. No block and size 0 when the picture is not there.
+void localPictureBlock(SMovie* mv, FXPackage* pkg, const char* name, void** block, int* size) {
     *block = nullptr;
     *size = 0;
     if (!pkg) {
-        *block = localReadFile(name, size);
+        std::unique_ptr<unsigned char[]> bytes = localReadFile(name, size);
+        if (bytes) *block = mv->KeepBlock(std::move(bytes));
         return;
     }
     int id = 0;
@@ -107,13 +107,13 @@ void localPictureBlock(FXPackage* pkg, const char* name, void** block, int* size
     }
 }
 
-void localLoadBlocks(FXPackage* pkg, const FXStrArray& names, FXArray* data, FXArray* sizes, const char* kind) {
+void localLoadBlocks(SMovie* mv, const FXStrArray& names, FXArray* data, FXArray* sizes, const char* kind) {
     data->Realloc(names.top);
     sizes->Realloc(names.top);
     for (int i = 0; i < names.top; i++) {
         void* block;
         int size;
-        localPictureBlock(pkg, names.Get(i), &block, &size);
+        localPictureBlock(mv, mv->package, names.Get(i), &block, &size);
         if (!block)
             err({FX_ERR_MISSING, nullptr, names.Get(i)}, "movie frame %d: %s picture '%s' not found\n", i, kind,
                 names.Get(i));
@@ -209,17 +209,17 @@ bool SMovie::Load(const char* path) {
     Destroy();
     keyStart = keyEnd = -1;
     int size = 0;
-    unsigned char* bytes = localReadFile(path, &size);
+    std::unique_ptr<unsigned char[]> bytes = localReadFile(path, &size);
     if (!bytes) {
         err({FX_ERR_IO, nullptr, path}, "movie file %s could not be read\n", path ? path : "");
         return false;
     }
     FXPackageData d;
-    d.InitData(bytes, size);
+    d.InitData(bytes.get(), size);
     FXStr where;
     where.Format("movie file %s", path);
     bool ok = ReadRecord(&d, where);
-    free(bytes);
+    bytes.reset();
     if (!ok) {
         Destroy();
         return false;
@@ -231,7 +231,22 @@ bool SMovie::Load(const char* path) {
 
 void SMovie::LoadIntoMem() {
     FreeBlocks();
-    localLoadBlocks(package, colorNames, &colorData, &colorSizes, "colour");
-    localLoadBlocks(package, maskNames, &maskData, &maskSizes, "mask");
+    localLoadBlocks(this, colorNames, &colorData, &colorSizes, "colour");
+    localLoadBlocks(this, maskNames, &maskData, &maskSizes, "mask");
     inMemory = true;
+}
+
+void* SMovie::KeepBlock(std::unique_ptr<unsigned char[]> block) {
+    void* kept = block.get();
+    if (kept) fileBlocks.push_back(std::move(block));
+    return kept;
+}
+
+void SMovie::FreeBlock(const void* block) {
+    for (size_t i = 0; block && i < fileBlocks.size(); i++) {
+        if (fileBlocks[i].get() == block) {
+            fileBlocks.erase(fileBlocks.begin() + long(i));
+            return;
+        }
+    }
 }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include "base/binio.h"
 #include "base/package.h"
@@ -16,8 +17,8 @@
 // ---- FXNumPool ----
 
 void FXNumPool::DestroyBuf() {
-    free(data);
-    data = nullptr;
+    data_.reset();
+    readPtr = nullptr;
     size = 0;
     capacity = 0;
 }
@@ -27,47 +28,46 @@ int FXNumPool::Realloc(int needed) {
     int64_t steps = (int64_t(needed) - capacity + growStep - 1) / growStep;
     int64_t grown = capacity + steps * growStep;
     if (grown > INT_MAX) return capacity;
-    unsigned char* block = static_cast<unsigned char*>(malloc(size_t(grown)));
+    std::unique_ptr<unsigned char[]> block(new (std::nothrow) unsigned char[size_t(grown)]);
     if (!block) return capacity;
-    if (data && capacity > 0) memcpy(block, data, size_t(capacity));
-    memset(block + capacity, 0, size_t(grown - capacity));
-    free(data);
-    data = block;
-    readPtr = data + readPos;
+    if (data_ && capacity > 0) memcpy(block.get(), data_.get(), size_t(capacity));
+    memset(block.get() + capacity, 0, size_t(grown - capacity));
+    data_ = std::move(block);
+    readPtr = data_.get() + readPos;
     capacity = int(grown);
     return capacity;
 }
 
 int FXNumPool::PushByte(unsigned char v) {
     if (size > INT_MAX - 1 || Realloc(size + 1) < size + 1) return size;
-    data[size] = v;
+    data_[size] = v;
     return size += 1;
 }
 
 int FXNumPool::PushWord(unsigned short v) {
     if (size > INT_MAX - 2 || Realloc(size + 2) < size + 2) return size;
-    fxPutU16(data + size, v);
+    fxPutU16(data_.get() + size, v);
     return size += 2;
 }
 
 int FXNumPool::PushInt(int v) {
     if (size > INT_MAX - 4 || Realloc(size + 4) < size + 4) return size;
-    fxPutI32(data + size, v);
+    fxPutI32(data_.get() + size, v);
     return size += 4;
 }
 
 void FXNumPool::Reseek() {
-    readPtr = data;
+    readPtr = data_.get();
     readPos = 0;
 }
 
 // The next `bytes` bytes of content, or null when fewer remain. Reads go through data + readPos,
 // so a pool that grew (and moved) since the last Reseek still reads the right bytes.
 const unsigned char* FXNumPool::Take(int bytes) {
-    if (!data || readPos < 0 || readPos > size - bytes) return nullptr;
-    const unsigned char* p = data + readPos;
+    if (!data_ || readPos < 0 || readPos > size - bytes) return nullptr;
+    const unsigned char* p = data_.get() + readPos;
     readPos += bytes;
-    readPtr = data + readPos;
+    readPtr = data_.get() + readPos;
     return p;
 }
 
@@ -93,9 +93,9 @@ int FXNumPool::GetNextInt(int* out) {
 }
 
 bool FXNumPool::Save(FILE* f) const {
-    int n = (data && size > 0) ? size : 0;
+    int n = (data_ && size > 0) ? size : 0;
     if (!fxFileWriteInt(f, n)) return false;
-    return n == 0 || fwrite(data, 1, size_t(n), f) == size_t(n);
+    return n == 0 || fwrite(data_.get(), 1, size_t(n), f) == size_t(n);
 }
 
 // Makes the content exactly `bytes` long (the caller fills it).
@@ -117,7 +117,7 @@ bool FXNumPool::Load(FILE* f) {
         return false;
     }
     if (!Fill(n > 0 ? n : 0)) return false;
-    if (size > 0 && fread(data, 1, size_t(size), f) != size_t(size)) {
+    if (size > 0 && fread(data_.get(), 1, size_t(size), f) != size_t(size)) {
         Fill(0);
         return false;
     }
@@ -132,7 +132,7 @@ bool FXNumPool::LoadC(FXPackage*, FXPackageData* d) {
         return false;
     }
     if (!Fill(n > 0 ? n : 0)) return false;
-    if (size > 0) d->ReadCopyBlc(data, size);
+    if (size > 0) d->ReadCopyBlc(data_.get(), size);
     return true;
 }
 
@@ -202,7 +202,7 @@ struct localKind {
     FXArray* ownVertex;
     FXFloatArray* floats;
     FXArray* first;
-    FXArray* users;
+    FXPtrArray<FXArray>* users;
     int* count;
     int dim;
 };
@@ -293,9 +293,9 @@ void localMangle(const localKind& k, bool forward) {
 }
 
 // The used-table test of one kind: is vertex a registered user of vector i?
-bool localIsUser(const FXArray& first, const FXArray& users, int i, int vertex) {
+bool localIsUser(const FXArray& first, const FXPtrArray<FXArray>& users, int i, int vertex) {
     if (i < 0 || i >= first.top) return false;
-    const FXArray* list = i < users.top ? static_cast<const FXArray*>(users.items[i]) : nullptr;
+    const FXArray* list = i < users.Count() ? users.Get(i) : nullptr;
     if (!list) return first.GetInt(i) == vertex;
     for (int j = 0; j < list->top; j++)
         if (list->GetInt(j) == vertex) return true;
@@ -303,8 +303,9 @@ bool localIsUser(const FXArray& first, const FXArray& users, int i, int vertex) 
 }
 
 // Records that vertex was registered with index i of a kind (when the registration counted).
-void localNoteVertexIndex(FXArray& byVertex, const FXArray& first, const FXArray& users, int i, int vertex) {
-    if (vertex < 0 || i < 0 || i >= first.top || i >= users.top) return;
+void localNoteVertexIndex(FXArray& byVertex, const FXArray& first, const FXPtrArray<FXArray>& users, int i,
+                          int vertex) {
+    if (vertex < 0 || i < 0 || i >= first.top || i >= users.Count()) return;
     if (vertex >= byVertex.capacity)
         byVertex.Realloc(vertex + 1 > byVertex.capacity * 2 ? vertex + 1 : byVertex.capacity * 2);
     while (byVertex.top <= vertex) byVertex.PushInt(-1);
@@ -312,18 +313,18 @@ void localNoteVertexIndex(FXArray& byVertex, const FXArray& first, const FXArray
     byVertex.SetInt(vertex, had == -1 || had == i ? i : -2);
 }
 
-void localPushUser(FXArray& first, FXArray& users, int i, int vertex) {
-    if (i < 0 || i >= first.top || i >= users.top) return;
+void localPushUser(FXArray& first, FXPtrArray<FXArray>& users, int i, int vertex) {
+    if (i < 0 || i >= first.top || i >= users.Count()) return;
     int old = first.GetInt(i);
     if (old == -1) {
         first.SetInt(i, vertex);
         return;
     }
-    FXArray* list = static_cast<FXArray*>(users.items[i]);
+    FXArray* list = users.Get(i);
     if (!list) {
         list = new FXArray(4);
         list->PushInt(old);
-        users.items[i] = list;
+        users.Replace(i, list);
     }
     // Doubling: a vector shared by every vertex of a large mesh (a flat grid's one normal) gets a
     // list as long as the mesh, which growing by the list's step made quadratic.
@@ -331,15 +332,14 @@ void localPushUser(FXArray& first, FXArray& users, int i, int vertex) {
     list->PushInt(vertex);
 }
 
-void localSizeTables(FXArray& first, FXArray& users, int n) {
+void localSizeTables(FXArray& first, FXPtrArray<FXArray>& users, int n) {
     int old = first.top;
     if (n <= old) return;
     first.Realloc(n);
-    users.Realloc(n);
+    users.Reserve(n);
     for (int i = old; i < n; i++) first.items[i] = reinterpret_cast<void*>(intptr_t(-1));
-    for (int i = users.top; i < n; i++) users.items[i] = nullptr;
     first.top = n;
-    users.top = n;
+    while (users.Count() < n) users.Push(nullptr);
 }
 
 }  // namespace
@@ -353,7 +353,7 @@ void FXVectorMap::Destroy() {
         k.ownMesh->DestroyBuf();
         k.ownVertex->DestroyBuf();
         k.first->DestroyBuf();
-        k.users->DestroyBuf();
+        k.users->DeleteContents();
         k.floats->DestroyBuf();
         *k.count = 0;
     }
@@ -416,7 +416,7 @@ int FXVectorMap::GetUsed1(int vertex, int n, int t) const {
 
 int FXVectorMap::GetUsed(int p, int n, int t) const {
     if (p < 0 || p >= posFirst.top) return -1;
-    const FXArray* list = p < posUsers.top ? static_cast<const FXArray*>(posUsers.items[p]) : nullptr;
+    const FXArray* list = p < posUsers.Count() ? posUsers.Get(p) : nullptr;
     if (!list) {
         int v = posFirst.GetInt(p);
         return v == -1 ? -1 : GetUsed1(v, n, t);
@@ -433,10 +433,9 @@ void FXVectorMap::ClearUsed() {
     vertexTex.RemoveAll();
     for (int kind = 0; kind < 3; kind++) {
         localKind k = localGetKind(this, kind);
-        for (int i = 0; i < k.users->top; i++) {
+        for (int i = 0; i < k.users->Count(); i++) {
             if (i < k.first->top) k.first->SetInt(i, -1);
-            delete static_cast<FXArray*>(k.users->items[i]);
-            k.users->items[i] = nullptr;
+            k.users->Replace(i, nullptr);
         }
     }
 }

@@ -11,8 +11,10 @@
 #pragma once
 
 #include <cstdio>
+#include <memory>
 
 #include "base/arrays.h"
+#include "base/ptr_array.h"
 
 class FXPackage;
 class FXPackageData;
@@ -32,7 +34,6 @@ protected:
 // little-endian, unaligned: words 16 bits, ints 32 bits.
 class FXNumPool {
 public:
-    unsigned char* data = nullptr;  // owned
     unsigned char* readPtr = nullptr;
     int readPos = 0;
     int size = 0;
@@ -63,8 +64,12 @@ public:
     // Replace the content by a stored record and rewind; a damaged record leaves the pool empty.
     bool Load(FILE* f);
     bool LoadC(FXPackage* p, FXPackageData* d);
+    // The bytes (size of them written, capacity allocated); null before the first growth.
+    const unsigned char* Data() const { return data_.get(); }
 
 private:
+    std::unique_ptr<unsigned char[]> data_;
+
     const unsigned char* Take(int bytes);
     bool Fill(int bytes);
 };
@@ -93,7 +98,8 @@ public:
     FXFloatArray norm{3000000};
     FXFloatArray tex{2000000};
     FXArray posFirst, normFirst, texFirst;  // first mesh vertex built from each vector, or -1
-    FXArray posUsers, normUsers, texUsers;  // null or an owned FXArray* of every such vertex
+    // Per vector null, or the list of every mesh vertex built from it (ints) once there are two.
+    FXPtrArray<FXArray> posUsers, normUsers, texUsers;
     // For each registered mesh vertex, the normal and the texture index it was registered with
     // (-1: none, -2: several), so asking whether a vertex uses a shared normal does not scan the
     // normal's list of every vertex using it (a flat mesh shares one normal among all of them).

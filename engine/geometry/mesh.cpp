@@ -8,10 +8,8 @@
 #include <cstring>
 
 #include "image/material.h"
-#include "render/render.h"
 
 void FXMesh::Destroy() {
-    if (fxglobalEnv && vertices) fxglobalEnv->UnprepareMesh(this);
     free(vertices);
     free(indices);
     vertices = nullptr;

@@ -121,17 +121,24 @@ bool localKeepsCover(const FXMesh* m, const int* group, int groupCount, const in
     return std::fabs(after - before) <= straightened + slack * before;
 }
 
+// The collapse of one line: vertex v, which leaves the line i-end, is put on the plane of the
+// triangle (i, j, k) and then on the plane through i-end perpendicular to it, so the triangles
+// that replace its fan lie where its old ones did.
+void localPutOnLine(FXMesh* m, int v, int i, int j, int k, int end) {
+    float pf[4], pe[4];
+    m->ComputeFormula(pf, i, j, k);
+    m->ComputeFormula1(pe, pf, i, end);
+    m->PlaceVertexFormula(v, pf);
+    m->PlaceVertexFormula(v, pe);
+}
+
 // Takes the middle vertex b of the straight edge a-b-g out of its fan: b is placed on the edge's
 // plane, masked with the edge, the group's triangles are replaced by the created ones and stage
 // 2a follows. False, with nothing changed, when the new triangles would not cover the old area.
 bool localTakeOutMiddle(FXMesh* m, int a, int b, int g, int q, int h, const int* group, int groupCount,
                         const int* created, int createdCount) {
     if (!localKeepsCover(m, group, groupCount, created, createdCount, localArea(m, a, b, g))) return false;
-    float pf[4], pe[4];
-    m->ComputeFormula(pf, a, g, q);
-    m->ComputeFormula1(pe, pf, a, g);
-    m->PlaceVertexFormula(b, pf);
-    m->PlaceVertexFormula(b, pe);
+    localPutOnLine(m, b, a, g, q, g);
     const int line[3] = {a, b, g};
     m->SetVerticesMask(3, line, kMasked);
     m->PushReducDepend(a, b);
@@ -384,15 +391,8 @@ bool FXMesh::ReduceStage3(int a, int b, int g, int q, int) {
     const int group[6] = {a, b, g, r, q, s};
     const int created[6] = {a, g, r, r, g, s};
     if (!localKeepsCover(this, group, 6, created, 6, localArea(this, a, b, g) + localArea(this, r, q, s))) return false;
-    float pf[4], pe[4];
-    ComputeFormula(pf, a, g, r);
-    ComputeFormula1(pe, pf, a, g);
-    PlaceVertexFormula(b, pf);
-    PlaceVertexFormula(b, pe);
-    ComputeFormula(pf, r, g, s);
-    ComputeFormula1(pe, pf, r, s);
-    PlaceVertexFormula(q, pf);
-    PlaceVertexFormula(q, pe);
+    localPutOnLine(this, b, a, g, r, g);
+    localPutOnLine(this, q, r, g, s, s);
     SetVerticesMask(6, group, kMasked);
     const int deps[11][2] = {{a, b}, {b, b}, {g, b}, {q, q}, {q, q}, {q, q}, {q, q}, {r, q}, {s, q}, {r, q}, {s, q}};
     for (const auto& d : deps) PushReducDepend(d[0], d[1]);
@@ -439,15 +439,8 @@ bool FXMesh::ReduceStage4aa(int a, int b, int g, int d, int e, int f) {
     const int group[6] = {a, b, g, d, e, f};
     const int created[6] = {a, g, f, d, a, f};
     if (!localKeepsCover(this, group, 6, created, 6, localArea(this, a, b, g) + localArea(this, d, e, f))) return false;
-    float pf[4], pe[4];
-    ComputeFormula(pf, a, g, f);
-    ComputeFormula1(pe, pf, a, g);
-    PlaceVertexFormula(b, pf);
-    PlaceVertexFormula(b, pe);
-    ComputeFormula(pf, d, g, f);
-    ComputeFormula1(pe, pf, d, f);
-    PlaceVertexFormula(e, pf);
-    PlaceVertexFormula(e, pe);
+    localPutOnLine(this, b, a, g, f, g);
+    localPutOnLine(this, e, d, g, f, f);
     SetVerticesMask(6, group, kMasked);
     const int deps[6][2] = {{a, b}, {b, b}, {g, b}, {d, e}, {e, e}, {f, e}};
     for (const auto& x : deps) PushReducDepend(x[0], x[1]);

@@ -21,22 +21,18 @@ namespace {
 // V, I) and header record plus the number pool's length.
 enum { kMinFullRecord = 28, kMinCompactRecord = 32 };
 
-FXMesh* localMesh(const FXArray* group, int i) {
-    if (!group || i < 0 || i >= group->top) return nullptr;
-    return static_cast<FXMesh*>(group->items[i]);
+// The mesh at i, or null for an empty slot or a position outside the group.
+FXMesh* localMesh(const FXPtrArray<FXMesh>* group, int i) {
+    if (!group || i < 0 || i >= group->Count()) return nullptr;
+    return group->Get(i);
 }
 
-void localDeleteMeshGroup(FXArray* group) {
-    for (int i = 0; i < group->top; i++) delete localMesh(group, i);
-    group->DestroyBuf();
-}
-
-void localCopyMeshGroup(FXArray* dst, const FXArray* src) {
+void localCopyMeshGroup(FXPtrArray<FXMesh>* dst, const FXPtrArray<FXMesh>* src) {
     if (!dst || !src) return;
-    localDeleteMeshGroup(dst);
-    if (src->top < 1) return;
-    dst->Realloc(src->top);
-    for (int i = 0; i < src->top; i++) {
+    dst->DeleteContents();
+    if (src->Count() < 1) return;
+    dst->Reserve(src->Count());
+    for (int i = 0; i < src->Count(); i++) {
         const FXMesh* s = localMesh(src, i);
         FXMesh* m = nullptr;
         if (s) {
@@ -47,14 +43,16 @@ void localCopyMeshGroup(FXArray* dst, const FXArray* src) {
     }
 }
 
-// The two sources of a model record, behind one face so that both formats are read once.
+// The two sources of a model record, behind one face so that both formats are read once. The
+// library comes from the environment the model is loaded for (none without one).
 struct localPackageSource {
+    PEnv* env;
     FXPackage* pkg;
     FXPackageData* d;
     void Str(FXStr* s) { d->ReadString(s); }
     int Int() { return d->ReadInt(); }
     long Remaining() const { return d->remaining; }
-    FXMatlib* Library(const char* n) { return fxglobalEnv ? fxglobalEnv->LoadMatlibC(pkg, n) : nullptr; }
+    FXMatlib* Library(const char* n) { return env ? env->LoadMatlibC(pkg, n) : nullptr; }
     bool Full(FXMesh* m, FXMatlib* lib) { return m->LoadMeshC(pkg, d, lib); }
     bool Header(FXMesh* m, FXMatlib* lib) { return m->LoadMeshIC(pkg, d, lib); }
     bool Map(FXVectorMap* map) { return map->LoadC(pkg, d); }
@@ -62,6 +60,7 @@ struct localPackageSource {
 };
 
 struct localFileSource {
+    PEnv* env;
     FILE* f;
     void Str(FXStr* s) { s->Load(f); }
     int Int() {
@@ -69,7 +68,7 @@ struct localFileSource {
         return fxFileReadInt(f, &v) ? v : 0;
     }
     long Remaining() const { return fxFileRemaining(f); }
-    FXMatlib* Library(const char* n) { return fxglobalEnv ? fxglobalEnv->LoadMatlib(n) : nullptr; }
+    FXMatlib* Library(const char* n) { return env ? env->LoadMatlib(n) : nullptr; }
     bool Full(FXMesh* m, FXMatlib* lib) { return m->LoadMesh(f, lib); }
     bool Header(FXMesh* m, FXMatlib* lib) { return m->LoadMeshI(f, lib); }
     bool Map(FXVectorMap* map) { return map->Load(f); }
@@ -81,7 +80,7 @@ template <typename Source>
 void localReadHead(FXModel* model, Source& src) {
     src.Str(&model->name);
     src.Str(&model->matlibName);
-    model->matlib = src.Library(model->matlibName);
+    model->matlib.Adopt(src.env, src.Library(model->matlibName));
 }
 
 // M, checked against what is left; -1 when it cannot fit.
@@ -100,10 +99,10 @@ template <typename Source>
 bool localLoadArray(FXModel* model, Source& src) {
     int count = localReadCount(model, src, kMinFullRecord);
     if (count < 0) return false;
-    model->loadedMeshes.Realloc(count);
+    model->loadedMeshes.Reserve(count);
     for (int i = 0; i < count; i++) {
         FXMesh* m = new FXMesh;
-        if (!src.Full(m, model->matlib)) {
+        if (!src.Full(m, model->matlib.Get())) {
             delete m;
             return false;
         }
@@ -119,10 +118,10 @@ bool localLoadCompact(FXModel* model, Source& src) {
     FXVectorMap map;
     if (!src.Map(&map)) return false;
     FXNumPool pool;
-    model->loadedMeshes.Realloc(count);
+    model->loadedMeshes.Reserve(count);
     for (int i = 0; i < count; i++) {
         FXMesh* m = new FXMesh;
-        if (!src.Header(m, model->matlib) || !src.Pool(&pool) || !m->FromVMap(&map, &pool)) {
+        if (!src.Header(m, model->matlib.Get()) || !src.Pool(&pool) || !m->FromVMap(&map, &pool)) {
             delete m;
             return false;
         }
@@ -134,9 +133,9 @@ bool localLoadCompact(FXModel* model, Source& src) {
 // Working meshes that are written: present and not disabled. A mesh whose corner names a missing
 // vertex is left out with a trace line: the loaders refuse such a record and would then drop every
 // mesh after it as well.
-std::vector<FXMesh*> localSavedMeshes(const FXModel* model, const FXArray& group) {
+std::vector<FXMesh*> localSavedMeshes(const FXModel* model, const FXPtrArray<FXMesh>& group) {
     std::vector<FXMesh*> out;
-    for (int i = 0; i < group.top; i++) {
+    for (int i = 0; i < group.Count(); i++) {
         FXMesh* m = localMesh(&group, i);
         if (!m || m->disabled) continue;
         if (!fxMeshIndicesValid(m)) {
@@ -161,70 +160,69 @@ void FXModel::Destroy() {
     name.Clear();
     matlibName.Clear();
     flipV = false;
-    if (matlib) matlib->Release();
-    matlib = nullptr;
-    localDeleteMeshGroup(&loadedMeshes);
-    localDeleteMeshGroup(&meshes);
+    matlib.Reset();
+    loadedMeshes.DeleteContents();
+    meshes.DeleteContents();
 }
 
 // ---- loading ----
 
-bool FXModel::LoadCN(FXPackage* pkg, int entry) {
+bool FXModel::LoadCN(PEnv* env, FXPackage* pkg, int entry) {
     Destroy();
     FXPackageData* d = pkg ? pkg->GetDataPtr(entry) : nullptr;
     if (!d) return false;
     FXStr magic;
     d->ReadString(&magic);
     if (magic.Compare("xm02"))
-        Load_v02CN(pkg, d);
+        Load_v02CN(env, pkg, d);
     else if (magic.Compare("xm03"))
-        Load_v03CN(pkg, d);
+        Load_v03CN(env, pkg, d);
     return true;
 }
 
-bool FXModel::LoadC(FXPackage* pkg, const char* entryName) {
+bool FXModel::LoadC(PEnv* env, FXPackage* pkg, const char* entryName) {
     int id;
     if (!fxParseEntryName(entryName, &id)) {
         Destroy();
         return false;
     }
-    return LoadCN(pkg, id);
+    return LoadCN(env, pkg, id);
 }
 
-bool FXModel::Load_v02CN(FXPackage* pkg, FXPackageData* d) {
-    localPackageSource src{pkg, d};
+bool FXModel::Load_v02CN(PEnv* env, FXPackage* pkg, FXPackageData* d) {
+    localPackageSource src{env, pkg, d};
     localReadHead(this, src);
     return localLoadArray(this, src);
 }
 
-bool FXModel::Load_v03CN(FXPackage* pkg, FXPackageData* d) {
-    localPackageSource src{pkg, d};
+bool FXModel::Load_v03CN(PEnv* env, FXPackage* pkg, FXPackageData* d) {
+    localPackageSource src{env, pkg, d};
     localReadHead(this, src);
     return localLoadCompact(this, src);
 }
 
-bool FXModel::Load(const char* path) {
+bool FXModel::Load(PEnv* env, const char* path) {
     Destroy();
     FILE* f = path ? fopen(path, "rb") : nullptr;
     if (!f) return false;
     FXStr magic;
     magic.Load(f);
     if (magic.Compare("xm02"))
-        Load_v02(f);
+        Load_v02(env, f);
     else if (magic.Compare("xm03"))
-        Load_v03(f);
+        Load_v03(env, f);
     fclose(f);
     return true;
 }
 
-bool FXModel::Load_v02(FILE* f) {
-    localFileSource src{f};
+bool FXModel::Load_v02(PEnv* env, FILE* f) {
+    localFileSource src{env, f};
     localReadHead(this, src);
     return localLoadArray(this, src);
 }
 
-bool FXModel::Load_v03(FILE* f) {
-    localFileSource src{f};
+bool FXModel::Load_v03(PEnv* env, FILE* f) {
+    localFileSource src{env, f};
     localReadHead(this, src);
     return localLoadCompact(this, src);
 }
@@ -270,7 +268,7 @@ void FXModel::Save_v03(FILE* f) {
 void FXModel::UpdateMeshes() { localCopyMeshGroup(&meshes, &loadedMeshes); }
 
 void FXModel::ResizeTextCoords() {
-    for (int i = 0; i < meshes.top; i++)
+    for (int i = 0; i < meshes.Count(); i++)
         if (FXMesh* m = localMesh(&meshes, i)) {
             m->flipV = flipV;
             m->ResizeTexCoords();
@@ -278,7 +276,7 @@ void FXModel::ResizeTextCoords() {
 }
 
 void FXModel::UpdateColCol(const float* rgba) {
-    for (int i = 0; i < meshes.top; i++)
+    for (int i = 0; i < meshes.Count(); i++)
         if (FXMesh* m = localMesh(&meshes, i)) {
             m->SetVerticesCol(rgba);
             m->colorMode = 1;
@@ -290,8 +288,7 @@ void FXModel::Copy(const FXModel* src) {
     if (!src || src == this) return;
     flipV = src->flipV;
     matlibName = src->matlibName;
-    matlib = src->matlib;
-    if (matlib) matlib->refCount++;
+    matlib.Share(src->matlib);
     localCopyMeshGroup(&meshes, &src->meshes);
 }
 
@@ -299,7 +296,7 @@ void FXModel::Copy(const FXModel* src) {
 
 void FXModel::OnRender(PEnv* env, double) {
     if (!env) return;
-    const int n = meshes.top;
+    const int n = meshes.Count();
     auto pass = [&](int p, int i) {
         FXMesh* m = localMesh(&meshes, i);
         if (m && m->drawPass == p) env->RenderMesh(m);
@@ -340,7 +337,7 @@ void FXModel::DisableMesh(int i, bool off) {
 
 int FXModel::GetTotalVertices() const {
     int total = 0;
-    for (int i = 0; i < meshes.top; i++)
+    for (int i = 0; i < meshes.Count(); i++)
         if (const FXMesh* m = localMesh(&meshes, i)) total += m->vertexCount;
     return total;
 }

@@ -11,12 +11,13 @@
 
 #include <cstdio>
 
-#include "base/arrays.h"
+#include "base/ptr_array.h"
 #include "base/strings.h"
+#include "geometry/mesh.h"
+#include "render/matlib_ref.h"
 #include "render/render.h"
 
 class FXMatlib;
-class FXMesh;
 class FXPackage;
 class FXPackageData;
 
@@ -27,10 +28,10 @@ class FXModel : public PRender {
 public:
     FXStr name;
     FXStr matlibName;  // library entry name (package) or file path (file form)
-    FXMatlib* matlib = nullptr;  // one reference held, released in Destroy
+    FXMatlibRef matlib;  // one reference, given back to the environment that lent it in Destroy
     bool flipV = false;
-    FXArray loadedMeshes;  // owned FXMesh* or null
-    FXArray meshes;        // the working group: owned FXMesh* or null
+    FXPtrArray<FXMesh> loadedMeshes;  // as loaded (items may be null)
+    FXPtrArray<FXMesh> meshes;        // the working group (items may be null)
 
     FXModel() = default;
     FXModel(const FXModel&) = delete;
@@ -39,11 +40,12 @@ public:
 
     void Destroy();
 
-    // False only when the entry is missing; an unknown magic gives an empty model.
-    bool LoadCN(FXPackage* pkg, int entry);
-    bool LoadC(FXPackage* pkg, const char* entryName);
-    bool Load_v02CN(FXPackage* pkg, FXPackageData* d);
-    bool Load_v03CN(FXPackage* pkg, FXPackageData* d);
+    // False only when the entry is missing; an unknown magic gives an empty model. The material
+    // library is loaded through env (none without one); its pictures go to env's device.
+    bool LoadCN(PEnv* env, FXPackage* pkg, int entry);
+    bool LoadC(PEnv* env, FXPackage* pkg, const char* entryName);
+    bool Load_v02CN(PEnv* env, FXPackage* pkg, FXPackageData* d);
+    bool Load_v03CN(PEnv* env, FXPackage* pkg, FXPackageData* d);
 
     void UpdateMeshes();
     void ResizeTextCoords();
@@ -55,9 +57,9 @@ public:
     void DisableMesh(int i, bool off);
 
     // ---- authoring ----
-    bool Load(const char* path);
-    bool Load_v02(FILE* f);
-    bool Load_v03(FILE* f);
+    bool Load(PEnv* env, const char* path);
+    bool Load_v02(PEnv* env, FILE* f);
+    bool Load_v03(PEnv* env, FILE* f);
     bool Save(const char* path);
     void Save_v02(FILE* f);
     void Save_v03(FILE* f);
@@ -65,11 +67,11 @@ public:
     // names it by its entry number; false when the model has no library or it cannot be written.
     bool Compile(FXPackage* pkg);
     // Builds the loaded meshes from a Wavefront OBJ file (geometry/model_obj.h): one mesh per
-    // material, its library named by the file's mtllib line and obtained through the current
-    // environment. Call UpdateMeshes to use them. False, with the model empty and an error trace
-    // line, when the file cannot be read, is damaged or has no faces. Corners the file gives no
-    // normal get smooth normals from the faces. progress: as FXObjModel::Load reports it.
-    bool ImportObj(const char* path, FXImportProgress progress = nullptr, void* user = nullptr);
+    // material, its library named by the file's mtllib line and loaded through env. Call
+    // UpdateMeshes to use them. False, with the model empty and an error trace line, when the
+    // file cannot be read, is damaged or has no faces. Corners the file gives no normal get
+    // smooth normals from the faces. progress: as FXObjModel::Load reports it.
+    bool ImportObj(PEnv* env, const char* path, FXImportProgress progress = nullptr, void* user = nullptr);
     void Copy(const FXModel* src);
     int GetTotalVertices() const;
     void Normalize(bool selective);
@@ -87,8 +89,10 @@ public:
     void Transform(int ix, int iy, int iz, bool negX, bool negY, bool negZ);
     void UpdateColMat(const float* rgba);
     void PreserveColMat();
-    void RemoveMesh(FXMesh* m);
+    // Takes m off the model (either group) and hands it to the caller, who owns it from now on;
+    // null when the model does not hold it.
+    FXMesh* RemoveMesh(FXMesh* m);
     FXMesh* DoubleMesh(const char* newName, const char* srcName);
 
-    int GetCount() const { return meshes.top; }
+    int GetCount() const { return meshes.Count(); }
 };

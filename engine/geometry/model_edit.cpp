@@ -8,9 +8,17 @@
 namespace {
 
 template <typename Fn>
-void localEachMesh(const FXArray& group, Fn fn) {
-    for (int i = 0; i < group.top; i++)
-        if (FXMesh* m = static_cast<FXMesh*>(group.items[i])) fn(m);
+void localEachMesh(const FXPtrArray<FXMesh>& group, Fn fn) {
+    for (int i = 0; i < group.Count(); i++)
+        if (FXMesh* m = group.Get(i)) fn(m);
+}
+
+// Takes m out of group (the caller owns it then); false when the group does not hold it.
+bool localTakeMesh(FXPtrArray<FXMesh>* group, FXMesh* m) {
+    int i = group->Find(m);
+    if (i < 0) return false;
+    group->Take(i);
+    return true;
 }
 
 }  // namespace
@@ -75,8 +83,8 @@ void FXModel::ComputeFrontTexCoords(int i) {
 }
 
 void FXModel::CopyTexCoords(int i, const FXModel* src) {
-    if (!src || src->meshes.top != meshes.top) return;
-    for (int k = 0; k < meshes.top; k++) {
+    if (!src || src->meshes.Count() != meshes.Count()) return;
+    for (int k = 0; k < meshes.Count(); k++) {
         if (i != -1 && k != i) continue;
         FXMesh* dst = EnumMeshes(k);
         const FXMesh* from = src->EnumMeshes(k);
@@ -100,9 +108,9 @@ void FXModel::PreserveColMat() {
     });
 }
 
-void FXModel::RemoveMesh(FXMesh* m) {
-    if (!m) return;
-    if (meshes.Remove(m) < 0) loadedMeshes.Remove(m);
+FXMesh* FXModel::RemoveMesh(FXMesh* m) {
+    if (!m) return nullptr;
+    return localTakeMesh(&meshes, m) || localTakeMesh(&loadedMeshes, m) ? m : nullptr;
 }
 
 FXMesh* FXModel::DoubleMesh(const char* newName, const char* srcName) {

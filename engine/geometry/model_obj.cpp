@@ -295,15 +295,21 @@ void localPush(Array* a, Item item) {
     a->Push(item);
 }
 
+template <typename T>
+void localPush(FXPtrArray<T>* a, T* item) {
+    if (a->Count() >= a->Capacity()) a->Reserve(a->Capacity() < 16 ? 16 : 2 * a->Capacity());
+    a->Push(item);
+}
+
 MObjGroup* localFindGroup1(FXObjModel* obj, const localShared& shared, const char* name) {
-    if (!name || !*name) return obj->groups.top > 0 ? obj->GetGroup(0) : nullptr;
+    if (!name || !*name) return obj->groups.Count() > 0 ? obj->GetGroup(0) : nullptr;
     auto found = shared.groups.find(name);
     return found == shared.groups.end() ? nullptr : obj->GetGroup(found->second);
 }
 
 MObjGroup* localFindGroup(FXObjModel* obj, const localShared& shared, const char* name) {
     MObjGroup* g = localFindGroup1(obj, shared, name);
-    if (!g && obj->groups.top > 0) g = obj->GetGroup(obj->groups.top - 1);
+    if (!g && obj->groups.Count() > 0) g = obj->GetGroup(obj->groups.Count() - 1);
     return g;
 }
 
@@ -355,9 +361,9 @@ bool localSizeArrays(FXObjModel* obj, localCounts& n) {
     obj->positionCount = int(n.positions);
     obj->normalCount = int(n.normals);
     obj->texCoordCount = int(n.texCoords);
-    obj->primitives.Realloc(int(n.primitives));
+    obj->primitives.Reserve(int(n.primitives));
     for (long long i = 0; i < n.primitives; i++) obj->primitives.Push(new MObjPrimitive);
-    for (int i = 0; i < obj->groups.top; i++) {
+    for (int i = 0; i < obj->groups.Count(); i++) {
         MObjGroup* g = obj->GetGroup(i);
         g->triangles.Realloc(int(n.perGroup[size_t(i)]));
         if (g->triangles.capacity < n.perGroup[size_t(i)]) return false;
@@ -408,14 +414,14 @@ bool localPrepareModel(FXObjModel* obj, localShared* shared, FILE* f) {
                     group = found->second;
                     break;
                 }
-                if (obj->groups.top > FXObjModel::kMaxGroups)
+                if (obj->groups.Count() > FXObjModel::kMaxGroups)
                     return r.Fail("more than %d groups (distinct g names); no real model has so many",
                                   int(FXObjModel::kMaxGroups));
                 MObjGroup* g = new MObjGroup;
                 g->name.Set(name.c_str());
                 localPush(&obj->groups, g);
                 n.perGroup.push_back(0);
-                group = obj->groups.top - 1;
+                group = obj->groups.Count() - 1;
                 shared->groups.emplace(name, group);
                 break;
             }
@@ -497,7 +503,7 @@ struct localPass2 {
 
     // Fills the next primitive with the given corners and files it in the current group.
     bool Primitive(const std::vector<localCorner>& corners, const int* which, int count, bool isLine) {
-        if (next >= obj->primitives.top || group->writePos >= group->triangles.count)
+        if (next >= obj->primitives.Count() || group->writePos >= group->triangles.count)
             return r.Fail("the file changed while it was read");
         MObjPrimitive* p = obj->GetPrimitive(next);
         p->isLine = isLine;
@@ -561,8 +567,8 @@ struct localPass2 {
             if (l.Count() && !Statement(l, corners)) return false;
         }
         bool whole = positions == obj->positionCount && normals == obj->normalCount &&
-                     texCoords == obj->texCoordCount && next == obj->primitives.top;
-        for (int i = 0; i < obj->groups.top; i++)
+                     texCoords == obj->texCoordCount && next == obj->primitives.Count();
+        for (int i = 0; i < obj->groups.Count(); i++)
             if (obj->GetGroup(i)->writePos != obj->GetGroup(i)->triangles.count) whole = false;
         if (!whole) {
             err({FX_ERR_IO, "FXObjModel::Load"}, "%s: the file changed while it was read\n", r.file);
@@ -576,7 +582,7 @@ struct localPass2 {
             err({FX_ERR_DAMAGED, "FXObjModel::Load"}, "%s: %d corners name texture coordinates not in the file\n", file,
                 missingTex);
         // Faces before any usemtl, in a file without one, use the unnamed material.
-        if (obj->materials.top == 0 && obj->primitives.top > 0) localDefaultMaterialID(obj, shared);
+        if (obj->materials.top == 0 && obj->primitives.Count() > 0) localDefaultMaterialID(obj, shared);
         return true;
     }
 };
@@ -609,17 +615,16 @@ std::string localLibraryPath(const char* objPath, const char* lib) {
     return std::string(objPath, size_t(name - objPath)) + lib;
 }
 
-FXMatlib* localLoadLibrary(const char* path) {
+// The library through env, which owns it and traces one it cannot load; without an environment
+// there is nothing to load it into (and nothing to upload its pictures to).
+FXMatlib* localLoadLibrary(PEnv* env, const char* path) {
     if (const char* why = localNotAFile(path)) {
         err({FX_ERR_IO, "FXObjModel::Load", path}, "the material library %s %s\n", path, why);
         return nullptr;
     }
-    if (fxglobalEnv) return fxglobalEnv->LoadMatlib(path);  // traces a library it cannot load
-    // Without an environment (a tool) the library is the import's own.
-    FXMatlib* lib = new FXMatlib;
-    if (!lib->LoadFromMtl(path))
-        err({FX_ERR_LIBRARY, "FXObjModel::Load", path}, "cannot load the material library %s\n", path);
-    return lib;
+    if (env) return env->LoadMatlib(path);
+    trc("FXObjModel::Load -> %s: no environment to load the material library into\n", path);
+    return nullptr;
 }
 
 // ---- building the meshes ----
@@ -689,7 +694,7 @@ bool localPushIndice(FXMesh* mesh, int vertex) {
 
 // One mesh per material number, bound to the library's material of that name.
 void localCreateMeshes(FXModel* model, FXObjModel* obj) {
-    model->loadedMeshes.Realloc(model->loadedMeshes.top + obj->materials.top);
+    model->loadedMeshes.Reserve(model->loadedMeshes.Count() + obj->materials.top);
     for (int i = 0; i < obj->materials.top; i++) {
         FXMesh* mesh = new FXMesh;
         model->loadedMeshes.Push(mesh);
@@ -709,11 +714,10 @@ void localCreateMeshes(FXModel* model, FXObjModel* obj) {
 
 bool localImportObj(FXModel* model, FXObjModel* obj) {
     model->matlibName.Set(obj->mtlFile.c_str());
-    model->matlib = obj->matlib;
-    if (model->matlib) model->matlib->refCount++;
+    model->matlib.Share(obj->matlib);
     localCreateMeshes(model, obj);
     std::vector<localVertexIndex> index(size_t(obj->materials.top));
-    for (int gi = 0; gi < obj->groups.top; gi++) {
+    for (int gi = 0; gi < obj->groups.Count(); gi++) {
         const MObjGroup* g = obj->GetGroup(gi);
         const int32_t* list = static_cast<const int32_t*>(g->triangles.data);
         for (int k = 0; k < g->triangles.count; k++) {
@@ -740,13 +744,13 @@ bool localImportObj(FXModel* model, FXObjModel* obj) {
 // turn out. Returns how many vertices got one.
 int localSmoothNormals(FXModel* model, const FXObjModel* obj) {
     int missing = 0;
-    for (int i = 0; i < model->loadedMeshes.top; i++) {
-        const FXMesh* mesh = static_cast<const FXMesh*>(model->loadedMeshes.items[i]);
+    for (int i = 0; i < model->loadedMeshes.Count(); i++) {
+        const FXMesh* mesh = model->loadedMeshes.Get(i);
         for (int v = 0; mesh && v < mesh->vertexCount; v++) missing += mesh->vertices[v].srcIndex[1] < 0;
     }
     if (missing == 0) return 0;
     std::vector<float> sum(size_t(obj->positionCount) * 3, 0.0f);
-    for (int i = 0; i < obj->primitives.top; i++) {
+    for (int i = 0; i < obj->primitives.Count(); i++) {
         const MObjPrimitive* p = obj->GetPrimitive(i);
         if (p->isLine) continue;
         const float* c[3];
@@ -759,8 +763,8 @@ int localSmoothNormals(FXModel* model, const FXObjModel* obj) {
         for (int k = 0; k < 3; k++)
             for (int a = 0; a < 3; a++) sum[size_t(p->pos[k]) * 3 + size_t(a)] += n[a];
     }
-    for (int i = 0; i < model->loadedMeshes.top; i++) {
-        FXMesh* mesh = static_cast<FXMesh*>(model->loadedMeshes.items[i]);
+    for (int i = 0; i < model->loadedMeshes.Count(); i++) {
+        FXMesh* mesh = model->loadedMeshes.Get(i);
         for (int v = 0; mesh && v < mesh->vertexCount; v++) {
             tagFXVertex& x = mesh->vertices[v];
             if (x.srcIndex[1] >= 0 || x.srcIndex[0] < 0 || x.srcIndex[0] >= obj->positionCount) continue;
@@ -774,7 +778,7 @@ int localSmoothNormals(FXModel* model, const FXObjModel* obj) {
 }
 
 bool localHasTriangles(const FXObjModel* obj) {
-    for (int i = 0; i < obj->primitives.top; i++)
+    for (int i = 0; i < obj->primitives.Count(); i++)
         if (!obj->GetPrimitive(i)->isLine) return true;
     return false;
 }
@@ -792,21 +796,18 @@ FXObjModel::FXObjModel() {
 void FXObjModel::Destroy() {
     fileName.Clear();
     mtlFile.Clear();
-    if (matlib) matlib->Release();
-    matlib = nullptr;
+    matlib.Reset();
     materials.DestroyBuf();
     materialMeshes.DestroyBuf();
     positions.DestroyBuf();
     normals.DestroyBuf();
     texCoords.DestroyBuf();
-    for (int i = 0; i < primitives.top; i++) delete GetPrimitive(i);
-    primitives.DestroyBuf();
-    for (int i = 0; i < groups.top; i++) delete GetGroup(i);
-    groups.DestroyBuf();
+    primitives.DeleteContents();
+    groups.DeleteContents();
     positionCount = normalCount = texCoordCount = 0;
 }
 
-bool FXObjModel::Load(const char* path, FXImportProgress progress, void* user) {
+bool FXObjModel::Load(PEnv* env, const char* path, FXImportProgress progress, void* user) {
     Destroy();
     if (!path || !*path) {
         err({FX_ERR_IO, "FXObjModel::Load"}, "no file named\n");
@@ -841,7 +842,7 @@ bool FXObjModel::Load(const char* path, FXImportProgress progress, void* user) {
     }
     if (!mtlFile.IsEmpty()) {
         mtlFile.Set(localLibraryPath(path, mtlFile.c_str()).c_str());
-        matlib = localLoadLibrary(mtlFile.c_str());
+        matlib.Adopt(env, localLoadLibrary(env, mtlFile.c_str()));
     }
     materialMeshes.Realloc(materials.top);
     for (int i = 0; i < materials.top; i++) materialMeshes.Push(nullptr);
@@ -851,10 +852,10 @@ bool FXObjModel::Load(const char* path, FXImportProgress progress, void* user) {
 
 // ---- FXModel::ImportObj ----
 
-bool FXModel::ImportObj(const char* path, FXImportProgress progress, void* user) {
+bool FXModel::ImportObj(PEnv* env, const char* path, FXImportProgress progress, void* user) {
     Destroy();
     FXObjModel obj;
-    if (!obj.Load(path, progress, user)) return false;
+    if (!obj.Load(env, path, progress, user)) return false;
     if (!localHasTriangles(&obj)) {
         err({FX_ERR_DAMAGED, "FXModel::ImportObj", path}, "%s: no faces to import\n", path);
         return false;

@@ -17,10 +17,10 @@
 #pragma once
 
 #include "base/arrays.h"
+#include "base/ptr_array.h"
 #include "base/strings.h"
 #include "geometry/model.h"
-
-class FXMatlib;
+#include "render/matlib_ref.h"
 
 // One triangle, or one segment of an `l` statement (then the third corner is unused). Indices are
 // 0-based, -1 for a part the corner does not give.
@@ -49,14 +49,14 @@ public:
 
     FXLongStr fileName;
     FXLongStr mtlFile;           // the library named by the last mtllib line; empty for none
-    FXMatlib* matlib = nullptr;  // one reference, released in Destroy
+    FXMatlibRef matlib;          // that library, lent by the environment given to Load
     FXStrArray materials;        // names in order of first usemtl; a material's number is its place
-    FXArray materialMeshes;      // per material number the mesh built for it (not owned)
+    FXArray materialMeshes;      // per material number the mesh built for it (FXMesh*, not owned)
     FXMemory positions;          // 3 floats per v line
     FXMemory normals;            // 3 floats per vn line
     FXMemory texCoords;          // 2 floats per vt line (as many zeroed ones as positions if none)
-    FXArray primitives;          // owned MObjPrimitive*
-    FXArray groups;              // owned MObjGroup*; group 0 is the unnamed default group
+    FXPtrArray<MObjPrimitive> primitives;
+    FXPtrArray<MObjGroup> groups;  // group 0 is the unnamed default group
     // How many values of each kind the file gives (the texture array may hold more, zeroed).
     int positionCount = 0;
     int normalCount = 0;
@@ -68,12 +68,13 @@ public:
     ~FXObjModel() { Destroy(); }
 
     void Destroy();
-    // Reads the file in two passes (counts and groups, then values and primitives) and obtains the
-    // material library through the current environment. False, with the object empty, when the file
-    // cannot be opened or is refused as damaged. progress, when given, is called with user now and
-    // then (about once per megabyte read) with the share of the reading done, and with 1 at the end.
-    bool Load(const char* path, FXImportProgress progress = nullptr, void* user = nullptr);
+    // Reads the file in two passes (counts and groups, then values and primitives) and loads the
+    // material library through env (without one, no library: the meshes keep the material names).
+    // False, with the object empty, when the file cannot be opened or is refused as damaged.
+    // progress, when given, is called with user now and then (about once per megabyte read) with
+    // the share of the reading done, and with 1 at the end.
+    bool Load(PEnv* env, const char* path, FXImportProgress progress = nullptr, void* user = nullptr);
 
-    MObjPrimitive* GetPrimitive(int i) const { return static_cast<MObjPrimitive*>(primitives.items[i]); }
-    MObjGroup* GetGroup(int i) const { return static_cast<MObjGroup*>(groups.items[i]); }
+    MObjPrimitive* GetPrimitive(int i) const { return primitives.Get(i); }
+    MObjGroup* GetGroup(int i) const { return groups.Get(i); }
 };

@@ -3,39 +3,12 @@
 // in fxil is null and fxDevilLoaded() is false; code that decodes or encodes pictures checks it
 // first and fails (returns false) instead of calling a null pointer.
 //
-// The functions are declared here, not taken from DevIL's headers, so the engine builds without
-// them. Decoder state is process-wide (one current image), so decodes never run in parallel.
+// The functions are declared here (types and constants in image/devil_api.h), not taken from
+// DevIL's headers, so the engine builds without them. Decoder state is process-wide (one current
+// image), so decodes never run in parallel.
 #pragma once
 
-#include <cstddef>
-
-typedef unsigned int ILenum;
-typedef unsigned char ILboolean;
-typedef int ILint;
-typedef size_t ILsizei;  // size_t in the DevIL release this engine binds
-typedef unsigned char ILubyte;
-typedef unsigned int ILuint;
-
-enum : ILenum {
-    FX_IL_FILE_OVERWRITE = 1568,
-    FX_IL_JPG_QUALITY = 1809,
-    FX_IL_IMAGE_WIDTH = 3556,
-    FX_IL_IMAGE_HEIGHT = 3557,
-    FX_IL_IMAGE_BYTES_PER_PIXEL = 3560,
-    FX_IL_IMAGE_FORMAT = 3562,
-    FX_IL_IMAGE_TYPE = 3563,
-    FX_IL_RGB = 6407,
-    FX_IL_RGBA = 6408,
-    FX_IL_LUMINANCE = 6409,
-    FX_IL_UNSIGNED_BYTE = 5121,
-};
-
-// DevIL's calling convention: stdcall in its 32-bit Windows libraries.
-#if defined(_WIN32) && !defined(_WIN64)
-#define FX_ILAPI __stdcall
-#else
-#define FX_ILAPI
-#endif
+#include "image/devil_api.h"
 
 // The bound entry points, in binding order (all twenty must be found).
 struct FXDevilImports {

@@ -1,7 +1,7 @@
 // FXMaterial: colour presets, fading from preserved colours, the texture (own canvas or a
-// caller's) uploaded through the current environment, and the material record in its package and
-// file forms. Every texture call works without an environment: nothing reaches a device then and
-// a texture cannot be prepared.
+// caller's) uploaded to the device the caller names, and the material record in its package and
+// file forms. Every texture call works without a device: nothing is uploaded then and the
+// material has no texture.
 #include "image/material.h"
 
 #include <cstdint>
@@ -9,7 +9,6 @@
 
 #include "base/binio.h"
 #include "base/package.h"
-#include "render/render.h"
 
 namespace {
 
@@ -93,20 +92,45 @@ bool localPaddingOpaque(const FXPixmap* p) {
     return true;
 }
 
-// Forgets the device texture (released on the device when an environment is set).
-void localDropTexture(FXMaterial* m) {
-    if (m->textureName && fxglobalEnv) fxglobalEnv->UnprepareTexture(m);
-    m->textureName = 0;
-    m->hasTexture = false;
-}
-
 }  // namespace
 
-bool FXMaterial::SetTexture(FXCanvas* c) {
+void FXMaterial::AttachTo(PTextureDevice* device) {
+    if (textureDevice_ == device) return;
+    Detach();
+    if (!device) return;
+    textureDevice_ = device;
+    nextOnDevice_ = device->textures_;
+    if (nextOnDevice_) nextOnDevice_->prevOnDevice_ = this;
+    device->textures_ = this;
+}
+
+void FXMaterial::Detach() {
+    if (!textureDevice_) return;
+    FX_ASSERT((prevOnDevice_ ? prevOnDevice_->nextOnDevice_ == this : textureDevice_->textures_ == this) &&
+              "a material is listed by the device its texture lives on");
+    if (prevOnDevice_)
+        prevOnDevice_->nextOnDevice_ = nextOnDevice_;
+    else
+        textureDevice_->textures_ = nextOnDevice_;
+    if (nextOnDevice_) nextOnDevice_->prevOnDevice_ = prevOnDevice_;
+    prevOnDevice_ = nextOnDevice_ = nullptr;
+    textureDevice_ = nullptr;
+}
+
+void FXMaterial::DropTexture() {
+    if (textureName && textureDevice_) textureDevice_->UnprepareTexture(this);
+    textureName = 0;
+    hasTexture = false;
+    Detach();
+}
+
+bool FXMaterial::SetTexture(PTextureDevice* device, FXCanvas* c) {
+    // A texture name belongs to the device that made it: one on another device goes first.
+    if (textureDevice_ != device) DropTexture();
     const FXPixmap* px = c ? &c->pixmap : nullptr;
     // A canvas without pixels (a failed load or capture) would give 0/0 texture scales.
     if (!px || px->allocated <= 0 || px->bufWidth <= 0 || px->bufHeight <= 0) {
-        localDropTexture(this);
+        DropTexture();
         return false;
     }
     texScaleU = float(px->width) / float(px->bufWidth);
@@ -115,35 +139,45 @@ bool FXMaterial::SetTexture(FXCanvas* c) {
     textureBlockOpaque = c->opaque && localPaddingOpaque(px);
     hasTexture = true;
     textureSource = c;
-    if (fxglobalEnv && fxglobalEnv->PrepareTexture(this)) return true;
-    localDropTexture(this);
+    if (device && device->PrepareTexture(this)) {
+        AttachTo(device);
+        return true;
+    }
+    DropTexture();
     return false;
 }
 
-bool FXMaterial::LoadTextureCN(FXPackage* p, int entry) {
+bool FXMaterial::UploadFrame(PTextureDevice* device, FXPixmap* p) {
+    if (textureDevice_ != device) DropTexture();
+    if (!device || !device->FastPrepareTexture(this, p)) return false;
+    AttachTo(device);
+    return true;
+}
+
+bool FXMaterial::LoadTextureCN(PTextureDevice* device, FXPackage* p, int entry) {
     textureSource = nullptr;
-    if (p && canvas.CreateFromPictCN(p, entry)) return SetTexture(&canvas);
-    localDropTexture(this);
+    if (p && canvas.CreateFromPictCN(p, entry)) return SetTexture(device, &canvas);
+    DropTexture();
     return false;
 }
 
-bool FXMaterial::LoadTextureC(FXPackage* p, const char* name) {
+bool FXMaterial::LoadTextureC(PTextureDevice* device, FXPackage* p, const char* name) {
     textureSource = nullptr;
-    if (p && name && canvas.CreateFromPictC(p, name)) return SetTexture(&canvas);
-    localDropTexture(this);
+    if (p && name && canvas.CreateFromPictC(p, name)) return SetTexture(device, &canvas);
+    DropTexture();
     return false;
 }
 
-bool FXMaterial::LoadTexture(const char* file) {
+bool FXMaterial::LoadTexture(PTextureDevice* device, const char* file) {
     textureSource = nullptr;
-    if (file && canvas.CreateFromPict(file)) return SetTexture(&canvas);
-    localDropTexture(this);
+    if (file && canvas.CreateFromPict(file)) return SetTexture(device, &canvas);
+    DropTexture();
     return false;
 }
 
 // ---- record ----
 
-bool FXMaterial::LoadC(FXPackage* p, FXPackageData* d) {
+bool FXMaterial::LoadC(PTextureDevice* device, FXPackage* p, FXPackageData* d) {
     if (!d) return false;
     SetDefSpecular(1.0f);  // defaults for whatever a short record leaves out
     d->ReadString(&name);
@@ -155,11 +189,11 @@ bool FXMaterial::LoadC(FXPackage* p, FXPackageData* d) {
     if (d->remaining >= 4) shininess = d->ReadFloat();
     loaded = true;
     // In a package the picture is named by its entry number.
-    if (!textureFile.IsEmpty()) return LoadTextureC(p, textureFile);
+    if (!textureFile.IsEmpty()) return LoadTextureC(device, p, textureFile);
     return true;
 }
 
-bool FXMaterial::Load(FILE* f) {
+bool FXMaterial::Load(PTextureDevice* device, FILE* f) {
     if (!f) return false;
     name.Load(f);
     textureFile.Load(f);
@@ -169,7 +203,7 @@ bool FXMaterial::Load(FILE* f) {
     loaded = true;
     if (!ok) return false;
     // In a file the picture is named by its path.
-    if (!textureFile.IsEmpty()) return LoadTexture(textureFile);
+    if (!textureFile.IsEmpty()) return LoadTexture(device, textureFile);
     return true;
 }
 
@@ -185,7 +219,7 @@ void FXMaterial::Save(FILE* f) const {
 }
 
 void FXMaterial::Destroy() {
-    localDropTexture(this);
+    DropTexture();
     canvas.Destroy();
     textureSource = nullptr;
 }

@@ -1,13 +1,15 @@
 // FXMaterial (four colours, a shininess and an optional texture) and its record:
 // name, texture file name (strings), ambient, diffuse, specular, emission (4 floats each),
 // shininess (1 float). Package records name their picture by decimal entry number, file records
-// by file path. Textures reach the device through fxglobalEnv.
+// by file path. A texture is uploaded to the device the caller names (image/texture_device.h),
+// which the material remembers: it is released there, and only there.
 #pragma once
 
 #include <cstdio>
 
 #include "base/strings.h"
 #include "image/canvas.h"
+#include "image/texture_device.h"
 
 class FXPackage;
 class FXPackageData;
@@ -15,7 +17,7 @@ class FXPackageData;
 class FXMaterial {
 public:
     FXStr name;
-    bool loaded = false;  // read from a record: its library owns and deletes it
+    bool loaded = false;  // read from a record (a library's own material)
     float ambient[4];
     float diffuse[4];
     float specular[4];
@@ -51,15 +53,23 @@ public:
     void PreserveCols();
     void MultiCols(const float* rgba);
 
-    // Uses c as the texture source and uploads it; refuses a canvas with no pixels.
-    bool SetTexture(FXCanvas* c);
-    bool LoadTextureCN(FXPackage* p, int entry);
-    bool LoadTextureC(FXPackage* p, const char* name);
-    bool LoadTexture(const char* file);
+    // Uses c as the texture source and uploads it to device; refuses a canvas with no pixels.
+    // Without a device nothing is uploaded and the material has no texture. A texture that
+    // lived on another device is released there first.
+    bool SetTexture(PTextureDevice* device, FXCanvas* c);
+    bool LoadTextureCN(PTextureDevice* device, FXPackage* p, int entry);
+    bool LoadTextureC(PTextureDevice* device, FXPackage* p, const char* name);
+    bool LoadTexture(PTextureDevice* device, const char* file);
+    // Uploads pixmap p (not kept) as the texture on device: a movie's next frame.
+    bool UploadFrame(PTextureDevice* device, FXPixmap* p);
+    // The device the texture lives on, or null.
+    PTextureDevice* GetTextureDevice() const { return textureDevice_; }
 
-    bool LoadC(FXPackage* p, FXPackageData* d);
-    bool Load(FILE* f);
+    // The record; a picture it names is uploaded to device.
+    bool LoadC(PTextureDevice* device, FXPackage* p, FXPackageData* d);
+    bool Load(PTextureDevice* device, FILE* f);
     void Save(FILE* f) const;
+    // Releases the texture on its device and frees the canvas.
     void Destroy();
     // Drawn with this material, a surface hides whatever lies behind it completely: solid
     // colours and, when textured, no texel that filtering could read lets anything through.
@@ -70,4 +80,16 @@ public:
     int GetHeight() const;
     float GetWidthF() const;
     float GetHeightF() const;
+
+private:
+    friend class PTextureDevice;
+    // The device holding the texture and the neighbours in its list of such materials.
+    PTextureDevice* textureDevice_ = nullptr;
+    FXMaterial* prevOnDevice_ = nullptr;
+    FXMaterial* nextOnDevice_ = nullptr;
+
+    void AttachTo(PTextureDevice* device);
+    void Detach();
+    // Releases the texture on its device (when it has a name there) and forgets it.
+    void DropTexture();
 };

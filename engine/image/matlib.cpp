@@ -13,7 +13,6 @@
 #include "base/paths.h"
 #include "base/trace.h"
 #include "image/material.h"
-#include "render/render.h"
 
 namespace {
 
@@ -39,37 +38,32 @@ FXMaterial* localFind(const FXMatlib* lib, const char* name, int depth) {
 }  // namespace
 
 void FXMatlib::Destroy() {
-    for (int i = 0; i < materials.top; i++) {
-        FXMaterial* m = GetMaterial(i);
-        // Materials added by others (the environment's defaults) belong to them.
-        if (m && m->loaded) {
-            m->Destroy();
-            delete m;
-        }
-    }
-    materials.DestroyBuf();
-}
-
-FXMatlib* FXMatlib::Release() {
-    refCount--;
-    if (refCount > 0 || !deleteOnLastRelease) return this;
-    Destroy();
-    if (fxglobalEnv) fxglobalEnv->RemoveMatlib(this);
-    delete this;
-    return nullptr;
+    materials_.DestroyBuf();
+    owned_.DeleteContents();
 }
 
 void FXMatlib::AddMaterial(FXMaterial* m) {
-    if (m && materials.Findpos(m) < 0) materials.Push(m);
+    if (m && materials_.Findpos(m) < 0) materials_.Push(m);
 }
 
-void FXMatlib::RemoveMaterial(FXMaterial* m) { materials.Remove(m); }
+void FXMatlib::AdoptMaterial(FXMaterial* m) {
+    if (!m) return;
+    AddMaterial(m);
+    if (!Owns(m)) owned_.Push(m);
+}
+
+void FXMatlib::RemoveMaterial(FXMaterial* m) {
+    if (!m) return;
+    materials_.Remove(m);
+    int i = owned_.Find(m);
+    if (i >= 0) delete owned_.Take(i);
+}
 
 FXMaterial* FXMatlib::FindMaterial(const char* name) { return localFind(this, name, 0); }
 
 // ---- engine records ----
 
-bool FXMatlib::LoadC(FXPackage* p, const char* entryName) {
+bool FXMatlib::LoadC(PTextureDevice* device, FXPackage* p, const char* entryName) {
     int id = 0;
     if (!p || !fxParseEntryName(entryName, &id)) return false;
     FXPackageData* d = p->GetDataPtr(id);
@@ -86,13 +80,13 @@ bool FXMatlib::LoadC(FXPackage* p, const char* entryName) {
             return false;
         }
         FXMaterial* m = new FXMaterial;
-        m->LoadC(p, d);  // a missing picture leaves the material untextured
-        materials.Push(m);
+        AdoptMaterial(m);
+        m->LoadC(device, p, d);  // a missing picture leaves the material untextured
     }
     return true;
 }
 
-bool FXMatlib::Load(const char* file) {
+bool FXMatlib::Load(PTextureDevice* device, const char* file) {
     FILE* f = file ? fopen(file, "rb") : nullptr;
     if (!f) return false;
     fseek(f, 0, SEEK_END);
@@ -108,13 +102,13 @@ bool FXMatlib::Load(const char* file) {
             break;
         }
         FXMaterial* m = new FXMaterial;
-        m->Load(f);
+        m->Load(device, f);
         if (feof(f) || ferror(f)) {  // the record ran past the end of the file
             delete m;
             ok = false;
             break;
         }
-        materials.Push(m);
+        AdoptMaterial(m);
     }
     fclose(f);
     if (!ok) err({FX_ERR_DAMAGED, "FXMatlib::Load", file}, "damaged library file %s\n", file);
@@ -125,8 +119,8 @@ bool FXMatlib::Save(const char* file) const {
     FILE* f = file ? fopen(file, "wb") : nullptr;
     if (!f) return false;
     name.Save(f);
-    fxFileWriteInt(f, materials.top);
-    for (int i = 0; i < materials.top; i++) GetMaterial(i)->Save(f);
+    fxFileWriteInt(f, GetCount());
+    for (int i = 0; i < GetCount(); i++) GetMaterial(i)->Save(f);
     bool ok = !ferror(f);
     if (fclose(f) != 0) ok = false;
     return ok;
@@ -188,7 +182,7 @@ FXMaterial* localNewMtlMaterial() {
 
 }  // namespace
 
-bool FXMatlib::LoadFromMtl(const char* file) {
+bool FXMatlib::LoadFromMtl(PTextureDevice* device, const char* file) {
     Destroy();
     FILE* f = file ? fopen(file, "r") : nullptr;
     if (!f) return false;
@@ -205,8 +199,9 @@ bool FXMatlib::LoadFromMtl(const char* file) {
             err({FX_WARN_UNKNOWN_TOKEN, "FXMatlib::LoadFromMtl"}, "unknown token(0): %s  in lib:%s\n", word, file);
         localSkipLine(f);
     }
-    materials.Realloc(count);
-    for (int i = 0; i < count; i++) materials.Push(localNewMtlMaterial());
+    materials_.Realloc(count);
+    owned_.Reserve(count);
+    for (int i = 0; i < count; i++) AdoptMaterial(localNewMtlMaterial());
 
     rewind(f);
     int current = 0;
@@ -220,7 +215,7 @@ bool FXMatlib::LoadFromMtl(const char* file) {
             line[n] = 0;
             // The counting pass sees only the newmtl words that start a line; one that follows
             // numbers on the same line gets a material of its own here.
-            if (current + 1 >= materials.top) materials.Push(localNewMtlMaterial());
+            if (current + 1 >= GetCount()) AdoptMaterial(localNewMtlMaterial());
             GetMaterial(++current)->name.Set(line);
         } else if (localStarts(word, "Ka")) {
             localReadRGB(f, m->ambient);
@@ -240,7 +235,7 @@ bool FXMatlib::LoadFromMtl(const char* file) {
             if (localReadFloat(f, &v)) m->diffuse[3] = v;
         } else if (localStarts(word, "map_Kd")) {
             localRestOfLine(f, line);
-            m->LoadTexture(line);  // a picture that cannot be read leaves the material untextured
+            m->LoadTexture(device, line);  // a picture that cannot be read leaves the material untextured
             m->textureFile.Set(line);
         } else {
             // illum, comments, other K, r, m and n words and anything unknown.
@@ -258,7 +253,7 @@ void FXMatlib::Compile(FXPackage* p) {
     if (!p || compiledFor == p->serial) return;  // picture names are entry numbers already
     compiledFor = p->serial;
     compiledEntry.Clear();
-    for (int i = 0; i < materials.top; i++) {
+    for (int i = 0; i < GetCount(); i++) {
         FXMaterial* m = GetMaterial(i);
         if (!m || m->textureFile.IsEmpty()) continue;
         if (!fxIsAbsolutePath(m->textureFile)) {  // absolute names are used as they stand

@@ -21,11 +21,15 @@ void localRenderLoop(void* arg) { static_cast<PEnv*>(arg)->RenderLoop(); }
 
 PEnv::PEnv() {
     lock = fxCreateMutex();
-    defaultMatlib.deleteOnLastRelease = false;  // embedded: never deleted through Release
     defaultMatlib.AddMaterial(&defaultMaterial);
 }
 
-PEnv::~PEnv() { PEnv::Destroy(); }
+PEnv::~PEnv() {
+    // The concrete device is gone already: nothing may call into it any more, so the materials
+    // that still hold a texture here forget it before the libraries are freed.
+    ForgetTextures();
+    PEnv::Destroy();
+}
 
 bool PEnv::StartLoop(PRender* r) {
     stopRequested = false;
@@ -93,8 +97,8 @@ namespace {
 template <typename Load>
 FXMatlib* localLoadShared(PEnv* env, const char* name, const char* what, Load load) {
     const char* key = name ? name : "";
-    for (int i = 0; i < env->matlibs.top; i++) {
-        FXMatlib* lib = static_cast<FXMatlib*>(env->matlibs.items[i]);
+    for (int i = 0; i < env->matlibs.Count(); i++) {
+        FXMatlib* lib = env->matlibs.Get(i);
         if (lib->requestedName.Compare(key)) {
             lib->refCount++;
             return lib;
@@ -115,14 +119,14 @@ FXMatlib* localLoadShared(PEnv* env, const char* name, const char* what, Load lo
 }  // namespace
 
 FXMatlib* PEnv::LoadMatlib(const char* file) {
-    return localLoadShared(this, file, "LoadMatlib", [](FXMatlib* lib, const char* key) {
-        return lib->LoadFromMtl(key);
+    return localLoadShared(this, file, "LoadMatlib", [this](FXMatlib* lib, const char* key) {
+        return lib->LoadFromMtl(this, key);
     });
 }
 
 FXMatlib* PEnv::LoadMatlibC(FXPackage* package, const char* name) {
-    return localLoadShared(this, name, "LoadMatlibC", [package](FXMatlib* lib, const char* key) {
-        return lib->LoadC(package, key);
+    return localLoadShared(this, name, "LoadMatlibC", [this, package](FXMatlib* lib, const char* key) {
+        return lib->LoadC(this, package, key);
     });
 }
 
@@ -132,8 +136,13 @@ FXMatlib* PEnv::LoadMatlibCN(FXPackage* package, int id) {
     return LoadMatlibC(package, name);
 }
 
-void PEnv::RemoveMatlib(FXMatlib* lib) {
-    matlibs.Remove(lib);
+void PEnv::ReleaseMatlib(FXMatlib* lib) {
+    if (!lib) return;
+    FX_ASSERT(lib->refCount > 0 && "a reference to a library is given back once");
+    lib->refCount--;
+    if (lib->refCount > 0) return;
+    int i = matlibs.Find(lib);
+    if (i >= 0) delete matlibs.Take(i);  // the next request loads it afresh
 }
 
 void PEnv::AddMaterial(FXMaterial* m) { defaultMatlib.AddMaterial(m); }
@@ -143,7 +152,6 @@ void PEnv::ApplyDefaultMaterial() { ApplyMaterial(&defaultMaterial); }
 void PEnv::EnableTestingMaterial(bool on) { testingMaterial = on; }
 
 void PEnv::RenderLoop() {
-    fxSetEnv(this);
     loopRunning = true;
     fxSleep(0.1);  // the first frame comes 100 ms after the start
     while (!stopRequested) {
@@ -190,12 +198,11 @@ void PEnv::Destroy() {
     StopLoop(0.5);
     Lock(true);
     stopRequested = true;
-    while (!matlibs.IsEmpty()) {
-        FXMatlib* lib = static_cast<FXMatlib*>(matlibs.Pop());
-        delete lib;
-    }
+    // Last loaded first, as the libraries were released one by one before.
+    while (!matlibs.IsEmpty()) delete matlibs.Take(matlibs.Count() - 1);
     defaultMatlib.Destroy();
     defaultMaterial.Destroy();
+    ForgetTextures();
     Lock(false);
     fxDestroyMutex(lock);
     lock = nullptr;

@@ -40,4 +40,7 @@ public:
     bool PrepareMesh(FXMesh*) override { return true; }
     void UnprepareMesh(FXMesh*) override {}
     void RenderMesh(FXMesh*) override {}
+    void EnableNormalize(bool) override {}
+    void EnableSphereMap(bool) override {}
+    bool ReadBackBuffer(int, int, unsigned char*) override { return false; }
 };

@@ -1,15 +1,18 @@
 // The render interfaces: PRender (anything drawn once per frame) and PEnv (the render
 // environment: the device, its light table, default material, material libraries and the render
-// thread). The operations are declared in slot order. fxglobalEnv is the process-wide current
-// environment; FXGRAutoAct locks an environment and makes its device current for a scope.
+// thread). The operations are declared in slot order. There is no process-wide environment:
+// whatever loads or draws is handed the environment it works for, so several can live in one
+// process (a scene per monitor), each on its own render thread. FXGRAutoAct locks an environment
+// and makes its device current for a scope.
 #pragma once
 
 #include <atomic>
 
-#include "base/arrays.h"
+#include "base/ptr_array.h"
 #include "math/3dmath.h"
 #include "image/material.h"
 #include "image/matlib.h"
+#include "image/texture_device.h"
 
 class PEnv;
 class FXLight;
@@ -26,7 +29,7 @@ protected:
     ~PRender() = default;
 };
 
-class PEnv {
+class PEnv : public PTextureDevice {
 public:
     enum { kMaxLights = 8 };
 
@@ -41,7 +44,7 @@ public:
     FXLight* lights[kMaxLights] = {};
     FXMaterial defaultMaterial;  // used when a mesh has none; listed in defaultMatlib
     FXMatlib defaultMatlib;      // every loaded library falls back to it
-    FXArray matlibs;  // loaded FXMatlib*, owned
+    FXPtrArray<FXMatlib> matlibs;  // the libraries this environment loaded, shared by name
     bool testingMaterial = false;
     // Device state mirrored by the device operations and read by mesh drawing.
     bool lightsOn = false;
@@ -74,13 +77,16 @@ public:
     PEnv();
     PEnv(const PEnv&) = delete;
     PEnv& operator=(const PEnv&) = delete;
+    // The textures still listed on the device are forgotten, not released (the device is gone),
+    // then Destroy.
     virtual ~PEnv();
 
     // Makes the device for the platform window handle (not owned): its context and fixed render
     // state, the extensions probed. Window thread. False when no context can be made; the
     // environment then stays usable and draws nothing.
     virtual bool CreateChild(void* window) = 0;
-    // Stops the loop, frees the loaded libraries, empties the default library and frees the lock.
+    // Stops the loop, frees the loaded libraries, empties the default library, forgets the
+    // textures other materials still hold here (they go with the device) and frees the lock.
     // Window thread, after the loop ended. Harmless when repeated.
     virtual void Destroy();
     // Sets the viewport to width x height and resets the fixed state (projection, depth, blending,
@@ -118,13 +124,15 @@ public:
     virtual FXMatlib* GetDefaultMatlib();
     // A material library by file name, package entry name or entry number, shared by the name it
     // was asked for: the same library with one more reference when it is loaded already. Owned
-    // by the environment (released through the library's reference count). Never null: a library
+    // by the environment; the caller holds one reference and gives it back with ReleaseMatlib
+    // (FXMatlibRef does both). Its textures are uploaded to this device. Never null: a library
     // that failed to load is empty, with a trace line.
     virtual FXMatlib* LoadMatlib(const char* file);
     virtual FXMatlib* LoadMatlibC(FXPackage* package, const char* name);
     virtual FXMatlib* LoadMatlibCN(FXPackage* package, int id);
-    // Takes lib off the environment's list (its owner deletes it).
-    virtual void RemoveMatlib(FXMatlib* lib);
+    // Gives back one reference to lib. A library this environment loaded is deleted with its
+    // last reference (and loaded afresh when asked for again); any other only loses the count.
+    virtual void ReleaseMatlib(FXMatlib* lib);
     // Lists m (not owned) in the default library, where meshes find it by name.
     virtual void AddMaterial(FXMaterial* m);
     virtual void ApplyDefaultMaterial();
@@ -146,21 +154,29 @@ public:
     virtual void EnableCullface(bool front, bool back) = 0;
     // Draws every mesh with the default material (lighting tests).
     virtual void EnableTestingMaterial(bool on);
-    // Uploads m's texture source (its canvas) into m's texture name, made when m has none. False
-    // when there is nothing to upload. Context current.
-    virtual bool PrepareTexture(FXMaterial* m) = 0;
-    // Uploads pixmap p (not kept) as m's texture and sets m's texture scales to the picture's part
-    // of the block: the per-frame path of movies. Context current.
-    virtual bool FastPrepareTexture(FXMaterial* m, FXPixmap* p) = 0;
+    // The texture device's operations (image/texture_device.h). Materials call them through
+    // their own texture calls (FXMaterial::SetTexture, UploadFrame, Destroy), which remember the
+    // device a texture lives on; calling them directly bypasses that.
+    bool PrepareTexture(FXMaterial* m) override = 0;
+    bool FastPrepareTexture(FXMaterial* m, FXPixmap* p) override = 0;
     virtual bool PrepareCubeTexture(FXMaterial* m, FXPixmap* px, FXPixmap* nx, FXPixmap* py,
                                     FXPixmap* ny, FXPixmap* pz, FXPixmap* nz) = 0;
-    // Deletes m's texture from the device (where it lives: context current).
-    virtual void UnprepareTexture(FXMaterial* m) = 0;
+    void UnprepareTexture(FXMaterial* m) override = 0;
     // Device-side copies of a mesh's data (none on this device: meshes are drawn from memory).
     virtual bool PrepareMesh(FXMesh* mesh) = 0;
     virtual void UnprepareMesh(FXMesh* mesh) = 0;
     // Draws mesh with its material, under the current matrix and state.
     virtual void RenderMesh(FXMesh* mesh) = 0;
+    // Normals scaled by the model-view matrix are made unit length again before lighting (on),
+    // or used as they come (off, as ClrParams leaves it). Context current.
+    virtual void EnableNormalize(bool on) = 0;
+    // Texture coordinates generated from the normals as a sphere map (on) for the meshes drawn
+    // next, or taken from the vertices (off, the state a new context starts in). Context current.
+    virtual void EnableSphereMap(bool on) = 0;
+    // Copies the back buffer's bottom-left w x h pixels into rgba (4 bytes per pixel, R G B A,
+    // bottom row first, no padding): the frame about to be shown. False, rgba untouched, when
+    // nothing can be read. Render thread before RenderEnd, context current.
+    virtual bool ReadBackBuffer(int w, int h, unsigned char* rgba) = 0;
     // The render thread's loop: until a stop is asked, a frame of render every pass, each drawn
     // holding the lock with the context current; between frames it pauses outside the lock, at
     // least 1 ms and until nextFrameAt.
@@ -177,10 +193,6 @@ private:
     bool frameLocked = false;  // the render loop holds the lock for the frame it draws
     bool framePaused = false;
 };
-
-// The calling thread's current environment; null until set. The render loop sets its own.
-extern thread_local PEnv* fxglobalEnv;
-void fxSetEnv(PEnv* env);
 
 // Lock(true) then SetAct(true) on construction; SetAct(false) then Lock(false) on destruction.
 class FXGRAutoAct {

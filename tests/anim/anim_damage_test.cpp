@@ -74,7 +74,7 @@ int LoadEntry(FXAnim* a, const std::vector<unsigned char>& record, std::string* 
     std::vector<unsigned char> file = qmPackageFile({{3, -1, record}});
     pkg.LoadFromMemory(file.data(), long(file.size()));
     int r = 0;
-    std::string trace = qmTraced([&] { r = a->LoadCN(&pkg, 3); });
+    std::string trace = qmTraced([&] { r = a->LoadCN(nullptr, &pkg, 3); });
     return log ? (*log = trace, r) : r;
 }
 
@@ -172,7 +172,7 @@ TEST(FXAnimDamage, EveryCutOfAValidRecordIsRefused) {
         for (size_t len : {size_t(3), full.size() / 2, full.size() - 1}) {
             qmWriteFile(path, std::vector<unsigned char>(full.begin(), full.begin() + long(len)));
             FXAnim a;
-            qmTraced([&] { EXPECT_EQ(a.Load(path.c_str()), 0) << compact << " file cut at " << len; });
+            qmTraced([&] { EXPECT_EQ(a.Load(nullptr, path.c_str()), 0) << compact << " file cut at " << len; });
         }
     }
 }

@@ -56,15 +56,12 @@ TEST(FXAnimEdit, OneReferenceBoxForEveryFrame) {
 }
 
 TEST(FXAnimEdit, CompileRegistersTheSharedLibraryOnce) {
+    FXMatlib lib;  // lent by nobody (it outlives the frames, which only count their references)
+    lib.name.Set("skin");
     FXAnim a;
     qmBuildAnim(&a, {100, 100, 100});
     EXPECT_FALSE(a.Compile(nullptr));
-    FXMatlib* lib = new FXMatlib;
-    lib->name.Set("skin");
-    for (int i = 0; i < 3; i++) {
-        a.GetModel(i)->matlib = lib;
-        if (i > 0) lib->refCount++;
-    }
+    for (int i = 0; i < 3; i++) a.GetModel(i)->matlib.Share(nullptr, &lib);
     FXPackage pkg;
     pkg.sourceDir.Set(qmTestPath("").c_str());
     ASSERT_TRUE(a.Compile(&pkg));

@@ -15,21 +15,17 @@
 
 namespace {
 
-// Hands out one library for every request and keeps the names asked for.
+// Hands out one library (its own, never deleted) for every request and keeps the names asked for.
 struct LibraryEnv : RecordingEnv {
     FXMatlib lib;
     std::vector<std::string> requested;
-    LibraryEnv() {
-        lib.deleteOnLastRelease = false;
-        fxSetEnv(this);
-    }
-    ~LibraryEnv() { fxSetEnv(nullptr); }
     FXMatlib* LoadMatlibC(FXPackage*, const char* n) override {
         requested.push_back(n);
         lib.refCount++;
         return &lib;
     }
     FXMatlib* LoadMatlib(const char* n) override { return LoadMatlibC(nullptr, n); }
+    void ReleaseMatlib(FXMatlib* l) override { PEnv::ReleaseMatlib(l); }
 };
 
 // The source animation: durations {100, 0, 250}, flags and graph away from their defaults.
@@ -81,13 +77,13 @@ TEST(FXAnimRecord, CompactRoundTripThroughFileAndPackage) {
     EXPECT_EQ(0, memcmp(bytes.data(), "\x04\0\0\0xa03", 8));
 
     FXAnim fromFile;
-    ASSERT_EQ(fromFile.Load(qmTestPath("anim.xa03").c_str()), 1);
+    ASSERT_EQ(fromFile.Load(&env, qmTestPath("anim.xa03").c_str()), 1);
     FXPackage pkg;
     qmLoadPackage(&pkg, {{4, -1, {1, 2, 3}}, {40, -1, bytes}});
     FXAnim fromPkg;
-    EXPECT_EQ(fromPkg.LoadCN(&pkg, 41), 0);  // no such entry
-    EXPECT_EQ(fromPkg.LoadCN(nullptr, 40), 0);
-    ASSERT_EQ(fromPkg.LoadCN(&pkg, 40), 1);
+    EXPECT_EQ(fromPkg.LoadCN(&env, &pkg, 41), 0);  // no such entry
+    EXPECT_EQ(fromPkg.LoadCN(&env, nullptr, 40), 0);
+    ASSERT_EQ(fromPkg.LoadCN(&env, &pkg, 40), 1);
     for (FXAnim* a : {&fromFile, &fromPkg}) {
         std::string where = a == &fromFile ? "file" : "package";
         EXPECT_TRUE(!a->playing && a->backwards && !a->loop && a->pingPong) << where;
@@ -97,8 +93,8 @@ TEST(FXAnimRecord, CompactRoundTripThroughFileAndPackage) {
         ExpectSameFrames(*a, src, where);
         for (int i = 0; i < 3; i++) {
             EXPECT_STREQ(a->GetModel(i)->name, src.frameNames.Get(i)) << where;
-            EXPECT_EQ(a->GetModel(i)->matlib, &env.lib) << where;
-            EXPECT_EQ(a->GetModel(i)->loadedMeshes.top, 2) << where;
+            EXPECT_EQ(a->GetModel(i)->matlib.Get(), &env.lib) << where;
+            EXPECT_EQ(a->GetModel(i)->loadedMeshes.Count(), 2) << where;
         }
     }
     EXPECT_EQ(env.requested, (std::vector<std::string>{"12", "12"}));
@@ -121,9 +117,9 @@ TEST(FXAnimRecord, CompactSharesOnlyVerticesEqualInEveryFrame) {
     EXPECT_FALSE(a.TestRedirect(0, 1, 5, 1));   // no such mesh
     EXPECT_FALSE(a.TestRedirect(0, 1, 1, 99));  // no such vertex
     FXAnim back;
-    ASSERT_EQ(back.Load(qmTestPath("missing.xa03").c_str()), 0);
+    ASSERT_EQ(back.Load(nullptr, qmTestPath("missing.xa03").c_str()), 0);
     QmAnimBytes bytes = qmSavedAnim(&a, true, "parting.xa03");
-    ASSERT_EQ(back.Load(qmTestPath("parting.xa03").c_str()), 1);
+    ASSERT_EQ(back.Load(nullptr, qmTestPath("parting.xa03").c_str()), 1);
     ExpectSameFrames(back, a, "parting corners");
 
     // When they stay together in every frame, the record stores them once.
@@ -131,7 +127,7 @@ TEST(FXAnimRecord, CompactSharesOnlyVerticesEqualInEveryFrame) {
     EXPECT_TRUE(a.TestRedirect(0, 3, 0, 1));
     QmAnimBytes merged = qmSavedAnim(&a, true, "merged.xa03");
     EXPECT_LT(merged.size(), bytes.size());
-    ASSERT_EQ(back.Load(qmTestPath("merged.xa03").c_str()), 1);
+    ASSERT_EQ(back.Load(nullptr, qmTestPath("merged.xa03").c_str()), 1);
     ExpectSameFrames(back, a, "merged corners");
     EXPECT_EQ(back.GetModel(0)->EnumMeshes(0)->vertexCount, 3);
 }
@@ -143,7 +139,7 @@ TEST(FXAnimRecord, NotANumberInALaterFrameRoundTrips) {
     a.GetModel(1)->EnumMeshes(1)->vertices[0].color[0] = NAN;
     ASSERT_FALSE(qmSavedAnim(&a, true, "nan.xa03").empty());
     FXAnim back;
-    ASSERT_EQ(back.Load(qmTestPath("nan.xa03").c_str()), 1);
+    ASSERT_EQ(back.Load(nullptr, qmTestPath("nan.xa03").c_str()), 1);
     EXPECT_EQ(back.GetModel(2)->EnumMeshes(0)->vertexCount, 4);
     EXPECT_TRUE(std::isnan(back.GetModel(2)->EnumMeshes(0)->vertices[2].uv[0]));
 }
@@ -182,7 +178,7 @@ TEST(FXAnimRecord, OlderLayoutLoadsModelsByNumberOrFile) {
                          {7, -1, qmReadFile(qmTestPath("frame1.xm"))},
                          {8, -1, qmSavedAnim(&src, false, "older.anim")}});
     FXAnim a;
-    ASSERT_EQ(a.LoadCN(&pkg, 8), 1);
+    ASSERT_EQ(a.LoadCN(&env, &pkg, 8), 1);
     ASSERT_EQ(a.GetFrameCount(), 6);
     for (int i : {0, 2}) {
         ASSERT_NE(a.GetModel(i), nullptr);
@@ -206,10 +202,10 @@ TEST(FXAnimRecord, OlderLayoutLoadsModelsByNumberOrFile) {
     files.durations.PushInt(60);
     ASSERT_TRUE(files.Save_v02(qmTestPath("files.anim").c_str()));
     FXAnim b;
-    ASSERT_EQ(b.Load(qmTestPath("files.anim").c_str()), 1);
+    ASSERT_EQ(b.Load(&env, qmTestPath("files.anim").c_str()), 1);
     ASSERT_EQ(b.GetFrameCount(), 2);
     ASSERT_NE(b.GetModel(1), nullptr);
     EXPECT_EQ(0, memcmp(b.GetModel(1)->EnumMeshes(1)->vertices[2].pos, f1->EnumMeshes(1)->vertices[2].pos, 12));
     b.UpdateInterpolation(true, false);
-    EXPECT_NE(b.posSplines, nullptr);
+    EXPECT_NE(b.posSplines.get(), nullptr);
 }

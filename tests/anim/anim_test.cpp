@@ -216,8 +216,7 @@ TEST(FXAnim, PosesAtTheKeysAndStructureChecks) {
     // imodel's vertex arrays replaced: the splines write into the new ones.
     FXMesh* fresh = new FXMesh;
     fresh->Copy(a.imodel.EnumMeshes(0));
-    delete a.imodel.EnumMeshes(0);
-    a.imodel.meshes.items[0] = fresh;
+    a.imodel.meshes.Replace(0, fresh);
     a.SetActFrames(1, 2);
     a.SetActPhase(0.0f);
     EXPECT_EQ(0, memcmp(fresh->vertices[2].pos, a.GetModel(1)->EnumMeshes(0)->vertices[2].pos, 12));
@@ -231,7 +230,7 @@ TEST(FXAnim, PosesAtTheKeysAndStructureChecks) {
     qmFillMesh(a.GetModel(2)->EnumMeshes(1), {qmVertex({0, 0, 0}), qmVertex({1, 0, 0})}, {0, 1, 1});
     std::string log = qmTraced([&] { a.UpdateInterpolation(true, false); });
     EXPECT_NE(log.find("frame 2 does not share the meshes of frame 0"), std::string::npos) << log;
-    EXPECT_EQ(a.posSplines, nullptr);
+    EXPECT_EQ(a.posSplines.get(), nullptr);
     EXPECT_EQ(a.imodel.GetTotalVertices(), 7);
     a.SetActFrames(1, 2);
     a.SetActPhase(0.5f);

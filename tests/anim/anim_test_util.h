@@ -64,7 +64,7 @@ inline void qmLoadPackage(FXPackage* pkg, const std::vector<QmEntry>& entries) {
 
 // Vertex j of the model, counted over its working meshes in order.
 inline const tagFXVertex* qmVertexAt(const FXModel& m, int j) {
-    for (int k = 0; k < m.meshes.top; k++) {
+    for (int k = 0; k < m.meshes.Count(); k++) {
         const FXMesh* mesh = m.EnumMeshes(k);
         if (!mesh) continue;
         if (j < mesh->vertexCount) return &mesh->vertices[j];

@@ -56,13 +56,13 @@ TEST(ErrorCapture, DamagedInputGivesItsKindAndTheLoggedText) {
     qmTraced([&] {
         FXErrorCapture capture;
         FXMatlib lib;
-        mtlLoaded = lib.LoadFromMtl(mtl.c_str());
+        mtlLoaded = lib.LoadFromMtl(nullptr, mtl.c_str());
         std::vector<unsigned char> bad = localPackage({{1, 2}, {0}, {0}, {-1}});  // two ids, one offset
         FXPackage pkg;
         pkg.LoadFromMemory(bad.data(), long(bad.size()));
         packageLoaded = pkg.GetCount() > 0;
         FXModel m;
-        m.Load(model.c_str());
+        m.Load(nullptr, model.c_str());
         SMovie mv;
         movieLoaded = mv.Load(noMovie.c_str());
         kept = capture.Take();

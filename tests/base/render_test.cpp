@@ -17,13 +17,3 @@ TEST(RenderInterfaces, AutoActLocksThenActivatesAndUndoesInReverse) {
     EXPECT_EQ(env.calls, want);
     FXGRAutoAct none(nullptr);  // no environment: nothing to do
 }
-
-TEST(RenderInterfaces, GlobalEnvironmentIsSetOnce) {
-    EXPECT_EQ(fxglobalEnv, nullptr);
-    RecordingEnv env;
-    fxSetEnv(&env);
-    EXPECT_EQ(fxglobalEnv, &env);
-    fxglobalEnv->Clrscr(false, true, false);
-    EXPECT_EQ(env.calls.back(), "Clrscr(0,1,0)");
-    fxSetEnv(nullptr);
-}

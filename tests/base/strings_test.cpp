@@ -82,9 +82,6 @@ TEST(Trim, LeadingTrailingAndAllSpaces) {
     char c[] = "x";
     EXPECT_EQ(localTrimSpaces(c, 1), 1);
     EXPECT_EQ(localTrimSpaces(c, 0), 0);
-    wchar_t w[] = L" \tq ";
-    EXPECT_EQ(localTrimSpacesW(w, 4), 1);
-    EXPECT_EQ(std::wstring(w), L"q");
     FXStr s("  hello  ");
     s.TrimSpaces();
     EXPECT_STREQ(s.text, "hello");
@@ -176,24 +173,6 @@ TEST(FXLongStr, GrowsExactlyAndComparesLikeTheShortString) {
     EXPECT_EQ(s.len, 3);
     s.Clear();
     EXPECT_EQ(s.len, 0);
-
-    FXLongStrW w;
-    w.AppendChar(L'A');
-    w.AppendChar(L'b');
-    EXPECT_EQ(w.capacity, 3);
-    w.ToLower();
-    EXPECT_TRUE(w.Compare(L"ab"));
-    EXPECT_TRUE(w.iCompare(L"AB"));
-    w.RemoveLast();
-    EXPECT_EQ(w.len, 1);
-    w.ClearBuf();
-    w.AppendChar(L'z');
-    EXPECT_EQ(w.len, 1);
-    EXPECT_TRUE(w.Compare(L"z"));
-    w.ClearBuf();
-    w.Append(L"yz");
-    EXPECT_TRUE(w.Compare(L"yz"));
-    EXPECT_FALSE(FXLongStrW().iCompare(L"x"));
 }
 
 // Appending a string's own text (or a piece of it) reads the text before the grown buffer replaces
@@ -210,18 +189,6 @@ TEST(FXLongStr, AppendsAndSetsFromItsOwnText) {
     EXPECT_EQ(std::string(s.text), base + base.substr(4));
     s.Set(s.text + 4);
     EXPECT_EQ(std::string(s.text), base.substr(4) + base.substr(4));
-
-    const std::wstring wide = L"the quick brown fox jumps over the lazy dog";
-    FXLongStrW w;
-    w.Set(wide.c_str());
-    w.Append(w.text);
-    EXPECT_TRUE(w.Compare((wide + wide).c_str()));
-    EXPECT_EQ(w.len, int(2 * wide.size()));
-    w.Set(wide.c_str());
-    w.Append(w.text + 4);
-    EXPECT_TRUE(w.Compare((wide + wide.substr(4)).c_str()));
-    w.Set(w.text + 4);
-    EXPECT_TRUE(w.Compare((wide.substr(4) + wide.substr(4)).c_str()));
 }
 
 TEST(FXConvert, RoundTripAndEmpty) {

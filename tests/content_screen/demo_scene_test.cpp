@@ -107,7 +107,7 @@ TEST_F(DemoSceneTest, EveryEntryLoadsAndBindsWithoutAnError) {
     EXPECT_TRUE(scene->scr_mat1.hasTexture) << "entry 751";
     EXPECT_TRUE(scene->err_gad.material.hasTexture) << "entry 0";
     EXPECT_TRUE(scene->gad.labelMaterial.hasTexture) << "entry 5";
-    ASSERT_GT(scene->gad.model.meshes.top, 0) << "entry 4";
+    ASSERT_GT(scene->gad.model.meshes.Count(), 0) << "entry 4";
     FXMesh* coin = scene->gad.model.EnumMeshes(0);
     ASSERT_NE(coin->material, nullptr);
     EXPECT_TRUE(coin->material->hasTexture) << "the medallion's own picture";
@@ -129,7 +129,7 @@ TEST_F(DemoSceneTest, EveryEntryLoadsAndBindsWithoutAnError) {
         SCOPED_TRACE(std::string(c.clip->name) + (c.first ? " first copy" : " second copy"));
         ASSERT_EQ(c.a->GetFrameCount(), c.clip->keyCount + c.clip->holdsLastKey);
         FXModel* m = &c.a->imodel;
-        ASSERT_EQ(m->meshes.top, 3) << "interpolation is set up";
+        ASSERT_EQ(m->meshes.Count(), 3) << "interpolation is set up";
         EXPECT_EQ(m->EnumMeshes(0)->material, c.first ? &scene->scr_mat : &scene->scr_mat1);
         EXPECT_EQ(m->EnumMeshes(1)->material, c.first ? &scene->scr_mat1 : &scene->scr_mat);
         FXMaterial* paper = m->EnumMeshes(2)->material;

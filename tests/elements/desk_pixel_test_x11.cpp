@@ -57,15 +57,13 @@ TEST(FXDeskPixels, TexturedDeskCoversItsRectangle) {
         FXGL gl;
         gl.CreateChild(fxX11Handle(win));
         ASSERT_TRUE(gl.HasContext()) << "no OpenGL context";
-        PEnv* saved = fxglobalEnv;
-        fxSetEnv(&gl);
         gl.SetAct(true);
         {
             FXPixmap pic;
             pic.Realloc(24, 16);
             Fill(&pic);
             FXMaterial mat;
-            ASSERT_TRUE(gl.FastPrepareTexture(&mat, &pic));
+            ASSERT_TRUE(mat.UploadFrame(&gl, &pic));
             FXDesk desk;
             desk.Create(1, 1);
             desk.SetMaterial(&mat);
@@ -84,7 +82,6 @@ TEST(FXDeskPixels, TexturedDeskCoversItsRectangle) {
             gl.RenderEnd();
         }
         gl.SetAct(false);
-        fxSetEnv(saved);
         gl.Destroy();
     }
     fxGLDestroyWindow(dpy, win);

@@ -29,20 +29,17 @@ namespace {
 
 struct Rgb { int r, g, b; };
 
-// A window of its own size with a device made current on it and published as the environment.
+// A window of its own size with a device made current on it.
 class GadgetWindow : public GLWindowTest {
 protected:
     int w = 0, h = 0;
     FXLight light;
-    PEnv* savedEnv = nullptr;
     std::vector<unsigned char> px;
 
     void Open(int width, int height) {
         w = width, h = height;
         OpenWindow(0, 0, w, h);
         if (HasFatalFailure()) return;
-        savedEnv = fxglobalEnv;
-        fxSetEnv(&gl);
         gl.RegisterLight(&light);  // white, from the viewer's side, as the scene's first light
         fxLoadDevil();
         fxUseManualClock(100.0);
@@ -50,7 +47,6 @@ protected:
     void SetUp() override { QM_REQUIRE_DISPLAY(); }
     void TearDown() override {
         fxUseSystemClock();
-        if (dpy) fxSetEnv(savedEnv);
         GLWindowTest::TearDown();
     }
     // The scene's frame prologue: cleared buffers, identity, lights sent.
@@ -88,10 +84,10 @@ std::vector<unsigned char> PngBytes(const std::string& name, int pw, int ph, Rgb
 }
 
 // The error notice from pkg, filled with one entry 0: a blue picture of 20 x 12 pixels.
-void localCreateNotice(FXPackage* pkg, FXErrGadget* notice) {
+void localCreateNotice(PEnv* env, FXPackage* pkg, FXErrGadget* notice) {
     std::vector<unsigned char> bytes = qmPackageFile({{0, FX_PACKAGE_TYPE_PNG, PngBytes("notice.png", 20, 12, {0, 0, 255})}});
     pkg->LoadFromMemory(bytes.data(), long(bytes.size()));
-    notice->CreateCN(pkg, 0);
+    notice->CreateCN(env, pkg, 0);
 }
 
 // A medallion of two squares side by side in the unit square, left red, right green, drawn with
@@ -136,7 +132,7 @@ TEST_F(GadgetWindow, MedallionInTheCornerTurnsHalfwayInFourSeconds) {
                                                       {5, FX_PACKAGE_TYPE_PNG, PngBytes("label.png", 8, 2, {255, 255, 255})}});
     pkg.LoadFromMemory(bytes.data(), long(bytes.size()));
     FXRuvaGadget logo;
-    logo.CreateCN(&pkg, 5, 4);
+    logo.CreateCN(&gl, &pkg, 5, 4);
     ASSERT_EQ(logo.model.GetCount(), 1);
 
     auto toPx = [&](float nx, float ny) { return std::pair<int, int>{int((nx + 1) / 2 * w), int((1 - ny) / 2 * h)}; };
@@ -163,7 +159,7 @@ TEST_F(GadgetWindow, NoticeAtTenPixelsFromTheTopLeftOnlyWhenActive) {
     Open(160, 120);
     FXPackage pkg;
     FXErrGadget notice;
-    localCreateNotice(&pkg, &notice);
+    localCreateNotice(&gl, &pkg, &notice);
     if (!fxDevilLoaded()) GTEST_SKIP() << "the DevIL image library is not installed";
 
     BeginFrame();
@@ -193,7 +189,7 @@ TEST_F(GadgetWindow, NoticeKeepsItsPlaceAndSizeWhenTheWindowGrows) {
     Open(160, 120);
     FXPackage pkg;
     FXErrGadget notice;
-    localCreateNotice(&pkg, &notice);
+    localCreateNotice(&gl, &pkg, &notice);
     if (!fxDevilLoaded()) GTEST_SKIP() << "the DevIL image library is not installed";
     notice.active = true;
     // The window grows after the notice was placed, as a -window saver resized by its user.
@@ -226,7 +222,7 @@ TEST_F(GadgetWindow, DemoCubeHiddenForFifteenSecondsThenShown) {
     Open(160, 120);
     FXPackage empty;
     FXDemoGadget demo;
-    demo.CreateCN(&empty, 749, 750);
+    demo.CreateCN(&gl, &empty, 749, 750);
     auto frame = [&](double t, const std::string& name) {
         fxSetManualClock(t);
         BeginFrame();

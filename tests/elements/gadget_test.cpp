@@ -58,16 +58,8 @@ void AddTriangle(FXModel* model) {
 class GadgetTest : public ::testing::Test {
 protected:
     MatrixEnv env;
-    PEnv* saved = nullptr;
-    void SetUp() override {
-        saved = fxglobalEnv;
-        fxSetEnv(&env);
-        fxUseManualClock(100.0);
-    }
-    void TearDown() override {
-        fxUseSystemClock();
-        fxSetEnv(saved);
-    }
+    void SetUp() override { fxUseManualClock(100.0); }
+    void TearDown() override { fxUseSystemClock(); }
 };
 
 }  // namespace
@@ -79,7 +71,7 @@ TEST_F(GadgetTest, LogoSitsInTheCornerAndTurnsOnceInEightSeconds) {
         SCOPED_TRACE(c.w);
         FXRuvaGadget logo;
         FXPackage empty;
-        logo.CreateCN(&empty, 5, 4);
+        logo.CreateCN(&env, &empty, 5, 4);
         AddTriangle(&logo.model);
         env.width = c.w;
         env.height = c.h;
@@ -111,7 +103,7 @@ TEST_F(GadgetTest, LogoSitsInTheCornerAndTurnsOnceInEightSeconds) {
 TEST_F(GadgetTest, LogoWithoutModelDrawsOnlyTheLabelAndNeverClears) {
     FXRuvaGadget logo;
     FXPackage empty;
-    logo.CreateCN(&empty, 5, 4);
+    logo.CreateCN(&env, &empty, 5, 4);
     AddTriangle(&logo.model);
     logo.drawModel = false;
     env.width = env.height = 100;
@@ -123,7 +115,7 @@ TEST_F(GadgetTest, LogoWithoutModelDrawsOnlyTheLabelAndNeverClears) {
 TEST_F(GadgetTest, InactiveNoticeTouchesNothing) {
     FXErrGadget notice;
     FXPackage empty;
-    notice.CreateCN(&empty, 0);
+    notice.CreateCN(&env, &empty, 0);
     env.calls.clear();
     notice.OnRender(&env, 100.0);
     EXPECT_TRUE(env.calls.empty());
@@ -136,7 +128,7 @@ TEST_F(GadgetTest, InactiveNoticeTouchesNothing) {
 TEST_F(GadgetTest, DemoCubeWaitsFifteenSecondsThenFadesInOverTwo) {
     FXDemoGadget demo;
     FXPackage empty;
-    demo.CreateCN(&empty, 749, 750);
+    demo.CreateCN(&env, &empty, 749, 750);
     const float outerAlpha = demo.outerMaterial.preserved[1][3];
     const float innerAlpha = demo.innerMaterial.preserved[1][3];
     const double start = 100.0;
@@ -159,7 +151,7 @@ TEST_F(GadgetTest, DemoCubeWaitsFifteenSecondsThenFadesInOverTwo) {
 TEST_F(GadgetTest, DemoCubeFacesCloseACubeAndTheOuterSkinIsSlightlyLarger) {
     FXDemoGadget demo;
     FXPackage empty;
-    demo.CreateCN(&empty, 749, 750);
+    demo.CreateCN(&env, &empty, 749, 750);
     demo.OnRender(&env, 100.0);
     demo.OnRender(&env, 115.0);
     env.drawMatrices.clear();
@@ -191,12 +183,12 @@ TEST_F(GadgetTest, DemoCubeFacesCloseACubeAndTheOuterSkinIsSlightlyLarger) {
 }
 
 TEST_F(GadgetTest, DemoPathComesFromTheClockAndTheGenerator) {
-    auto keys = [](double clock, unsigned seed) {
+    auto keys = [this](double clock, unsigned seed) {
         fxSetManualClock(clock);
         fxSrand(seed);
         FXDemoGadget demo;
         FXPackage empty;
-        demo.CreateCN(&empty, 749, 750);
+        demo.CreateCN(&env, &empty, 749, 750);
         EXPECT_TRUE(demo.path.closed);
         EXPECT_EQ(demo.path.GetCnt(), 20);
         for (int i = 0; i < demo.path.keys.top; i++) {

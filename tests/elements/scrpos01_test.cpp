@@ -118,12 +118,9 @@ TEST(FXScrPos01, OnRenderAppliesOrMultiplies) {
     s.OnRender(&env, 0.0);
     EXPECT_EQ(env.applied.Compare(&s.matrix), 1);
 
-    PEnv* saved = fxglobalEnv;
-    fxSetEnv(&env);
     env.matrix.SetScaleF(2, 2, 1);
     s.relative = true;
-    s.OnRender(&env, 0.0);
-    fxSetEnv(saved);
+    s.OnRender(&env, 0.0);  // on top of the matrix of the environment it is drawn by
     float p[2];
     Apply(env.applied, -1, 1, p);  // the placement first, then the environment's scale
     EXPECT_FLOAT_EQ(p[0], -2.0f);

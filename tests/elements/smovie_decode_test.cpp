@@ -15,7 +15,7 @@ TEST_F(SMovieDevil, ColourAndMaskBecomeOneTexture) {
     SMovie mv;
     FXMaterial m;
     std::string colour = base + ".jpg", mask = base + "_m.jpg";
-    std::string log = qmTraced([&] { EXPECT_TRUE(mv.PrepareTexture(colour.c_str(), mask.c_str(), &m)); });
+    std::string log = qmTraced([&] { EXPECT_TRUE(mv.PrepareTexture(&env, colour.c_str(), mask.c_str(), &m)); });
     EXPECT_NE(log.find("PrepareTexture: "), std::string::npos) << log;
     ASSERT_EQ(env.uploads.size(), 1u);
     const UploadEnv::Upload& up = env.uploads[0];
@@ -26,7 +26,7 @@ TEST_F(SMovieDevil, ColourAndMaskBecomeOneTexture) {
     // A device that takes any size gets the picture unpadded, in the pixmap it already has.
     void* buffer = mv.pixmap.data;
     env.npotTextures = true;
-    ASSERT_TRUE(mv.PrepareTexture(colour.c_str(), mask.c_str(), &m));
+    ASSERT_TRUE(mv.PrepareTexture(&env, colour.c_str(), mask.c_str(), &m));
     EXPECT_EQ(env.uploads[1].bufWidth * 100 + env.uploads[1].bufHeight, 1206);
     EXPECT_EQ(mv.pixmap.data, buffer);
 }
@@ -52,9 +52,9 @@ TEST_F(SMovieDevil, PicturesOfAnotherLayoutAreRefused) {
     for (const Case& k : cases) {
         SMovie mv;
         FXMaterial m;
-        ASSERT_TRUE(mv.PrepareTexture((good + ".jpg").c_str(), (good + "_m.jpg").c_str(), &m));
+        ASSERT_TRUE(mv.PrepareTexture(&env, (good + ".jpg").c_str(), (good + "_m.jpg").c_str(), &m));
         size_t uploads = env.uploads.size();
-        std::string log = qmTraced([&] { EXPECT_FALSE(mv.PrepareTexture(k.colour.c_str(), k.mask.c_str(), &m)); });
+        std::string log = qmTraced([&] { EXPECT_FALSE(mv.PrepareTexture(&env, k.colour.c_str(), k.mask.c_str(), &m)); });
         EXPECT_NE(log.find(k.reason), std::string::npos) << log;
         EXPECT_EQ(env.uploads.size(), uploads) << k.reason;  // the material keeps its texture
         EXPECT_TRUE(m.hasTexture && m.textureName == uploads) << k.reason;
@@ -82,7 +82,7 @@ TEST_F(SMovieDevil, AFrameThatFailsIsReportedOnceHoweverOftenItReplays) {
     mv.LoadIntoMem();
     std::string log = qmTraced([&] {
         for (int replay = 0; replay < 4; replay++) {
-            mv.Prepare(3);
+            mv.Prepare(&env, 3);
             mv.EmptyPrepared();
         }
     });
@@ -96,6 +96,6 @@ TEST_F(SMovieDevil, AFrameThatFailsIsReportedOnceHoweverOftenItReplays) {
     // A movie loaded afresh reports again.
     ASSERT_TRUE(mv.LoadCN(&pkg, 5));
     mv.LoadIntoMem();
-    log = qmTraced([&] { mv.Prepare(3); });
+    log = qmTraced([&] { mv.Prepare(&env, 3); });
     EXPECT_NE(log.find("movie frame 1:"), std::string::npos) << log;
 }

@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
 #include "base/paths.h"
 #include "image/material.h"
@@ -34,7 +35,7 @@ TEST_F(SMovieDevil, SaveCropsFramesIntoJpegPairs) {
     ASSERT_TRUE(back.Load((dir + "walk.xs").c_str()));
     EXPECT_STREQ(back.colorNames.Get(0), (dir + "walk0.jpg").c_str());
     FXMaterial m;
-    ASSERT_TRUE(back.PrepareTexture(back.colorNames.Get(0), back.maskNames.Get(0), &m));
+    ASSERT_TRUE(back.PrepareTexture(&env, back.colorNames.Get(0), back.maskNames.Get(0), &m));
     const UploadEnv::Upload& up = env.uploads.back();
     EXPECT_EQ(up.width * 10 + up.height, 64);
     for (int k = 0; k < 24; k++) EXPECT_TRUE(qmNearRgba(up.At(k % 6, k / 6), 30, 160, 220, 255)) << k;
@@ -68,11 +69,23 @@ TEST_F(SMovieDevil, CompiledIntoAPackageAndPlayedFromIt) {
     SMovie play;
     ASSERT_TRUE(play.LoadCN(&loaded, atoi(record)));
     play.LoadIntoMem();
-    play.Prepare(-1);
+    play.Prepare(&env, -1);
     ASSERT_EQ(env.uploads.size(), 2u);
     EXPECT_TRUE(qmNearRgba(env.uploads[0].At(1, 1), 250, 250, 0, 255));
     EXPECT_TRUE(qmNearRgba(env.uploads[1].At(1, 1), 0, 0, 250, 255));
 }
+
+namespace {
+
+// A picture block holding the text name.
+std::unique_ptr<unsigned char[]> localBlock(const char* name) {
+    size_t n = strlen(name) + 1;
+    std::unique_ptr<unsigned char[]> b(new unsigned char[n]);
+    memcpy(b.get(), name, n);
+    return b;
+}
+
+}  // namespace
 
 TEST(SMovieEdit, MoveAndDeleteKeepFramesTogether) {
     // Frames a, b, c with names, file blocks, sizes 1..3 and rectangles valued by frame number;
@@ -94,7 +107,7 @@ TEST(SMovieEdit, MoveAndDeleteKeepFramesTogether) {
         for (int i = 0; i < 3; i++) {
             char name[2] = {char('a' + i), 0};
             mv.colorNames.Push(name), mv.maskNames.Push(name);
-            mv.colorData.Push(strdup(name)), mv.maskData.Push(strdup(name));
+            mv.colorData.Push(mv.KeepBlock(localBlock(name))), mv.maskData.Push(mv.KeepBlock(localBlock(name)));
             mv.colorSizes.PushInt(i + 1), mv.maskSizes.PushInt(i + 1);
             for (int k = 0; k < 4; k++) mv.rects.Push(float(i));
         }

@@ -91,7 +91,6 @@ TEST_F(SMovieDevil, FramesOfChangingSizesAndUndecodableFramesOnTheDevice) {
         FXGL gl;
         gl.CreateChild(fxX11Handle(win));
         ASSERT_TRUE(gl.HasContext()) << "no OpenGL context";
-        fxSetEnv(&gl);
         gl.SetAct(true);
         for (int npot = 0; npot < 2; npot++) {
             SCOPED_TRACE(npot ? "any texture size" : "power-of-two textures");
@@ -104,7 +103,7 @@ TEST_F(SMovieDevil, FramesOfChangingSizesAndUndecodableFramesOnTheDevice) {
             for (int i = 0; i < n; i++) {
                 SCOPED_TRACE("frame " + std::to_string(i));
                 const Frame& f = frames[i];
-                bool ok = mv.PrepareTextureMem(i, &m);
+                bool ok = mv.PrepareTextureMem(&gl, i, &m);
                 EXPECT_EQ(ok, !f.broken);
                 if (ok) {
                     shown = &f;
@@ -124,10 +123,9 @@ TEST_F(SMovieDevil, FramesOfChangingSizesAndUndecodableFramesOnTheDevice) {
                 for (unsigned p : px)
                     EXPECT_TRUE(qmNearRgba(p, shown->r, shown->g, shown->b, 255, 20)) << std::hex << p;
             }
-            gl.UnprepareTexture(&m);
+            m.Destroy();
         }
         gl.SetAct(false);
-        fxSetEnv(&env);
         gl.Destroy();
     }
     fxGLDestroyWindow(dpy, win);
@@ -151,7 +149,7 @@ TEST_F(SMovieDevil, AMovieLoadedAgainAfterDestroyForgetsItsOldMaterials) {
         ASSERT_TRUE(mv.LoadCN(&pkg, 5));
         mv.LoadIntoMem();
         mv.Restart(0.0);
-        mv.Prepare(-1);  // sets the quad up (the sanitizers catch a read of a deleted material)
+        mv.Prepare(&env, -1);  // sets the quad up (the sanitizers catch a read of a deleted material)
         mv.OnRender0(&env, 0.01);
         EXPECT_NE(mv.desk.mesh.material, nullptr);
         mv.Destroy();

@@ -91,7 +91,7 @@ TEST(SMovieKeys, PairHeldToTheAnimationAndDrivenWhenUncropped) {
     KeyedMovie plain({0, 10, 20});
     plain.mv.compiled = true;
     plain.mv.RestartBack(0.0);
-    plain.mv.Prepare(-1);
+    plain.mv.Prepare(nullptr, -1);
     plain.mv.OnRender0(&env, 0.0);
     EXPECT_FALSE(plain.mv.hasRects);
     EXPECT_EQ(plain.a.frame, 2);

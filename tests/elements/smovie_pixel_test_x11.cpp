@@ -23,7 +23,7 @@ std::vector<unsigned char> localDraw(FXGL* gl, SMovie* mv, const std::string& pn
     glBegin(GL_QUADS);
     glVertex3f(-1, -1, 0.5f), glVertex3f(1, -1, 0.5f), glVertex3f(1, 1, 0.5f), glVertex3f(-1, 1, 0.5f);
     glEnd();
-    mv->Prepare(-1);
+    mv->Prepare(gl, -1);
     mv->OnRender(gl, fxGetTime());
     std::vector<unsigned char> px(size_t(kW) * kH * 4);
     glReadBuffer(GL_BACK);
@@ -67,7 +67,6 @@ TEST_F(SMovieDevil, FramesOnTheDeviceShowColourMaskAndCrop) {
         FXGL gl;
         gl.CreateChild(fxX11Handle(win));
         ASSERT_TRUE(gl.HasContext()) << "no OpenGL context";
-        fxSetEnv(&gl);
         gl.SetAct(true);
         {
             SMovie mv;
@@ -78,7 +77,6 @@ TEST_F(SMovieDevil, FramesOnTheDeviceShowColourMaskAndCrop) {
             second = localDraw(&gl, &mv, "movie_frame1.png");
         }
         gl.SetAct(false);
-        fxSetEnv(&env);
         gl.Destroy();
     }
     fxGLDestroyWindow(dpy, win);

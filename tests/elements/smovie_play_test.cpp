@@ -19,11 +19,11 @@ void localFrames(SMovie* mv, int n) {
 
 // One frame of a clip as the scene plays it; returns the movie frame that was on screen.
 int localPlayFrame(SMovie* mv, PEnv* env) {
-    mv->Prepare(-1);
+    mv->Prepare(nullptr, -1);
     mv->OnRender0(env, 0.0);
     int shown = mv->preparedFrames.top > 0 ? mv->preparedFrames.GetInt(0) : -1;
     mv->OnRender1(env, 0.0);
-    mv->Prepare(-1);
+    mv->Prepare(nullptr, -1);
     return shown;
 }
 
@@ -50,7 +50,7 @@ TEST(SMoviePlay, PreparationOrder) {
         if (c.back) mv.RestartBack(0.0);
         std::vector<int> order;
         for (int call = 0; call < 5 && order.size() < 9; call++) {
-            mv.Prepare(-1);
+            mv.Prepare(nullptr, -1);
             for (int i = 0; i < mv.preparedFrames.top; i++) order.push_back(mv.preparedFrames.GetInt(i));
             mv.EmptyPrepared();
         }
@@ -119,7 +119,7 @@ TEST_F(ManualClockTest, StopRequestOrPauseHoldsTheFrame) {
     mv.waitFrame = true;
     mv.frameDuration = 5.0;
     mv.Restart(fxGetTime());
-    mv.Prepare(-1);
+    mv.Prepare(nullptr, -1);
     env.stopRequested = true;
     double start = fxGetTime();
     mv.OnRender1(&env, 0.0);
@@ -141,7 +141,7 @@ TEST(SMoviePlay, SelectionSetsTextureAndCropRectangle) {
     localFrames(&mv, 2);
     for (float v : {-0.5f, 0.75f, 0.25f, -0.25f, -1.0f, 1.0f, 1.0f, -1.0f}) mv.rects.Push(v);
     mv.hasRects = true;
-    mv.Prepare(-1);
+    mv.Prepare(nullptr, -1);
     mv.OnRender0(&env, 0.0);
     EXPECT_EQ(mv.desk.mesh.material, mv.prepared.First());
     std::vector<float> corners;  // vertices 0, 1, 3, 2: top-left, top-right, bottom-right, bottom-left
@@ -182,7 +182,7 @@ TEST(SMoviePlay, FrameWaitLetsOtherThreadsTakeTheEnvironmentLock) {
     mv.waitFrame = true;
     mv.frameDuration = 3600.0;
     mv.Restart(fxGetTime());
-    mv.Prepare(-1);
+    mv.Prepare(nullptr, -1);
     MovieFrame frame;
     frame.mv = &mv;
     ASSERT_TRUE(env.StartLoop(&frame));

@@ -102,20 +102,10 @@ protected:
     void TearDown() override { fxUseSystemClock(); }
 };
 
-// The real image library bound, and an UploadEnv as the current environment.
+// The real image library bound, and an UploadEnv for the movies to upload to.
 class SMovieDevil : public DevilTest {
 protected:
     UploadEnv env;
-    PEnv* saved = nullptr;
-    void SetUp() override {
-        DevilTest::SetUp();
-        saved = fxglobalEnv;
-        fxSetEnv(&env);
-    }
-    void TearDown() override {
-        fxSetEnv(saved);
-        DevilTest::TearDown();
-    }
 };
 
 // Each channel of pixel (r | g << 8 | b << 16 | a << 24) within tol of the wanted one.

@@ -11,7 +11,7 @@
 namespace {
 
 using Bytes = std::vector<unsigned char>;
-Bytes PoolBytes(const FXNumPool& p) { return Bytes(p.data, p.data + p.size); }
+Bytes PoolBytes(const FXNumPool& p) { return Bytes(p.Data(), p.Data() + p.size); }
 
 struct AskingCallback : PMeshSaveClb {
     std::vector<std::vector<int>> asked;
@@ -50,7 +50,7 @@ void PushCorners(FXNumPool* pool, const std::vector<std::vector<int>>& corners) 
 TEST(FXNumPool, GrowthReadsAndRecords) {
     FXNumPool p(4);
     EXPECT_EQ(p.Realloc(10), 12);
-    EXPECT_EQ(Bytes(p.data, p.data + 12), Bytes(12, 0));
+    EXPECT_EQ(Bytes(p.Data(), p.Data() + 12), Bytes(12, 0));
     FXNumPool one;
     one.PushByte(7);
     one.PushInt(-2);

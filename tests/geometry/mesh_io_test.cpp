@@ -38,7 +38,6 @@ bool LoadBytes(FXMesh* m, const std::vector<unsigned char>& b, FXMatlib* lib = n
 
 TEST(FXMeshRecord, FullRecordLoadsFieldsAndBindsTheMaterial) {
     FXMatlib lib;
-    lib.deleteOnLastRelease = false;
     FXMaterial leaf;
     leaf.name.Set("leaf");
     lib.AddMaterial(&leaf);

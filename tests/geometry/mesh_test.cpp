@@ -10,11 +10,6 @@
 
 namespace {
 
-struct UnprepareCounter : RecordingEnv {
-    std::vector<FXMesh*> unprepared;
-    void UnprepareMesh(FXMesh* m) override { unprepared.push_back(m); }
-};
-
 using V3 = std::vector<float>;
 V3 Pos(const FXMesh& m, int i) { return V3(m.vertices[i].pos, m.vertices[i].pos + 3); }
 V3 Normal(const FXMesh& m, int i) { return V3(m.vertices[i].normal, m.vertices[i].normal + 3); }
@@ -48,13 +43,10 @@ TEST(FXMesh, ReallocCopyAndDestroy) {
     m.SetVerticesCol(red);
     EXPECT_EQ(m.vertices[3].color[3], 0.5f);
 
-    UnprepareCounter env;
-    fxSetEnv(&env);
     m.Destroy();
-    FXMesh().Destroy();  // no arrays: the environment is not asked
-    fxSetEnv(nullptr);
-    EXPECT_EQ(env.unprepared, (std::vector<FXMesh*>{&m}));
+    FXMesh().Destroy();  // no arrays: nothing to free
     EXPECT_EQ(m.vertexCapacity + m.vertexCount + m.indexCapacity + m.indexCount, 0);
+    EXPECT_TRUE(m.vertices == nullptr && m.indices == nullptr);
 }
 
 TEST(FXMesh, VertexRecordIsNineteenLittleEndianWords) {
@@ -149,7 +141,6 @@ TEST(FXMesh, AxisTransformsAndUnitizing) {
 // may read from the padding included.
 TEST(FXMesh, HidesWhatLiesBehindOnlyWhenOpaqueInTheOpaquePass) {
     RecordingEnv env;
-    fxSetEnv(&env);
     FXMaterial padded, filled, faint, plain;
     const float red[4] = {1, 0, 0, 1};
     for (FXMaterial* m : {&padded, &filled, &faint}) {
@@ -158,7 +149,7 @@ TEST(FXMesh, HidesWhatLiesBehindOnlyWhenOpaqueInTheOpaquePass) {
         m->canvas.pixmap.data[3] = m->canvas.pixmap.data[7] = 0;  // transparent padding
     }
     filled.canvas.ExtendEdges();
-    for (FXMaterial* m : {&padded, &filled, &faint}) ASSERT_TRUE(m->SetTexture(&m->canvas));
+    for (FXMaterial* m : {&padded, &filled, &faint}) ASSERT_TRUE(m->SetTexture(&env, &m->canvas));
     faint.SetDefDiffuse(1.0f);
     faint.diffuse[3] = 0.5f;
     FXMesh second;
@@ -187,5 +178,4 @@ TEST(FXMesh, HidesWhatLiesBehindOnlyWhenOpaqueInTheOpaquePass) {
         x.secondMesh = c.secondLayer ? &second : nullptr;
         EXPECT_EQ(c.hides, x.HidesWhatLiesBehind()) << c.what;
     }
-    fxSetEnv(nullptr);
 }

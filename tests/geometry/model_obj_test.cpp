@@ -25,10 +25,10 @@ struct ObjEnv : RecordingEnv {
     FXMatlib* LoadMatlib(const char* f) override { return PEnv::LoadMatlib(f); }
     FXMaterial* GetDefaultMaterial() override { return PEnv::GetDefaultMaterial(); }
     FXMatlib* GetDefaultMatlib() override { return PEnv::GetDefaultMatlib(); }
-    void RemoveMatlib(FXMatlib* lib) override { PEnv::RemoveMatlib(lib); }
+    void ReleaseMatlib(FXMatlib* lib) override { PEnv::ReleaseMatlib(lib); }
 };
 
-FXMesh* Mesh(const FXModel& m, int i) { return static_cast<FXMesh*>(m.loadedMeshes.items[i]); }
+FXMesh* Mesh(const FXModel& m, int i) { return m.loadedMeshes.Get(i); }
 Ints Indices(const FXMesh* m) { return Ints(m->indices, m->indices + m->indexCount); }
 Floats F(const float* v, int n) { return Floats(v, v + n); }
 Ints Src(const tagFXVertex& v) { return Ints(v.srcIndex, v.srcIndex + 3); }
@@ -43,14 +43,13 @@ class ObjImport : public testing::Test {
 protected:
     ObjEnv env;
     std::string path, log;
-    void SetUp() override { fxSetEnv(&env); }
-    void TearDown() override { fxSetEnv(nullptr); }
 
-    bool Import(FXModel* m, const std::string& text) {
+    bool Import(FXModel* m, const std::string& text) { return ImportWith(&env, m, text); }
+    bool ImportWith(PEnv* with, FXModel* m, const std::string& text) {
         path = qmTestPath("m.obj");
         qmWriteText(path, text);
         bool ok = false;
-        log = qmTraced([&] { ok = m->ImportObj(path.c_str()); });
+        log = qmTraced([&] { ok = m->ImportObj(with, path.c_str()); });
         return ok;
     }
 };
@@ -65,8 +64,8 @@ TEST_F(ObjImport, FacesFanIntoTrianglesAndCornersShareVertices) {
                        "v 1 2 3\nv 4 5 6\nv 7 8 9\nv 10 11 12\nvt 0.1 0.2\nvt 0.3 0.4\nvt 0.5 0.6\nvt 0.7 0.8\n"
                        "vt 0.9 1\nvn 0 0.6 0.8\nusemtl a\nf 1/1/1 2/2/1 3/3/1 4/4/1\nf 1/1/1 3/3/1 2/5/1\n"))
         << log;
-    ASSERT_EQ(m.loadedMeshes.top, 1);
-    EXPECT_EQ(m.meshes.top, 0);  // the caller takes them into use
+    ASSERT_EQ(m.loadedMeshes.Count(), 1);
+    EXPECT_EQ(m.meshes.Count(), 0);  // the caller takes them into use
     const FXMesh* a = Mesh(m, 0);
     EXPECT_STREQ(a->materialName, "a");
     EXPECT_EQ(Indices(a), (Ints{0, 1, 2, 0, 2, 3, 0, 2, 4}));  // vertex 4: position 2 with texture 5
@@ -81,7 +80,7 @@ TEST_F(ObjImport, FacesFanIntoTrianglesAndCornersShareVertices) {
     EXPECT_EQ(F(a->vertices[4].uv, 2), (Floats{0.9f, 1}));
     EXPECT_EQ(a->vertexCapacity, 500);
     EXPECT_EQ(a->indexCapacity, 500);
-    EXPECT_EQ(m.matlib, nullptr);
+    EXPECT_FALSE(m.matlib);
 
     // 502 corners: 500 triangles; full arrays double.
     std::string fan;
@@ -150,7 +149,7 @@ TEST_F(ObjImport, OpenCasesImport) {
     for (const Case& c : cases) {
         FXModel m;
         ASSERT_TRUE(Import(&m, c.text)) << c.name << "\n" << log;
-        ASSERT_EQ(m.loadedMeshes.top, 1) << c.name;
+        ASSERT_EQ(m.loadedMeshes.Count(), 1) << c.name;
         const FXMesh* mesh = Mesh(m, 0);
         EXPECT_STREQ(mesh->materialName, c.mesh) << c.name;
         EXPECT_EQ(mesh->material, nullptr) << c.name;  // no library: drawn with the default material
@@ -192,20 +191,20 @@ TEST_F(ObjImport, DamagedFilesAreRefusedNamingTheLine) {
     for (const Case& c : cases) {
         FXModel m;
         EXPECT_FALSE(Import(&m, c.text)) << c.message;
-        EXPECT_EQ(m.loadedMeshes.top, 0) << c.message;
+        EXPECT_EQ(m.loadedMeshes.Count(), 0) << c.message;
         EXPECT_EQ(Occurrences(log, "#ERROR: "), 1) << c.message << log.substr(0, 2000);
         EXPECT_NE(log.find(path + c.message + "\n"), std::string::npos) << c.message << log.substr(0, 2000);
     }
     FXModel m;
     std::string missing = qmTestPath("none.obj");
-    log = qmTraced([&] { EXPECT_FALSE(m.ImportObj(missing.c_str())); });
+    log = qmTraced([&] { EXPECT_FALSE(m.ImportObj(&env, missing.c_str())); });
     EXPECT_NE(log.find("FXObjModel::Load -> cannot open " + missing + ": No such file or directory\n"),
               std::string::npos)
         << log;
     std::string folder = qmTestPath("");
-    log = qmTraced([&] { EXPECT_FALSE(m.ImportObj(folder.c_str())); });
+    log = qmTraced([&] { EXPECT_FALSE(m.ImportObj(&env, folder.c_str())); });
     EXPECT_NE(log.find("FXObjModel::Load -> " + folder + " is a folder\n"), std::string::npos) << log;
-    log = qmTraced([&] { EXPECT_FALSE(m.ImportObj(kQmNullDevice)); });  // a device, neither a file nor empty
+    log = qmTraced([&] { EXPECT_FALSE(m.ImportObj(&env, kQmNullDevice)); });  // a device, neither a file nor empty
     EXPECT_NE(log.find(std::string("FXObjModel::Load -> ") + kQmNullDevice + " is not a regular file\n"),
               std::string::npos)
         << log;
@@ -232,8 +231,8 @@ TEST_F(ObjImport, GroupsOrderTheTrianglesOfAMesh) {
     std::string file = qmTestPath("groups.obj");
     qmWriteText(file,
                 std::string(kTriangle) + "v 1 1 0\nl 1 2 3\ng a\nf 1 2 3\ng  b \nf 2 4 3\ng a\nf 3 2 1\ng\nf 1 3 4\n");
-    ASSERT_TRUE(obj.Load(file.c_str()));
-    ASSERT_EQ(obj.groups.top, 3);
+    ASSERT_TRUE(obj.Load(&env, file.c_str()));
+    ASSERT_EQ(obj.groups.Count(), 3);
     EXPECT_STREQ(obj.GetGroup(2)->name.c_str(), "b");
     auto list = [&](int g) {
         const MObjGroup* x = obj.GetGroup(g);
@@ -245,7 +244,7 @@ TEST_F(ObjImport, GroupsOrderTheTrianglesOfAMesh) {
     EXPECT_TRUE(obj.GetPrimitive(1)->isLine);
     EXPECT_EQ(Ints(obj.GetPrimitive(1)->pos, obj.GetPrimitive(1)->pos + 2), (Ints{1, 2}));
     FXModel m;
-    ASSERT_TRUE(m.ImportObj(file.c_str()));
+    ASSERT_TRUE(m.ImportObj(&env, file.c_str()));
     EXPECT_EQ(Indices(Mesh(m, 0)), (Ints{0, 1, 2, 0, 3, 1, 1, 3, 0, 3, 2, 1}));  // groups "", a, b: faces 5, 2, 4, 3
 }
 
@@ -256,14 +255,14 @@ TEST_F(ObjImport, MaterialsComeFromTheLibraryBesideTheFile) {
     const std::string body =
         "v 0 0 0\nv 1 0 0\nv 0 1 0\nv 1 1 0\nf 1 2 3\nusemtl glass\nf 1 3 4\nusemtl solid\n"
         "f 2 3 4\nusemtl glass\nf 4 3 2\nusemtl ghost\nf 1 2 4\n";
-    for (bool withEnv : {true, false}) {
-        fxSetEnv(withEnv ? &env : nullptr);
+    {
         FXModel m;
         ASSERT_TRUE(Import(&m, "mtllib lib.mtl\n" + body)) << log;
         EXPECT_STREQ(m.matlibName, lib.c_str());
-        ASSERT_NE(m.matlib, nullptr);
+        ASSERT_TRUE(m.matlib);
+        EXPECT_EQ(m.matlib.Owner(), &env);
         EXPECT_EQ(m.matlib->refCount, 1);  // the import's reference is gone
-        ASSERT_EQ(m.loadedMeshes.top, 3) << withEnv;
+        ASSERT_EQ(m.loadedMeshes.Count(), 3);
         const char* names[3] = {"glass", "solid", "ghost"};
         const Ints counts = {9, 3, 3};  // faces before the first usemtl join the first material
         for (int i = 0; i < 3; i++) {
@@ -278,7 +277,16 @@ TEST_F(ObjImport, MaterialsComeFromTheLibraryBesideTheFile) {
         EXPECT_NE(log.find(path + ": material 'ghost' is not in the library '" + lib + "'\n"), std::string::npos)
             << log;
     }
-    fxSetEnv(&env);
+    {
+        // Without an environment there is nothing to load the library into: the meshes keep
+        // their material names and bind nothing.
+        FXModel bare;
+        ASSERT_TRUE(ImportWith(nullptr, &bare, "mtllib lib.mtl\n" + body)) << log;
+        EXPECT_FALSE(bare.matlib);
+        ASSERT_EQ(bare.loadedMeshes.Count(), 3);
+        EXPECT_STREQ(Mesh(bare, 0)->materialName, "glass");
+        EXPECT_EQ(Mesh(bare, 0)->material, nullptr);
+    }
     // A library that is not there: the meshes keep their names and draw with the default material.
     FXModel m;
     ASSERT_TRUE(Import(&m, "mtllib nothere.mtl\nusemtl a\n" + std::string(kTriangle) + "f 1 2 3\n"));
@@ -314,10 +322,9 @@ TEST_F(ObjImport, ImportedModelSavesAndLoadsBack) {
     ASSERT_TRUE(m.Save(xm.c_str()));
 
     ObjEnv fresh;  // nothing shared with the import
-    fxSetEnv(&fresh);
     FXModel back;
-    ASSERT_TRUE(back.Load(xm.c_str()));
-    ASSERT_EQ(back.loadedMeshes.top, 1);
+    ASSERT_TRUE(back.Load(&fresh, xm.c_str()));
+    ASSERT_EQ(back.loadedMeshes.Count(), 1);
     const FXMesh *a = m.EnumMeshes(0), *b = Mesh(back, 0);
     EXPECT_EQ(Indices(b), Indices(a));
     ASSERT_EQ(b->vertexCount, 4);
@@ -327,8 +334,8 @@ TEST_F(ObjImport, ImportedModelSavesAndLoadsBack) {
     EXPECT_STREQ(b->material->name, "skin");
     EXPECT_TRUE(b->material->hasTexture);
     EXPECT_EQ(b->material->GetWidth(), 2);
+    EXPECT_EQ(b->material->GetTextureDevice(), &fresh);
     back.Destroy();
-    fxSetEnv(&env);
 }
 
 // A file without normals gets smooth ones from its faces, facing the way the file's own normals
@@ -381,8 +388,8 @@ TEST_F(ObjImport, ManyGroupsAndMaterialsAndTheirLimits) {
     FXObjModel obj;
     std::string file = qmTestPath("many.obj");
     qmWriteText(file, text);
-    ASSERT_TRUE(obj.Load(file.c_str()));
-    ASSERT_EQ(obj.groups.top, kGroups + 1);
+    ASSERT_TRUE(obj.Load(&env, file.c_str()));
+    ASSERT_EQ(obj.groups.Count(), kGroups + 1);
     ASSERT_EQ(obj.materials.top, kMaterials);
     EXPECT_STREQ(obj.GetGroup(4321)->name.c_str(), "part4320");
     EXPECT_STREQ(obj.materials.Get(1234), "m1234");
@@ -392,7 +399,7 @@ TEST_F(ObjImport, ManyGroupsAndMaterialsAndTheirLimits) {
     EXPECT_EQ(obj.GetPrimitive(4321)->material, 4321 % kMaterials);
     FXModel m;
     ASSERT_TRUE(Import(&m, text)) << log.substr(0, 2000);
-    EXPECT_EQ(m.loadedMeshes.top, kMaterials);
+    EXPECT_EQ(m.loadedMeshes.Count(), kMaterials);
 
     struct Case {
         std::string text, message;
@@ -428,7 +435,7 @@ TEST_F(ObjImport, ProgressRisesToTheEnd) {
     std::vector<float> seen;
     FXModel m;
     ASSERT_TRUE(m.ImportObj(
-        path.c_str(), [](void* user, float done) { static_cast<std::vector<float>*>(user)->push_back(done); },
+        &env, path.c_str(), [](void* user, float done) { static_cast<std::vector<float>*>(user)->push_back(done); },
         &seen));
     // Two passes over more than 2 MB: at least two reports in each half, then the end.
     ASSERT_GE(seen.size(), size_t(5));

@@ -18,17 +18,17 @@ namespace {
 
 using Bytes = std::vector<unsigned char>;
 
-// Hands out one library for every request and counts the references.
+// Hands out one library (its own, never deleted) for every request and counts the references.
 struct LibraryEnv : RecordingEnv {
     FXMatlib lib;
     std::vector<std::string> requested;
-    LibraryEnv() { lib.deleteOnLastRelease = false; }
     FXMatlib* LoadMatlibC(FXPackage*, const char* n) override {
         requested.push_back(n);
         lib.refCount++;
         return &lib;
     }
     FXMatlib* LoadMatlib(const char* n) override { return LoadMatlibC(nullptr, n); }
+    void ReleaseMatlib(FXMatlib* l) override { PEnv::ReleaseMatlib(l); }
 };
 
 // count meshes with different data in the working group; passes 0, 1, 2, ...
@@ -65,7 +65,7 @@ Bytes Saved(FXModel* m, bool compact, const std::string& path) {
     return qmReadFile(path);
 }
 
-FXMesh* Loaded(const FXModel& m, int i) { return static_cast<FXMesh*>(m.loadedMeshes.items[i]); }
+FXMesh* Loaded(const FXModel& m, int i) { return m.loadedMeshes.Get(i); }
 
 void LoadPackage(FXPackage* pkg, const std::vector<Bytes>& entries) {
     Bytes pb = qmPackageBytes(entries);
@@ -76,7 +76,6 @@ void LoadPackage(FXPackage* pkg, const std::vector<Bytes>& entries) {
 
 TEST(FXModel, BothFormatsRoundTripThroughFilesAndPackages) {
     LibraryEnv env;
-    fxSetEnv(&env);
     FXModel src;
     Build(&src);
     for (bool compact : {true, false}) {
@@ -84,26 +83,25 @@ TEST(FXModel, BothFormatsRoundTripThroughFilesAndPackages) {
         std::string path = qmTestPath(tag + ".bin");
         Bytes bytes = Saved(&src, compact, path);
         FXModel fromFile;
-        ASSERT_TRUE(fromFile.Load(path.c_str())) << tag;
+        ASSERT_TRUE(fromFile.Load(&env, path.c_str())) << tag;
         EXPECT_STREQ(fromFile.name, "tree");
         EXPECT_STREQ(fromFile.matlibName, "7");
-        EXPECT_EQ(fromFile.matlib, &env.lib);
-        ASSERT_EQ(fromFile.loadedMeshes.top, 3) << tag;
-        EXPECT_EQ(fromFile.meshes.top, 0);
+        EXPECT_EQ(fromFile.matlib.Get(), &env.lib);
+        ASSERT_EQ(fromFile.loadedMeshes.Count(), 3) << tag;
+        EXPECT_EQ(fromFile.meshes.Count(), 0);
         for (int i = 0; i < 3; i++) ExpectSameMesh(Loaded(fromFile, i), src.EnumMeshes(i), tag + " file");
 
         FXPackage pkg;
         LoadPackage(&pkg, {{1, 2, 3}, bytes});
         FXModel fromPkg;
-        ASSERT_TRUE(fromPkg.LoadCN(&pkg, 1)) << tag;
-        ASSERT_EQ(fromPkg.loadedMeshes.top, 3) << tag;
+        ASSERT_TRUE(fromPkg.LoadCN(&env, &pkg, 1)) << tag;
+        ASSERT_EQ(fromPkg.loadedMeshes.Count(), 3) << tag;
         for (int i = 0; i < 3; i++) ExpectSameMesh(Loaded(fromPkg, i), src.EnumMeshes(i), tag + " package");
         fromPkg.UpdateMeshes();
         EXPECT_NE(fromPkg.EnumMeshes(2), Loaded(fromPkg, 2));
         ExpectSameMesh(fromPkg.EnumMeshes(2), Loaded(fromPkg, 2), tag + " working copy");
         EXPECT_EQ(fromPkg.GetTotalVertices(), 12);
     }
-    fxSetEnv(nullptr);
     EXPECT_EQ(env.requested, (std::vector<std::string>{"7", "7", "7", "7"}));
     EXPECT_EQ(env.lib.refCount, 1);  // every model released its reference
 }
@@ -117,8 +115,8 @@ TEST(FXModel, DisabledAndMissingMeshesAreNotSaved) {
         std::string path = qmTestPath("disabled.bin");
         EXPECT_EQ(fxGetI32(Saved(&src, compact, path).data() + 8 + 8 + 5), 2) << compact;  // M
         FXModel r;
-        ASSERT_TRUE(r.Load(path.c_str()));
-        ASSERT_EQ(r.loadedMeshes.top, 2);
+        ASSERT_TRUE(r.Load(nullptr, path.c_str()));
+        ASSERT_EQ(r.loadedMeshes.Count(), 2);
         ExpectSameMesh(Loaded(r, 0), src.EnumMeshes(0), "first");
         ExpectSameMesh(Loaded(r, 1), src.EnumMeshes(2), "third");
     }
@@ -134,8 +132,8 @@ TEST(FXModel, DisabledAndMissingMeshesAreNotSaved) {
         std::string path = qmTestPath("stray.bin");
         EXPECT_EQ(fxGetI32(Saved(&src, compact, path).data() + 8 + 8 + 5), 2) << compact;
         FXModel r;
-        ASSERT_TRUE(r.Load(path.c_str()));
-        ASSERT_EQ(r.loadedMeshes.top, 2) << compact;
+        ASSERT_TRUE(r.Load(nullptr, path.c_str()));
+        ASSERT_EQ(r.loadedMeshes.Count(), 2) << compact;
         ExpectSameMesh(Loaded(r, 0), src.EnumMeshes(1), "second");
         ExpectSameMesh(Loaded(r, 1), src.EnumMeshes(2), "third");
     }
@@ -166,7 +164,6 @@ TEST(FXModel, DrawingOrderByPass) {
 
 TEST(FXModel, LookupsAndDoubleMesh) {
     FXMatlib lib;
-    lib.deleteOnLastRelease = false;
     FXMaterial bark, leaf;
     bark.name.Set("bark");
     leaf.name.Set("leaf");
@@ -174,8 +171,7 @@ TEST(FXModel, LookupsAndDoubleMesh) {
     lib.AddMaterial(&leaf);
     FXModel m;
     Build(&m);
-    m.matlib = &lib;
-    lib.refCount++;
+    m.matlib.Share(nullptr, &lib);  // a library lent by nobody: only its count changes
     m.EnumMeshes(0)->material = &bark;
     m.EnumMeshes(2)->material = &leaf;
     EXPECT_STREQ(m.EnumMeshNames(0), "bark");
@@ -183,7 +179,8 @@ TEST(FXModel, LookupsAndDoubleMesh) {
     EXPECT_EQ(m.FindMesh("bark"), m.EnumMeshes(0));
     EXPECT_EQ(m.FindMesh("leaf"), nullptr);  // the search ends at the material-less mesh
     FXMesh* gone = m.EnumMeshes(2);
-    m.RemoveMesh(gone);
+    EXPECT_EQ(m.RemoveMesh(gone), gone);
+    EXPECT_EQ(m.RemoveMesh(gone), nullptr);  // no longer the model's
     delete gone;
     m.EnumMeshes(1)->material = &bark;
 
@@ -235,9 +232,10 @@ TEST(FXModel, EditingCoversTheWholeWorkingGroup) {
 }
 
 TEST(FXModel, CompileRegistersTheLibraryAsATemporaryEntry) {
+    FXMatlib lib;
     FXModel m;
     EXPECT_FALSE(m.Compile(nullptr));
-    m.matlib = new FXMatlib;
+    m.matlib.Share(nullptr, &lib);
     m.matlib->name.Set("lib");
     FXPackage pkg;
     std::string dir = qmTestPath("");
@@ -252,7 +250,7 @@ TEST(FXModel, CompileRegistersTheLibraryAsATemporaryEntry) {
     ASSERT_TRUE(fxParseEntryName(m.matlibName, &id));
     EXPECT_EQ(id, pkg.names.FindId(tmp.c_str()));
     FXMatlib back;
-    ASSERT_TRUE(back.Load(tmp.c_str()));
+    ASSERT_TRUE(back.Load(nullptr, tmp.c_str()));
     EXPECT_STREQ(back.name, "lib");
     pkg.DeleteTmpFiles();
     EXPECT_FALSE(fxPathExists(tmp.c_str()));
@@ -266,16 +264,16 @@ TEST(FXModel, MissingEntriesUnknownMagicAndDamagedCounts) {
     FXPackage pkg;
     LoadPackage(&pkg, {other.bytes, hugeM.bytes, negM.bytes});
     FXModel m;
-    EXPECT_FALSE(m.LoadCN(&pkg, 9));
-    EXPECT_TRUE(m.LoadCN(&pkg, 0));
-    EXPECT_EQ(m.loadedMeshes.top, 0);
+    EXPECT_FALSE(m.LoadCN(nullptr, &pkg, 9));
+    EXPECT_TRUE(m.LoadCN(nullptr, &pkg, 0));
+    EXPECT_EQ(m.loadedMeshes.Count(), 0);
     EXPECT_STREQ(m.name, "");
-    EXPECT_TRUE(m.LoadCN(&pkg, 1));
-    EXPECT_EQ(m.loadedMeshes.top, 0);
-    EXPECT_LT(m.loadedMeshes.capacity, 100);
-    EXPECT_TRUE(m.LoadC(&pkg, "2"));
-    EXPECT_EQ(m.loadedMeshes.top, 0);
-    EXPECT_FALSE(m.Load(qmTestPath("none.bin").c_str()));
+    EXPECT_TRUE(m.LoadCN(nullptr, &pkg, 1));
+    EXPECT_EQ(m.loadedMeshes.Count(), 0);
+    EXPECT_LT(m.loadedMeshes.Capacity(), 100);
+    EXPECT_TRUE(m.LoadC(nullptr, &pkg, "2"));
+    EXPECT_EQ(m.loadedMeshes.Count(), 0);
+    EXPECT_FALSE(m.Load(nullptr, qmTestPath("none.bin").c_str()));
 }
 
 TEST(FXModel, CutAndCorruptedEntriesLoadPartOrNothing) {
@@ -288,10 +286,10 @@ TEST(FXModel, CutAndCorruptedEntriesLoadPartOrNothing) {
             FXPackage pkg;
             LoadPackage(&pkg, {Bytes(good.begin(), good.begin() + long(len))});
             FXModel m;
-            ASSERT_TRUE(m.LoadCN(&pkg, 0));
-            ASSERT_LE(m.loadedMeshes.top, 3);
-            for (int i = 0; i < m.loadedMeshes.top; i++) EXPECT_TRUE(fxMeshIndicesValid(Loaded(m, i))) << len;
-            bool whole = m.loadedMeshes.top == 3 && Loaded(m, 2)->indexCount == 6;
+            ASSERT_TRUE(m.LoadCN(nullptr, &pkg, 0));
+            ASSERT_LE(m.loadedMeshes.Count(), 3);
+            for (int i = 0; i < m.loadedMeshes.Count(); i++) EXPECT_TRUE(fxMeshIndicesValid(Loaded(m, i))) << len;
+            bool whole = m.loadedMeshes.Count() == 3 && Loaded(m, 2)->indexCount == 6;
             EXPECT_EQ(whole, len == good.size()) << compact << " " << len;
         }
     }
@@ -299,8 +297,8 @@ TEST(FXModel, CutAndCorruptedEntriesLoadPartOrNothing) {
     cut.resize(cut.size() - 10);
     qmWriteFile(path, cut);
     FXModel f;
-    EXPECT_TRUE(f.Load(path.c_str()));
-    EXPECT_EQ(f.loadedMeshes.top, 2);
+    EXPECT_TRUE(f.Load(nullptr, path.c_str()));
+    EXPECT_EQ(f.loadedMeshes.Count(), 2);
 
     // A corner stream naming a texture coordinate beyond the map: that mesh is refused.
     Bytes bytes = Saved(&src, true, path);
@@ -309,6 +307,6 @@ TEST(FXModel, CutAndCorruptedEntriesLoadPartOrNothing) {
     FXPackage pkg;
     LoadPackage(&pkg, {bytes});
     FXModel m;
-    ASSERT_TRUE(m.LoadCN(&pkg, 0));
-    EXPECT_EQ(m.loadedMeshes.top, 2);
+    ASSERT_TRUE(m.LoadCN(nullptr, &pkg, 0));
+    EXPECT_EQ(m.loadedMeshes.Count(), 2);
 }

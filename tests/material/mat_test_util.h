@@ -1,6 +1,6 @@
 // Helpers of the material tests: records and packages built byte by byte (so loaders meet exact
-// and damaged input) and a recording environment that counts calls, keeps the library handed to
-// RemoveMatlib and can refuse uploads after naming the texture, as a failing device would.
+// and damaged input) and a recording environment that counts calls and can refuse uploads after
+// naming the texture, as a failing device would.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -40,7 +40,6 @@ inline void qmExpectFloats(const std::vector<float>& got, std::vector<float> wan
 class CountingEnv : public RecordingEnv {
 public:
     bool refuseTextures = false;
-    FXMatlib* removed = nullptr;
     int Count(const std::string& n) const { return int(std::count(calls.begin(), calls.end(), n)); }
     FXCanvas* sourceAtUpload = nullptr;  // what the material held when the upload was asked
     float scaleVAtUpload = 0;
@@ -51,13 +50,10 @@ public:
         m->textureName = 7;
         return !refuseTextures;
     }
-    void RemoveMatlib(FXMatlib* lib) override { RecordingEnv::RemoveMatlib(lib), removed = lib; }
 };
 
-// Tests with env as the current environment.
+// Tests whose textures go to env.
 class MatEnvTest : public ::testing::Test {
 protected:
     CountingEnv env;
-    void SetUp() override { fxSetEnv(&env); }
-    void TearDown() override { fxSetEnv(nullptr); }
 };

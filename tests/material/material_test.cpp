@@ -93,22 +93,21 @@ TEST(Light, PresetsNeverMoveTheLightAndMultiColorAccumulates) {
 TEST_F(MatEnvTest, SetTextureRefusesEmptyCanvasesAndFailedUploads) {
     FXMaterial m;
     FXCanvas empty, c;
-    EXPECT_FALSE(m.SetTexture(&empty));
+    EXPECT_FALSE(m.SetTexture(&env, &empty));
     EXPECT_FALSE(m.hasTexture || std::isnan(m.texScaleU));
     EXPECT_EQ(env.Count("PrepareTexture"), 0);
     ASSERT_GT(c.pixmap.Realloc(3, 5), 0);
-    ASSERT_TRUE(m.SetTexture(&c));
+    ASSERT_TRUE(m.SetTexture(&env, &c));
     EXPECT_FLOAT_EQ(m.texScaleV, 5.0f / float(c.pixmap.bufHeight));
     EXPECT_EQ(env.sourceAtUpload, &c);  // the device uploads from the source set before
     EXPECT_EQ(env.scaleVAtUpload, m.texScaleV);
     EXPECT_EQ(m.GetWidth(), 3);
     env.refuseTextures = true;
-    EXPECT_FALSE(m.SetTexture(&c));
+    EXPECT_FALSE(m.SetTexture(&env, &c));
     EXPECT_FALSE(m.hasTexture);
     EXPECT_EQ(m.textureName, 0u);
     EXPECT_EQ(env.Count("UnprepareTexture"), 1);
-    fxSetEnv(nullptr);
-    EXPECT_FALSE(m.SetTexture(&c));  // no environment: no upload
+    EXPECT_FALSE(m.SetTexture(nullptr, &c));  // no device: no upload
     m.textureName = 3;
     m.Destroy();  // only forgets the name
     EXPECT_EQ(m.textureName, 0u);

@@ -48,9 +48,7 @@ TEST(QmpackAnimMovie, AnimationFramesAndFlags) {
     FXAnim a;
     {
         RecordingEnv env;
-        fxglobalEnv = &env;
-        ASSERT_EQ(a.Load(f.P("x.xa").c_str()), 1);
-        fxglobalEnv = nullptr;
+        ASSERT_EQ(a.Load(&env, f.P("x.xa").c_str()), 1);
     }
     EXPECT_TRUE(a.loop && a.pingPong);
     EXPECT_EQ(a.durations.GetInt(1), 250);
@@ -88,10 +86,9 @@ TEST(QmpackAnimMovie, AnOlderAnimationBringsOneModelEntryPerFrame) {
     // a.mtl 8, frame 0 9, b.mtl 10, frame 1 11, the animation 7.
     ASSERT_EQ(p.GetCount(), 5);
     QmpLoadEnv env;
-    fxglobalEnv = &env;
     {
         FXAnim a;
-        ASSERT_EQ(a.LoadCN(&p, 7), 1);
+        ASSERT_EQ(a.LoadCN(&env, &p, 7), 1);
         ASSERT_EQ(a.GetFrameCount(), 2);
         EXPECT_STREQ(a.frameNames.Get(0), "9");
         EXPECT_STREQ(a.frameNames.Get(1), "11");
@@ -104,7 +101,6 @@ TEST(QmpackAnimMovie, AnOlderAnimationBringsOneModelEntryPerFrame) {
         EXPECT_STREQ(a.GetModel(0)->matlibName, "8");
         EXPECT_STREQ(a.GetModel(1)->matlibName, "10");
     }
-    fxglobalEnv = nullptr;
 }
 
 TEST(QmpackAnimMovie, MoviePicturesGoBesideItAndNeverReplaceAFrame) {

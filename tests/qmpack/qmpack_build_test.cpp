@@ -151,16 +151,15 @@ TEST(Qmpack, ModelsAreCompiledWithTheirLibraryAndPictures) {
     EXPECT_EQ(p.GetDataType(44), FX_PACKAGE_TYPE_RECORD);  // the library
 
     QmpLoadEnv env;
-    fxglobalEnv = &env;
     FXModel m;
-    ASSERT_TRUE(m.LoadCN(&p, 12));
+    ASSERT_TRUE(m.LoadCN(&env, &p, 12));
     EXPECT_STREQ(m.name, "bird");
     EXPECT_STREQ(m.matlibName, "44");
-    ASSERT_NE(m.matlib, nullptr);
+    ASSERT_TRUE(m.matlib);
     EXPECT_STREQ(m.matlib->name, "models/bird.mtl");  // a label, the same on every machine
-    ASSERT_EQ(m.loadedMeshes.top, 2);
-    const FXMesh* skin = static_cast<const FXMesh*>(m.loadedMeshes.items[0]);
-    const FXMesh* eye = static_cast<const FXMesh*>(m.loadedMeshes.items[1]);
+    ASSERT_EQ(m.loadedMeshes.Count(), 2);
+    const FXMesh* skin = m.loadedMeshes.Get(0);
+    const FXMesh* eye = m.loadedMeshes.Get(1);
     ASSERT_TRUE(skin->material && eye->material);
     EXPECT_STREQ(skin->material->name, "skin");
     EXPECT_STREQ(skin->material->textureFile, "41");
@@ -169,7 +168,6 @@ TEST(Qmpack, ModelsAreCompiledWithTheirLibraryAndPictures) {
     EXPECT_EQ(skin->indexCount, 6);
     EXPECT_STREQ(eye->material->textureFile, "43");
     m.Destroy();
-    fxglobalEnv = nullptr;
 
     // What each free number holds, relative to the manifest's folder, then where they start.
     EXPECT_EQ(qmReadFile(names), QmBytes()
@@ -225,19 +223,17 @@ TEST(Qmpack, GrowingKeepsNumbersAndContinuesTheNames) {
     EXPECT_EQ(qmpEntry(&after, 16), qmReadFile(s.dir + "/models/fin.png"));
 
     QmpLoadEnv env;
-    fxglobalEnv = &env;
     {
         FXModel fish;
-        ASSERT_TRUE(fish.LoadCN(&after, 20));
+        ASSERT_TRUE(fish.LoadCN(&env, &after, 20));
         EXPECT_STREQ(fish.matlibName, "17");
-        ASSERT_EQ(fish.loadedMeshes.top, 2);
-        const FXMesh* fin = static_cast<const FXMesh*>(fish.loadedMeshes.items[0]);
-        const FXMesh* body = static_cast<const FXMesh*>(fish.loadedMeshes.items[1]);
+        ASSERT_EQ(fish.loadedMeshes.Count(), 2);
+        const FXMesh* fin = fish.loadedMeshes.Get(0);
+        const FXMesh* body = fish.loadedMeshes.Get(1);
         ASSERT_TRUE(fin->material && body->material);
         EXPECT_STREQ(fin->material->textureFile, "16");
         EXPECT_STREQ(body->material->textureFile, "13");  // the bird's skin picture, not packed again
     }
-    fxglobalEnv = nullptr;
     EXPECT_EQ(qmReadFile(names), QmBytes()
                                      .Int(5)
                                      .Str("models/skin.png")

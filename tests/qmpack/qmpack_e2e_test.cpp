@@ -109,10 +109,9 @@ TEST(QmpackEndToEnd, FromObjAndPngFramesToAPackageTheSaverLoads) {
     for (int n = 754; n <= 759; n++) EXPECT_EQ(p.GetDataType(n), FX_PACKAGE_TYPE_JPG) << n;
 
     QmpLoadEnv env;  // pictures stay decoded on their materials
-    fxglobalEnv = &env;
     {
         FXModel m;
-        ASSERT_TRUE(m.LoadCN(&p, 12));
+        ASSERT_TRUE(m.LoadCN(&env, &p, 12));
         m.UpdateMeshes();
         EXPECT_STREQ(m.name, "bird");
         EXPECT_STREQ(m.matlibName, "753");
@@ -127,7 +126,7 @@ TEST(QmpackEndToEnd, FromObjAndPngFramesToAPackageTheSaverLoads) {
         ExpectSkinPixels(mesh->material);
 
         FXAnim a;
-        ASSERT_EQ(a.LoadCN(&p, 20), 1);
+        ASSERT_EQ(a.LoadCN(&env, &p, 20), 1);
         ASSERT_EQ(a.GetFrameCount(), 3);
         EXPECT_TRUE(a.loop);
         EXPECT_FALSE(a.pingPong);
@@ -161,7 +160,7 @@ TEST(QmpackEndToEnd, FromObjAndPngFramesToAPackageTheSaverLoads) {
             const float rect[4] = {float(2 + i) / 8 - 1, 0.5f, float(10 + i) / 8 - 1, -0.5f};
             for (int k = 0; k < 4; k++) EXPECT_FLOAT_EQ(mv.rects.items[4 * i + k], rect[k]) << i << " " << k;
             FXMaterial frame;
-            ASSERT_TRUE(mv.PrepareTextureMem(i, &frame)) << i;
+            ASSERT_TRUE(mv.PrepareTextureMem(&env, i, &frame)) << i;
             ASSERT_EQ(mv.pixmap.width, 8);
             ASSERT_EQ(mv.pixmap.height, 6);
             for (int y = 0; y < 6; y++)
@@ -174,7 +173,6 @@ TEST(QmpackEndToEnd, FromObjAndPngFramesToAPackageTheSaverLoads) {
                 }
         }
     }
-    fxglobalEnv = nullptr;
 
     QmpRun l = qmpRun("list " + c.Q("qmsave.dat"));
     EXPECT_EQ(l.rc, 0) << l.err;

@@ -25,8 +25,8 @@ struct ObjSources {
 };
 
 // Loads an engine model file the way `build` reads it (library names from the file's folder).
-void LoadModel(FXModel* m, const std::string& path) {
-    ASSERT_TRUE(m->Load(path.c_str()));
+void LoadModel(PEnv* env, FXModel* m, const std::string& path) {
+    ASSERT_TRUE(m->Load(env, path.c_str()));
     m->UpdateMeshes();
 }
 
@@ -54,10 +54,8 @@ TEST(QmpackImport, TheModelNamesItsLibraryFromItsOwnFolder) {
         EXPECT_EQ(r.err, "") << c.extra;  // its "o strip" line is a known word, passed over silently
 
         RecordingEnv env;  // the library is not needed to read the meshes
-        fxglobalEnv = &env;
         FXModel m;
-        LoadModel(&m, s.dir + "/out/strip.xm");
-        fxglobalEnv = nullptr;
+        LoadModel(&env, &m, s.dir + "/out/strip.xm");
         EXPECT_STREQ(m.name, "strip");
         EXPECT_STREQ(m.matlibName, "../strip.mtl");
         ASSERT_EQ(m.GetCount(), 1) << c.extra;

@@ -86,7 +86,7 @@ public:
     FXMatlib* LoadMatlib(const char* f) override { return PEnv::LoadMatlib(f); }
     FXMatlib* LoadMatlibC(FXPackage* p, const char* n) override { return PEnv::LoadMatlibC(p, n); }
     FXMatlib* LoadMatlibCN(FXPackage* p, int id) override { return PEnv::LoadMatlibCN(p, id); }
-    void RemoveMatlib(FXMatlib* lib) override { PEnv::RemoveMatlib(lib); }
+    void ReleaseMatlib(FXMatlib* lib) override { PEnv::ReleaseMatlib(lib); }
     FXMaterial* GetDefaultMaterial() override { return PEnv::GetDefaultMaterial(); }
     FXMatlib* GetDefaultMatlib() override { return PEnv::GetDefaultMatlib(); }
 };

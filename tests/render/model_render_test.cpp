@@ -42,12 +42,10 @@ protected:
     void SetUp() override {
         GLWindowTest::SetUp();
         if (IsSkipped() || HasFatalFailure()) return;
-        fxSetEnv(&gl);
         if (!fxLoadDevil()) GTEST_SKIP() << "the DevIL image library is not installed";
     }
     void TearDown() override {
         fxUnloadDevil();
-        fxSetEnv(nullptr);
         GLWindowTest::TearDown();
     }
 };
@@ -71,13 +69,13 @@ TEST_F(ModelRenderTest, CompiledModelDrawsFromItsPackage) {
     std::string packagePath = qmTestPath("model.dat");
     {
         FXModel model;
-        model.matlib = gl.LoadMatlib(mtl.c_str());
+        model.matlib.Adopt(&gl, gl.LoadMatlib(mtl.c_str()));
         model.matlibName.Set(mtl.c_str());
         ASSERT_NE(model.matlib->FindMaterial("skin"), nullptr);
         FXMesh* left = new FXMesh;
         FXMesh* right = new FXMesh;
-        localQuad(left, -1, 0, model.matlib, "skin");
-        localQuad(right, 0, 1, model.matlib, "plain");
+        localQuad(left, -1, 0, model.matlib.Get(), "skin");
+        localQuad(right, 0, 1, model.matlib.Get(), "plain");
         model.meshes.Push(left);
         model.meshes.Push(right);
 
@@ -104,7 +102,7 @@ TEST_F(ModelRenderTest, CompiledModelDrawsFromItsPackage) {
     pkg.Load(packagePath.c_str());
     ASSERT_EQ(pkg.GetCount(), 4);  // picture, library, two models
     FXModel model;
-    ASSERT_TRUE(model.LoadCN(&pkg, 500));
+    ASSERT_TRUE(model.LoadCN(&gl, &pkg, 500));
     model.UpdateMeshes();
     model.ResizeTextCoords();
     ASSERT_EQ(model.GetCount(), 2);

@@ -93,7 +93,7 @@ TEST_F(SceneTest, PreviewLoadsOnlyEntriesZeroAndOneAndTakesNoPhotograph) {
     EXPECT_FALSE(scene->scr_mat1.hasTexture) << "entry 751";
     EXPECT_EQ(scene->anim_starting.GetFrameCount() + scene->anim[0].GetFrameCount() + scene->anim1[2].GetFrameCount(), 0);
     EXPECT_EQ(scene->movie[0].GetFrameCount() + scene->movie[1].GetFrameCount() + scene->movie[2].GetFrameCount(), 0);
-    EXPECT_EQ(scene->gad.model.meshes.top, 0) << "entries 4 and 5";
+    EXPECT_EQ(scene->gad.model.meshes.Count(), 0) << "entries 4 and 5";
     EXPECT_FALSE(fxTracesOpened()) << "a preview writes no log";
     EXPECT_FALSE(scene->hasError);
 
@@ -124,7 +124,7 @@ TEST_F(SceneTest, EachCopyBindsThePhotographToItsOwnMaterialName) {
         ASSERT_GT(c.a->GetFrameCount(), 1);
         EXPECT_EQ(c.a->GetModel(0), nullptr) << "the splines hold the key frames, which are released";
         for (FXModel* model : {&c.a->imodel}) {
-            ASSERT_EQ(model->meshes.top, 2);
+            ASSERT_EQ(model->meshes.Count(), 2);
             ASSERT_STREQ(model->EnumMeshes(0)->materialName.c_str(), "Material.001");
             ASSERT_STREQ(model->EnumMeshes(1)->materialName.c_str(), "Material.001a");
             EXPECT_EQ(model->EnumMeshes(0)->material, c.first ? &scene->scr_mat : &scene->scr_mat1);

@@ -35,7 +35,7 @@ public:
     FXMatlib* LoadMatlib(const char*) override { Record("LoadMatlib"); return nullptr; }
     FXMatlib* LoadMatlibC(FXPackage*, const char*) override { Record("LoadMatlibC"); return nullptr; }
     FXMatlib* LoadMatlibCN(FXPackage*, int) override { Record("LoadMatlibCN"); return nullptr; }
-    void RemoveMatlib(FXMatlib*) override { Record("RemoveMatlib"); }
+    void ReleaseMatlib(FXMatlib*) override { Record("ReleaseMatlib"); }
     void AddMaterial(FXMaterial*) override { Record("AddMaterial"); }
     void ApplyDefaultMaterial() override { Record("ApplyDefaultMaterial"); }
     void ApplyMaterial(FXMaterial*) override { Record("ApplyMaterial"); }
@@ -63,6 +63,12 @@ public:
     void RenderMesh(FXMesh* mesh) override {
         Record("RenderMesh");
         meshes.push_back(mesh);
+    }
+    void EnableNormalize(bool on) override { Record("EnableNormalize(" + B(on) + ")"); }
+    void EnableSphereMap(bool on) override { Record("EnableSphereMap(" + B(on) + ")"); }
+    bool ReadBackBuffer(int, int, unsigned char*) override {
+        Record("ReadBackBuffer");
+        return false;
     }
     void RenderLoop() override {}
 };

@@ -43,9 +43,9 @@ bool localParseFrame(const std::string& arg, LocalFrame* f) {
 
 // Why frame i cannot share frame 0's meshes and triangles, or "" when it can.
 std::string localStructureDiffers(const FXModel* first, const FXModel* m) {
-    if (m->meshes.top != first->meshes.top)
-        return std::to_string(m->meshes.top) + " meshes, not " + std::to_string(first->meshes.top);
-    for (int k = 0; k < first->meshes.top; k++) {
+    if (m->meshes.Count() != first->meshes.Count())
+        return std::to_string(m->meshes.Count()) + " meshes, not " + std::to_string(first->meshes.Count());
+    for (int k = 0; k < first->meshes.Count(); k++) {
         const FXMesh* a = first->EnumMeshes(k);
         const FXMesh* b = m->EnumMeshes(k);
         if (!a || !b) continue;

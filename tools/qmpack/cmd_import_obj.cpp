@@ -28,8 +28,8 @@ struct LocalCounts {
 
 LocalCounts localCount(const FXModel& m) {
     LocalCounts c;
-    for (int i = 0; i < m.meshes.top; i++)
-        if (const FXMesh* mesh = static_cast<const FXMesh*>(m.meshes.items[i])) {
+    for (int i = 0; i < m.meshes.Count(); i++)
+        if (const FXMesh* mesh = m.meshes.Get(i)) {
             c.meshes++;
             c.vertices += mesh->vertexCount;
             c.triangles += mesh->indexCount / 3;
@@ -85,7 +85,7 @@ int localRead(LocalImport* x, std::vector<FXError>* messages) {
     } reading{&x->progress, "reading " + x->in};
     x->progress.Step(0, reading.what);
     bool imported = x->m.ImportObj(
-        x->in.c_str(),
+        &x->env, x->in.c_str(),
         [](void* user, float done) {
             auto* r = static_cast<decltype(reading)*>(user);
             r->bar->Step(int(done * 80), r->what);
@@ -126,7 +126,7 @@ int localCheckLibrary(LocalImport* x, const std::vector<FXError>& messages) {
     }
     for (const FXError& e : messages)
         if (e.code != FX_ERR_LIBRARY) qmpackWarn("%s", localAboutInput(x->in, e.what).c_str());
-    localCheckPictures(x->m.matlib, x->mtl);
+    localCheckPictures(x->m.matlib.Get(), x->mtl);
     return QMPACK_OK;
 }
 
@@ -141,8 +141,8 @@ void localShape(LocalImport* x, bool unitize) {
     x->before = localCount(x->m);
     if (x->tolerance > 0.0f) {
         x->progress.Step(80, "reducing");
-        for (int i = 0; i < x->m.meshes.top; i++)
-            if (FXMesh* mesh = static_cast<FXMesh*>(x->m.meshes.items[i])) mesh->ReduceVertices(x->tolerance);
+        for (int i = 0; i < x->m.meshes.Count(); i++)
+            if (FXMesh* mesh = x->m.meshes.Get(i)) mesh->ReduceVertices(x->tolerance);
         for (const FXError& e : x->scratch.TakeEngineErrors()) qmpackWarn("%s", e.what.c_str());
     }
     x->after = localCount(x->m);

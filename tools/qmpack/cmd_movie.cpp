@@ -26,7 +26,6 @@
 #include "qmpack.h"
 #include "report.h"
 #include "scratch.h"
-#include "tool_env.h"
 
 namespace {
 
@@ -109,7 +108,6 @@ struct LocalMovie {
     QMPackOutput record;
     std::vector<std::unique_ptr<QMPackOutput>> pictures;  // colour, mask, colour, mask, ...
     QMPackScratch scratch;
-    QMPackEnv env;  // declared before the movie, so it outlives it
     QMPackProgress progress;
     SMovie mv;
 };

@@ -47,6 +47,7 @@ struct LocalItem {
 struct LocalUnpack {
     std::string package, dir;
     FXPackage p;
+    PEnv* env = nullptr;  // the environment the records are loaded through
     std::vector<LocalItem> items;
     std::map<int, size_t> byNumber;  // number -> the item the engine reads for it (the first)
     std::set<std::string> used;      // files written, relative to DIR
@@ -194,13 +195,13 @@ bool localWriteRecord(LocalUnpack* u, LocalItem* it, QMPackScratch* scratch) {
     };
     if (it->info.kind == "model") {
         FXModel m;
-        ok = m.LoadCN(&u->p, it->number);
+        ok = m.LoadCN(u->env, &u->p, it->number);
         if (ok) m.matlibName.Set(libPath(m.matlibName).c_str());
         m.UpdateMeshes();  // a model saves its working group
         ok = ok && m.Save(saved.c_str());
     } else if (it->info.kind == "animation") {
         FXAnim a;
-        ok = a.LoadCN(&u->p, it->number) && a.GetFrameCount() > 0;
+        ok = a.LoadCN(u->env, &u->p, it->number) && a.GetFrameCount() > 0;
         std::string lib = ok && a.GetModel(0) ? libPath(a.GetModel(0)->matlibName) : "";
         for (int k = 0; ok && k < a.GetFrameCount(); k++)
             if (FXModel* m = a.GetModel(k)) m->matlibName.Set(lib.c_str());
@@ -345,6 +346,7 @@ int qmpackUnpack(int argc, char** argv) {
     }
     localClassify(&u);
     QMPackEnv env;  // libraries of the records read below come from the package
+    u.env = &env;
     localNameFiles(&u);
 
     // The manifest: top-level entries in the package's order; free numbers from the first owned one.

@@ -75,7 +75,7 @@ bool QMPackBuilder::CompileAnim(const QMPackManifestEntry& e) {
     int loaded = 0;
     {
         QMPackCwd cwd(dir);  // the older layout names its frames' files from the animation's folder
-        loaded = a.Load(abs.c_str());
+        loaded = a.Load(&env, abs.c_str());
     }
     if (!loaded || a.GetFrameCount() == 0) {
         if (!scratch->ReportEngineErrors(where + ": " + e.path)) return false;
@@ -92,7 +92,7 @@ bool QMPackBuilder::CompileAnim(const QMPackManifestEntry& e) {
             if (!qmpackCheckInput(mtl, &why))
                 return qmpackRefuse("%s: %s names the material library %s, which cannot be read (%s)", where.c_str(),
                                     e.path.c_str(), mtl.c_str(), why.c_str());
-            if (!PreparePictures(first->matlib, mtl)) return false;
+            if (!PreparePictures(first->matlib.Get(), mtl)) return false;
         }
         for (int i = 0; i < a.GetFrameCount(); i++)
             if (FXModel* m = a.GetModel(i))
@@ -108,7 +108,7 @@ bool QMPackBuilder::CompileAnim(const QMPackManifestEntry& e) {
     if (!localReadFrameFiles(where, dir, &a, &env, scratch, &files, &libs)) return false;
     for (int i = 0; i < a.GetFrameCount(); i++) {
         FXModel* m = a.GetModel(i);
-        if (!PreparePictures(m->matlib, libs[size_t(i)]) || !CompileLibrary(where, m)) return false;
+        if (!PreparePictures(m->matlib.Get(), libs[size_t(i)]) || !CompileLibrary(where, m)) return false;
         std::string frame = scratch->NewPath(".xm");
         if (!m->Save(frame.c_str())) return qmpackRefuse("%s: cannot write the compiled frame %d", where.c_str(), i);
         int number = 0;

@@ -37,7 +37,7 @@ bool QMPackBuilder::PreparePictures(FXMatlib* lib, const std::string& mtl) {
 }
 
 bool QMPackBuilder::CompileLibrary(const std::string& where, FXModel* m) {
-    FXMatlib* lib = m->matlib;
+    FXMatlib* lib = m->matlib.Get();
     if (!lib) return true;
     bool fresh = lib->compiledFor != pkg->serial;
     std::string mtlShown = Shown(lib->requestedName.c_str());
@@ -86,7 +86,7 @@ bool QMPackBuilder::CompileModel(const QMPackManifestEntry& e) {
     FXModel m;
     std::string mtl;
     NoteInput(e.path, "a source of " + where);
-    if (!qmpackReadModelFile(where, e.path, &env, scratch, &m, &mtl) || !PreparePictures(m.matlib, mtl) ||
+    if (!qmpackReadModelFile(where, e.path, &env, scratch, &m, &mtl) || !PreparePictures(m.matlib.Get(), mtl) ||
         !CompileLibrary(where, &m))
         return false;
     std::string out = scratch->NewPath(".xm");

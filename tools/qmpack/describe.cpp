@@ -34,6 +34,12 @@ std::string localMagic(const std::vector<unsigned char>& b) {
     return std::string(b.begin() + 4, b.begin() + 4 + k);
 }
 
+// The record alone, through no environment: a model's or an animation's library lies in another
+// entry, which is described by itself.
+void localLoadCN(FXModel* m, FXPackage* pkg, int id) { m->LoadCN(nullptr, pkg, id); }
+void localLoadCN(FXAnim* a, FXPackage* pkg, int id) { a->LoadCN(nullptr, pkg, id); }
+void localLoadCN(SMovie* mv, FXPackage* pkg, int id) { mv->LoadCN(pkg, id); }
+
 // Loads a record alone (bytes, numbered id) into pkg and through the engine's loader into object;
 // the engine's first complaint while it reads the record becomes the entry's problem. pkg
 // outlives object (a movie keeps pointing into its package).
@@ -42,7 +48,7 @@ void localLoadRecord(FXPackage* pkg, T* object, int id, const std::vector<unsign
                      QMPackEntryInfo* info) {
     qmpackLoadSingleEntry(pkg, id, bytes);
     FXErrorCapture capture;
-    object->LoadCN(pkg, id);
+    localLoadCN(object, pkg, id);
     if (!capture.Errors().empty() && info->problem.empty()) info->problem = capture.Errors().front().Text();
 }
 
@@ -55,13 +61,13 @@ void localDescribeModel(int id, const std::vector<unsigned char>& bytes, QMPackE
     bool named = fxParseEntryName(m.matlibName, &library);
     if (named) info->refs.push_back({"library", library});
     info->summary = "model " + localQuoted(m.name.c_str()) + " (" + localMagic(bytes) + "), " +
-                    std::to_string(m.loadedMeshes.top) + (m.loadedMeshes.top == 1 ? " mesh" : " meshes") +
+                    std::to_string(m.loadedMeshes.Count()) + (m.loadedMeshes.Count() == 1 ? " mesh" : " meshes") +
                     (named ? ", library " + std::to_string(library)
                            : m.matlibName.IsEmpty() ? ", no library" : ", library " + localQuoted(m.matlibName.c_str()));
     info->json += ",\"name\":" + qmpackJson(m.name.c_str()) + ",\"library\":" + qmpackJson(m.matlibName.c_str()) +
                   ",\"meshes\":[";
-    for (int k = 0; k < m.loadedMeshes.top; k++) {
-        const FXMesh* mesh = static_cast<const FXMesh*>(m.loadedMeshes.items[k]);
+    for (int k = 0; k < m.loadedMeshes.Count(); k++) {
+        const FXMesh* mesh = m.loadedMeshes.Get(k);
         int v = mesh ? mesh->vertexCount : 0, n = mesh ? mesh->indexCount : 0;
         std::string material = mesh ? mesh->materialName.c_str() : "";
         char line[200];

@@ -47,7 +47,7 @@ bool localHeadFits(const std::string& path) {
 
 int localTriangles(const FXModel* m) {
     int n = 0;
-    for (int i = 0; i < m->meshes.top; i++)
+    for (int i = 0; i < m->meshes.Count(); i++)
         if (const FXMesh* mesh = m->EnumMeshes(i)) n += mesh->indexCount / 3;
     return n;
 }
@@ -71,7 +71,7 @@ bool qmpackReadModelFile(const std::string& where, const std::string& path, QMPa
     std::string abs = qmpackAbsolute(path);
     env->baseDir = qmpackDirOf(abs);
     scratch->TakeEngineErrors();
-    m->Load(abs.c_str());
+    m->Load(env, abs.c_str());
     // A damaged file first: its library name may be damage too. The environment's complaint
     // about a library it cannot read is said better below.
     bool damaged = false;

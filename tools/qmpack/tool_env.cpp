@@ -3,12 +3,7 @@
 
 #include "files.h"
 
-QMPackEnv::QMPackEnv() { fxglobalEnv = this; }
-
-QMPackEnv::~QMPackEnv() {
-    PEnv::Destroy();
-    if (fxglobalEnv == this) fxglobalEnv = nullptr;
-}
+QMPackEnv::~QMPackEnv() { PEnv::Destroy(); }
 
 FXMatlib* QMPackEnv::LoadMatlib(const char* file) {
     std::string name = file ? file : "";

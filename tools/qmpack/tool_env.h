@@ -1,5 +1,5 @@
-// The render environment qmpack loads content through: the engine's loaders ask the current
-// environment for material libraries, and pictures "upload" to it. It has no device: every
+// The render environment qmpack loads content through: the engine's loaders are handed it and
+// ask it for material libraries, and pictures "upload" to it. It has no device: every
 // drawing operation does nothing and every texture is accepted. Libraries named by a relative
 // path are found against a base folder the tool sets (the folder of the file being read), and are
 // shared by their absolute path, so two models that name "skin.mtl" in different folders get
@@ -14,7 +14,7 @@ class QMPackEnv : public FXNullDevice {
 public:
     std::string baseDir;  // relative library names are found here ("" = the working directory)
 
-    QMPackEnv();   // becomes the process's current environment
+    QMPackEnv() = default;
     ~QMPackEnv() override;
 
     FXMatlib* LoadMatlib(const char* file) override;

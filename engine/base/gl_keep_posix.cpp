@@ -1,6 +1,6 @@
 // Keeping the OpenGL driver loaded: each loaded *_dri.so is opened once more, with RTLD_NOLOAD
 // (only if already there) and RTLD_NODELETE (never unloaded after that).
-#include "device/gl_keep.h"
+#include "base/gl_keep.h"
 
 #ifdef QM_KEEP_GL_DRIVER
 #include <dlfcn.h>
