@@ -12,6 +12,8 @@
 
 #include "anim/anim.h"
 #include "base/binio.h"
+#include "base/input_file.h"
+#include "base/paths.h"
 #include "base/compiler.h"
 #include "base/package.h"
 #include "base/trace.h"
@@ -81,6 +83,7 @@ struct localPackageSource {
 
 struct localFileSource {
     FILE* f;
+    std::string dir;  // the animation file's folder: frame files are named from there
     long Remaining() const { return fxFileRemaining(f); }
     long Tell() const { return ftell(f); }
     void Seek(long pos) { fseek(f, pos, SEEK_SET); }
@@ -117,7 +120,7 @@ struct localFileSource {
     bool Map(FXVectorMap* m) { return m->Load(f); }
     FXModel* FrameModel(const char* name) {
         FXModel* m = new FXModel;
-        m->Load(name);
+        m->Load(fxJoinPath(dir, name).c_str());
         return m;
     }
 };
@@ -343,9 +346,9 @@ int FXAnim::LoadCN(FXPackage* pkg, int id) {
 
 int FXAnim::Load(const char* path) {
     Destroy();
-    FILE* f = path ? fopen(path, "rb") : nullptr;
+    FILE* f = fxOpenInputFile(path);
     if (!f) return 0;
-    localFileSource src{f};
+    localFileSource src{f, fxDirOf(path)};
     int r = localLoad(this, src, path);
     fclose(f);
     return r;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/binio.h"
+#include "base/input_file.h"
 #include "base/package.h"
 #include "base/trace.h"
 #include "geometry/data.h"
@@ -205,7 +206,7 @@ bool FXModel::Load_v03CN(FXPackage* pkg, FXPackageData* d) {
 
 bool FXModel::Load(const char* path) {
     Destroy();
-    FILE* f = path ? fopen(path, "rb") : nullptr;
+    FILE* f = fxOpenInputFile(path);
     if (!f) return false;
     FXStr magic;
     magic.Load(f);

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/input_file.h"
 #include "base/library.h"
 #include "base/strings.h"
 #include "base/trace.h"
@@ -143,7 +144,11 @@ bool fxDevilLoadLump(unsigned type, const void* bytes, long size) {
 
 bool fxDevilLoadFile(const char* file) {
     if (!fxDevilLoaded() || !file || !*file) return false;
-    if (FILE* f = fopen(file, "rb")) {
+    // Only a regular file reaches the library, which opens it again by name and would block on
+    // a named pipe.
+    FILE* f = fxOpenInputFile(file);
+    if (!f) return false;
+    {
         unsigned char sig[8];
         bool whole = true;
         if (fread(sig, 1, 8, f) == 8 && memcmp(sig, kPngSignature, 8) == 0 && fseek(f, 0, SEEK_END) == 0) {

@@ -85,8 +85,8 @@ TEST(FXPackage, LargeTransposedBodiesReadLikeThePlainOnes) {
         a.LoadFromMemory(plain.data(), long(plain.size()));
         b.LoadFromMemory(t.bytes.data(), long(t.bytes.size()));
         ASSERT_EQ(b.GetCount(), 2) << length;
-        ASSERT_EQ(b.dataLength, length) << length;
-        EXPECT_EQ(memcmp(a.data, b.data, size_t(length)), 0) << length;
+        ASSERT_EQ(b.DataLength(), length) << length;
+        EXPECT_EQ(memcmp(a.Data(), b.Data(), size_t(length)), 0) << length;
         EXPECT_EQ(localEntryText(b, 6), area.substr(size_t(half))) << length;
     }
 }

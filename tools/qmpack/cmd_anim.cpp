@@ -112,7 +112,7 @@ int qmpackAnim(int argc, char** argv) {
                            firstLib.empty() ? "none" : firstLib.c_str());
         }
         if (m->name.IsEmpty()) {
-            std::string base = qmpackBaseOf(frames[i].file);
+            std::string base = fxBaseOf(frames[i].file);
             m->name.Set(base.substr(0, base.find_last_of('.')).c_str());
         }
         a.frameNames.Push(m->name.c_str());
@@ -125,7 +125,7 @@ int qmpackAnim(int argc, char** argv) {
     FXModel* first = a.GetModel(0);
     if (!firstLib.empty()) {
         // Named from the animation file's folder, so the two can move together.
-        std::string rel = qmpackRelativePath(qmpackDirOf(qmpackAbsolute(out)), firstLib);
+        std::string rel = fxRelativePath(fxDirOf(fxAbsolutePath(out)), firstLib);
         if (rel.size() > size_t(FXStr::kCapacity))
             return qmpackFail("%s: the path to the material library is too long", out.c_str());
         first->matlibName.Set(rel.c_str());

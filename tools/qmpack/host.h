@@ -7,19 +7,6 @@
 #include <string>
 #include <vector>
 
-// ---- paths ----
-// True for a character that separates folders in a path.
-bool qmpackIsSeparator(char c);
-// The length of path's root ("/" here, "C:/", "//server/share/" or "/" on Windows); 0 for a
-// relative path.
-size_t qmpackRootLength(const std::string& path);
-// path anchored at a root: a relative path joined to the working directory; on Windows also a
-// path from the root of the current drive given that drive ("/x" is "C:/x").
-std::string qmpackAnchored(const std::string& path);
-// The file path finally names, its symbolic links followed (also when the last one points at a
-// file that does not exist yet); "" when the chain loops.
-std::string qmpackResolveLinks(const std::string& path);
-
 // ---- what is at a path ----
 enum class QMPackKind { File, Folder, Other };
 struct QMPackStat {

@@ -31,30 +31,6 @@ std::string localKindOf(mode_t mode) {
 
 }  // namespace
 
-bool qmpackIsSeparator(char c) { return c == '/'; }
-
-size_t qmpackRootLength(const std::string& path) { return !path.empty() && path[0] == '/' ? 1 : 0; }
-
-std::string qmpackAnchored(const std::string& path) {
-    if (qmpackRootLength(path) > 0) return path;
-    char buf[4096];
-    return qmpackJoin(getcwd(buf, sizeof buf) ? buf : "/", path);
-}
-
-std::string qmpackResolveLinks(const std::string& path) {
-    std::string p = path;
-    for (int hop = 0; hop < 40; hop++) {
-        struct stat st;
-        if (lstat(p.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return p;
-        char buf[PATH_MAX];
-        ssize_t n = readlink(p.c_str(), buf, sizeof buf - 1);
-        if (n < 0) return p;
-        buf[n] = 0;
-        p = qmpackJoin(qmpackDirOf(p), buf);
-    }
-    return "";
-}
-
 int qmpackStatPath(const std::string& path, QMPackStat* out, bool follow) {
     struct stat st;
     if ((follow ? stat(path.c_str(), &st) : lstat(path.c_str(), &st)) != 0) return errno;
@@ -62,66 +38,6 @@ int qmpackStatPath(const std::string& path, QMPackStat* out, bool follow) {
     out->other = out->kind == QMPackKind::Other ? localKindOf(st.st_mode) : "";
     out->mode = unsigned(st.st_mode & 07777);
     return 0;
-}
-
-int qmpackOpenInput(const std::string& path, std::string* why, long long* size, QMPackFileId* id) {
-    if (path.empty()) {
-        *why = "no file named";
-        return -1;
-    }
-    // Non-blocking, so a named pipe with no writer cannot hang the open; fstat then refuses it.
-    int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        *why = strerror(errno);
-        return -1;
-    }
-    struct stat st;
-    if (fstat(fd, &st) != 0) {
-        *why = strerror(errno);
-        close(fd);
-        return -1;
-    }
-    if (!S_ISREG(st.st_mode)) {
-        *why = localKindOf(st.st_mode);
-        close(fd);
-        return -1;
-    }
-    int flags = fcntl(fd, F_GETFL);
-    if (flags >= 0) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
-    if (size) *size = (long long)st.st_size;
-    if (id) *id = {(unsigned long long)st.st_dev, (unsigned long long)st.st_ino, true};
-    return fd;
-}
-
-bool qmpackReadAt(int fd, long long offset, void* dst, size_t len) {
-    unsigned char* p = static_cast<unsigned char*>(dst);
-    while (len > 0) {
-        ssize_t got = pread(fd, p, len, off_t(offset));
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) return false;
-        p += got;
-        len -= size_t(got);
-        offset += got;
-    }
-    return true;
-}
-
-QMPackFileId qmpackFileIdOf(const std::string& path) {
-    struct stat st;
-    if (path.empty() || stat(path.c_str(), &st) != 0) return {};
-    return {(unsigned long long)st.st_dev, (unsigned long long)st.st_ino, true};
-}
-
-QMPackCwd::QMPackCwd(const std::string& dir) {
-    previous = open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    ok = previous >= 0 && chdir(dir.empty() ? "." : dir.c_str()) == 0;
-}
-
-QMPackCwd::~QMPackCwd() {
-    if (previous < 0) return;
-    if (fchdir(previous) != 0) {
-    }
-    close(previous);
 }
 
 bool qmpackListFolder(const std::string& dir, std::vector<std::string>* names) {

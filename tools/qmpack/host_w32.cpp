@@ -55,12 +55,6 @@ HANDLE localOpen(const std::string& path, DWORD access, DWORD flags = FILE_ATTRI
     return CreateFileA(path.c_str(), access, kShareAll, nullptr, OPEN_EXISTING, flags, nullptr);
 }
 
-QMPackFileId localIdOf(HANDLE h) {
-    BY_HANDLE_FILE_INFORMATION info;
-    if (!GetFileInformationByHandle(h, &info)) return {};
-    return {info.dwVolumeSerialNumber, (unsigned long long)info.nFileIndexHigh << 32 | info.nFileIndexLow, true};
-}
-
 // A descriptor of the shared code's kind over a handle (the descriptor then owns it); -1 when
 // the run-time library has none left.
 int localDescriptor(HANDLE h) {
@@ -96,40 +90,6 @@ std::map<int, LocalLock> localLocks;
 
 }  // namespace
 
-bool qmpackIsSeparator(char c) { return c == '/' || c == '\\'; }
-
-size_t qmpackRootLength(const std::string& path) {
-    auto sep = [&](size_t i) { return i < path.size() && qmpackIsSeparator(path[i]); };
-    if (path.size() >= 2 && path[1] == ':' && isalpha((unsigned char)path[0]))
-        return sep(2) ? 3 : 2;  // "C:" alone is that drive's working folder: taken as its root
-    if (sep(0) && sep(1)) {
-        // "//server/share/": the root ends after the share's name.
-        size_t at = 2, parts = 0;
-        while (at < path.size() && parts < 2) {
-            while (at < path.size() && !sep(at)) at++;
-            parts++;
-            if (at < path.size()) at++;
-        }
-        return at;
-    }
-    return sep(0) ? 1 : 0;
-}
-
-std::string qmpackAnchored(const std::string& path) {
-    std::vector<char> buf(MAX_PATH + 1);
-    for (int attempt = 0; attempt < 2; attempt++) {
-        DWORD n = GetFullPathNameA(path.empty() ? "." : path.c_str(), DWORD(buf.size()), buf.data(), nullptr);
-        if (n == 0) break;
-        if (n < buf.size()) return std::string(buf.data(), n);
-        buf.resize(n + 1);
-    }
-    return path;
-}
-
-// Symbolic links need a privilege on Windows and are rare among authors' files; a link named as
-// an output is replaced by the new file rather than followed.
-std::string qmpackResolveLinks(const std::string& path) { return path; }
-
 int qmpackStatPath(const std::string& path, QMPackStat* st, bool follow) {
     WIN32_FILE_ATTRIBUTE_DATA data;
     if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return localLastErrno();
@@ -149,86 +109,6 @@ int qmpackStatPath(const std::string& path, QMPackStat* st, bool follow) {
         st->kind = QMPackKind::File;
     }
     return 0;
-}
-
-int qmpackOpenInput(const std::string& path, std::string* why, long long* size, QMPackFileId* id) {
-    if (path.empty()) {
-        *why = "no file named";
-        return -1;
-    }
-    QMPackStat st;
-    if (int e = qmpackStatPath(path, &st)) {
-        *why = strerror(e);
-        return -1;
-    }
-    if (st.kind == QMPackKind::Folder) {
-        *why = "is a directory";
-        return -1;
-    }
-    HANDLE h = localOpen(path, GENERIC_READ);
-    if (h == INVALID_HANDLE_VALUE) {
-        *why = strerror(localLastErrno());
-        return -1;
-    }
-    DWORD type = GetFileType(h);
-    if (type != FILE_TYPE_DISK) {
-        *why = type == FILE_TYPE_PIPE ? "is a named pipe, not a regular file" : "is a device, not a regular file";
-        CloseHandle(h);
-        return -1;
-    }
-    LARGE_INTEGER length;
-    if (!GetFileSizeEx(h, &length)) {
-        *why = strerror(localLastErrno());
-        CloseHandle(h);
-        return -1;
-    }
-    if (size) *size = length.QuadPart;
-    if (id) *id = localIdOf(h);
-    int fd = localDescriptor(h);
-    if (fd < 0) *why = "too many open files";
-    return fd;
-}
-
-bool qmpackReadAt(int fd, long long offset, void* dst, size_t len) {
-    HANDLE h = HANDLE(_get_osfhandle(fd));
-    if (h == INVALID_HANDLE_VALUE) return false;
-    unsigned char* p = static_cast<unsigned char*>(dst);
-    while (len > 0) {
-        OVERLAPPED at = {};
-        at.Offset = DWORD(offset);
-        at.OffsetHigh = DWORD((unsigned long long)offset >> 32);
-        DWORD want = len > (1u << 30) ? (1u << 30) : DWORD(len), got = 0;
-        if (!ReadFile(h, p, want, &got, &at)) {
-            errno = GetLastError() == ERROR_HANDLE_EOF ? 0 : localLastErrno();
-            return false;
-        }
-        if (got == 0) return false;
-        p += got;
-        len -= got;
-        offset += got;
-    }
-    return true;
-}
-
-QMPackFileId qmpackFileIdOf(const std::string& path) {
-    if (path.empty()) return {};
-    // Backup semantics open folders too; no access is asked beyond the attributes.
-    HANDLE h = localOpen(path, FILE_READ_ATTRIBUTES, FILE_FLAG_BACKUP_SEMANTICS);
-    if (h == INVALID_HANDLE_VALUE) return {};
-    QMPackFileId id = localIdOf(h);
-    CloseHandle(h);
-    return id;
-}
-
-QMPackCwd::QMPackCwd(const std::string& dir) {
-    char buf[MAX_PATH + 1];
-    DWORD n = GetCurrentDirectoryA(sizeof buf, buf);
-    if (n > 0 && n < sizeof buf) previousDir.assign(buf, n);
-    ok = !previousDir.empty() && SetCurrentDirectoryA(dir.empty() ? "." : dir.c_str());
-}
-
-QMPackCwd::~QMPackCwd() {
-    if (!previousDir.empty()) SetCurrentDirectoryA(previousDir.c_str());
 }
 
 bool qmpackListFolder(const std::string& dir, std::vector<std::string>* names) {
@@ -280,7 +160,7 @@ std::string qmpackTempRoot() {
     char buf[MAX_PATH + 1];
     DWORD n = GetTempPathA(sizeof buf, buf);
     std::string root = n > 0 && n < sizeof buf ? std::string(buf, n) : std::string(".");
-    while (root.size() > qmpackRootLength(root) && qmpackIsSeparator(root.back())) root.pop_back();
+    while (root.size() > fxRootLength(root) && fxIsSeparator(root.back())) root.pop_back();
     return root;
 }
 
@@ -317,7 +197,7 @@ int qmpackLockFile(const std::string& path, bool* same, int* error) {
     // locks are mandatory, and a file held open (as a lock on it needs) cannot be replaced. Its
     // name carries a hash of the full path, lower-cased as Windows compares names; Windows
     // releases it when the holder ends in any way.
-    std::string full = qmpackAbsolute(path);
+    std::string full = fxAbsolutePath(path);
     unsigned long long hash = 14695981039346656037ull;
     for (char c : full) hash = (hash ^ (unsigned char)tolower((unsigned char)c)) * 1099511628211ull;
     char name[64];

@@ -5,7 +5,9 @@
 #include <cstring>
 #include <vector>
 
+#include "base/input_file.h"
 #include "base/package.h"
+#include "base/paths.h"
 
 namespace {
 
@@ -163,4 +165,23 @@ bool qmpackReadPicture(const QMPackReadAt& read, long long size, const std::stri
     }
     if (kind == "bmp") return localBmp(h.data(), n, out, problem);
     return localTga(h.data(), n, out, problem);
+}
+
+std::string qmpackPictureTooLarge(const std::string& path) {
+    FXInputInfo info;
+    int fd = fxOpenInput(path.c_str(), &info);
+    if (fd < 0) return "";
+    unsigned char head[32] = {};
+    size_t n = size_t(info.size < 32 ? info.size : 32);
+    std::string kind = fxReadAt(fd, 0, head, n) ? qmpackSniffPicture(head, n) : "";
+    if (kind.empty() && fxExtOf(path) == "tga") kind = "tga";
+    QMPackPicture pic;
+    std::string problem;
+    bool read = !kind.empty() && qmpackReadPicture([&](long long at, size_t len, unsigned char* dst) { return fxReadAt(fd, at, dst, len); },
+                                  info.size, kind, &pic, &problem);
+    fxCloseInput(fd);
+    if (!read || (pic.width <= kQMPackMaxPictureSide && pic.height <= kQMPackMaxPictureSide)) return "";
+    return std::to_string(pic.width) + " x " + std::to_string(pic.height) + " pixels, more than the " +
+           std::to_string(kQMPackMaxPictureSide) + " x " + std::to_string(kQMPackMaxPictureSide) +
+           " a picture may have";
 }

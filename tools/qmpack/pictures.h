@@ -27,3 +27,12 @@ std::string qmpackPictureKind(int type);
 // when the bytes are not such a picture or its header is cut short.
 bool qmpackReadPicture(const QMPackReadAt& read, long long size, const std::string& kind, QMPackPicture* out,
                        std::string* problem);
+
+// The widest and tallest picture qmpack packs: decoded, a larger one takes more memory than the
+// saver should (16384 x 16384 pixels are 1 GB, and more while they are decoded) and more than
+// many OpenGL devices hold in one texture.
+const int kQMPackMaxPictureSide = 8192;
+// Why the picture file path is too large to pack, from its header alone (it is never decoded for
+// this; its kind is what its bytes say, or TGA by its name); "" when it is not, or when it is no
+// picture or its header cannot be read (other checks say so).
+std::string qmpackPictureTooLarge(const std::string& path);
