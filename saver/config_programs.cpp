@@ -175,13 +175,20 @@ std::string localAppend(std::vector<std::string> lines, const LocalList& list, c
     return localJoin(lines);
 }
 
-// A file without a list gets one at its end (a new file a line saying who wrote it).
+// A file without a list gets one at its end (a new file a line saying who wrote it). When the
+// file's last line is continued, an empty line ends that value first: the list would be part of
+// it otherwise.
 std::string localNewList(const std::string& old, bool fileExists, const std::string& entry) {
     std::string text = old;
-    if (!fileExists || old.empty())
+    if (!fileExists || old.empty()) {
         text = "# XScreenSaver settings, started by qmsave register_scrsaver\n";
-    else if (text.back() != '\n')
-        text += '\n';
+    } else {
+        size_t before = text.size() > 1 ? text.size() - 2 : 0;  // before a final newline
+        size_t lastLine = text.rfind('\n', before);
+        bool continued = localContinued(lastLine == std::string::npos ? text : text.substr(lastLine + 1));
+        if (text.back() != '\n') text += '\n';
+        if (continued) text += '\n';
+    }
     return text + "programs:\t\t\t\t\t\t\t      \\\n" + entry + "\n";
 }
 

@@ -28,7 +28,7 @@ const size_t kRuvaPathSize = 520;
 std::string localRuvaPath() {
     QmConfig c = qmLoadConfig();
     if (c.dataDir.size() < kRuvaPathSize) return c.dataDir;
-    fprintf(stderr, "qmsave: the data folder's name is too long: %s\n", c.dataDir.c_str());
+    fprintf(stderr, "qmsave: the data folder's name is too long: %s\n", qmShortened(c.dataDir).c_str());
     return std::string();
 }
 

@@ -41,6 +41,14 @@ struct FXInputInfo {
     std::string Why() const;
 };
 
+// What is at a path, without opening it.
+enum class FXPathKind { File, Folder, Other };
+struct FXPathStat {
+    FXPathKind kind = FXPathKind::Other;
+    std::string other;  // for Other: what it is in words ("is a named pipe, not a regular file")
+    unsigned mode = 0;  // permission bits (0 where the system has none)
+};
+
 // ---- provided by the platform file (input_file_posix.cpp, input_file_w32.cpp) ----
 // Opens path for reading without blocking; a descriptor when it is a regular file (or a named
 // pipe under FX_INPUT_PIPE_OK: it is given a few seconds to get a writer, and without one reads
@@ -55,6 +63,13 @@ bool fxReadAt(int fd, long long offset, void* dst, size_t len);
 long long fxInputSize(int fd);
 // The identity of what path names now, links followed; invalid when nothing is there.
 FXFileId fxFileIdOf(const char* path);
+// Fills st for what path names (links followed, or not with follow false); 0 or an errno value
+// (ENOENT when nothing is there, ENOTDIR when a folder of the path is a file). On Windows a link
+// or junction not followed is Other.
+int fxStatPath(const char* path, FXPathStat* st, bool follow = true);
+// The errno value of the system's last error (on Windows the one closest to GetLastError()), so
+// that failures are worded the same everywhere with strerror.
+int fxLastError();
 // A stdio stream over a descriptor of fxOpenInput ("rb", or text with FX_INPUT_TEXT), which it
 // then owns; null (the descriptor closed) when none can be made.
 FILE* fxInputStream(int fd, unsigned flags);

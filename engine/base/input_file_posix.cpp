@@ -84,6 +84,17 @@ bool fxReadAt(int fd, long long offset, void* dst, size_t len) {
     return true;
 }
 
+int fxStatPath(const char* path, FXPathStat* out, bool follow) {
+    struct stat st;
+    if (!path || (follow ? stat(path, &st) : lstat(path, &st)) != 0) return path ? errno : ENOENT;
+    out->kind = S_ISREG(st.st_mode) ? FXPathKind::File : S_ISDIR(st.st_mode) ? FXPathKind::Folder : FXPathKind::Other;
+    out->other = out->kind == FXPathKind::Other ? localKindOf(st.st_mode) : "";
+    out->mode = unsigned(st.st_mode & 07777);
+    return 0;
+}
+
+int fxLastError() { return errno; }
+
 FXFileId fxFileIdOf(const char* path) {
     struct stat st;
     if (!path || !*path || stat(path, &st) != 0) return {};

@@ -24,6 +24,13 @@ int localErrno(DWORD e) {
         case ERROR_ACCESS_DENIED:
         case ERROR_SHARING_VIOLATION:
         case ERROR_LOCK_VIOLATION: return EACCES;
+        case ERROR_WRITE_PROTECT: return EROFS;
+        case ERROR_FILE_EXISTS:
+        case ERROR_ALREADY_EXISTS: return EEXIST;
+        case ERROR_DISK_FULL:
+        case ERROR_HANDLE_DISK_FULL: return ENOSPC;
+        case ERROR_DIR_NOT_EMPTY: return ENOTEMPTY;
+        case ERROR_DIRECTORY: return ENOTDIR;
         case ERROR_FILENAME_EXCED_RANGE: return ENAMETOOLONG;
         case ERROR_INVALID_NAME: return EINVAL;
         case ERROR_NOT_ENOUGH_MEMORY:
@@ -116,6 +123,29 @@ bool fxReadAt(int fd, long long offset, void* dst, size_t len) {
     }
     return true;
 }
+
+int fxStatPath(const char* path, FXPathStat* st, bool follow) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!path || !GetFileAttributesExA(path, GetFileExInfoStandard, &data)) return path ? fxLastError() : ENOENT;
+    DWORD a = data.dwFileAttributes;
+    st->mode = 0;  // permissions are the folder's access list, inherited by new files
+    st->other.clear();
+    if (!follow && (a & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        // A junction or link inside a tree being written could lead out of it.
+        st->kind = FXPathKind::Other;
+        st->other = "is a link or junction, not a regular file";
+    } else if (a & FILE_ATTRIBUTE_DIRECTORY) {
+        st->kind = FXPathKind::Folder;
+    } else if (a & FILE_ATTRIBUTE_DEVICE) {
+        st->kind = FXPathKind::Other;
+        st->other = "is a device, not a regular file";
+    } else {
+        st->kind = FXPathKind::File;
+    }
+    return 0;
+}
+
+int fxLastError() { return localErrno(GetLastError()); }
 
 FXFileId fxFileIdOf(const char* path) {
     if (!path || !*path) return {};

@@ -141,6 +141,11 @@ namespace {
 const char kNotAPackage[] = "not a package (no 'pck01' signature)";
 const char kDamaged[] = "damaged package (its entry tables do not agree with its size)";
 
+FXPackageStatus localTooLarge(long long bytes) {
+    return FXPackageStatus::Failed(FX_PACKAGE_TOO_LARGE,
+                                   "over the 2 GB limit of a package (" + std::to_string(bytes) + " bytes)");
+}
+
 // Reads one int32 table at body offset *at: its count must fit what is left of the body.
 bool localReadTable(const FXPackageIndex& x, long long* at, std::vector<int32_t>* table) {
     unsigned char b[4];
@@ -188,11 +193,15 @@ FXPackageStatus FXPackageIndex::Open(const char* path, int useFd) {
     return s.Ok() ? ReadTables() : s;
 }
 
-FXPackageStatus FXPackageIndex::OpenMemoryHead(const void* bytes, long long length) {
+void FXPackageIndex::AttachMemory(const void* bytes, long long length) {
     Close();
     tables.Clear();
     memory = static_cast<const unsigned char*>(bytes);
     fileSize = memory && length > 0 ? length : 0;
+}
+
+FXPackageStatus FXPackageIndex::OpenMemoryHead(const void* bytes, long long length) {
+    AttachMemory(bytes, length);
     return ReadHead();
 }
 
@@ -202,18 +211,12 @@ FXPackageStatus FXPackageIndex::OpenMemory(const void* bytes, long long length) 
 }
 
 FXPackageStatus FXPackageIndex::OpenBody(const void* body, long long size) {
-    Close();
-    tables.Clear();
-    memory = static_cast<const unsigned char*>(body);
-    fileSize = memory && size > 0 ? size : 0;
+    AttachMemory(body, size);
     transposed = false;
     bodyAt = 0;
     bodySize = fileSize;
     side = 0;
-    if (bodySize > INT_MAX)
-        return FXPackageStatus::Failed(FX_PACKAGE_TOO_LARGE, "over the 2 GB limit of a package (" +
-                                                                  std::to_string(bodySize) + " bytes)");
-    return ReadTables();
+    return bodySize > INT_MAX ? localTooLarge(bodySize) : ReadTables();
 }
 
 FXPackageStatus FXPackageIndex::ReadHead() {
@@ -226,9 +229,7 @@ FXPackageStatus FXPackageIndex::ReadHead() {
     transposed = memchr(sig + 5, 's', size_t(sigLen - 5)) != nullptr;
     bodyAt = 4 + sigLen;
     bodySize = fileSize - bodyAt;
-    if (bodySize > INT_MAX)
-        return FXPackageStatus::Failed(FX_PACKAGE_TOO_LARGE, "over the 2 GB limit of a package (" +
-                                                                  std::to_string(fileSize) + " bytes)");
+    if (bodySize > INT_MAX) return localTooLarge(fileSize);
     side = transposed ? fxIntSqrt(int(bodySize)) : 0;
     return {};
 }

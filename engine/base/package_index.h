@@ -93,6 +93,8 @@ private:
     long long side = 0;  // the transposed square's side
 
     void Close();
+    // Reads from bytes in memory from now on.
+    void AttachMemory(const void* bytes, long long length);
     FXPackageStatus ReadHead();
 };
 

@@ -21,13 +21,28 @@ enum : ILenum {
     FX_IL_JPG_QUALITY = 1809,
     FX_IL_IMAGE_WIDTH = 3556,
     FX_IL_IMAGE_HEIGHT = 3557,
+    FX_IL_IMAGE_DEPTH = 3558,
+    FX_IL_IMAGE_SIZE_OF_DATA = 3559,
     FX_IL_IMAGE_BYTES_PER_PIXEL = 3560,
     FX_IL_IMAGE_FORMAT = 3562,
     FX_IL_IMAGE_TYPE = 3563,
+    FX_IL_COLOUR_INDEX = 6400,
+    FX_IL_ALPHA = 6406,
     FX_IL_RGB = 6407,
     FX_IL_RGBA = 6408,
     FX_IL_LUMINANCE = 6409,
+    FX_IL_LUMINANCE_ALPHA = 6410,
+    FX_IL_BGR = 32992,
+    FX_IL_BGRA = 32993,
+    FX_IL_BYTE = 5120,
     FX_IL_UNSIGNED_BYTE = 5121,
+    FX_IL_SHORT = 5122,
+    FX_IL_UNSIGNED_SHORT = 5123,
+    FX_IL_INT = 5124,
+    FX_IL_UNSIGNED_INT = 5125,
+    FX_IL_FLOAT = 5126,
+    FX_IL_DOUBLE = 5130,
+    FX_IL_HALF = 5131,
 };
 
 // DevIL's calling convention: stdcall in its 32-bit Windows libraries.
@@ -78,14 +93,20 @@ bool fxDevilLoaded();
 
 // Decoding into the bound image with the input checked first. DevIL's PNG reader does not stop at
 // the end of its input: a PNG cut short (a chunk running past the end, or no IEND chunk) keeps it
-// reading for ever. Such input is refused (false, with a trace line) before DevIL sees it, and the
-// caller reports the failure as for any picture that does not decode; everything else goes to
-// ilLoadL / ilLoadImage unchanged.
+// reading for ever; its GIF reader writes a picture placed outside the GIF's screen outside its
+// own buffer; and a header may claim a picture of gigabytes (over kFXMaxPictureSide a side,
+// image/picture_header.h). Such input is refused (false, with a trace line) before DevIL sees
+// it, and the caller reports the failure as for any picture that does not decode; everything
+// else goes to ilLoadL / ilLoadImage unchanged.
 bool fxDevilLoadLump(unsigned type, const void* bytes, long size);
 bool fxDevilLoadFile(const char* file);
 // False when the bytes begin with the PNG signature but their chunks do not lie whole within
 // them up to the IEND chunk; true for anything else.
 bool fxPngWhole(const unsigned char* bytes, long size);
+// False when the bytes begin with a GIF signature but a block runs past them, the trailer is
+// missing, or a picture of the GIF does not lie inside its logical screen (DevIL 1.7.8 writes
+// such a picture outside its own buffer); true for anything else.
+bool fxGifFramesInside(const unsigned char* bytes, long size);
 
 // Overrides the library file names (null or empty restores the platform's names); the next
 // fxLoadDevil uses them. Lets tests and tools run as if the decoder were missing.

@@ -15,10 +15,10 @@ TEST(QmpackFilesW32, NewNamesAreFreshAndAReplacementGoesOverALockedFile) {
     ASSERT_EQ(qmpackMakeTempFile(dir + "/t-", &a), 0);
     ASSERT_EQ(qmpackMakeTempFile(dir + "/t-", &b), 0);
     EXPECT_NE(a, b);
-    QMPackStat st;
-    EXPECT_EQ(qmpackStatPath(dir + "/nothing-here", &st), ENOENT);
-    ASSERT_EQ(qmpackStatPath(dir, &st), 0);
-    EXPECT_EQ(int(st.kind), int(QMPackKind::Folder));
+    FXPathStat st;
+    EXPECT_EQ(fxStatPath((dir + "/nothing-here").c_str(), &st), ENOENT);
+    ASSERT_EQ(fxStatPath(dir.c_str(), &st), 0);
+    EXPECT_EQ(int(st.kind), int(FXPathKind::Folder));
 
     std::string target = dir + "/target.dat";
     qmWriteText(target, "old");

@@ -12,7 +12,8 @@
 #include "base/package.h"
 #include "files.h"
 #include "host.h"
-#include "pictures.h"
+#include "image/picture_header.h"
+#include "kinds.h"
 #include "qmpack.h"
 #include "scratch.h"
 
@@ -121,7 +122,7 @@ bool QMPackBuilder::Registerable(const std::string& where, const std::string& pa
 
     std::string ext = fxExtOf(path);
     std::string byName = localKindByName(ext);
-    std::string found = qmpackSniffPicture(head, n);
+    std::string found = fxSniffPicture(head, n);
     *out = path;
     if (found.empty()) {
         // TGA pictures carry no signature; other picture names must hold such a picture.

@@ -144,6 +144,7 @@ int qmpackAnim(int argc, char** argv) {
     QMPackArgs args;
     if (!args.Parse("anim", argc, argv, {"-o"}, {"--loop", "--ping-pong", "--json"})) return QMPACK_USAGE;
     if (args.positional.empty() || !args.Has("-o")) return qmpackUsage("anim");
+    QMPackEnv env;  // owns the material libraries the frames hold: it goes after the animation
     LocalAnim x;
     x.out = args.Value("-o");
     x.frames.resize(args.positional.size());
@@ -155,7 +156,6 @@ int qmpackAnim(int argc, char** argv) {
     if (!output.Open(x.out, x.inputs, false)) return QMPACK_FAILED;
     QMPackScratch scratch;
     if (!scratch.Create()) return QMPACK_FAILED;
-    QMPackEnv env;
 
     QMPackProgress progress;
     progress.Start(x.frames.size() > 50, "reading " + std::to_string(x.frames.size()) + " frames", int(x.frames.size()));

@@ -9,7 +9,7 @@
 
 #include "describe.h"
 #include "package_index.h"
-#include "pictures.h"
+#include "image/picture_header.h"
 #include "progress.h"
 #include "qmpack.h"
 
@@ -21,7 +21,7 @@ struct LocalEntry {
 };
 
 std::string localTypeName(int type) {
-    std::string kind = qmpackPictureKind(type);
+    std::string kind = fxPictureKind(type);
     if (!kind.empty()) return kind;
     return type == -1 ? "record" : "type" + std::to_string(type);
 }

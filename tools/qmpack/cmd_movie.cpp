@@ -21,7 +21,7 @@
 #include "host.h"
 #include "image/devil.h"
 #include "output.h"
-#include "pictures.h"
+#include "image/picture_header.h"
 #include "progress.h"
 #include "qmpack.h"
 #include "report.h"
@@ -66,7 +66,7 @@ bool localCheckFrame(const std::string& file, std::string* kind) {
     unsigned char head[64] = {};
     ssize_t got = read(fd, head, sizeof head);
     fxCloseInput(fd);
-    *kind = qmpackSniffPicture(head, got > 0 ? size_t(got) : 0);
+    *kind = fxSniffPicture(head, got > 0 ? size_t(got) : 0);
     if (kind->empty() && fxExtOf(file) == "tga") *kind = "tga";
     if (kind->empty()) return qmpackRefuse("%s: not a picture (PNG, JPEG, GIF, BMP or TGA)", file.c_str());
     return true;

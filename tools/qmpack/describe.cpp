@@ -13,7 +13,7 @@
 #include "elements/smovie.h"
 #include "geometry/model.h"
 #include "package_index.h"
-#include "pictures.h"
+#include "image/picture_header.h"
 
 namespace {
 
@@ -279,7 +279,7 @@ void qmpackDescribeEntry(const QMPackIndex& x, int i, QMPackEntryInfo* info) {
         info->problem = "outside the data area (the file was cut short?)";
         return;
     }
-    std::string kind = qmpackPictureKind(x.Type(i));
+    std::string kind = fxPictureKind(x.Type(i));
     if (kind.empty()) {
         if (x.Type(i) != FX_PACKAGE_TYPE_RECORD) {
             info->kind = "unknown";
@@ -289,9 +289,9 @@ void qmpackDescribeEntry(const QMPackIndex& x, int i, QMPackEntryInfo* info) {
         return localDescribeRecord(x, i, info);
     }
     info->kind = kind;
-    QMPackPicture pic;
+    FXPictureHeader pic;
     auto read = [&](long long at, size_t len, unsigned char* dst) { return x.ReadEntry(i, at, len, dst); };
-    if (!qmpackReadPicture(read, x.Size(i), kind, &pic, &info->problem)) return;
+    if (!fxReadPictureHeader(read, x.Size(i), kind, &pic, &info->problem)) return;
     info->summary = "picture " + std::to_string(pic.width) + "x" + std::to_string(pic.height) +
                     (pic.layout.empty() ? "" : " " + pic.layout);
     info->json += ",\"width\":" + std::to_string(pic.width) + ",\"height\":" + std::to_string(pic.height) +

@@ -7,16 +7,7 @@
 #include <string>
 #include <vector>
 
-// ---- what is at a path ----
-enum class QMPackKind { File, Folder, Other };
-struct QMPackStat {
-    QMPackKind kind = QMPackKind::Other;
-    std::string other;  // for Other: what it is in words ("is a named pipe, not a regular file")
-    unsigned mode = 0;  // permission bits (0 where the system has none)
-};
-// Fills st for what path names (links followed, or not with follow false); 0 or an errno value
-// (ENOENT when nothing is there, ENOTDIR when a folder of the path is a file).
-int qmpackStatPath(const std::string& path, QMPackStat* st, bool follow = true);
+#include "base/input_file.h"
 
 // ---- files and folders ----
 // The names in a folder (without "." and ".."); false when it cannot be listed.

@@ -19,27 +19,6 @@
 #include "cleanup.h"
 #include "files.h"
 
-namespace {
-
-std::string localKindOf(mode_t mode) {
-    if (S_ISDIR(mode)) return "is a directory";
-    if (S_ISFIFO(mode)) return "is a named pipe, not a regular file";
-    if (S_ISSOCK(mode)) return "is a socket, not a regular file";
-    if (S_ISCHR(mode) || S_ISBLK(mode)) return "is a device, not a regular file";
-    return "is not a regular file";
-}
-
-}  // namespace
-
-int qmpackStatPath(const std::string& path, QMPackStat* out, bool follow) {
-    struct stat st;
-    if ((follow ? stat(path.c_str(), &st) : lstat(path.c_str(), &st)) != 0) return errno;
-    out->kind = S_ISREG(st.st_mode) ? QMPackKind::File : S_ISDIR(st.st_mode) ? QMPackKind::Folder : QMPackKind::Other;
-    out->other = out->kind == QMPackKind::Other ? localKindOf(st.st_mode) : "";
-    out->mode = unsigned(st.st_mode & 07777);
-    return 0;
-}
-
 bool qmpackListFolder(const std::string& dir, std::vector<std::string>* names) {
     DIR* d = opendir(dir.empty() ? "." : dir.c_str());
     if (!d) return false;

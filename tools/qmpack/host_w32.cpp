@@ -19,34 +19,6 @@
 
 namespace {
 
-// The errno value closest to a Windows error, so messages read as on POSIX systems.
-int localErrno(DWORD e) {
-    switch (e) {
-        case ERROR_FILE_NOT_FOUND:
-        case ERROR_PATH_NOT_FOUND:
-        case ERROR_INVALID_DRIVE:
-        case ERROR_BAD_NETPATH:
-        case ERROR_BAD_NET_NAME: return ENOENT;
-        case ERROR_ACCESS_DENIED:
-        case ERROR_SHARING_VIOLATION:
-        case ERROR_LOCK_VIOLATION: return EACCES;
-        case ERROR_WRITE_PROTECT: return EROFS;
-        case ERROR_FILE_EXISTS:
-        case ERROR_ALREADY_EXISTS: return EEXIST;
-        case ERROR_DISK_FULL:
-        case ERROR_HANDLE_DISK_FULL: return ENOSPC;
-        case ERROR_DIR_NOT_EMPTY: return ENOTEMPTY;
-        case ERROR_DIRECTORY: return ENOTDIR;
-        case ERROR_NOT_ENOUGH_MEMORY:
-        case ERROR_OUTOFMEMORY: return ENOMEM;
-        case ERROR_FILENAME_EXCED_RANGE: return ENAMETOOLONG;
-        case ERROR_INVALID_NAME: return EINVAL;
-        default: return EIO;
-    }
-}
-
-int localLastErrno() { return localErrno(GetLastError()); }
-
 // Every sharing mode: another reader or the replacement of the file by a writer is never refused
 // because this process has it open.
 const DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
@@ -90,27 +62,6 @@ std::map<int, LocalLock> localLocks;
 
 }  // namespace
 
-int qmpackStatPath(const std::string& path, QMPackStat* st, bool follow) {
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return localLastErrno();
-    DWORD a = data.dwFileAttributes;
-    st->mode = 0;  // permissions are the folder's access list, inherited by new files
-    st->other.clear();
-    if (!follow && (a & FILE_ATTRIBUTE_REPARSE_POINT)) {
-        // A junction or link inside a tree being written could lead out of it.
-        st->kind = QMPackKind::Other;
-        st->other = "is a link or junction, not a regular file";
-    } else if (a & FILE_ATTRIBUTE_DIRECTORY) {
-        st->kind = QMPackKind::Folder;
-    } else if (a & FILE_ATTRIBUTE_DEVICE) {
-        st->kind = QMPackKind::Other;
-        st->other = "is a device, not a regular file";
-    } else {
-        st->kind = QMPackKind::File;
-    }
-    return 0;
-}
-
 bool qmpackListFolder(const std::string& dir, std::vector<std::string>* names) {
     WIN32_FIND_DATAA found;
     HANDLE find = FindFirstFileA(((dir.empty() ? "." : dir) + "\\*").c_str(), &found);
@@ -125,9 +76,9 @@ bool qmpackListFolder(const std::string& dir, std::vector<std::string>* names) {
 // Windows cannot flush a folder; the replacement itself is written through (MOVEFILE_WRITE_THROUGH).
 bool qmpackSyncFolder(const std::string&) { return true; }
 
-int qmpackMakeFolder(const std::string& path) { return CreateDirectoryA(path.c_str(), nullptr) ? 0 : localLastErrno(); }
-int qmpackRemoveFile(const std::string& path) { return DeleteFileA(path.c_str()) ? 0 : localLastErrno(); }
-int qmpackRemoveFolder(const std::string& path) { return RemoveDirectoryA(path.c_str()) ? 0 : localLastErrno(); }
+int qmpackMakeFolder(const std::string& path) { return CreateDirectoryA(path.c_str(), nullptr) ? 0 : fxLastError(); }
+int qmpackRemoveFile(const std::string& path) { return DeleteFileA(path.c_str()) ? 0 : fxLastError(); }
+int qmpackRemoveFolder(const std::string& path) { return RemoveDirectoryA(path.c_str()) ? 0 : fxLastError(); }
 
 int qmpackMakeTempFile(const std::string& stem, std::string* path) {
     for (int attempt = 0; attempt < 100; attempt++) {
@@ -138,7 +89,7 @@ int qmpackMakeTempFile(const std::string& stem, std::string* path) {
             *path = name;
             return 0;
         }
-        if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS) return localLastErrno();
+        if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS) return fxLastError();
     }
     return EEXIST;
 }
@@ -151,7 +102,7 @@ int qmpackMakeTempFolder(const std::string& stem, std::string* path) {
             *path = name;
             return 0;
         }
-        if (GetLastError() != ERROR_ALREADY_EXISTS && GetLastError() != ERROR_FILE_EXISTS) return localLastErrno();
+        if (GetLastError() != ERROR_ALREADY_EXISTS && GetLastError() != ERROR_FILE_EXISTS) return fxLastError();
     }
     return EEXIST;
 }
@@ -166,8 +117,8 @@ std::string qmpackTempRoot() {
 
 int qmpackFlushFile(const std::string& path) {
     HANDLE h = localOpen(path, GENERIC_WRITE);
-    if (h == INVALID_HANDLE_VALUE) return localLastErrno();
-    int error = FlushFileBuffers(h) ? 0 : localLastErrno();
+    if (h == INVALID_HANDLE_VALUE) return fxLastError();
+    int error = FlushFileBuffers(h) ? 0 : fxLastError();
     CloseHandle(h);
     return error;
 }
@@ -182,14 +133,14 @@ int qmpackReplaceFile(const std::string& from, const std::string& to) {
     for (int attempt = 0;; attempt++) {
         if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return 0;
         DWORD e = GetLastError();
-        if (attempt >= 20 || (e != ERROR_SHARING_VIOLATION && e != ERROR_ACCESS_DENIED)) return localErrno(e);
+        if (attempt >= 20 || (e != ERROR_SHARING_VIOLATION && e != ERROR_ACCESS_DENIED)) return fxLastError();
         Sleep(50);
     }
 }
 
 // Symbolic links need a privilege on Windows: the scratch folder gets a copy under the new name.
 int qmpackAliasFile(const std::string& target, const std::string& link) {
-    return CopyFileA(target.c_str(), link.c_str(), TRUE) ? 0 : localLastErrno();
+    return CopyFileA(target.c_str(), link.c_str(), TRUE) ? 0 : fxLastError();
 }
 
 int qmpackLockFile(const std::string& path, bool* same, int* error) {
@@ -204,7 +155,7 @@ int qmpackLockFile(const std::string& path, bool* same, int* error) {
     snprintf(name, sizeof name, "Local\\qmpack-lock-%016llx", hash);
     HANDLE mutex = CreateMutexA(nullptr, FALSE, name);
     if (!mutex) {
-        *error = localLastErrno();
+        *error = fxLastError();
         return -1;
     }
     WaitForSingleObject(mutex, INFINITE);  // WAIT_ABANDONED too: a holder that died left it to us
@@ -213,7 +164,7 @@ int qmpackLockFile(const std::string& path, bool* same, int* error) {
     HANDLE h = localOpen(path, GENERIC_READ);
     int fd = h == INVALID_HANDLE_VALUE ? -1 : localDescriptor(h);
     if (fd < 0) {
-        *error = h == INVALID_HANDLE_VALUE ? localLastErrno() : EMFILE;
+        *error = h == INVALID_HANDLE_VALUE ? fxLastError() : EMFILE;
         ReleaseMutex(mutex);
         CloseHandle(mutex);
         return -1;
@@ -246,7 +197,7 @@ void qmpackBinaryStdout() {
 int qmpackRunSelf(const std::vector<std::string>& args, const std::string& log, int* status) {
     char exe[MAX_PATH + 1];
     DWORD n = GetModuleFileNameA(nullptr, exe, sizeof exe);
-    if (n == 0 || n >= sizeof exe) return localLastErrno();
+    if (n == 0 || n >= sizeof exe) return fxLastError();
     // The command line as the C run-time splits it again: every argument quoted, a quote escaped
     // and backslashes doubled before a quote.
     std::string line = std::string("\"") + exe + "\"";
@@ -267,7 +218,7 @@ int qmpackRunSelf(const std::vector<std::string>& args, const std::string& log, 
     }
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
     HANDLE out = CreateFileA(log.c_str(), GENERIC_WRITE, kShareAll, &inherit, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (out == INVALID_HANDLE_VALUE) return localLastErrno();
+    if (out == INVALID_HANDLE_VALUE) return fxLastError();
     STARTUPINFOA si = {};
     si.cb = sizeof si;
     si.dwFlags = STARTF_USESTDHANDLES;
@@ -279,7 +230,7 @@ int qmpackRunSelf(const std::vector<std::string>& args, const std::string& log, 
     std::vector<char> cmd(line.begin(), line.end());
     cmd.push_back(0);
     BOOL started = CreateProcessA(exe, cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
-    int error = started ? 0 : localLastErrno();
+    int error = started ? 0 : fxLastError();
     CloseHandle(out);
     if (!started) return error;
     WaitForSingleObject(pi.hProcess, INFINITE);

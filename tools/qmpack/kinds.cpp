@@ -10,7 +10,7 @@
 #include "files.h"
 #include "image/canvas.h"
 #include "image/devil.h"
-#include "pictures.h"
+#include "image/picture_header.h"
 #include "qmpack.h"
 
 std::string qmpackRecordKind(const unsigned char* head, size_t len) {
@@ -42,8 +42,25 @@ std::string qmpackSourceKind(const std::string& path) {
     bool ok = n == 0 || fxReadAt(fd, 0, head, n);
     fxCloseInput(fd);
     if (!ok) return "";
-    if (!qmpackSniffPicture(head, n).empty() || ext == "tga") return "picture";
+    if (!fxSniffPicture(head, n).empty() || ext == "tga") return "picture";
     return qmpackRecordKind(head, n);
+}
+
+std::string qmpackPictureTooLarge(const std::string& path) {
+    FXInputInfo info;
+    int fd = fxOpenInput(path.c_str(), &info);
+    if (fd < 0) return "";
+    unsigned char head[32] = {};
+    size_t n = size_t(info.size < 32 ? info.size : 32);
+    std::string kind = fxReadAt(fd, 0, head, n) ? fxSniffPicture(head, n) : "";
+    if (kind.empty() && fxExtOf(path) == "tga") kind = "tga";
+    FXPictureHeader pic;
+    std::string problem;
+    bool read = !kind.empty() && fxReadPictureHeader([&](long long at, size_t len, unsigned char* dst) {
+        return fxReadAt(fd, at, dst, len);
+    }, info.size, kind, &pic, &problem);
+    fxCloseInput(fd);
+    return read ? fxPictureTooLarge(pic) : "";
 }
 
 bool qmpackCheckReplacement(const std::string& where, const FXPackage* p, int i, const std::string& path,

@@ -87,13 +87,13 @@ QMPackTree::~QMPackTree() {
 
 bool QMPackTree::Open(const std::string& folder, bool force) {
     dir = folder;
-    QMPackStat st;
-    if (int e = qmpackStatPath(dir, &st, false)) {
+    FXPathStat st;
+    if (int e = fxStatPath(dir.c_str(), &st, false)) {
         if (e != ENOENT) return qmpackRefuse("%s: %s", dir.c_str(), strerror(e));
         if (int made = qmpackMakeFolder(dir))
             return qmpackRefuse("%s: cannot make the folder (%s)", dir.c_str(), strerror(made));
         madeDir = true;
-    } else if (st.kind != QMPackKind::Folder) {
+    } else if (st.kind != FXPathKind::Folder) {
         return qmpackRefuse("%s: not a folder", dir.c_str());
     } else if (!force && !qmpackFolderEmpty(dir)) {
         return qmpackRefuse(
@@ -149,15 +149,15 @@ bool QMPackTree::Check(const std::vector<QMPackInput>& inputs) const {
         for (const std::string& rel : *names) {
             for (size_t end : localPrefixEnds(rel)) {
                 std::string sub = dir + "/" + rel.substr(0, end);
-                QMPackStat st;
-                if (qmpackStatPath(sub, &st, false) != 0) break;  // nothing there: made when written
-                if (st.kind != QMPackKind::Folder)
+                FXPathStat st;
+                if (fxStatPath(sub.c_str(), &st, false) != 0) break;  // nothing there: made when written
+                if (st.kind != FXPathKind::Folder)
                     return qmpackRefuse("%s: cannot write there: not a folder (or a symbolic link)", sub.c_str());
             }
             std::string path = dir + "/" + rel;
-            QMPackStat st;
-            if (qmpackStatPath(path, &st, false) != 0) continue;
-            if (st.kind == QMPackKind::Folder) return qmpackRefuse("%s: cannot write: is a directory", path.c_str());
+            FXPathStat st;
+            if (fxStatPath(path.c_str(), &st, false) != 0) continue;
+            if (st.kind == FXPathKind::Folder) return qmpackRefuse("%s: cannot write: is a directory", path.c_str());
             FXFileId id = fxFileIdOf(path.c_str());
             for (const auto& in : ids)
                 if (in.first == id)
@@ -195,14 +195,14 @@ bool QMPackTree::Commit() {
         int error = 0;
         for (size_t end : localPrefixEnds(s.rel)) {
             std::string sub = dir + "/" + s.rel.substr(0, end);
-            QMPackStat st;
-            if (qmpackStatPath(sub, &st, false) == 0) continue;
+            FXPathStat st;
+            if (fxStatPath(sub.c_str(), &st, false) == 0) continue;
             if ((error = qmpackMakeFolder(sub)) != 0) break;
             madeFolders.push_back(sub);
         }
         std::string backup;
-        QMPackStat st;
-        if (!error && qmpackStatPath(target, &st, false) == 0) {
+        FXPathStat st;
+        if (!error && fxStatPath(target.c_str(), &st, false) == 0) {
             backup = stage + "/old-" + std::to_string(k);
             error = qmpackReplaceFile(target, backup);
             if (error) backup.clear();
