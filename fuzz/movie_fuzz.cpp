@@ -52,7 +52,7 @@ void localCheck(const SMovie& mv, const FXPackage& pkg) {
     for (const FXArray* blocks : {&mv.colorData, &mv.maskData}) {
         for (int i = 0; i < blocks->top; i++) {
             const unsigned char* b = static_cast<const unsigned char*>(blocks->Get(i));
-            if (b && (b < pkg.data || b >= pkg.data + pkg.dataLength)) abort();
+            if (b && (b < pkg.Data() || b >= pkg.Data() + pkg.DataLength())) abort();
         }
     }
 }

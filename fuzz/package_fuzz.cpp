@@ -75,7 +75,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     localArrayBudget = 1 << 18;
 
     for (int i = 0; i < p.GetCount(); i++) {
-        int id = p.ids.GetInt(i);
+        int id = p.IdAt(i);
         sink += unsigned(p.GetDataType(id));
         FXPackageData* d = p.GetDataPtr(id);
         if (!d) continue;
@@ -104,7 +104,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FXPackageData w;
     w.InitData(scratch, int(size % sizeof(scratch)));
     FXArray items;
-    for (int i = 0; i < p.ids.top && i < 20; i++) items.PushInt(p.ids.GetInt(i));
+    for (int i = 0; i < p.GetCount() && i < 20; i++) items.PushInt(p.IdAt(i));
     w.WriteArray(&items);
     w.WriteInt(int(size));
     FXPackageData r;

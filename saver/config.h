@@ -9,10 +9,18 @@
 
 #include <string>
 
+// The largest configuration file read (a larger one, or a device such as /dev/zero behind its
+// name, is refused with a message) and the longest path= value taken.
+const long long kQmMaxConfigBytes = 1 << 20;
+const size_t kQmMaxPathValue = 4096;
+// The largest launcher settings file (~/.xscreensaver) that register_scrsaver edits.
+const long long kQmMaxSettingsBytes = 4 << 20;
+
 struct QmConfig {
     std::string file;          // the configuration file's path
     bool fileExists = false;
     bool fileReadable = false;
+    std::string fileProblem;   // why the file, or a line of it, was not taken ("" when all was)
     std::string filePath;      // its path= value (empty: none)
     std::string envPath;       // $QMSAVE_PATH (empty: unset)
     std::string defaultDir;    // the installed or the build's data folder
@@ -33,8 +41,18 @@ std::string qmHomeFolder();
 // $XDG_STATE_HOME/qmsave/ (~/.local/state/qmsave/), which create makes when it is missing.
 // Empty when neither can be written.
 std::string qmLogFilePath(const std::string& dataDir, bool create);
-// Prints where the configuration lives and what it holds.
+// Prints where the configuration lives and what it holds, and checks the package as the saver
+// will read it.
 void qmPrintConfig(const QmConfig& c);
+
+// ---- the same on every platform (config_report.cpp) ----
+// value for a report: as it is, or when it is very long its start and how long it is, so that a
+// value of megabytes never floods a terminal or a log.
+std::string qmShortened(const std::string& value);
+// One line for -c about the package file path, read as the saver reads it: its size and entries,
+// or why the saver will show nothing (missing, not a package, damaged, empty), or which entries it
+// leaves out (a file cut short).
+std::string qmPackageReport(const std::string& path);
 
 // The saver's entry for the launcher's list: this program with --root, the form the launcher
 // itself runs (its plain name when the search path finds this very program under it, else its
@@ -52,7 +70,10 @@ QmListChange qmAddToProgramsList(const std::string& old, bool fileExists, const 
                                  std::string* out);
 // Adds command to the settings file at path (~/.xscreensaver). The new text is written beside
 // the file first; only then is the old file kept byte for byte as path.bak and the new one
-// renamed into place, so a failed write changes nothing (the older backup included). A link is
-// edited where it points; a link to nothing is refused. True on success or when already listed;
-// *report says what happened, in words for people.
+// renamed into place, so a failed write changes nothing (the older backup included). Only a
+// regular file of the user's own is written, and only when it may be written: a read-only file,
+// one of another user, a device or pipe, or a file over kQmMaxSettingsBytes is refused. A link is
+// edited where it points when it points at such a file inside the settings file's folder (a
+// dotfiles folder in the home folder); a link to nothing or to a file elsewhere is refused. True
+// on success or when already listed; *report says what happened, in words for people.
 bool qmRegisterInFile(const std::string& path, const std::string& command, std::string* report);

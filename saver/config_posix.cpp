@@ -15,6 +15,7 @@
 #include <cstring>
 #include <vector>
 
+#include "base/input_file.h"
 #include "base/paths.h"
 #include "saver/scrnsave.h"
 
@@ -25,7 +26,6 @@
 namespace {
 
 const char kConfName[] = "qmsave/qmsave.conf";
-const char kPackageName[] = "qmsave.dat";
 const char kLogName[] = "qmsave.log";
 
 std::string localHome() { return qmHomeFolder(); }
@@ -75,29 +75,24 @@ std::string localExpandHome(std::string v) {
     return v;
 }
 
-bool localReadAll(const std::string& path, std::string* out, bool* exists) {
-    *exists = false;
-    FILE* f = fopen(path.c_str(), "rb");
-    if (!f) {
-        *exists = errno != ENOENT;
-        return false;
-    }
-    *exists = true;
-    out->clear();
-    char buf[65536];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, f)) > 0) out->append(buf, n);
-    bool ok = !ferror(f);
-    fclose(f);
+// Reads a whole file of at most limit bytes, opened as every file read by name is (never
+// blocking, regular files only). *exists tells a missing file from one that cannot be read, whose
+// reason goes to *why.
+bool localReadAll(const std::string& path, long long limit, std::string* out, bool* exists, std::string* why) {
+    FXInputInfo info;
+    bool ok = fxReadInput(path.c_str(), limit, out, &info);
+    *exists = ok || !(info.error == ENOENT || info.error == ENOTDIR);
+    if (!ok && *exists) *why = info.Why();
     return ok;
 }
 
 // The path= value of a configuration text: the last such line wins; "#" and ";" start comments;
-// blanks around key and value and one pair of quotes around the value are dropped.
-std::string localPathValue(const std::string& text) {
+// blanks around key and value and one pair of quotes around the value are dropped. A value longer
+// than any folder name is refused (its line is left out; *problem says so).
+std::string localPathValue(const std::string& text, std::string* problem) {
     std::string value;
     size_t pos = 0;
-    while (pos < text.size()) {
+    for (int number = 1; pos < text.size(); number++) {
         size_t end = text.find('\n', pos);
         if (end == std::string::npos) end = text.size();
         std::string line = localTrim(text.substr(pos, end - pos));
@@ -108,6 +103,11 @@ std::string localPathValue(const std::string& text) {
         std::string v = localTrim(line.substr(eq + 1));
         if (v.size() >= 2 && ((v.front() == '"' && v.back() == '"') || (v.front() == '\'' && v.back() == '\'')))
             v = v.substr(1, v.size() - 2);
+        if (v.size() > kQmMaxPathValue) {
+            *problem = "line " + std::to_string(number) + " refused: its path= value is " + std::to_string(v.size()) +
+                       " characters long (a folder name has at most " + std::to_string(kQmMaxPathValue) + ")";
+            continue;
+        }
         value = localExpandHome(v);
     }
     return value;
@@ -177,43 +177,14 @@ bool localReplace(const std::string& target, const std::string& bytes, mode_t mo
     return true;
 }
 
-// The command word of one entry of the programs list: after an optional "-" (switched off), a
-// visual ("GL:") and a quoted name.
-std::string localEntryCommand(std::string e) {
-    e = localTrim(e);
-    if (!e.empty() && e[0] == '-') e = localTrim(e.substr(1));
-    size_t colon = e.find(':');
-    size_t blank = e.find_first_of(" \t\"");
-    if (colon != std::string::npos && (blank == std::string::npos || colon < blank)) e = localTrim(e.substr(colon + 1));
-    if (!e.empty() && e[0] == '"') {
-        size_t q = e.find('"', 1);
-        e = q == std::string::npos ? "" : localTrim(e.substr(q + 1));
-    }
-    if (!e.empty() && e[0] == '\'') {  // a quoted path
-        size_t q = e.find('\'', 1);
-        return q == std::string::npos ? "" : e.substr(1, q - 1);
-    }
-    return e.substr(0, e.find_first_of(" \t"));
-}
-
-std::string localBaseName(const std::string& p) {
-    size_t s = p.rfind('/');
-    return s == std::string::npos ? p : p.substr(s + 1);
-}
-
-bool localEndsWith(const std::string& s, const char* tail) {
-    size_t n = strlen(tail);
-    return s.size() >= n && s.compare(s.size() - n, n, tail) == 0;
-}
-
 }  // namespace
 
 QmConfig qmLoadConfig() {
     QmConfig c;
     c.file = localXdg("XDG_CONFIG_HOME", ".config") + "/" + kConfName;
     std::string text;
-    c.fileReadable = localReadAll(c.file, &text, &c.fileExists);
-    if (c.fileReadable) c.filePath = localPathValue(text);
+    c.fileReadable = localReadAll(c.file, kQmMaxConfigBytes, &text, &c.fileExists, &c.fileProblem);
+    if (c.fileReadable) c.filePath = localPathValue(text, &c.fileProblem);
     if (!c.filePath.empty()) c.filePath = localAbsolute(c.filePath, localDirName(c.file));
     if (const char* env = getenv("QMSAVE_PATH")) c.envPath = localAbsolute(localExpandHome(env), localCurrentDir());
     c.defaultDir = localDefaultDataDir();
@@ -257,27 +228,23 @@ std::string qmLogFilePath(const std::string& dataDir, bool create) {
 }
 
 void qmPrintConfig(const QmConfig& c) {
-    printf("Configuration file: %s\n", c.file.c_str());
+    printf("Configuration file: %s\n", qmShortened(c.file).c_str());
     if (!c.fileExists)
         printf("  not present (write a line path=FOLDER into it to choose the data folder)\n");
     else if (!c.fileReadable)
-        printf("  present but cannot be read\n");
+        printf("  present but cannot be read (%s)\n", c.fileProblem.c_str());
     else if (c.filePath.empty())
         printf("  present, without a path= line\n");
     else
-        printf("  path=%s\n", c.filePath.c_str());
-    printf("QMSAVE_PATH: %s\n", c.envPath.empty() ? "not set" : c.envPath.c_str());
-    printf("Data folder: %s (%s)\n", c.dataDir.c_str(), c.source);
+        printf("  path=%s\n", qmShortened(c.filePath).c_str());
+    if (c.fileReadable && !c.fileProblem.empty()) printf("  %s\n", c.fileProblem.c_str());
+    printf("QMSAVE_PATH: %s\n", c.envPath.empty() ? "not set" : qmShortened(c.envPath).c_str());
+    printf("Data folder: %s (%s)\n", qmShortened(c.dataDir).c_str(), c.source);
     std::string problem = qmDataDirProblem(c.dataDir);
     if (!problem.empty()) printf("  %s: the saver shows nothing but its gadgets\n", problem.c_str());
-    std::string package = c.dataDir + "/" + kPackageName;
-    struct stat st;
-    if (stat(package.c_str(), &st) == 0 && S_ISREG(st.st_mode))
-        printf("Package: %s (%lld bytes)\n", package.c_str(), static_cast<long long>(st.st_size));
-    else
-        printf("Package: %s is missing: the saver shows nothing but its gadgets\n", package.c_str());
+    printf("%s\n", qmPackageReport(c.dataDir + "/qmsave.dat").c_str());
     std::string log = qmLogFilePath(c.dataDir, false);
-    printf("Trace log: %s\n", log.empty() ? "none (no writable folder)" : log.c_str());
+    printf("Trace log: %s\n", log.empty() ? "none (no writable folder)" : qmShortened(log).c_str());
     fflush(stdout);
 }
 
@@ -310,138 +277,70 @@ std::string qmSaverCommand() {
     return p + " --root";
 }
 
-QmListChange qmAddToProgramsList(const std::string& old, bool fileExists, const std::string& command,
-                                 std::string* out) {
-    const std::string entry = "  GL: \t\t\t\t" + command + "\t\t\t    \\n";
-    // Physical lines with their ends.
-    std::vector<std::string> lines;
-    size_t pos = 0;
-    while (pos < old.size()) {
-        size_t end = old.find('\n', pos);
-        size_t next = end == std::string::npos ? old.size() : end + 1;
-        lines.push_back(old.substr(pos, next - pos));
-        pos = next;
-    }
-    size_t first = lines.size();
-    for (size_t i = 0; i < lines.size(); i++) {
-        if (lines[i].compare(0, 9, "programs:") == 0) {
-            first = i;
-            break;
-        }
-    }
-    if (first == lines.size()) {
-        // No list yet: one at the end (a new file gets a line saying who wrote it).
-        std::string text = old;
-        if (!fileExists || old.empty()) text = "# XScreenSaver settings, started by qmsave register_scrsaver\n";
-        else if (text.back() != '\n') text += '\n';
-        *out = text + "programs:\t\t\t\t\t\t\t      \\\n" + entry + "\n";
-        return kListAdded;
-    }
-    // The list: its first line and every line continued by a final backslash. Each line's part
-    // of the value is remembered, so a position in the value leads back to its line and column.
-    auto body = [](const std::string& l) {
-        std::string b = l;
-        while (!b.empty() && (b.back() == '\n' || b.back() == '\r')) b.pop_back();
-        return b;
-    };
-    struct Piece {
-        size_t valueStart, line, column;
-    };
-    std::vector<Piece> pieces;
-    size_t last = first;
-    while (last + 1 < lines.size() && localEndsWith(body(lines[last]), "\\") &&
-           !localEndsWith(body(lines[last]), "\\\\"))
-        last++;
-    std::string value;
-    for (size_t i = first; i <= last; i++) {
-        std::string b = body(lines[i]);
-        size_t column = i == first ? 9 : 0;
-        b = b.substr(column);
-        if (i < last) b.pop_back();  // the continuation
-        pieces.push_back({value.size(), i, column});
-        value += b;
-    }
-    std::string target = localBaseName(localEntryCommand(command));
-    size_t switchedOff = std::string::npos;  // value position of the "-" of a listed entry that is off
-    size_t start = 0;
-    while (start <= value.size()) {
-        size_t sep = value.find("\\n", start);
-        std::string e = value.substr(start, sep == std::string::npos ? std::string::npos : sep - start);
-        if (!localTrim(e).empty() && localBaseName(localEntryCommand(e)) == target) {
-            size_t lead = e.find_first_not_of(" \t");
-            if (e[lead] != '-') {
-                *out = old;
-                return kListAlready;
-            }
-            if (switchedOff == std::string::npos) switchedOff = start + lead;
-        }
-        if (sep == std::string::npos) break;
-        start = sep + 2;
-    }
-    if (switchedOff != std::string::npos) {
-        // Switched on where it stands, the "-" becoming a blank as the launcher writes it.
-        size_t k = pieces.size() - 1;
-        while (pieces[k].valueStart > switchedOff) k--;
-        lines[pieces[k].line][pieces[k].column + switchedOff - pieces[k].valueStart] = ' ';
-        out->clear();
-        for (const std::string& l : lines) *out += l;
-        return kListSwitchedOn;
-    }
-    // Appended at the end, so the positions of the entries already listed (which the settings
-    // refer to by number) stay as they are.
-    std::string lastBody = body(lines[last]);
-    std::string ending = lines[last].substr(lastBody.size());
-    if (ending.empty()) ending = "\n";
-    size_t keep = lastBody.find_last_not_of(" \t");
-    std::string trimmed = keep == std::string::npos ? "" : lastBody.substr(0, keep + 1);
-    bool emptyList = localTrim(value).empty();
-    if (emptyList)
-        lines[last] = trimmed + "\t\t\t\t\t\t\t      \\" + ending;
-    else if (localEndsWith(trimmed, "\\n"))
-        lines[last] = trimmed + "\\" + ending;
-    else
-        lines[last] = trimmed + " \\n\\" + ending;
-    lines.insert(lines.begin() + long(last) + 1, entry + ending);
-    out->clear();
-    for (const std::string& l : lines) *out += l;
-    return kListAdded;
-}
+namespace {
 
-bool qmRegisterInFile(const std::string& path, const std::string& command, std::string* report) {
-    // A settings file kept as a link (a dotfiles folder) is edited where it really lives; a link
-    // to nothing would be replaced by a plain file, losing the link: refused.
-    std::string target = path;
+// The file that register_scrsaver edits for the settings file path: path itself, or where its
+// symbolic link leads (a dotfiles folder) when that lies inside path's own folder. Writing through
+// a link to anywhere else would let a link planted in the home folder make the saver replace any
+// file its user may write (as root: any file at all). False, with the report, when refused.
+bool localSettingsTarget(const std::string& path, std::string* target, std::string* report) {
+    *target = path;
     struct stat lst;
-    if (lstat(path.c_str(), &lst) == 0 && S_ISLNK(lst.st_mode)) {
-        char real[PATH_MAX];
-        if (!realpath(path.c_str(), real)) {
-            int e = errno;
-            char to[PATH_MAX];
-            ssize_t n = readlink(path.c_str(), to, sizeof to - 1);
-            to[n > 0 ? n : 0] = 0;
-            *report = path + " is a symbolic link to " + to + ", which cannot be reached (" + strerror(e) +
-                      "); nothing was changed";
-            return false;
-        }
-        target = real;
-    }
-
-    std::string old;
-    bool exists = false;
-    if (!localReadAll(target, &old, &exists) && exists) {
-        *report = "cannot read " + target + " (" + strerror(errno) + "); nothing was changed";
+    if (lstat(path.c_str(), &lst) != 0 || !S_ISLNK(lst.st_mode)) return true;
+    char to[PATH_MAX];
+    ssize_t n = readlink(path.c_str(), to, sizeof to - 1);
+    to[n > 0 ? n : 0] = 0;
+    char real[PATH_MAX], folder[PATH_MAX];
+    if (!realpath(path.c_str(), real)) {
+        // A link to nothing would be replaced by a plain file, losing the link.
+        *report = path + " is a symbolic link to " + to + ", which cannot be reached (" + strerror(errno) +
+                  "); nothing was changed";
         return false;
     }
-    std::string text;
-    QmListChange change = qmAddToProgramsList(old, exists, command, &text);
-    if (change == kListAlready) {
-        *report = "the programs list in " + path + " already runs qmsave; nothing was changed";
-        return true;
+    std::string dir = localDirName(path);
+    if (!realpath(dir.empty() ? "." : dir.c_str(), folder) ||
+        std::string(real).compare(0, strlen(folder) + 1, std::string(folder) + "/") != 0) {
+        *report = path + " is a symbolic link to " + real + ", outside " + (dir.empty() ? "." : dir) +
+                  ": only a settings file of your own in that folder is edited through a link; nothing was changed";
+        return false;
     }
-    mode_t mode = 0644;
+    *target = real;
+    return true;
+}
+
+// Checks that the settings file at target (when there is one) is a regular file of the user's
+// own that the user may write, and reads it. False, with the report, when it is not.
+bool localReadSettings(const std::string& path, const std::string& target, std::string* old, bool* exists,
+                       mode_t* mode, std::string* report) {
     struct stat st;
-    if (exists && stat(target.c_str(), &st) == 0) mode = st.st_mode & 07777;
-    // The new text first: while it cannot be written, nothing (no older backup either) is touched.
+    *exists = stat(target.c_str(), &st) == 0;
+    if (*exists && S_ISREG(st.st_mode)) {
+        *mode = st.st_mode & 07777;
+        if (st.st_uid != geteuid()) {
+            *report = target + " belongs to another user (uid " + std::to_string(st.st_uid) +
+                      "), not to the one running qmsave; nothing was changed";
+            return false;
+        }
+        if (!(st.st_mode & S_IWUSR)) {
+            char octal[8];
+            snprintf(octal, sizeof octal, "%04o", unsigned(st.st_mode & 07777));
+            *report = target + " is read-only (mode " + octal + "): make it writable (chmod u+w " + path +
+                      ") to add the saver; nothing was changed";
+            return false;
+        }
+    }
+    std::string why;
+    if (!localReadAll(target, kQmMaxSettingsBytes, old, exists, &why) && *exists) {
+        *report = "cannot read " + target + " (" + why + "); nothing was changed";
+        return false;
+    }
+    return true;
+}
+
+// Puts text in place of the settings file target: the new text is written beside it first; only
+// then is the old file kept as target.bak and the new one renamed into place.
+bool localReplaceSettings(const std::string& target, const std::string& old, bool exists, const std::string& text,
+                          mode_t mode, std::string* report) {
     std::string fresh = localWriteBeside(target, text, mode);
     if (fresh.empty()) {
         *report = "cannot write the new settings beside " + target + " (" + strerror(errno) + "); nothing was changed";
@@ -461,6 +360,25 @@ bool qmRegisterInFile(const std::string& path, const std::string& command, std::
                   (exists ? " and " + backup + " holds a copy of it" : "");
         return false;
     }
+    return true;
+}
+
+}  // namespace
+
+bool qmRegisterInFile(const std::string& path, const std::string& command, std::string* report) {
+    std::string target, old;
+    bool exists = false;
+    mode_t mode = 0644;
+    if (!localSettingsTarget(path, &target, report) || !localReadSettings(path, target, &old, &exists, &mode, report))
+        return false;
+    std::string text;
+    QmListChange change = qmAddToProgramsList(old, exists, command, &text);
+    if (change == kListAlready) {
+        *report = "the programs list in " + path + " already runs qmsave; nothing was changed";
+        return true;
+    }
+    if (!localReplaceSettings(target, old, exists, text, mode, report)) return false;
+    std::string backup = target + ".bak";
     if (change == kListSwitchedOn)
         *report = "switched on the qmsave entry of the programs list in " + path +
                   " (it was switched off); the previous file is kept as " + backup;

@@ -123,19 +123,14 @@ std::string qmLogFilePath(const std::string& dataDir, bool create) {
 
 void qmPrintConfig(const QmConfig& c) {
     printf("Registry: %s\n", c.file.c_str());
-    printf("  %s\n", c.filePath.empty() ? "not set" : c.filePath.c_str());
-    printf("QMSAVE_PATH: %s\n", c.envPath.empty() ? "not set" : c.envPath.c_str());
-    printf("Data folder: %s (%s)\n", c.dataDir.c_str(), c.source);
+    printf("  %s\n", c.filePath.empty() ? "not set" : qmShortened(c.filePath).c_str());
+    printf("QMSAVE_PATH: %s\n", c.envPath.empty() ? "not set" : qmShortened(c.envPath).c_str());
+    printf("Data folder: %s (%s)\n", qmShortened(c.dataDir).c_str(), c.source);
     std::string problem = qmDataDirProblem(c.dataDir);
     if (!problem.empty()) printf("  %s: the saver shows nothing but its gadgets\n", problem.c_str());
-    std::string package = c.dataDir + "\\" + kPackageName;
-    DWORD a = localAttributes(package);
-    if (a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY))
-        printf("Package: %s\n", package.c_str());
-    else
-        printf("Package: %s is missing: the saver shows nothing but its gadgets\n", package.c_str());
+    printf("%s\n", qmPackageReport(c.dataDir + "\\" + kPackageName).c_str());
     std::string log = qmLogFilePath(c.dataDir, false);
-    printf("Trace log: %s\n", log.empty() ? "none (no writable folder)" : log.c_str());
+    printf("Trace log: %s\n", log.empty() ? "none (no writable folder)" : qmShortened(log).c_str());
     fflush(stdout);
 }
 

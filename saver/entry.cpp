@@ -34,7 +34,7 @@ int localConfigure(bool letterGiven) {
 std::string localDataDir() {
     QmConfig c = qmLoadConfig();
     if (c.dataDir.size() < kRuvaPathSize) return c.dataDir;
-    fprintf(stderr, "qmsave: the data folder's name is too long: %s\n", c.dataDir.c_str());
+    fprintf(stderr, "qmsave: the data folder's name is too long: %s\n", qmShortened(c.dataDir).c_str());
     return std::string();
 }
 

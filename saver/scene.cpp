@@ -174,17 +174,16 @@ void SceneGL::RenderEnd() {
 bool QmScene::Init(void* window, bool startLoop) {
     FX_ASSERT(!initialized_ && "a scene is built once");
     initialized_ = true;
-    const char* ruvaPath = options.dataDir.c_str();
-    fxInitPaths();
+    const std::string ruvaPath = qmShortened(options.dataDir);
     if (!options.preview) OpenLog();
     // The content comes from the data folder or from nowhere: never from whatever folder the
-    // saver happened to be started in.
-    std::string problem = qmDataDirProblem(ruvaPath);
-    bool folderUsable = problem.empty() && fxSetTypePath(1, ruvaPath) && fxSetPath(1);
+    // saver happened to be started in. The package is named from the folder; the working
+    // directory stays where the saver was started.
+    std::string problem = qmDataDirProblem(options.dataDir);
+    bool folderUsable = problem.empty();
     if (!folderUsable) {
-        if (problem.empty()) problem = std::string("cannot be entered (") + strerror(errno) + ")";
-        fprintf(stderr, "qmsave: no content: the data folder %s %s\n", ruvaPath, problem.c_str());
-        err("scene: the data folder %s %s\n", ruvaPath, problem.c_str());
+        fprintf(stderr, "qmsave: no content: the data folder %s %s\n", ruvaPath.c_str(), problem.c_str());
+        err("scene: the data folder %s %s\n", ruvaPath.c_str(), problem.c_str());
     }
     fxLoadDevil();
     FXScrShot shot;
@@ -199,11 +198,14 @@ bool QmScene::Init(void* window, bool startLoop) {
     }
     if (!options.preview && !gr.TestGL(false)) hasError = true;
     gr.SetAct(true);
-    if (folderUsable) pck.Load(kPackageFile);
+    FXPackageStatus loaded;
+    if (folderUsable) loaded = pck.Load((options.dataDir + "/" + kPackageFile).c_str());
     if (folderUsable && pck.IsEmpty()) {
         // The scene runs on without content (only what the device itself draws); say why.
-        fprintf(stderr, "qmsave: no content: %s/%s is missing or damaged\n", ruvaPath, kPackageFile);
-        err("scene: no package %s in %s\n", kPackageFile, ruvaPath);
+        std::string why = loaded.Ok() ? "it holds no entries" : loaded.why;
+        fprintf(stderr, "qmsave: no content: %s/%s is missing or damaged (%s)\n", ruvaPath.c_str(), kPackageFile,
+                why.c_str());
+        err("scene: no package %s in %s (%s)\n", kPackageFile, ruvaPath.c_str(), why.c_str());
     }
     err_gad.CreateCN(&gr, &pck, kEntryErrorNotice);
     err_gad.active = hasError;

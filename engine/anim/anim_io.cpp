@@ -12,6 +12,8 @@
 
 #include "anim/anim.h"
 #include "base/binio.h"
+#include "base/input_file.h"
+#include "base/paths.h"
 #include "base/compiler.h"
 #include "base/package.h"
 #include "base/trace.h"
@@ -84,6 +86,7 @@ struct localPackageSource {
 struct localFileSource {
     PEnv* env;
     FILE* f;
+    std::string dir;  // the animation file's folder: frame files are named from there
     long Remaining() const { return fxFileRemaining(f); }
     long Tell() const { return ftell(f); }
     void Seek(long pos) { fseek(f, pos, SEEK_SET); }
@@ -120,7 +123,7 @@ struct localFileSource {
     bool Map(FXVectorMap* m) { return m->Load(f); }
     FXModel* FrameModel(const char* name) {
         FXModel* m = new FXModel;
-        m->Load(env, name);
+        m->Load(env, fxJoinPath(dir, name).c_str());
         return m;
     }
 };
@@ -344,9 +347,9 @@ int FXAnim::LoadCN(PEnv* env, FXPackage* pkg, int id) {
 
 int FXAnim::Load(PEnv* env, const char* path) {
     Destroy();
-    FILE* f = path ? fopen(path, "rb") : nullptr;
+    FILE* f = fxOpenInputFile(path);
     if (!f) return 0;
-    localFileSource src{env, f};
+    localFileSource src{env, f, fxDirOf(path)};
     int r = localLoad(this, src, path);
     fclose(f);
     return r;

@@ -1,18 +1,18 @@
-// The package reader: loading (plain or transposed body), the entry tables with their checks,
-// lookups, the read cursor's primitives and the name table.
+// The package: loading through the package index (plain or transposed body), lookups, taking
+// entries out, the read cursor's primitives and the name table.
 #include "base/package.h"
 
-#include <cctype>
+#include <set>
 #include <atomic>
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <initializer_list>
-#include <vector>
 
 #include "base/binio.h"
+#include "base/input_file.h"
 #include "base/trace.h"
 
 // ---- FXPackageData ----
@@ -203,134 +203,6 @@ void FXNameServer::Destroy() {
 
 // ---- helpers ----
 
-int fxIntSqrt(int n) {
-    if (n <= 0) return 0;
-    int64_t r = int64_t(n);
-    int64_t x = r;
-    int64_t y = (x + 1) / 2;
-    while (y < x) {
-        x = y;
-        y = (x + r / x) / 2;
-    }
-    return int(x);
-}
-
-namespace {
-
-// The bytes of an 8 x 8 block held as eight 8-byte rows, exchanged in three steps (4 x 4 blocks,
-// then 2 x 2, then single bytes): row i becomes what column i was. The block moves as eight words
-// instead of 64 bytes.
-void localFlip8(uint64_t* x) {
-    for (int i = 0; i < 4; i++) {
-        uint64_t t = ((x[i] >> 32) ^ x[i + 4]) & 0x00000000FFFFFFFFull;
-        x[i] ^= t << 32;
-        x[i + 4] ^= t;
-    }
-    for (int i : {0, 1, 4, 5}) {
-        uint64_t t = ((x[i] >> 16) ^ x[i + 2]) & 0x0000FFFF0000FFFFull;
-        x[i] ^= t << 16;
-        x[i + 2] ^= t;
-    }
-    for (int i : {0, 2, 4, 6}) {
-        uint64_t t = ((x[i] >> 8) ^ x[i + 1]) & 0x00FF00FF00FF00FFull;
-        x[i] ^= t << 8;
-        x[i + 1] ^= t;
-    }
-}
-
-void localLoad8(uint64_t* x, const unsigned char* p, size_t n) {
-    for (int i = 0; i < 8; i++) memcpy(&x[i], p + size_t(i) * n, 8);
-}
-
-void localStore8(unsigned char* p, const uint64_t* x, size_t n) {
-    for (int i = 0; i < 8; i++) memcpy(p + size_t(i) * n, &x[i], 8);
-}
-
-// dst rows r0.. and columns c0.. of an 8 x 8 block from src (dst[r][c] = src[c][r]); both n wide.
-void localTranspose8(unsigned char* dst, const unsigned char* src, size_t n, int r0, int c0) {
-    uint64_t x[8];
-    localLoad8(x, src + size_t(c0) * n + size_t(r0), n);
-    localFlip8(x);
-    localStore8(dst + size_t(r0) * n + size_t(c0), x, n);
-}
-
-// Transposes the leading n x n square of buf in place: 8 x 8 blocks exchanged with their mirror
-// blocks, tile by tile, the rows and columns beyond the last multiple of 8 byte by byte.
-void localTransposeInPlace(unsigned char* buf, int n) {
-    const size_t w = size_t(n);
-    const int kTile = 64;
-    const int n8 = n - n % 8;
-    for (int r0 = 0; r0 < n8; r0 += kTile) {
-        const int r1 = r0 + kTile < n8 ? r0 + kTile : n8;
-        for (int c0 = r0; c0 < n8; c0 += kTile) {
-            const int c1 = c0 + kTile < n8 ? c0 + kTile : n8;
-            for (int r = r0; r < r1; r += 8)
-                for (int c = c0 == r0 ? r : c0; c < c1; c += 8) {
-                    uint64_t a[8], b[8];
-                    localLoad8(a, buf + size_t(r) * w + size_t(c), w);
-                    localFlip8(a);
-                    if (c == r) {
-                        localStore8(buf + size_t(r) * w + size_t(c), a, w);
-                        continue;
-                    }
-                    localLoad8(b, buf + size_t(c) * w + size_t(r), w);
-                    localFlip8(b);
-                    localStore8(buf + size_t(c) * w + size_t(r), a, w);
-                    localStore8(buf + size_t(r) * w + size_t(c), b, w);
-                }
-        }
-    }
-    for (int r = 0; r < n; r++)
-        for (int c = (r < n8 ? n8 : r + 1); c < n; c++) {
-            unsigned char t = buf[size_t(r) * w + size_t(c)];
-            buf[size_t(r) * w + size_t(c)] = buf[size_t(c) * w + size_t(r)];
-            buf[size_t(c) * w + size_t(r)] = t;
-        }
-}
-
-// The first bytes of a body in the file f holding the four entry tables (each an int32 count and
-// as many int32); the tables are cut short where the body ends or a count is impossible (the
-// table reader then refuses them). False when the file cannot be read.
-bool localReadHead(FILE* f, int bodySize, std::vector<unsigned char>* head) {
-    for (int t = 0; t < 4; t++) {
-        const size_t at = head->size();
-        const int64_t left = int64_t(bodySize) - int64_t(at);
-        if (left < 4) return true;
-        head->resize(at + 4);
-        if (fread(head->data() + at, 1, 4, f) != 4) return false;
-        const int32_t count = fxGetI32(head->data() + at);
-        if (count < 0 || count > (left - 4) / 4) return true;
-        head->resize(at + 4 + size_t(count) * 4);
-        if (fread(head->data() + at + 4, 1, size_t(count) * 4, f) != size_t(count) * 4) return false;
-    }
-    return true;
-}
-
-}  // namespace
-
-void fxPackageTranspose(unsigned char* dst, const unsigned char* src, int size) {
-    if (size <= 0) return;
-    const int n = fxIntSqrt(size);
-    const size_t w = size_t(n);
-    // Tiles of 64 x 64 that stay in the cache (walking whole columns of a large square touched a
-    // new cache line for every byte), each moved as 8 x 8 blocks of words; the rows and columns
-    // beyond the last multiple of 8 byte by byte.
-    const int kTile = 64;
-    const int n8 = n - n % 8;
-    for (int r0 = 0; r0 < n8; r0 += kTile) {
-        const int r1 = r0 + kTile < n8 ? r0 + kTile : n8;
-        for (int c0 = 0; c0 < n8; c0 += kTile) {
-            const int c1 = c0 + kTile < n8 ? c0 + kTile : n8;
-            for (int r = r0; r < r1; r += 8)
-                for (int c = c0; c < c1; c += 8) localTranspose8(dst, src, w, r, c);
-        }
-    }
-    for (int r = 0; r < n; r++)
-        for (int c = r < n8 ? n8 : 0; c < n; c++) dst[size_t(r) * w + size_t(c)] = src[size_t(c) * w + size_t(r)];
-    const size_t square = w * w;
-    if (size_t(size) > square) memcpy(dst + square, src + square, size_t(size) - square);
-}
-
 bool fxParseEntryName(const char* name, int* id) {
     if (!name) return false;
     const char* p = name;
@@ -361,209 +233,199 @@ FXPackage::~FXPackage() {
 }
 
 void FXPackage::Destroy() {
-    free(data);
-    data = nullptr;
+    data.reset();
     dataLength = 0;
-    ids.DestroyBuf();
-    offsets.DestroyBuf();
-    sizes.DestroyBuf();
-    types.DestroyBuf();
-    for (int i = 0; i < entries.top; i++) delete static_cast<FXPackageData*>(entries.items[i]);
-    entries.DestroyBuf();
+    tables.Clear();
+    entries.DeleteContents();
     pendingIds.DestroyBuf();
     pendingPaths.DestroyBuf();
     tmpFiles.DestroyBuf();
 }
 
-namespace {
-
-// A signature opens a package when it begins with "pck01"; an 's' after those five characters
-// marks a transposed body.
-bool localCheckSignature(const char* sig, int len, bool* transposed) {
-    if (len < 5 || memcmp(sig, "pck01", 5) != 0) return false;
-    *transposed = memchr(sig + 5, 's', size_t(len - 5)) != nullptr;
-    return true;
+FXPackageStatus FXPackage::Adopt(FXPackageIndex* index, unsigned char* area, long long length) {
+    std::swap(tables, index->tables);
+    data.reset(area);
+    dataLength = int(length);
+    // One above the largest id, computed wide: an id of INT_MAX leaves the base at INT_MAX, where
+    // the name table refuses new names instead of wrapping to negative numbers.
+    int64_t base = 0;
+    for (int32_t id : tables.ids)
+        if (int64_t(id) + 1 > base) base = int64_t(id) + 1;
+    names.base = base > INT_MAX ? INT_MAX : int(base);
+    FXPackageStatus s;
+    s.refused = RecompClasses();
+    return s;
 }
 
-// One table: its count must fit what is left of the body.
-bool localReadTable(FXPackageData* d, FXArray* table) {
-    if (d->remaining < 4) return false;
-    int count = d->ReadInt();
-    if (count < 0 || count > d->remaining / 4) return false;
-    table->Realloc(count);
-    for (int i = 0; i < count; i++) table->PushInt(d->ReadInt());
-    return true;
+namespace {
+
+// The status of a refused package, with its trace line. A file that cannot be opened or is no
+// package says nothing here: whoever asked for it knows whether that matters.
+FXPackageStatus localRefused(FXPackageStatus s, const char* path) {
+    std::string named = path ? std::string(" ") + path : "";
+    switch (s.problem) {
+        case FX_PACKAGE_DAMAGED:
+            err({FX_ERR_DAMAGED, nullptr, path}, "package%s refused: damaged entry tables (%s)\n", named.c_str(),
+                s.detail.c_str());
+            break;
+        case FX_PACKAGE_NO_MEMORY:
+            err({FX_ERR_MEMORY, nullptr, path}, "package%s refused: %s\n", named.c_str(), s.why.c_str());
+            break;
+        case FX_PACKAGE_TOO_LARGE:
+        case FX_PACKAGE_SHORT_READ:
+            err({FX_ERR_IO, nullptr, path}, "package%s refused: %s\n", named.c_str(), s.why.c_str());
+            break;
+        default: break;
+    }
+    return s;
+}
+
+// A block of size bytes (one more, so that an empty area is a block too); null without memory.
+unsigned char* localBlock(long long size) { return static_cast<unsigned char*>(malloc(size_t(size) + 1)); }
+
+FXPackageStatus localNoMemory(long long size) {
+    return FXPackageStatus::Failed(FX_PACKAGE_NO_MEMORY, "no memory for " + std::to_string(size) + " bytes");
 }
 
 }  // namespace
 
-bool FXPackage::ReadTables(FXPackageData* d) {
-    bool ok = localReadTable(d, &ids) && localReadTable(d, &offsets) && localReadTable(d, &sizes) &&
-              localReadTable(d, &types);
-    if (!ok || ids.top != offsets.top || ids.top != sizes.top || ids.top != types.top) {
-        err(FX_ERR_DAMAGED, "package refused: damaged entry tables (counts %d/%d/%d/%d)\n", ids.top, offsets.top,
-            sizes.top, types.top);
-        Destroy();
-        return false;
+FXPackageStatus FXPackage::LoadTransposedBody(unsigned char* body, long long size) {
+    // Untransposed in place: no second block of the body's size is taken (and touched).
+    fxPackageTransposeInPlace(body, int(size));
+    FXPackageIndex plain;
+    FXPackageStatus s = plain.OpenBody(body, size);
+    if (!s.Ok()) {
+        free(body);
+        return s;
     }
-    // One above the largest id, computed wide: an id of INT_MAX leaves the base at INT_MAX, where
-    // the name table refuses new names instead of wrapping to negative numbers.
-    int64_t base = 0;
-    for (int i = 0; i < ids.top; i++)
-        if (int64_t(ids.GetInt(i)) + 1 > base) base = int64_t(ids.GetInt(i)) + 1;
-    names.base = base > INT_MAX ? INT_MAX : int(base);
-    return true;
+    // The data area moves to the front of the body block, which it then owns: no second block of
+    // the package's size is taken (and touched) for a copy.
+    long long length = plain.dataLength;
+    if (length > 0) memmove(body, body + plain.dataAt, size_t(length));
+    unsigned char* area = static_cast<unsigned char*>(realloc(body, size_t(length) + 1));
+    return Adopt(&plain, area ? area : body, length);
 }
 
-// A plain body from the file: the four tables first (each an int32 count and as many int32),
-// then the data area read straight into the block it lives in.
-bool FXPackage::LoadPlain(FILE* f, int bodySize) {
-    std::vector<unsigned char> head;
-    if (!localReadHead(f, bodySize, &head)) {
-        err(FX_ERR_DAMAGED, "package refused: short read\n");
-        return false;
+FXPackageStatus FXPackage::Load(const char* path) {
+    Destroy();
+    FXPackageIndex index;
+    FXPackageStatus s = index.OpenHead(path);
+    if (!s.Ok()) return localRefused(s, path);
+    if (index.transposed) {
+        unsigned char* body = localBlock(index.bodySize);
+        if (!body) return localRefused(localNoMemory(index.bodySize), path);
+        if (!index.ReadFile(index.bodyAt, size_t(index.bodySize), body)) {
+            free(body);
+            return localRefused(FXPackageStatus::Failed(FX_PACKAGE_SHORT_READ, "short read"), path);
+        }
+        return localRefused(LoadTransposedBody(body, index.bodySize), path);
     }
-    FXPackageData d;
-    d.InitData(head.data(), int(head.size()));
-    if (!ReadTables(&d)) return false;
-    const int length = bodySize - int(head.size());
-    unsigned char* area = static_cast<unsigned char*>(malloc(size_t(length) + 1));
-    if (!area || fread(area, 1, size_t(length), f) != size_t(length)) {
-        if (area)
-            err(FX_ERR_DAMAGED, "package refused: short read\n");
-        else
-            err(FX_ERR_MEMORY, "package refused: no memory for a data area of %d bytes\n", length);
+    // A plain body: the four tables first, then the data area read straight into the block it
+    // lives in.
+    s = index.ReadTables();
+    if (!s.Ok()) return localRefused(s, path);
+    unsigned char* area = localBlock(index.dataLength);
+    if (!area) return localRefused(localNoMemory(index.dataLength), path);
+    if (!index.ReadBody(index.dataAt, size_t(index.dataLength), area)) {
         free(area);
-        Destroy();
-        return false;
+        return localRefused(FXPackageStatus::Failed(FX_PACKAGE_SHORT_READ, "short read"), path);
     }
-    data = area;
-    dataLength = length;
-    RecompClasses();
-    return true;
+    return Adopt(&index, area, index.dataLength);
 }
 
-bool FXPackage::LoadBody(unsigned char* body, int bodySize, bool transposed) {
-    if (transposed && bodySize > 0) {
-        // Untransposed in place: no second block of the body's size is taken (and touched).
-        localTransposeInPlace(body, fxIntSqrt(bodySize));
-    }
-    FXPackageData d;
-    d.InitData(body, bodySize);
-    if (!ReadTables(&d)) {
-        free(body);
-        return false;
-    }
-    // The data area moves to the front of the body block, which it then owns: no second block
-    // of the package's size is taken (and touched) for a copy.
-    dataLength = d.remaining;
-    if (dataLength > 0) memmove(body, d.current, size_t(dataLength));
-    unsigned char* area = static_cast<unsigned char*>(realloc(body, size_t(dataLength) + 1));
-    data = area ? area : body;
-    RecompClasses();
-    return true;
-}
-
-void FXPackage::Load(const char* path) {
+FXPackageStatus FXPackage::LoadFromMemory(const void* bytes, long length) {
     Destroy();
-    FILE* f = path ? fopen(path, "rb") : nullptr;
-    if (!f) return;
-    int32_t sigLen = 0;
-    char sig[FXStr::kCapacity + 1];
-    bool transposed = false;
-    bool isPackage = fxFileReadInt(f, &sigLen) && sigLen >= 0 && sigLen <= FXStr::kCapacity &&
-                     fread(sig, 1, size_t(sigLen), f) == size_t(sigLen) &&
-                     localCheckSignature(sig, sigLen, &transposed);
-    if (!isPackage) {
-        fclose(f);
-        return;
+    FXPackageIndex index;
+    FXPackageStatus s = index.OpenMemoryHead(bytes, length);
+    if (s.Ok() && !index.transposed) s = index.ReadTables();
+    if (!s.Ok()) return localRefused(s, nullptr);
+    long long size = index.transposed ? index.bodySize : index.dataLength;
+    unsigned char* block = localBlock(size);
+    if (!block) return localRefused(localNoMemory(size), nullptr);
+    if (index.transposed) {
+        index.ReadFile(index.bodyAt, size_t(size), block);
+        return localRefused(LoadTransposedBody(block, size), nullptr);
     }
-    long pos = ftell(f);
-    fseek(f, 0, SEEK_END);
-    long end = ftell(f);
-    fseek(f, pos, SEEK_SET);
-    if (pos < 0 || end < pos || end - pos > long(INT_MAX)) {
-        err({FX_ERR_IO, nullptr, path}, "package %s refused: unreadable or too large\n", path);
-        fclose(f);
-        return;
-    }
-    int bodySize = int(end - pos);
-    if (!transposed) {
-        LoadPlain(f, bodySize);
-        fclose(f);
-        return;
-    }
-    unsigned char* body = static_cast<unsigned char*>(malloc(size_t(bodySize) + 1));
-    size_t got = body ? fread(body, 1, size_t(bodySize), f) : 0;
-    fclose(f);
-    if (!body || got != size_t(bodySize)) {
-        err({FX_ERR_IO, nullptr, path}, "package %s refused: short read\n", path);
-        free(body);
-        return;
-    }
-    LoadBody(body, bodySize, transposed);
+    index.ReadBody(index.dataAt, size_t(size), block);
+    return Adopt(&index, block, size);
 }
 
-void FXPackage::LoadFromMemory(const void* bytes, long length) {
-    Destroy();
-    const unsigned char* b = static_cast<const unsigned char*>(bytes);
-    if (!b || length < 4) return;
-    int32_t sigLen = fxGetI32(b);
-    bool transposed = false;
-    if (sigLen < 0 || sigLen > FXStr::kCapacity || sigLen > length - 4 ||
-        !localCheckSignature(reinterpret_cast<const char*>(b + 4), sigLen, &transposed))
-        return;
-    long bodyLong = length - 4 - sigLen;
-    if (bodyLong > long(INT_MAX)) return;
-    int bodySize = int(bodyLong);
-    unsigned char* body = static_cast<unsigned char*>(malloc(size_t(bodySize) + 1));
-    if (!body) return;
-    if (bodySize > 0) memcpy(body, b + 4 + sigLen, size_t(bodySize));
-    LoadBody(body, bodySize, transposed);
-}
-
-void FXPackage::RecompClasses() {
-    for (int i = 0; i < entries.top; i++) delete static_cast<FXPackageData*>(entries.items[i]);
-    entries.RemoveAll();
-    entries.Realloc(offsets.top);
-    for (int i = 0; i < offsets.top; i++) {
-        int64_t off = offsets.GetInt(i);
-        int64_t len = i < sizes.top ? sizes.GetInt(i) : -1;
+int FXPackage::RecompClasses() {
+    entries.DeleteContents();
+    entries.Reserve(tables.Count());
+    int refused = 0;
+    for (int i = 0; i < tables.Count(); i++) {
+        int64_t off = tables.offsets[size_t(i)];
+        int64_t len = tables.sizes[size_t(i)];
         if (off < 0 || len < 0 || off + len > dataLength) {
             err(FX_ERR_DAMAGED,
                 "package entry %d (number %d) refused: offset %d size %d outside the data area of %d bytes\n", i,
-                i < ids.top ? ids.GetInt(i) : -1, int(off), int(len), dataLength);
+                tables.ids[size_t(i)], int(off), int(len), dataLength);
             entries.Push(nullptr);
+            refused++;
             continue;
         }
         FXPackageData* d = new FXPackageData;
-        d->InitData(data + off, int(len));
+        d->InitData(data.get() + off, int(len));
         entries.Push(d);
     }
+    return refused;
 }
 
 int FXPackage::FindPos(int id) const {
-    for (int i = 0; i < ids.top; i++)
-        if (ids.GetInt(i) == id) return i;
+    for (int i = 0; i < tables.Count(); i++)
+        if (tables.ids[size_t(i)] == id) return i;
     return -1;
 }
 
-FXPackageData* FXPackage::GetDataPtr(int id) {
-    int pos = FindPos(id);
-    if (pos < 0 || pos >= entries.top) return nullptr;
-    FXPackageData* d = static_cast<FXPackageData*>(entries.items[pos]);
+FXPackageData* FXPackage::EntryAt(int i) {
+    if (i < 0 || i >= entries.Count()) return nullptr;
+    FXPackageData* d = entries.Get(i);
     if (d) d->Reseek();
     return d;
 }
 
+FXPackageData* FXPackage::GetDataPtr(int id) { return EntryAt(FindPos(id)); }
+
 int FXPackage::GetDataType(int id) const {
     int pos = FindPos(id);
-    if (pos < 0 || pos >= types.top || pos >= entries.top || !entries.items[pos]) return -1;
-    return types.GetInt(pos);
+    if (pos < 0 || pos >= entries.Count() || !entries.Get(pos)) return -1;
+    return tables.types[size_t(pos)];
+}
+
+int FXPackage::DropEntries(const std::vector<int>& numbers) {
+    const std::set<int> gone(numbers.begin(), numbers.end());
+    auto dropped = [&](int id) { return gone.count(id) > 0; };
+    long long kept = 0;
+    for (int i = 0; i < tables.Count(); i++)
+        if (!dropped(IdAt(i)) && entries.Get(i)) kept += SizeAt(i);
+    unsigned char* area = localBlock(kept);
+    if (!area) return 0;
+    FXPackageTables now;
+    int at = 0, went = 0;
+    for (int i = 0; i < tables.Count(); i++) {
+        if (dropped(IdAt(i))) {
+            went++;
+            continue;
+        }
+        // A refused entry keeps its row and its place, without bytes to move.
+        int size = entries.Get(i) ? SizeAt(i) : 0;
+        if (size > 0) memcpy(area + at, data.get() + OffsetAt(i), size_t(size));
+        now.ids.push_back(IdAt(i));
+        now.offsets.push_back(entries.Get(i) ? at : OffsetAt(i));
+        now.sizes.push_back(SizeAt(i));
+        now.types.push_back(TypeAt(i));
+        at += size;
+    }
+    std::swap(tables, now);
+    data.reset(area);
+    dataLength = at;
+    RecompClasses();
+    return went;
 }
 
 void FXPackage::LoadNames(const char* path) {
-    FILE* f = path ? fopen(path, "rb") : nullptr;
+    FILE* f = fxOpenInputFile(path);
     if (!f) return;
     names.names.Load(f);
     fclose(f);

@@ -3,12 +3,21 @@
 // the body is stored transposed), then the body: four parallel int32 tables (ids, offsets, sizes,
 // types, each with its int32 count) and the data area.
 //
+// The layout is read by FXPackageIndex (package_index.h), the one reader of package files.
+//
 // A package is untrusted input: a header whose tables disagree leaves the package empty, and an
-// entry whose bytes leave the data area is never handed out; both leave a trace line. Every read
-// primitive of FXPackageData stays inside its entry.
+// entry whose bytes leave the data area is never handed out; both leave a trace line, and Load
+// says what went wrong as a value. Every read primitive of FXPackageData stays inside its entry.
 #pragma once
 
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <vector>
+
 #include "base/arrays.h"
+#include "base/package_index.h"
+#include "base/ptr_array.h"
 #include "base/strings.h"
 
 // Entry type codes: the image types of the picture decoder, -1 for engine records.
@@ -70,10 +79,6 @@ public:
 class FXPackage {
 public:
     FXNameServer names;
-    unsigned char* data = nullptr;  // the data area, owned
-    int dataLength = 0;
-    FXArray ids, offsets, sizes, types;
-    FXArray entries;  // owned FXPackageData*, parallel to offsets; null for a refused entry
 
     // Authoring state (empty when the package is only read).
     FXArray pendingIds;
@@ -88,20 +93,36 @@ public:
     FXPackage& operator=(const FXPackage&) = delete;
     ~FXPackage();
 
-    // Replaces the content by the package in the file; failure leaves the package empty.
-    void Load(const char* path);
-    // Loads from bytes in memory (the same checks as Load); used by tools and fuzzing.
-    void LoadFromMemory(const void* bytes, long length);
+    // Replaces the content by the package in the file (opened as every file read by name is:
+    // never blocking, regular files only). A failure leaves the package empty and says why; a
+    // package whose tables are whole but whose entries leave its data area (a file cut short)
+    // loads with those entries refused, and the value counts them.
+    FXPackageStatus Load(const char* path);
+    // Loads from bytes in memory, with the same checks as Load; used by tools and fuzzing.
+    FXPackageStatus LoadFromMemory(const void* bytes, long length);
     void Destroy();
-    bool IsEmpty() const { return ids.top == 0; }
-    int GetCount() const { return ids.top; }
+    bool IsEmpty() const { return tables.Count() == 0; }
+    int GetCount() const { return tables.Count(); }
 
+    // The entry tables, by position (0 .. GetCount() - 1).
+    int IdAt(int i) const { return tables.ids[size_t(i)]; }
+    int OffsetAt(int i) const { return tables.offsets[size_t(i)]; }
+    int SizeAt(int i) const { return tables.sizes[size_t(i)]; }
+    int TypeAt(int i) const { return tables.types[size_t(i)]; }
+    // The data area.
+    const unsigned char* Data() const { return data.get(); }
+    int DataLength() const { return dataLength; }
+    // The rewound cursor of the entry at position i, or null when it was refused.
+    FXPackageData* EntryAt(int i);
     // The rewound cursor of the first entry numbered id, or null.
     FXPackageData* GetDataPtr(int id);
     // The type of the first entry numbered id, or -1.
     int GetDataType(int id) const;
-    void RecompClasses();
     void LoadNames(const char* path);
+    // Takes every entry numbered one of numbers out: its table rows go and its bytes leave the
+    // data area, which the kept entries fill again without gaps, in their order. Returns how many
+    // entries went (0 also when there is no memory for the new data area; nothing changes then).
+    int DropEntries(const std::vector<int>& numbers);
 
     // ---- authoring (package_write.cpp) ----
     void AddDataFile1(FXStr* name);
@@ -117,18 +138,29 @@ public:
     bool SaveNamesCpp(const char* path) const;
 
 private:
+    struct FreeBlock {
+        void operator()(unsigned char* p) const { free(p); }
+    };
+    std::unique_ptr<unsigned char, FreeBlock> data;  // the data area (malloc'ed: realloc shrinks it in place)
+    int dataLength = 0;
+    FXPackageTables tables;
+    FXPtrArray<FXPackageData> entries;  // a cursor per table row; null for a refused entry
+
     int FindPos(int id) const;
-    bool LoadBody(unsigned char* body, int bodySize, bool transposed);
-    // The four entry tables under the cursor and the name base; false (package emptied, trace
-    // line) when they are damaged.
-    bool ReadTables(FXPackageData* d);
-    bool LoadPlain(FILE* f, int bodySize);
+    // Takes the tables of index (read over the file or a plain body) and the data area, which
+    // lies at the front of the block area (taken over); the entry cursors are made anew.
+    FXPackageStatus Adopt(FXPackageIndex* index, unsigned char* area, long long length);
+    // Loads a transposed body held in the block body (taken over), untransposed in place.
+    FXPackageStatus LoadTransposedBody(unsigned char* body, long long size);
+    // The cursors of the entries; returns how many were refused.
+    int RecompClasses();
+    // ---- the steps of Save (package_write.cpp) ----
+    bool MeasurePending(const char* path, FXArray* sizes, FXArray* types, int64_t* total) const;
+    unsigned char* ReadPendingArea(const char* path, const FXArray& sizes, int newLength) const;
+    void AppendPendingRows(const FXArray& sizes, const FXArray& types);
+    void DropPendingRows(int n);
+    bool WriteFile(const char* path, int flags, const unsigned char* area, int newLength) const;
 };
 
-// Transposes the leading n x n square of a body in place-free form (dst and src distinct);
-// n = the integer square root of size. The operation is its own inverse.
-void fxPackageTranspose(unsigned char* dst, const unsigned char* src, int size);
-// The exact integer square root.
-int fxIntSqrt(int n);
 // Parses a decimal entry name ("%d"): false when no number can be read.
 bool fxParseEntryName(const char* name, int* id);

@@ -8,8 +8,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
 #include "base/binio.h"
+#include "base/input_file.h"
 #include "base/package.h"
 #include "base/paths.h"
 #include "base/trace.h"
@@ -48,9 +50,9 @@ int localTypeFromPath(const char* path) {
 }
 
 // Reads exactly size bytes of path into dst; false when the file cannot be read or no longer
-// has that size (a directory, or a file changed since it was measured).
+// has that size (a file changed since it was measured).
 bool localReadWhole(const char* path, unsigned char* dst, int size) {
-    FILE* f = fopen(path, "rb");
+    FILE* f = fxOpenInputFile(path);
     if (!f) return false;
     bool ok = fread(dst, 1, size_t(size), f) == size_t(size);
     ok = ok && fgetc(f) == EOF && !ferror(f);
@@ -97,112 +99,136 @@ void FXPackage::DeleteTmpFiles() {
 bool FXPackage::CheckFile(const char* path, int* size, int* type) const {
     *size = 0;
     *type = path ? localTypeFromPath(path) : FX_PACKAGE_TYPE_RECORD;
-    FILE* f = path && *path ? fopen(path, "rb") : nullptr;
-    if (!f) return false;
-    long end = fseek(f, 0, SEEK_END) == 0 ? ftell(f) : -1;
-    fclose(f);
-    if (end < 0 || end > long(INT_MAX)) return false;
-    *size = int(end);
+    FXInputInfo info;
+    int fd = fxOpenInput(path, &info);
+    if (fd < 0) return false;
+    fxCloseInput(fd);
+    if (info.size > INT_MAX) return false;
+    *size = int(info.size);
     return true;
 }
 
-bool FXPackage::Save(const char* path, int flags) {
-    if (!path || !*path) return false;
-    int oldCount = ids.top;
-    int n = pendingIds.top;
-
-    // Measure every pending file first; one that cannot be read refuses the whole save.
-    FXArray newSizes, newTypes;
-    int64_t total = dataLength;
-    for (int i = 0; i < n; i++) {
+// Measures every pending file: one that cannot be read refuses the whole save.
+bool FXPackage::MeasurePending(const char* path, FXArray* sizes, FXArray* types, int64_t* total) const {
+    *total = dataLength;
+    for (int i = 0; i < pendingIds.top; i++) {
         const char* src = pendingPaths.Get(i);
         int size = 0, type = 0;
         if (!CheckFile(src, &size, &type)) {
             err({FX_ERR_IO, nullptr, src}, "package %s not saved: cannot read %s\n", path, src);
             return false;
         }
-        newSizes.PushInt(size);
-        newTypes.PushInt(type);
-        total += size;
+        sizes->PushInt(size);
+        types->PushInt(type);
+        *total += size;
     }
-    int64_t count = int64_t(oldCount) + n;
-    int64_t bodySize64 = total + 16 + 16 * count;
-    if (bodySize64 > INT_MAX) {
-        err(FX_ERR_REFUSED, "package %s not saved: %lld bytes is too large\n", path,
-            static_cast<long long>(bodySize64));
+    int64_t count = int64_t(tables.Count()) + pendingIds.top;
+    int64_t bodySize = *total + 16 + 16 * count;
+    if (bodySize > INT_MAX) {
+        err(FX_ERR_REFUSED, "package %s not saved: %lld bytes is too large\n", path, static_cast<long long>(bodySize));
         return false;
     }
+    return true;
+}
 
-    // The new data area: the old one, then each pending file at its running offset.
-    int newLength = int(total);
+// The new data area: the old one, then each pending file at its running offset; null (traced)
+// when a file cannot be read again or there is no memory.
+unsigned char* FXPackage::ReadPendingArea(const char* path, const FXArray& sizes, int newLength) const {
     unsigned char* area = static_cast<unsigned char*>(malloc(size_t(newLength) + 1));
     if (!area) {
         err(FX_ERR_MEMORY, "package %s not saved: no memory for %d bytes\n", path, newLength);
-        return false;
+        return nullptr;
     }
-    if (dataLength > 0) memcpy(area, data, size_t(dataLength));
+    if (dataLength > 0) memcpy(area, data.get(), size_t(dataLength));
     int offset = dataLength;
-    for (int i = 0; i < n; i++) {
-        if (!localReadWhole(pendingPaths.Get(i), area + offset, newSizes.GetInt(i))) {
+    for (int i = 0; i < pendingIds.top; i++) {
+        if (!localReadWhole(pendingPaths.Get(i), area + offset, sizes.GetInt(i))) {
             err(FX_ERR_IO, "package %s not saved: cannot read %s\n", path, pendingPaths.Get(i));
             free(area);
-            return false;
+            return nullptr;
         }
-        offset += newSizes.GetInt(i);
+        offset += sizes.GetInt(i);
     }
+    return area;
+}
 
-    // Tables with the new entries appended; taken back again when the file cannot be written.
-    offset = dataLength;
-    for (int i = 0; i < n; i++) {
-        ids.PushInt(pendingIds.GetInt(i));
-        offsets.PushInt(offset);
-        sizes.PushInt(newSizes.GetInt(i));
-        types.PushInt(newTypes.GetInt(i));
-        offset += newSizes.GetInt(i);
+void FXPackage::AppendPendingRows(const FXArray& sizes, const FXArray& types) {
+    int offset = dataLength;
+    for (int i = 0; i < pendingIds.top; i++) {
+        tables.ids.push_back(pendingIds.GetInt(i));
+        tables.offsets.push_back(offset);
+        tables.sizes.push_back(sizes.GetInt(i));
+        tables.types.push_back(types.GetInt(i));
+        offset += sizes.GetInt(i);
     }
+}
 
-    int bodySize = int(bodySize64);
-    unsigned char* body = static_cast<unsigned char*>(malloc(size_t(bodySize) + 1));
-    unsigned char* transposed = nullptr;
-    bool written = false;
+void FXPackage::DropPendingRows(int n) {
+    size_t keep = tables.ids.size() - size_t(n);
+    tables.ids.resize(keep);
+    tables.offsets.resize(keep);
+    tables.sizes.resize(keep);
+    tables.types.resize(keep);
+}
+
+namespace {
+
+void localWriteTable(FXPackageData* cursor, const std::vector<int32_t>& table) {
+    cursor->WriteInt(int(table.size()));
+    for (int32_t v : table) cursor->WriteInt(v);
+}
+
+}  // namespace
+
+// The tables and the new data area as the file's body, transposed when flags say so, written
+// beside the target and renamed over it, so a failed write keeps the old file.
+bool FXPackage::WriteFile(const char* path, int flags, const unsigned char* area, int newLength) const {
+    int bodySize = 16 + 16 * tables.Count() + newLength;
+    std::unique_ptr<unsigned char, FreeBlock> body(static_cast<unsigned char*>(calloc(size_t(bodySize) + 1, 1)));
+    if (!body) return false;
+    FXPackageData cursor;
+    cursor.InitData(body.get(), bodySize);
+    localWriteTable(&cursor, tables.ids);
+    localWriteTable(&cursor, tables.offsets);
+    localWriteTable(&cursor, tables.sizes);
+    localWriteTable(&cursor, tables.types);
+    if (newLength > 0) memcpy(const_cast<unsigned char*>(cursor.current), area, size_t(newLength));
+    std::unique_ptr<unsigned char, FreeBlock> transposed;
+    const unsigned char* out = body.get();
+    if (flags & 1) {
+        transposed.reset(static_cast<unsigned char*>(malloc(size_t(bodySize) + 1)));
+        if (!transposed) return false;
+        fxPackageTranspose(transposed.get(), body.get(), bodySize);
+        out = transposed.get();
+    }
     FXStr sig((flags & 1) ? "pck01s" : "pck01");
     FXStr partPath;
     partPath.Format("%s.part", path);
-    if (body) {
-        FXPackageData cursor;
-        cursor.InitData(body, bodySize);
-        cursor.WriteArray(&ids);
-        cursor.WriteArray(&offsets);
-        cursor.WriteArray(&sizes);
-        cursor.WriteArray(&types);
-        if (newLength > 0) memcpy(const_cast<unsigned char*>(cursor.current), area, size_t(newLength));
-        const unsigned char* out = body;
-        if (flags & 1) {
-            transposed = static_cast<unsigned char*>(malloc(size_t(bodySize) + 1));
-            if (transposed) fxPackageTranspose(transposed, body, bodySize);
-            out = transposed;
-        }
-        // Written beside the target and renamed over it, so a failed write keeps the old file.
-        written = out && size_t(partPath.len) > strlen(path) &&
-                  localWritePackage(partPath, sig, out, size_t(bodySize)) && fxReplaceFile(partPath, path);
-        if (!written) remove(partPath);
-    }
-    free(transposed);
-    free(body);
-    if (!written) {
+    bool written = size_t(partPath.len) > strlen(path) && localWritePackage(partPath, sig, out, size_t(bodySize)) &&
+                   fxReplaceFile(partPath, path);
+    if (!written) remove(partPath);
+    return written;
+}
+
+bool FXPackage::Save(const char* path, int flags) {
+    if (!path || !*path) return false;
+    FXArray newSizes, newTypes;
+    int64_t total = 0;
+    if (!MeasurePending(path, &newSizes, &newTypes, &total)) return false;
+    int newLength = int(total);
+    unsigned char* area = ReadPendingArea(path, newSizes, newLength);
+    if (!area) return false;
+    // The rows of the new entries are appended, and taken back again when the file cannot be
+    // written.
+    int n = pendingIds.top;
+    AppendPendingRows(newSizes, newTypes);
+    if (!WriteFile(path, flags, area, newLength)) {
         err({FX_ERR_IO, nullptr, path}, "package %s not saved: cannot write the file\n", path);
-        for (int i = 0; i < n; i++) {
-            ids.Pop();
-            offsets.Pop();
-            sizes.Pop();
-            types.Pop();
-        }
+        DropPendingRows(n);
         free(area);
         return false;
     }
-
-    free(data);
-    data = area;
+    data.reset(area);
     dataLength = newLength;
     pendingIds.DestroyBuf();
     pendingPaths.DestroyBuf();

@@ -1,4 +1,5 @@
-// Type paths, the working directory and the portable path helpers (join, relativise, split).
+// The portable path helpers: record names (join, relativise, split) in the short buffers, and
+// file-system paths of any length over the platform's separators and roots.
 #include "base/paths.h"
 
 #include <cstring>
@@ -7,9 +8,6 @@
 
 namespace {
 
-char localType1[FX_MAX_PATH];
-char localType2[FX_MAX_PATH];
-char localActPath[FX_MAX_PATH];
 char localWork[FX_MAX_PATH];
 
 bool localIsSep(char c) { return c == '/' || c == '\\'; }
@@ -112,16 +110,6 @@ char* localMake(const SplitPath& sp) {
     return localToWork(out);
 }
 
-bool localSetType(char* slot, const char* path) {
-    char buf[FX_MAX_PATH];
-    size_t n = path ? strlen(path) : 0;
-    if (n >= sizeof(buf)) return false;
-    memcpy(buf, path ? path : "", n + 1);
-    if (!fxAddPathEnding(buf, sizeof(buf))) return false;
-    memcpy(slot, buf, strlen(buf) + 1);
-    return true;
-}
-
 }  // namespace
 
 bool fxAddPathEnding(char* path, size_t size) {
@@ -141,38 +129,6 @@ void fxRemovePathLeading(char* path) {
 void fxRemovePathEnding(char* path) {
     size_t n = strlen(path);
     if (n > 0 && localIsSep(path[n - 1])) path[n - 1] = 0;
-}
-
-void fxInitPaths() {
-    char buf[FX_MAX_PATH];
-    if (!fxPlatformGetCurrentDir(buf, sizeof(buf))) buf[0] = 0;
-    localSetType(localType1, buf);
-    if (!fxPlatformFontsDir(buf, sizeof(buf))) buf[0] = 0;
-    localSetType(localType2, buf);
-}
-
-bool fxSetTypePath(int type, const char* path) {
-    if (type == 1) return localSetType(localType1, path);
-    if (type == 2) return localSetType(localType2, path);
-    return false;
-}
-
-const char* fxGetTypePath(int type) {
-    if (type == 1) return localType1;
-    if (type == 2) return localType2;
-    return nullptr;
-}
-
-bool fxSetActPath(const char* dir) { return fxPlatformSetCurrentDir(dir); }
-
-bool fxSetPath(int type) { return fxSetActPath(fxGetTypePath(type)); }
-
-bool fxSetSubPath(int type, const char* sub) { return fxSetActPath(fxCombinePaths(fxGetTypePath(type), sub)); }
-
-char* fxGetActPath() {
-    if (!fxPlatformGetCurrentDir(localActPath, sizeof(localActPath))) localActPath[0] = 0;
-    fxAddPathEnding(localActPath, sizeof(localActPath));
-    return localActPath;
 }
 
 const char* fxCombinePaths(const char* dir, const char* file) {
@@ -262,4 +218,84 @@ char* fxAppenfFname(const char* path, const char* suffix) {
     SplitPath sp = localSplit(path);
     sp.name += suffix ? suffix : "";
     return localMake(sp);
+}
+
+// ---- file-system paths of any length ----
+
+namespace {
+
+// The position of the last separator in path, or npos.
+size_t localLastSeparator(const std::string& path) {
+    for (size_t i = path.size(); i > 0; i--)
+        if (fxIsSeparator(path[i - 1])) return i - 1;
+    return std::string::npos;
+}
+
+// The non-empty parts of p between its separators.
+std::vector<std::string> localParts(const std::string& p) {
+    std::vector<std::string> parts;
+    size_t pos = 0;
+    while (pos < p.size()) {
+        size_t end = pos;
+        while (end < p.size() && !fxIsSeparator(p[end])) end++;
+        if (end > pos) parts.push_back(p.substr(pos, end - pos));
+        pos = end + 1;
+    }
+    return parts;
+}
+
+}  // namespace
+
+std::string fxDirOf(const std::string& path) {
+    size_t sep = localLastSeparator(path);
+    return sep == std::string::npos ? std::string() : path.substr(0, sep + 1);
+}
+
+std::string fxBaseOf(const std::string& path) {
+    size_t sep = localLastSeparator(path);
+    return sep == std::string::npos ? path : path.substr(sep + 1);
+}
+
+std::string fxExtOf(const std::string& path) {
+    std::string base = fxBaseOf(path);
+    size_t dot = base.find_last_of('.');
+    if (dot == std::string::npos || dot == 0) return "";
+    std::string ext = base.substr(dot + 1);
+    for (char& c : ext)
+        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+    return ext;
+}
+
+std::string fxJoinPath(const std::string& dir, const std::string& file) {
+    if (dir.empty() || fxRootLength(file) > 0) return file;
+    return fxIsSeparator(dir.back()) ? dir + file : dir + "/" + file;
+}
+
+std::string fxAbsolutePath(const std::string& path) {
+    std::string full = fxAnchoredPath(path);
+    // Keep the root (its separators written as '/'), fold "." and ".." after it.
+    std::string out = full.substr(0, fxRootLength(full));
+    for (char& c : out)
+        if (fxIsSeparator(c)) c = '/';
+    if (out.empty()) out = "/";
+    std::vector<std::string> parts;
+    for (const std::string& part : localParts(full.substr(out.size()))) {
+        if (part == "..") {
+            if (!parts.empty()) parts.pop_back();
+        } else if (part != ".") {
+            parts.push_back(part);
+        }
+    }
+    for (size_t i = 0; i < parts.size(); i++) out += (i ? "/" : "") + parts[i];
+    return out;
+}
+
+std::string fxRelativePath(const std::string& dir, const std::string& path) {
+    std::vector<std::string> from = localParts(fxAbsolutePath(dir)), to = localParts(fxAbsolutePath(path));
+    size_t common = 0;
+    while (common < from.size() && common + 1 < to.size() && from[common] == to[common]) common++;
+    std::string out;
+    for (size_t i = common; i < from.size(); i++) out += "../";
+    for (size_t i = common; i < to.size(); i++) out += to[i] + (i + 1 < to.size() ? "/" : "");
+    return out;
 }

@@ -1,24 +1,17 @@
-// Paths: two numbered base directories (type paths 1 and 2), the working directory and the
-// path helpers. Results of fxCombinePaths, fxBuildRelativePath, fxChangeExt and fxAppenfFname
-// live in one work buffer that the next such call overwrites: copy a result before the next call.
-// Both separators are understood; the native one is '/' here.
+// Paths, in two forms. The names records carry (a library's pictures, a movie's frames) go
+// through the short-buffer helpers: both separators are understood wherever the record was made,
+// and results of fxCombinePaths, fxBuildRelativePath, fxChangeExt and fxAppenfFname live in one
+// work buffer that the next such call overwrites (copy a result before the next call). Paths the
+// system names files by (tools, the saver's folders) go through the std::string helpers, of any
+// length, with the system's own separators and roots. Nothing here changes the working
+// directory: a file is always named from a folder the caller holds.
 #pragma once
 
 #include <cstddef>
 #include <cstdio>
+#include <string>
 
 enum { FX_MAX_PATH = 260 };
-
-// Type path 1 = the working directory, 2 = the system fonts folder (or empty); both end in a separator.
-void fxInitPaths();
-// Types 1 and 2 only; a path too long for the buffer is refused (false) and the old value kept.
-bool fxSetTypePath(int type, const char* path);
-const char* fxGetTypePath(int type);  // null for other types
-bool fxSetActPath(const char* dir);
-bool fxSetPath(int type);
-bool fxSetSubPath(int type, const char* sub);
-// The working directory with a trailing separator.
-char* fxGetActPath();
 
 // dir joined with file (one leading separator of file dropped), "." and ".." folded; null when
 // the result does not fit.
@@ -41,14 +34,38 @@ bool fxAddPathEnding(char* path, size_t size);
 void fxRemovePathLeading(char* path);
 void fxRemovePathEnding(char* path);
 
+// ---- file-system paths of any length ----
+// The folder part with its trailing separator ("" for a bare file name).
+std::string fxDirOf(const std::string& path);
+// The file-name part.
+std::string fxBaseOf(const std::string& path);
+// The lower-cased extension without its dot ("" when there is none; a leading dot is no
+// extension: ".hidden").
+std::string fxExtOf(const std::string& path);
+// dir joined with file; file unchanged when it is rooted.
+std::string fxJoinPath(const std::string& dir, const std::string& file);
+// The absolute form of path (against the working directory), with "." and ".." folded and the
+// root's separators written '/'.
+std::string fxAbsolutePath(const std::string& path);
+// The relative path from the folder dir to the file path (both made absolute first; "../" where
+// needed). The file's own name is never taken for a shared folder.
+std::string fxRelativePath(const std::string& dir, const std::string& path);
+
 // ---- provided by the platform file (paths_posix.cpp, paths_w32.cpp) ----
 extern const char fxNativeSeparator;
-bool fxPlatformSetCurrentDir(const char* dir);
 bool fxPlatformGetCurrentDir(char* buf, size_t size);
-// The system fonts folder, or false when there is none.
-bool fxPlatformFontsDir(char* buf, size_t size);
 bool fxPlatformPathExists(const char* path);
 // Moves the file from over the file to (which may exist), in one step where the system allows.
 bool fxReplaceFile(const char* from, const char* to);
-// Whether an opened file is a regular file on disk (not a device, a pipe or a folder).
-bool fxIsRegularFile(FILE* f);
+// True for a character that separates folders in a file-system path ('/' here; '\' too on
+// Windows).
+bool fxIsSeparator(char c);
+// The length of path's root ("/" here; "C:/", "//server/share/" or "/" on Windows); 0 for a
+// relative path.
+size_t fxRootLength(const std::string& path);
+// path anchored at a root: a relative path joined to the working directory; on Windows also a
+// path from the root of the current drive given that drive ("/x" is "C:/x").
+std::string fxAnchoredPath(const std::string& path);
+// The file path finally names, its symbolic links followed (also when the last one points at a
+// file that does not exist yet); "" when the chain loops.
+std::string fxResolveLinks(const std::string& path);

@@ -1,4 +1,6 @@
-// POSIX side of the path helpers: chdir/getcwd, the fonts folder, existence.
+// POSIX side of the path helpers: the working directory read (never changed), existence, the one
+// separator and root, symbolic links followed by hand.
+#include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,17 +11,7 @@
 
 const char fxNativeSeparator = '/';
 
-bool fxPlatformSetCurrentDir(const char* dir) { return dir && *dir && chdir(dir) == 0; }
-
 bool fxPlatformGetCurrentDir(char* buf, size_t size) { return getcwd(buf, size) != nullptr; }
-
-bool fxPlatformFontsDir(char* buf, size_t size) {
-    const char* dir = "/usr/share/fonts";
-    struct stat st;
-    if (stat(dir, &st) != 0 || !S_ISDIR(st.st_mode) || strlen(dir) + 1 > size) return false;
-    strcpy(buf, dir);
-    return true;
-}
 
 bool fxPlatformPathExists(const char* path) {
     struct stat st;
@@ -28,7 +20,26 @@ bool fxPlatformPathExists(const char* path) {
 
 bool fxReplaceFile(const char* from, const char* to) { return rename(from, to) == 0; }
 
-bool fxIsRegularFile(FILE* f) {
-    struct stat st;
-    return f && fstat(fileno(f), &st) == 0 && S_ISREG(st.st_mode);
+bool fxIsSeparator(char c) { return c == '/'; }
+
+size_t fxRootLength(const std::string& path) { return !path.empty() && path[0] == '/' ? 1 : 0; }
+
+std::string fxAnchoredPath(const std::string& path) {
+    if (fxRootLength(path) > 0) return path;
+    char buf[PATH_MAX];
+    return fxJoinPath(getcwd(buf, sizeof buf) ? buf : "/", path);
+}
+
+std::string fxResolveLinks(const std::string& path) {
+    std::string p = path;
+    for (int hop = 0; hop < 40; hop++) {
+        struct stat st;
+        if (lstat(p.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return p;
+        char buf[PATH_MAX];
+        ssize_t n = readlink(p.c_str(), buf, sizeof buf - 1);
+        if (n < 0) return p;
+        buf[n] = 0;
+        p = fxJoinPath(fxDirOf(p), buf);
+    }
+    return "";
 }

@@ -17,7 +17,8 @@
 
 namespace {
 
-void localWriteRecord(const SMovie* mv, FILE* f) {
+// Frame names are written relative to dir, the movie file's folder.
+void localWriteRecord(const SMovie* mv, FILE* f, const char* dir) {
     FXStr("xs03").Save(f);
     fxFileWriteBool(f, mv->loop);
     fxFileWriteBool(f, mv->pingPong);
@@ -25,8 +26,8 @@ void localWriteRecord(const SMovie* mv, FILE* f) {
     fxFileWriteInt(f, mv->maxCropWidth);
     fxFileWriteInt(f, mv->maxCropHeight);
     mv->rects.Save(f);
-    mv->colorNames.SaveShortPaths(f, fxGetActPath());
-    mv->maskNames.SaveShortPaths(f, fxGetActPath());
+    mv->colorNames.SaveShortPaths(f, dir);
+    mv->maskNames.SaveShortPaths(f, dir);
     fxFileWriteBool(f, mv->keyed);
     if (mv->keyed) mv->keyFrames.Save(f);
 }
@@ -138,7 +139,7 @@ bool SMovie::Save(const char* path) {
         err({FX_ERR_IO, nullptr, path}, "movie file %s could not be created\n", path);
         return false;
     }
-    localWriteRecord(this, f);
+    localWriteRecord(this, f, fxAbsolutePath(fxDirOf(path)).c_str());
     bool ok = !ferror(f);
     if (fclose(f) != 0) ok = false;
     if (!ok) {

@@ -14,6 +14,7 @@
 #include <new>
 
 #include "base/binio.h"
+#include "base/input_file.h"
 #include "base/package.h"
 #include "base/paths.h"
 #include "base/trace.h"
@@ -76,7 +77,7 @@ struct localReader {
 // fit a cursor.
 std::unique_ptr<unsigned char[]> localReadFile(const char* path, int* size) {
     *size = 0;
-    FILE* f = path && *path ? fopen(path, "rb") : nullptr;
+    FILE* f = fxOpenInputFile(path);
     if (!f) return nullptr;
     long length = fxFileRemaining(f);
     std::unique_ptr<unsigned char[]> block;
@@ -122,12 +123,12 @@ void localLoadBlocks(SMovie* mv, const FXStrArray& names, FXArray* data, FXArray
     }
 }
 
-// Frame names of a movie file are relative to the working directory; absolute ones stand.
-void localJoinNames(FXStrArray* names) {
+// Frame names of a movie file are relative to the movie file's folder; absolute ones stand.
+void localJoinNames(FXStrArray* names, const std::string& dir) {
     for (int i = 0; i < names->top; i++) {
         const char* name = names->Get(i);
         if (!*name || fxIsAbsolutePath(name)) continue;
-        const char* joined = fxCombinePaths(fxGetActPath(), name);
+        const char* joined = fxCombinePaths(dir.c_str(), name);
         if (!joined) {
             err(FX_ERR_REFUSED, "movie frame %d: path too long: %s\n", i, name);
             continue;
@@ -224,8 +225,9 @@ bool SMovie::Load(const char* path) {
         Destroy();
         return false;
     }
-    localJoinNames(&colorNames);
-    localJoinNames(&maskNames);
+    std::string dir = fxAbsolutePath(fxDirOf(path));
+    localJoinNames(&colorNames, dir);
+    localJoinNames(&maskNames, dir);
     return true;
 }
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/binio.h"
+#include "base/input_file.h"
 #include "base/package.h"
 #include "base/trace.h"
 #include "geometry/data.h"
@@ -203,7 +204,7 @@ bool FXModel::Load_v03CN(PEnv* env, FXPackage* pkg, FXPackageData* d) {
 
 bool FXModel::Load(PEnv* env, const char* path) {
     Destroy();
-    FILE* f = path ? fopen(path, "rb") : nullptr;
+    FILE* f = fxOpenInputFile(path);
     if (!f) return false;
     FXStr magic;
     magic.Load(f);

@@ -19,6 +19,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "base/input_file.h"
 #include "base/paths.h"
 #include "base/trace.h"
 #include "geometry/mesh.h"
@@ -601,11 +602,10 @@ const char* localNotAFile(const char* path) {
     if (!ec && std::filesystem::exists(st)) return std::filesystem::is_regular_file(st) ? nullptr : "is not a regular file";
     // Some systems do not describe their devices by name (NUL and CON on Windows): the opened
     // file tells. A name that cannot be opened is left to the reader, which reports why.
-    FILE* f = fopen(path, "rb");
-    if (!f) return nullptr;
-    bool regular = fxIsRegularFile(f);
-    fclose(f);
-    return regular ? nullptr : "is not a regular file";
+    FXInputInfo info;
+    int fd = fxOpenInput(path, &info);
+    fxCloseInput(fd);
+    return fd >= 0 || info.refused.empty() ? nullptr : "is not a regular file";
 }
 
 // A library named relative to the OBJ file lies beside it.
@@ -817,9 +817,10 @@ bool FXObjModel::Load(PEnv* env, const char* path, FXImportProgress progress, vo
         err({FX_ERR_IO, "FXObjModel::Load", path}, "%s %s\n", path, why);
         return false;
     }
-    FILE* f = fopen(path, "r");
+    FXInputInfo info;
+    FILE* f = fxOpenInputFile(path, &info, FX_INPUT_TEXT);
     if (!f) {
-        err({FX_ERR_IO, "FXObjModel::Load", path}, "cannot open %s: %s\n", path, strerror(errno));
+        err({FX_ERR_IO, "FXObjModel::Load", path}, "cannot open %s: %s\n", path, info.Why().c_str());
         return false;
     }
     fileName.Set(path);

@@ -23,6 +23,45 @@ struct FXDecoded {
     const unsigned char* pixels = nullptr;
 };
 
+// The bytes a pixel takes in a format and type of the library; 0 for one it should not report.
+int localPixelBytes(int format, int type) {
+    int channels = 0, size = 0;
+    switch (format) {
+        case FX_IL_COLOUR_INDEX:
+        case FX_IL_ALPHA:
+        case FX_IL_LUMINANCE: channels = 1; break;
+        case FX_IL_LUMINANCE_ALPHA: channels = 2; break;
+        case FX_IL_RGB:
+        case FX_IL_BGR: channels = 3; break;
+        case FX_IL_RGBA:
+        case FX_IL_BGRA: channels = 4; break;
+    }
+    switch (type) {
+        case FX_IL_BYTE:
+        case FX_IL_UNSIGNED_BYTE: size = 1; break;
+        case FX_IL_SHORT:
+        case FX_IL_UNSIGNED_SHORT:
+        case FX_IL_HALF: size = 2; break;
+        case FX_IL_INT:
+        case FX_IL_UNSIGNED_INT:
+        case FX_IL_FLOAT: size = 4; break;
+        case FX_IL_DOUBLE: size = 8; break;
+    }
+    return channels * size;
+}
+
+// True when the bound image's own account agrees with itself: as many bytes a pixel as its
+// format and type say, and all its pixels there. The library decodes some damaged pictures (a
+// 16-bit TGA it calls BGR) into images that its conversion then sizes wrongly, so that their
+// pixels end before their size says.
+bool localConsistent(int width, int height) {
+    int bytes = fxil.ilGetInteger(FX_IL_IMAGE_BYTES_PER_PIXEL);
+    int depth = fxil.ilGetInteger(FX_IL_IMAGE_DEPTH);
+    long long need = (long long)width * height * (depth > 0 ? depth : 1) * bytes;
+    return bytes > 0 && bytes == localPixelBytes(fxil.ilGetInteger(FX_IL_IMAGE_FORMAT), fxil.ilGetInteger(FX_IL_IMAGE_TYPE)) &&
+           (long long)fxil.ilGetInteger(FX_IL_IMAGE_SIZE_OF_DATA) >= need;
+}
+
 // Decodes a file (d null) or a package entry's bytes with its type code; reads the size.
 bool localOpen(const char* file, const FXPackageData* d, int type, FXDecoded* out) {
     fxil.ilGenImages(1, &out->image);
@@ -31,7 +70,7 @@ bool localOpen(const char* file, const FXPackageData* d, int type, FXDecoded* ou
     if (!ok) return false;
     out->width = fxil.ilGetInteger(FX_IL_IMAGE_WIDTH);
     out->height = fxil.ilGetInteger(FX_IL_IMAGE_HEIGHT);
-    return out->width > 0 && out->height > 0;
+    return out->width > 0 && out->height > 0 && localConsistent(out->width, out->height);
 }
 
 // Clones the decoded image, converts the clone to 8-bit RGBA and fetches its pixels.
@@ -40,8 +79,9 @@ bool localConvert(FXDecoded* dec) {
     if (!dec->clone) return false;
     fxil.ilBindImage(dec->clone);
     if (!fxil.ilConvertImage(FX_IL_RGBA, FX_IL_UNSIGNED_BYTE)) return false;
-    // The clone must still have the size the pixel loops rely on.
-    if (fxil.ilGetInteger(FX_IL_IMAGE_WIDTH) != dec->width || fxil.ilGetInteger(FX_IL_IMAGE_HEIGHT) != dec->height)
+    // The clone must still have the size the pixel loops rely on, in 4 bytes a pixel.
+    if (fxil.ilGetInteger(FX_IL_IMAGE_WIDTH) != dec->width || fxil.ilGetInteger(FX_IL_IMAGE_HEIGHT) != dec->height ||
+        fxil.ilGetInteger(FX_IL_IMAGE_BYTES_PER_PIXEL) != 4 || !localConsistent(dec->width, dec->height))
         return false;
     dec->pixels = fxil.ilGetData();
     return dec->pixels != nullptr;

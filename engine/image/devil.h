@@ -62,14 +62,20 @@ bool fxDevilLoaded();
 
 // Decoding into the bound image with the input checked first. DevIL's PNG reader does not stop at
 // the end of its input: a PNG cut short (a chunk running past the end, or no IEND chunk) keeps it
-// reading for ever. Such input is refused (false, with a trace line) before DevIL sees it, and the
-// caller reports the failure as for any picture that does not decode; everything else goes to
-// ilLoadL / ilLoadImage unchanged.
+// reading for ever; its GIF reader writes a picture placed outside the GIF's screen outside its
+// own buffer; and a header may claim a picture of gigabytes (over kFXMaxPictureSide a side,
+// image/picture_header.h). Such input is refused (false, with a trace line) before DevIL sees
+// it, and the caller reports the failure as for any picture that does not decode; everything
+// else goes to ilLoadL / ilLoadImage unchanged.
 bool fxDevilLoadLump(unsigned type, const void* bytes, long size);
 bool fxDevilLoadFile(const char* file);
 // False when the bytes begin with the PNG signature but their chunks do not lie whole within
 // them up to the IEND chunk; true for anything else.
 bool fxPngWhole(const unsigned char* bytes, long size);
+// False when the bytes begin with a GIF signature but a block runs past them, the trailer is
+// missing, or a picture of the GIF does not lie inside its logical screen (DevIL 1.7.8 writes
+// such a picture outside its own buffer); true for anything else.
+bool fxGifFramesInside(const unsigned char* bytes, long size);
 
 // Overrides the library file names (null or empty restores the platform's names); the next
 // fxLoadDevil uses them. Lets tests and tools run as if the decoder were missing.

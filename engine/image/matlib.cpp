@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "base/binio.h"
+#include "base/input_file.h"
 #include "base/package.h"
 #include "base/paths.h"
 #include "base/trace.h"
@@ -87,7 +88,7 @@ bool FXMatlib::LoadC(PTextureDevice* device, FXPackage* p, const char* entryName
 }
 
 bool FXMatlib::Load(PTextureDevice* device, const char* file) {
-    FILE* f = file ? fopen(file, "rb") : nullptr;
+    FILE* f = fxOpenInputFile(file);
     if (!f) return false;
     fseek(f, 0, SEEK_END);
     long end = ftell(f);
@@ -184,7 +185,7 @@ FXMaterial* localNewMtlMaterial() {
 
 bool FXMatlib::LoadFromMtl(PTextureDevice* device, const char* file) {
     Destroy();
-    FILE* f = file ? fopen(file, "r") : nullptr;
+    FILE* f = fxOpenInputFile(file, nullptr, FX_INPUT_TEXT);
     if (!f) return false;
     name.Set(file);
     char word[kWordSize];

@@ -1,5 +1,9 @@
-#include <sys/stat.h>
+// The engine's path helpers on a POSIX system: the trailing-separator rule, joins and relative
+// forms of record names in the short buffers, and the working directory, which is read, never set.
 #include "base/paths.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -34,37 +38,19 @@ TEST(Paths, TrailingSeparatorRule) {
     EXPECT_STREQ(e, "a");
 }
 
-TEST(Paths, TypePathsRefuseOverlongValuesAndOtherTypes) {
-    EXPECT_TRUE(fxSetTypePath(1, "/tmp/qm"));
-    EXPECT_STREQ(fxGetTypePath(1), "/tmp/qm/");
-    EXPECT_FALSE(fxSetTypePath(3, "/x"));
-    EXPECT_EQ(fxGetTypePath(3), nullptr);
-    EXPECT_EQ(fxGetTypePath(0), nullptr);
-    std::string longest(258, 'a');  // 258 + separator fits the 260-byte buffer
-    EXPECT_TRUE(fxSetTypePath(2, longest.c_str()));
-    EXPECT_EQ(std::string(fxGetTypePath(2)), longest + "/");
-    std::string tooLong(259, 'b');
-    EXPECT_FALSE(fxSetTypePath(2, tooLong.c_str()));
-    EXPECT_EQ(std::string(fxGetTypePath(2)), longest + "/");  // old value kept
-}
-
-TEST(Paths, InitAndWorkingDirectory) {
+TEST(Paths, ExistenceAndTheWorkingDirectoryLeftAlone) {
     std::string dir = qmTestPath("paths_dir");
     mkdir(dir.c_str(), 0755);
     std::string sub = dir + "/sub";
     mkdir(sub.c_str(), 0755);
-    ASSERT_TRUE(fxSetActPath(dir.c_str()));
-    fxInitPaths();
-    EXPECT_EQ(std::string(fxGetTypePath(1)), dir + "/");
-    EXPECT_EQ(std::string(fxGetActPath()), dir + "/");
-    EXPECT_TRUE(fxSetSubPath(1, "/sub"));
-    EXPECT_EQ(std::string(fxGetActPath()), sub + "/");
-    EXPECT_TRUE(fxSetPath(1));
-    EXPECT_EQ(std::string(fxGetActPath()), dir + "/");
-    EXPECT_FALSE(fxSetActPath(nullptr));
-    EXPECT_FALSE(fxSetActPath((dir + "/missing").c_str()));
+    char before[FX_MAX_PATH], after[FX_MAX_PATH];
+    ASSERT_TRUE(fxPlatformGetCurrentDir(before, sizeof before));
     EXPECT_TRUE(fxPathExists(sub.c_str()));
     EXPECT_FALSE(fxPathExists((dir + "/missing").c_str()));
+    // Names are made from folders the caller holds; nothing moves the working directory.
+    EXPECT_EQ(fxAbsolutePath(fxJoinPath(dir, "sub/../sub")), sub);
+    ASSERT_TRUE(fxPlatformGetCurrentDir(after, sizeof after));
+    EXPECT_STREQ(before, after);
 }
 
 TEST(Paths, CombineDropsOneLeadingSeparatorAndFolds) {
@@ -102,7 +88,7 @@ TEST(Paths, RelativeFormsFromAFolderAboveTheWorkingDirectory) {
     mkdir(work.c_str(), 0755);
     char old[FX_MAX_PATH];
     ASSERT_TRUE(fxPlatformGetCurrentDir(old, sizeof old));
-    ASSERT_TRUE(fxSetActPath(work.c_str()));
+    ASSERT_EQ(chdir(work.c_str()), 0);  // the test's own move: the relative forms read it
     struct Case {
         const char *from, *to;
         bool fromIsFile;
@@ -126,7 +112,7 @@ TEST(Paths, RelativeFormsFromAFolderAboveTheWorkingDirectory) {
             EXPECT_EQ(got, c.expected) << c.from;
         }
     }
-    ASSERT_TRUE(fxSetActPath(old));
+    ASSERT_EQ(chdir(old), 0);
 }
 
 TEST(Paths, SplitAndRebuild) {

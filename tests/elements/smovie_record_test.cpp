@@ -112,10 +112,9 @@ TEST(SMovieRecord, PackagePicturesAreReferencedInPlace) {
     EXPECT_NE(log.find("colour picture 'abc' not found"), std::string::npos) << log;
 }
 
+// Frame names are read from the movie file's own folder, wherever the program was started.
 TEST(SMovieRecord, FileFormJoinsNamesAndReadsPictures) {
-    std::string dir = qmTestPath(""), saved = fxGetActPath();
-    ASSERT_TRUE(fxSetActPath(dir.c_str()));
-    std::string cwd = fxGetActPath();
+    std::string dir = qmTestPath(""), cwd = fxAbsolutePath(dir) + "/";
     qmWriteText(dir + "a.jpg", "AAAA");
     QmMovieRecord r;
     r.colours = {"a.jpg", "/elsewhere/b.jpg"};
@@ -124,7 +123,6 @@ TEST(SMovieRecord, FileFormJoinsNamesAndReadsPictures) {
     SMovie mv;
     bool loaded = mv.Load((dir + "m.xs").c_str());
     mv.LoadIntoMem();
-    fxSetActPath(saved.c_str());
     ASSERT_TRUE(loaded);
     EXPECT_EQ(mv.colorNames.Get(0), cwd + "a.jpg");
     EXPECT_STREQ(mv.colorNames.Get(1), "/elsewhere/b.jpg");  // absolute names stand

@@ -32,18 +32,15 @@ std::vector<unsigned char> localSample(const char* sig) {
 // Checks what a loaded package hands out and reads every entry with every primitive.
 void localCheckAndReadAll(FXPackage& p) {
     if (p.IsEmpty()) {
-        EXPECT_EQ(p.entries.top, 0);
+        EXPECT_EQ(p.EntryAt(0), nullptr);
         return;
     }
-    ASSERT_EQ(p.offsets.top, p.ids.top);
-    ASSERT_EQ(p.sizes.top, p.ids.top);
-    ASSERT_EQ(p.types.top, p.ids.top);
-    ASSERT_EQ(p.entries.top, p.ids.top);
-    for (int i = 0; i < p.ids.top; i++) {
-        FXPackageData* d = p.GetDataPtr(p.ids.GetInt(i));
+    EXPECT_EQ(p.EntryAt(p.GetCount()), nullptr);
+    for (int i = 0; i < p.GetCount(); i++) {
+        FXPackageData* d = p.EntryAt(i);
         if (!d) continue;
-        ASSERT_GE(d->start, p.data);
-        ASSERT_LE(d->start + d->size, p.data + p.dataLength);
+        ASSERT_GE(d->start, p.Data());
+        ASSERT_LE(d->start + d->size, p.Data() + p.DataLength());
         for (int kind = 0; kind < 6; kind++) {
             d->Reseek();
             FXStr s;
@@ -147,10 +144,10 @@ TEST(FXPackageDamage, PlainFilesLoadLikeTheSameBytesInMemory) {
         fromMemory.LoadFromMemory(b.empty() ? nullptr : b.data(), long(b.size()));
         localCheckAndReadAll(fromFile);
         ASSERT_EQ(fromFile.GetCount(), fromMemory.GetCount()) << round;
-        ASSERT_EQ(fromFile.dataLength, fromMemory.dataLength) << round;
+        ASSERT_EQ(fromFile.DataLength(), fromMemory.DataLength()) << round;
         for (int i = 0; i < fromFile.GetCount(); i++) {
-            const int id = fromFile.ids.GetInt(i);
-            EXPECT_EQ(id, fromMemory.ids.GetInt(i)) << round;
+            const int id = fromFile.IdAt(i);
+            EXPECT_EQ(id, fromMemory.IdAt(i)) << round;
             FXPackageData* a = fromFile.GetDataPtr(id);
             FXPackageData* m = fromMemory.GetDataPtr(id);
             ASSERT_EQ(a == nullptr, m == nullptr) << round;

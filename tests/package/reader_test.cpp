@@ -85,8 +85,8 @@ TEST(FXPackage, LargeTransposedBodiesReadLikeThePlainOnes) {
         a.LoadFromMemory(plain.data(), long(plain.size()));
         b.LoadFromMemory(t.bytes.data(), long(t.bytes.size()));
         ASSERT_EQ(b.GetCount(), 2) << length;
-        ASSERT_EQ(b.dataLength, length) << length;
-        EXPECT_EQ(memcmp(a.data, b.data, size_t(length)), 0) << length;
+        ASSERT_EQ(b.DataLength(), length) << length;
+        EXPECT_EQ(memcmp(a.Data(), b.Data(), size_t(length)), 0) << length;
         EXPECT_EQ(localEntryText(b, 6), area.substr(size_t(half))) << length;
     }
 }
@@ -244,4 +244,57 @@ TEST(FXPackage, LoadNamesKeepsTheBase) {
     r.LoadNames(path.c_str());
     EXPECT_EQ(r.names.base, 40);
     EXPECT_EQ(r.names.FindId("b.png"), 41);
+}
+
+// A load says what went wrong as a value, in the words tools show after the file's name.
+TEST(FXPackage, LoadSaysWhyItFailed) {
+    std::string dir = qmFreshDir("pkg_status");
+    FXPackage p;
+    FXPackageStatus s = p.Load((dir + "/missing.dat").c_str());
+    EXPECT_EQ(s.problem, FX_PACKAGE_UNREADABLE);
+    EXPECT_EQ(s.why, "cannot open (No such file or directory)");
+    s = p.Load(dir.c_str());
+    EXPECT_EQ(s.why, "cannot open (is a directory)");
+    qmWriteText(dir + "/text.dat", "not a package at all");
+    s = p.Load((dir + "/text.dat").c_str());
+    EXPECT_EQ(s.problem, FX_PACKAGE_NOT_A_PACKAGE);
+    EXPECT_EQ(s.why, "not a package (no 'pck01' signature)");
+    qmWriteFile(dir + "/tables.dat", qmPackage({1, 2}, {0}, {1}, {-1}, "x"));
+    s = p.Load((dir + "/tables.dat").c_str());
+    EXPECT_EQ(s.problem, FX_PACKAGE_DAMAGED);
+    EXPECT_EQ(s.why, "damaged package (its entry tables do not agree with its size)");
+    EXPECT_TRUE(p.IsEmpty());
+
+    // Cut short after its tables: it loads, the entries outside its data area refused and counted.
+    std::vector<unsigned char> cut = qmPackage({3, 9, 4}, {0, 5, 11}, {5, 6, 2}, {-1, -1, -1}, "helloworld!xy");
+    cut.resize(cut.size() - 8);
+    qmWriteFile(dir + "/cut.dat", cut);
+    s = p.Load((dir + "/cut.dat").c_str());
+    EXPECT_TRUE(s.Ok());
+    EXPECT_EQ(s.refused, 2);
+    EXPECT_EQ(p.GetCount(), 3);
+    EXPECT_NE(p.EntryAt(0), nullptr);
+    EXPECT_EQ(p.EntryAt(1), nullptr);
+    EXPECT_EQ(p.GetDataPtr(4), nullptr);
+    EXPECT_TRUE(p.LoadFromMemory(cut.data(), long(cut.size())).Ok());
+    EXPECT_EQ(p.LoadFromMemory(cut.data(), 3).problem, FX_PACKAGE_NOT_A_PACKAGE);
+}
+
+// Entries taken out leave the others on their numbers with their bytes, the data area closed up.
+TEST(FXPackage, DropEntriesClosesUpTheDataArea) {
+    std::vector<unsigned char> b = qmPackage({3, 9, 4, 9}, {0, 5, 11, 13}, {5, 6, 2, 1}, {1066, -1, 1061, -1},
+                                             "helloworld!xyz");
+    FXPackage p;
+    ASSERT_TRUE(p.LoadFromMemory(b.data(), long(b.size())).Ok());
+    EXPECT_EQ(p.DropEntries({9, 77}), 2);
+    ASSERT_EQ(p.GetCount(), 2);
+    EXPECT_EQ(p.IdAt(0), 3);
+    EXPECT_EQ(p.IdAt(1), 4);
+    EXPECT_EQ(p.OffsetAt(1), 5);
+    EXPECT_EQ(p.DataLength(), 7);
+    EXPECT_EQ(localEntryText(p, 3), "hello");
+    EXPECT_EQ(localEntryText(p, 4), "xy");
+    EXPECT_EQ(p.GetDataType(4), 1061);
+    EXPECT_EQ(p.DropEntries({}), 0);
+    EXPECT_EQ(p.GetCount(), 2);
 }

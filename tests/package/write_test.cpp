@@ -169,7 +169,7 @@ TEST(FXPackageWrite, GrowingKeepsNumbersAndOffsets) {
     g.Load(out.c_str());
     ASSERT_EQ(g.GetCount(), 2);
     EXPECT_EQ(g.names.base, 41);
-    std::vector<unsigned char> oldData(g.data, g.data + g.dataLength);
+    std::vector<unsigned char> oldData(g.Data(), g.Data() + g.DataLength());
     FXStr nc(c.c_str());
     g.AddDataFile1(&nc);
     EXPECT_STREQ(nc.text, "41");  // above every stored number
@@ -178,12 +178,12 @@ TEST(FXPackageWrite, GrowingKeepsNumbersAndOffsets) {
     FXPackage r;
     r.Load(out.c_str());
     ASSERT_EQ(r.GetCount(), 3);
-    EXPECT_EQ(r.ids.GetInt(0), 0);
-    EXPECT_EQ(r.ids.GetInt(1), 40);
-    EXPECT_EQ(r.offsets.GetInt(0), 0);
-    EXPECT_EQ(r.offsets.GetInt(1), 5);
-    EXPECT_EQ(r.offsets.GetInt(2), int(oldData.size()));
-    EXPECT_TRUE(std::equal(oldData.begin(), oldData.end(), r.data));
+    EXPECT_EQ(r.IdAt(0), 0);
+    EXPECT_EQ(r.IdAt(1), 40);
+    EXPECT_EQ(r.OffsetAt(0), 0);
+    EXPECT_EQ(r.OffsetAt(1), 5);
+    EXPECT_EQ(r.OffsetAt(2), int(oldData.size()));
+    EXPECT_TRUE(std::equal(oldData.begin(), oldData.end(), r.Data()));
     EXPECT_EQ(localEntryText(r, 0), "first");
     EXPECT_EQ(localEntryText(r, 40), "second!");
     EXPECT_EQ(localEntryText(r, 41), "third");

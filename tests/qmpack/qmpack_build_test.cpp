@@ -215,9 +215,9 @@ TEST(Qmpack, GrowingKeepsNumbersAndContinuesTheNames) {
     after.Load(pkg.c_str());
     ASSERT_EQ(after.GetCount(), 8);  // fin 16, the fish library 17, the fish 20; skin is shared
     for (int i = 0; i < before.GetCount(); i++) {
-        EXPECT_EQ(after.ids.GetInt(i), before.ids.GetInt(i));
-        EXPECT_EQ(after.offsets.GetInt(i), before.offsets.GetInt(i));
-        EXPECT_EQ(qmpEntry(&after, after.ids.GetInt(i)), qmpEntry(&before, before.ids.GetInt(i)));
+        EXPECT_EQ(after.IdAt(i), before.IdAt(i));
+        EXPECT_EQ(after.OffsetAt(i), before.OffsetAt(i));
+        EXPECT_EQ(qmpEntry(&after, after.IdAt(i)), qmpEntry(&before, before.IdAt(i)));
     }
     EXPECT_EQ(qmReadFile(pkg)[9], 's');  // stays transposed
     EXPECT_EQ(qmpEntry(&after, 16), qmReadFile(s.dir + "/models/fin.png"));

@@ -188,7 +188,8 @@ TEST(QmpackSafety, FilesThatAreNotRegularAreRefused) {
     } cases[] = {
         {"build " + f.Q("out.dat") + " " + f.Q("piped.txt"), "piped.txt:2: cannot read " },
         {"build " + f.Q("out.dat") + " " + f.Q("piped.txt"), "(is a named pipe, not a regular file)"},
-        {"build " + f.Q("out.dat") + " " + f.Q("pipe"), "pipe: cannot read the manifest (is a named pipe"},
+        // A pipe named as the manifest is read, and one without a writer reads as empty.
+        {"build " + f.Q("out.dat") + " " + f.Q("pipe"), "pipe: the manifest lists no entries"},
         {"list " + f.Q("pipe"), "pipe: cannot open (is a named pipe, not a regular file)"},
         {"add " + f.Q("pipe") + " " + f.Q("m.txt"), "pipe: cannot open (is a named pipe"},
         {"build " + f.Q("pipe") + " " + f.Q("m.txt"), "pipe: cannot write: not a regular file"},
@@ -202,6 +203,31 @@ TEST(QmpackSafety, FilesThatAreNotRegularAreRefused) {
         EXPECT_TRUE(qmpHas(r.err, c.expect)) << c.args << "\n" << r.err;
     }
     EXPECT_FALSE(fxPathExists(f.Path("out.dat").c_str()));
+    ExpectNoLeftovers(f.dir);
+}
+
+// A manifest the user hands over through a pipe is read to its end, whether the shell made the
+// pipe (process substitution) or a writer opens a named one a moment later; its files are named
+// from the working directory.
+TEST(QmpackSafety, AManifestNamedOnTheCommandLineMayBeAPipe) {
+    Folder f;
+    std::string out = qmTestPath("qmpack.stdout"), err = qmTestPath("qmpack.stderr");
+    std::string cmd = "cd " + qmpQuote(f.dir) + " && timeout 60 bash -c \"'" + std::string(QMPACK_PATH) +
+                      "' build piped.dat <(printf '1 leaf.png\\n2 note.txt\\n')\" >" + qmpQuote(out) + " 2>" +
+                      qmpQuote(err);
+    ASSERT_EQ(std::system(cmd.c_str()), 0) << qmReadText(err);
+    FXPackage p;
+    ASSERT_TRUE(p.Load(f.Path("piped.dat").c_str()).Ok());
+    EXPECT_EQ(qmpEntry(&p, 1), f.png);
+    EXPECT_EQ(p.GetCount(), 2);
+
+    unlink(f.Path("fifo").c_str());
+    ASSERT_EQ(mkfifo(f.Path("fifo").c_str(), 0644), 0);
+    QmpRun late = qmpRun("build " + f.Q("late.dat") + " " + f.Q("fifo"),
+                         "(sleep 1; printf '1 %s\\n' " + f.Q("leaf.png") + " >" + f.Q("fifo") + ") & timeout 60");
+    EXPECT_EQ(late.rc, 0) << late.err;
+    EXPECT_TRUE(p.Load(f.Path("late.dat").c_str()).Ok());
+    EXPECT_EQ(p.GetCount(), 1);
     ExpectNoLeftovers(f.dir);
 }
 

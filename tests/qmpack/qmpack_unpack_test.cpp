@@ -230,7 +230,7 @@ TEST(QmpackReplace, ReplacesEntriesOfTheirKindAndDropsTheOldBytes) {
     EXPECT_EQ(qmpEntry(&after, 900), qmReadFile(a.dir + "/raw.bin"));
     EXPECT_EQ(after.GetCount(), before.GetCount() + 1);
     for (int n : {7, 12, 13}) EXPECT_EQ(qmpEntry(&after, n), qmpEntry(&before, n)) << n;
-    EXPECT_EQ(after.dataLength, before.dataLength - int(qmpEntry(&before, 751).size()) +
+    EXPECT_EQ(after.DataLength(), before.DataLength() - int(qmpEntry(&before, 751).size()) +
                                     int(qmReadFile(a.dir + "/new.png").size() + qmReadFile(a.dir + "/raw.bin").size()));
 
     // Another kind only when asked; a picture that does not decode never.

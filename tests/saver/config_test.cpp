@@ -1,5 +1,6 @@
 // Where the data, the configuration and the log are found, and the edit of the launcher's
 // settings file (which must never lose the user's file).
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -8,10 +9,14 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <functional>
 #include <string>
 
+#include "base/package.h"
 #include "saver/config.h"
+#include "support/bounded_posix.h"
 #include "support/immutable_posix.h"
+#include "support/package_bytes.h"
 #include "support/test_support.h"
 
 namespace {
@@ -29,6 +34,21 @@ const char kSettings[] =
     "\t\t\t\tqix -root -solid\t\t\t    \\n\n"
     "\n"
     "pointerHysteresis:\t10\n";
+
+// What -c prints for the configuration in effect.
+std::string localReport() {
+    testing::internal::CaptureStdout();
+    qmPrintConfig(qmLoadConfig());
+    return testing::internal::GetCapturedStdout();
+}
+
+// A sparse file of size bytes: large to a reader, small on disk.
+void localSparse(const std::string& path, long long size) {
+    int fd = open(path.c_str(), O_CREAT | O_WRONLY | O_TRUNC, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(ftruncate(fd, off_t(size)), 0);
+    close(fd);
+}
 
 }  // namespace
 
@@ -122,6 +142,101 @@ TEST(Config, DataFolderProblemsAreNamed) {
         std::string p = qmDataDirProblem(c.folder);
         if (!*c.problem) EXPECT_EQ(p, "");
         else EXPECT_NE(p.find(c.problem), std::string::npos) << p;
+    }
+}
+
+// A configuration file that is a named pipe, a link to an endless device or a huge file is
+// refused with a reason, at once and without reading it (it used to hang the saver and -c, or to
+// read until the memory ran out); the saver then takes the default folder.
+TEST(Config, AConfigurationFileThatIsNoFileIsRefusedAtOnce) {
+    std::string xdg = qmFreshDir("config-bad");
+    QmScopedEnv config("XDG_CONFIG_HOME", xdg.c_str());
+    QmScopedEnv env("QMSAVE_PATH", nullptr);
+    mkdir((xdg + "/qmsave").c_str(), 0755);
+    std::string file = xdg + "/qmsave/qmsave.conf";
+    struct Case {
+        const char* what;
+        std::function<void()> make;
+        const char* why;
+    } cases[] = {
+        {"a named pipe", [&] { mkfifo(file.c_str(), 0644); }, "is a named pipe, not a regular file"},
+        {"a link to /dev/zero", [&] { symlink("/dev/zero", file.c_str()); }, "is a device, not a regular file"},
+        {"a 2 GB file", [&] { localSparse(file, 2LL << 30); }, "is too large (2048 MB; at most 1 MB)"},
+        {"a file of 1 MB and a byte", [&] { localSparse(file, (1 << 20) + 1); }, "is too large (1048577 bytes"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        unlink(file.c_str());
+        c.make();
+        QmBounded r = qmRunBounded(20, 512 << 20, [&] {
+            QmConfig k = qmLoadConfig();
+            std::string out = localReport();
+            bool ok = k.fileExists && !k.fileReadable && k.fileProblem.find(c.why) == 0 && k.dataDir == k.defaultDir &&
+                      out.find("present but cannot be read (" + std::string(c.why)) != std::string::npos;
+            return ok ? 0 : 1;
+        });
+        EXPECT_TRUE(r.finished) << "the configuration was read without end";
+        EXPECT_EQ(r.status, 0);
+    }
+    unlink(file.c_str());
+}
+
+// A path= value longer than any folder name is refused when the file is read, and no report
+// prints a huge value whole (a 10 MB line used to be printed three times by -c).
+TEST(Config, AHugePathLineIsRefusedAndReportsStaySmall) {
+    std::string xdg = qmFreshDir("config-huge-line");
+    QmScopedEnv config("XDG_CONFIG_HOME", xdg.c_str());
+    QmScopedEnv env("QMSAVE_PATH", nullptr);
+    mkdir((xdg + "/qmsave").c_str(), 0755);
+    std::string huge(10 << 20, 'a');
+    qmWriteText(xdg + "/qmsave/qmsave.conf", "# meadows\npath=/" + huge.substr(0, (1 << 20) - 64) + "\n");
+    QmConfig c = qmLoadConfig();
+    EXPECT_TRUE(c.fileReadable);
+    EXPECT_EQ(c.filePath, "");
+    EXPECT_EQ(c.dataDir, c.defaultDir);
+    EXPECT_EQ(c.fileProblem, "line 2 refused: its path= value is 1048513 characters long (a folder name has at most "
+                             "4096)");
+    std::string out = localReport();
+    EXPECT_NE(out.find("  line 2 refused: its path= value is 1048513 characters long"), std::string::npos) << out;
+    EXPECT_LT(out.size(), 4000u);
+    // The environment is read as it is; only its reports are shortened.
+    QmScopedEnv big("QMSAVE_PATH", ("/" + huge).c_str());
+    out = localReport();
+    EXPECT_LT(out.size(), 4000u);
+    EXPECT_NE(out.find("... (10485761 characters) (from QMSAVE_PATH)"), std::string::npos) << out.substr(0, 2000);
+    EXPECT_EQ(qmShortened("short"), "short");
+}
+
+// -c reads the package as the saver will and says what is wrong with it.
+TEST(Config, TheReportChecksThePackageAsTheSaverReadsIt) {
+    std::string dir = qmFreshDir("config-package");
+    QmScopedEnv env("QMSAVE_PATH", dir.c_str());
+    std::string pkg = dir + "/qmsave.dat";
+    std::vector<unsigned char> good =
+        qmPackage({3, 9, 4}, {0, 5, 11}, {5, 6, 2}, {-1, -1, -1}, "helloworld!xy");
+    std::vector<unsigned char> cut(good.begin(), good.end() - 8);
+    struct Case {
+        std::function<void()> make;
+        std::string says;
+    } cases[] = {
+        {[&] {}, "qmsave.dat is missing: the saver shows nothing but its gadgets"},
+        {[&] { qmWriteText(pkg, ""); }, "qmsave.dat cannot be used: not a package (no 'pck01' signature): the saver"},
+        {[&] { qmWriteFile(pkg, qmPackage({1, 2}, {0}, {1}, {-1}, "x")); },
+         "cannot be used: damaged package (its entry tables do not agree with its size): the saver"},
+        {[&] { qmWriteFile(pkg, qmPackage({}, {}, {}, {}, "")); }, "qmsave.dat holds no entries: the saver shows"},
+        {[&] { qmWriteFile(pkg, cut); },
+         "qmsave.dat (3 entries, 5 bytes of data) is damaged: 2 of 3 entries lie outside its data area (the file was "
+         "cut short?); the saver leaves them out"},
+        {[&] { mkfifo(pkg.c_str(), 0644); }, "cannot be used: cannot open (is a named pipe, not a regular file)"},
+        {[&] { qmWriteFile(pkg, good); }, "Package: " + pkg + " (3 entries, 13 bytes of data)\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.says);
+        unlink(pkg.c_str());
+        c.make();
+        QmBounded r = qmRunBounded(20, 0, [&] { return localReport().find(c.says) != std::string::npos ? 0 : 1; });
+        EXPECT_TRUE(r.finished);
+        EXPECT_EQ(r.status, 0) << localReport();
     }
 }
 
@@ -317,4 +432,79 @@ TEST(Register, UnwritableFolderLeavesTheFileAlone) {
     EXPECT_NE(report.find("nothing was changed"), std::string::npos) << report;
     EXPECT_EQ(qmReadText(path), kSettings);
     EXPECT_NE(access((path + ".bak").c_str(), F_OK), 0);
+}
+
+// Only a regular file of the user's own, which the user may write, is edited: a link to a file
+// outside the settings file's folder is not followed (as root it could have replaced any file),
+// a read-only file or one of another user is left alone, and a pipe, a device or a huge file is
+// refused at once. Each refusal says why and changes nothing.
+TEST(Register, OnlyTheUsersOwnWritableSettingsFileIsWritten) {
+    std::string dir = qmFreshDir("home"), elsewhere = qmFreshDir("elsewhere");
+    std::string path = dir + "/.xscreensaver", other = elsewhere + "/passwd";
+    qmWriteText(other, "root:x:0:0\n");
+    ASSERT_EQ(symlink(other.c_str(), path.c_str()), 0);
+    std::string report;
+    EXPECT_FALSE(qmRegisterInFile(path, kCommand, &report));
+    EXPECT_NE(report.find("outside " + dir), std::string::npos) << report;
+    EXPECT_NE(report.find("nothing was changed"), std::string::npos) << report;
+    EXPECT_EQ(qmReadText(other), "root:x:0:0\n");
+    EXPECT_NE(access((other + ".bak").c_str(), F_OK), 0);
+    unlink(path.c_str());
+
+    qmWriteText(path, kSettings);
+    chmod(path.c_str(), 0444);
+    EXPECT_FALSE(qmRegisterInFile(path, kCommand, &report));
+    EXPECT_NE(report.find("is read-only (mode 0444)"), std::string::npos) << report;
+    EXPECT_EQ(qmReadText(path), kSettings);
+    EXPECT_NE(access((path + ".bak").c_str(), F_OK), 0);
+    chmod(path.c_str(), 0644);
+    if (geteuid() == 0 && chown(path.c_str(), 65534, 65534) == 0) {
+        EXPECT_FALSE(qmRegisterInFile(path, kCommand, &report));
+        EXPECT_NE(report.find("belongs to another user (uid 65534)"), std::string::npos) << report;
+        EXPECT_EQ(qmReadText(path), kSettings);
+    }
+    unlink(path.c_str());
+
+    struct Case {
+        const char* what;
+        std::function<void()> make;
+        const char* why;
+    } cases[] = {
+        {"a named pipe", [&] { mkfifo(path.c_str(), 0644); }, "is a named pipe, not a regular file"},
+        {"a link to /dev/zero", [&] { symlink("/dev/zero", path.c_str()); }, "outside"},
+        {"a 1 GB file", [&] { localSparse(path, 1LL << 30); }, "is too large (1024 MB; at most 4 MB)"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        unlink(path.c_str());
+        c.make();
+        QmBounded r = qmRunBounded(20, 512 << 20, [&] {
+            std::string why;
+            return !qmRegisterInFile(path, kCommand, &why) && why.find(c.why) != std::string::npos &&
+                           why.find("nothing was changed") != std::string::npos
+                       ? 0
+                       : 1;
+        });
+        EXPECT_TRUE(r.finished) << "the settings file was read without end";
+        EXPECT_EQ(r.status, 0);
+        EXPECT_NE(access((path + ".bak").c_str(), F_OK), 0);
+    }
+    unlink(path.c_str());
+}
+
+// A second programs line wins over the first, as the launcher reads its file; carriage returns
+// are characters, not line ends: a second registration always finds the entry of the first.
+TEST(ProgramsList, TheLastListIsEditedAndLinesAlwaysEndInANewline) {
+    std::string out, again;
+    EXPECT_EQ(qmAddToProgramsList("programs: maze -root\nmode: one\nprograms: qix -root\n", true, kCommand, &out),
+              kListAdded);
+    EXPECT_EQ(out, "programs: maze -root\nmode: one\nprograms: qix -root \\n\\\n  GL: \t\t\t\tqmsave --root\t\t\t    \\n\n");
+    EXPECT_EQ(qmAddToProgramsList("programs: qmsave -root\nprograms: qix -root\n", true, kCommand, &out), kListAdded);
+    // The input a fuzzer found: a list line ended by a carriage return alone.
+    const std::string found = "rograms:\t\t  \rrms\t a:-rooi a:-r\nprograms:\t\t  \r";
+    ASSERT_EQ(qmAddToProgramsList(found, true, kCommand, &out), kListAdded);
+    EXPECT_EQ(qmAddToProgramsList(out, true, kCommand, &again), kListAlready) << out;
+    EXPECT_EQ(again, out);
+    // A key written with blanks around it is the same key.
+    EXPECT_EQ(qmAddToProgramsList("  programs :  qmsave --root\n", true, kCommand, &out), kListAlready);
 }

@@ -73,7 +73,7 @@ protected:
 std::vector<unsigned char> localDamaged(FXPackage* p, const std::vector<int>& damaged, int mode) {
     std::vector<QmEntry> entries;
     for (int i = 0; i < p->GetCount(); i++) {
-        int e = p->ids.GetInt(i);
+        int e = p->IdAt(i);
         FXPackageData* d = p->GetDataPtr(e);
         std::vector<unsigned char> b = d ? std::vector<unsigned char>(d->start, d->start + d->size)
                                          : std::vector<unsigned char>();
@@ -110,7 +110,7 @@ TEST_F(FaultSceneTest, EveryEntryCutShortOrScrambledLeavesTheSceneRunning) {
     // Each entry alone; the movies' frame pictures (the JPEG entries) all together.
     std::vector<std::vector<int>> rows(1);
     for (int i = 0; i < clean.GetCount(); i++) {
-        int id = clean.ids.GetInt(i);
+        int id = clean.IdAt(i);
         if (clean.GetDataType(id) == FX_PACKAGE_TYPE_JPG)
             rows[0].push_back(id);
         else

@@ -12,7 +12,8 @@
 #include "base/package.h"
 #include "files.h"
 #include "host.h"
-#include "pictures.h"
+#include "image/picture_header.h"
+#include "kinds.h"
 #include "qmpack.h"
 #include "scratch.h"
 
@@ -35,6 +36,8 @@ std::string localUpper(const std::string& kind) {
 }
 
 const char kNamesTrailer[] = "base";
+// The largest names file read.
+const long long kMaxNamesBytes = 64LL << 20;
 
 }  // namespace
 
@@ -44,20 +47,18 @@ QMPackBuilder::QMPackBuilder(FXPackage* p, QMPackScratch* s, const QMPackManifes
 }
 
 void QMPackBuilder::NoteInput(const std::string& path, const std::string& role) {
-    for (const QMPackInput& in : inputs)
-        if (in.path == path) return;
-    inputs.push_back({path, role});
+    if (noted.insert(path).second) inputs.push_back({path, role});
 }
 
 bool QMPackBuilder::Begin(bool namesLoaded) {
     for (int i = 0; i < pkg->GetCount(); i++) {
-        int id = pkg->ids.GetInt(i);
+        int id = pkg->IdAt(i);
         taken.insert(id);
         holderOf[id] = "entry" + std::to_string(id);
     }
     for (const QMPackManifestEntry& e : manifest->entries) {
         taken.insert(e.number);
-        holderOf[e.number] = qmpackAbsolute(e.path);
+        holderOf[e.number] = fxAbsolutePath(e.path);
     }
     if (namesLoaded) {
         if (manifest->freeLine > 0)
@@ -77,7 +78,7 @@ bool QMPackBuilder::Begin(bool namesLoaded) {
 }
 
 bool QMPackBuilder::Add(const QMPackManifestEntry& e) {
-    std::string ext = qmpackExtOf(e.path);
+    std::string ext = fxExtOf(e.path);
     if (ext == "xm") return CompileModel(e);
     if (ext == "xa") return CompileAnim(e);
     if (ext == "xs") return CompileMovie(e);
@@ -85,7 +86,7 @@ bool QMPackBuilder::Add(const QMPackManifestEntry& e) {
 }
 
 bool QMPackBuilder::AddPlain(const QMPackManifestEntry& e) {
-    std::string path, where = manifest->Where(e.line), ext = qmpackExtOf(e.path);
+    std::string path, where = manifest->Where(e.line), ext = fxExtOf(e.path);
     if (!Registerable(where, e.path, &path)) return false;
     // Authoring files the saver cannot read as they are: packed, but said.
     if (ext == "obj")
@@ -110,15 +111,18 @@ bool QMPackBuilder::Registerable(const std::string& where, const std::string& pa
     if (fd < 0) return qmpackRefuse("%s: cannot read %s (%s)", where.c_str(), path.c_str(), why.c_str());
     unsigned char head[64] = {};
     size_t n = size_t(size < 64 ? size : 64);
-    bool readable = n == 0 || qmpackReadAt(fd, 0, head, n);
-    close(fd);
+    bool readable = n == 0 || fxReadAt(fd, 0, head, n);
+    fxCloseInput(fd);
     if (!readable) return qmpackRefuse("%s: cannot read %s (read error)", where.c_str(), path.c_str());
     if (size > INT_MAX)
         return qmpackRefuse("%s: %s is over the 2 GB limit of a package entry", where.c_str(), path.c_str());
+    std::string tooLarge = qmpackPictureTooLarge(path);
+    if (!tooLarge.empty())
+        return qmpackRefuse("%s: %s is %s; it was not packed", where.c_str(), path.c_str(), tooLarge.c_str());
 
-    std::string ext = qmpackExtOf(path);
+    std::string ext = fxExtOf(path);
     std::string byName = localKindByName(ext);
-    std::string found = qmpackSniffPicture(head, n);
+    std::string found = fxSniffPicture(head, n);
     *out = path;
     if (found.empty()) {
         // TGA pictures carry no signature; other picture names must hold such a picture.
@@ -131,10 +135,10 @@ bool QMPackBuilder::Registerable(const std::string& where, const std::string& pa
                        where.c_str(), path.c_str(), localUpper(found).c_str(), localUpper(found).c_str());
         // The package types an entry by its file name: read the file through a link that says.
         std::string link = scratch->NewPath("." + found);
-        if (int e = qmpackAliasFile(qmpackAbsolute(path), link)) {
+        if (int e = qmpackAliasFile(fxAbsolutePath(path), link)) {
             return qmpackRefuse("%s: cannot prepare %s for packing (%s)", where.c_str(), path.c_str(), strerror(e));
         }
-        shown[link] = Shown(qmpackAbsolute(path));
+        shown[link] = Shown(fxAbsolutePath(path));
         *out = link;
     }
     linkOf[path] = *out;
@@ -172,8 +176,8 @@ std::string QMPackBuilder::Shown(const std::string& name) const {
     if (s != shown.end()) return s->second;
     // Relative to the manifest's folder (with ".." where needed), so that labels and names files
     // are the same wherever the sources lie on a machine.
-    if (qmpackRootLength(name) == 0) return name;
-    return qmpackRelativePath(manifest->folder.empty() ? "." : manifest->folder, name);
+    if (fxRootLength(name) == 0) return name;
+    return fxRelativePath(manifest->folder.empty() ? "." : manifest->folder, name);
 }
 
 bool QMPackBuilder::LabelUsed(const std::string& label) const {
@@ -186,7 +190,7 @@ bool QMPackBuilder::LabelUsed(const std::string& label) const {
 bool QMPackBuilder::LoadNames(const std::string& path) {
     std::string why;
     std::vector<unsigned char> bytes;
-    if (!qmpackReadFile(path, &bytes, &why, 64LL << 20))
+    if (!qmpackReadFile(path, &bytes, &why, kMaxNamesBytes))
         return qmpackRefuse("%s: cannot read the names file (%s)", path.c_str(), why.c_str());
     NoteInput(path, "the names file");
     FXPackageData d;
@@ -198,19 +202,19 @@ bool QMPackBuilder::LoadNames(const std::string& path) {
     int base = d.ReadInt();
     if (!mark.Compare(kNamesTrailer) || d.remaining != 0)
         return qmpackRefuse("%s: not a names file of qmpack (its numbering cannot be continued)", path.c_str());
+    std::set<long long> held;
+    for (int k = 0; k < pkg->GetCount(); k++) held.insert(pkg->IdAt(k));
     for (int i = 0; i < names.top; i++) {
         long long number = (long long)base + i;
-        bool present = false;
-        for (int k = 0; k < pkg->GetCount() && !present; k++) present = pkg->ids.GetInt(k) == number;
-        if (!present)
+        if (!held.count(number))
             return qmpackRefuse("%s: does not belong to this package (it names entry %lld, which the package does "
                                 "not hold)",
                                 path.c_str(), number);
     }
-    std::string folder = qmpackAbsolute(manifest->folder.empty() ? "." : manifest->folder);
+    std::string folder = fxAbsolutePath(manifest->folder.empty() ? "." : manifest->folder);
     pkg->names.names.DestroyBuf();
     for (int i = 0; i < names.top; i++)
-        pkg->names.names.Push(qmpackAbsolute(qmpackJoin(folder, names.Get(i))).c_str());
+        pkg->names.names.Push(fxAbsolutePath(fxJoinPath(folder, names.Get(i))).c_str());
     pkg->names.base = base;
     return true;
 }
@@ -243,7 +247,7 @@ bool QMPackBuilder::WriteNames(QMPackOutput* namesOut, QMPackOutput* headerOut) 
         // folders give one macro twice, which a compiler refuses.
         std::map<std::string, int> firstOf;
         for (int i = 0; i < names.top; i++) {
-            std::string macro = qmpackBaseOf(names.Get(i));
+            std::string macro = fxBaseOf(names.Get(i));
             for (char& c : macro) c = strchr(".\\/ +-()[]", c) ? '_' : char(toupper((unsigned char)c));
             int number = pkg->names.base + i;
             auto seen = firstOf.emplace(macro, number);

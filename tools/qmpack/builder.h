@@ -60,6 +60,7 @@ private:
     std::map<std::string, std::string> shown;   // registered name -> the name written to names files
     std::set<const void*> heldLibs;            // libraries kept loaded for the whole build
     std::vector<QMPackInput> inputs;
+    std::set<std::string> noted;  // the paths of inputs
     long long bytes = 0;
     int compiled = 0;
 

@@ -2,7 +2,9 @@
 // remove. The list is a chain of nodes that are never freed, only reused: a handler follows it
 // without touching the heap and only removes files and folders. A node is published (used set)
 // after its path is written and cleared only after its file is gone, so a signal at any moment
-// finds every file that exists.
+// finds every file that exists. Outside the handlers, an index by path and a stack of unused
+// nodes make every registration and release take the same time however many files a command
+// has (an unpack registers one per entry).
 #include "cleanup.h"
 
 #include <atomic>
@@ -11,6 +13,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <string>
+#include <unordered_map>
+#include <vector>
 
 namespace {
 
@@ -23,6 +28,15 @@ struct LocalNode {
 };
 
 LocalNode* volatile localHead = nullptr;
+std::unordered_map<std::string, LocalNode*> localIndex;  // used nodes by path (never read by a handler)
+std::vector<LocalNode*> localUnused;                      // nodes free for reuse
+
+// Marks a node unused: forgotten by the index and offered for reuse.
+void localRelease(LocalNode* n) {
+    n->used = 0;
+    localIndex.erase(n->path);
+    localUnused.push_back(n);
+}
 
 }  // namespace
 
@@ -34,10 +48,12 @@ void qmpackRemoveAllTemps() {
 }
 
 void qmpackTrackTemp(const std::string& path, bool folder) {
-    if (path.empty()) return;
+    if (path.empty() || localIndex.count(path)) return;
     LocalNode* node = nullptr;
-    for (LocalNode* n = localHead; n && !node; n = n->next)
-        if (!n->used && n->capacity > path.size()) node = n;
+    if (!localUnused.empty() && localUnused.back()->capacity > path.size()) {
+        node = localUnused.back();
+        localUnused.pop_back();
+    }
     if (!node) {
         node = new (std::nothrow) LocalNode{nullptr, 0, false, path.size() + 1, nullptr};
         if (node) node->path = new (std::nothrow) char[path.size() + 1];
@@ -55,20 +71,20 @@ void qmpackTrackTemp(const std::string& path, bool folder) {
     node->folder = folder;
     std::atomic_signal_fence(std::memory_order_release);
     node->used = 1;  // set last: the handler never sees a half-written path
+    localIndex[path] = node;
 }
 
 void qmpackUntrackTemp(const std::string& path) {
-    for (LocalNode* n = localHead; n; n = n->next)
-        if (n->used && path == n->path) n->used = 0;
+    auto at = localIndex.find(path);
+    if (at != localIndex.end()) localRelease(at->second);
 }
 
 void qmpackRemoveTemp(const std::string& path) {
-    for (LocalNode* n = localHead; n; n = n->next)
-        if (n->used && path == n->path) {
-            // Removed first, forgotten after: a signal in between removes it again, harmlessly.
-            qmpackCleanupRemove(n->path, n->folder);
-            n->used = 0;
-        }
+    auto at = localIndex.find(path);
+    if (at == localIndex.end()) return;
+    // Removed first, forgotten after: a signal in between removes it again, harmlessly.
+    qmpackCleanupRemove(at->second->path, at->second->folder);
+    localRelease(at->second);
 }
 
 bool qmpackTracksName(const std::string& name) {

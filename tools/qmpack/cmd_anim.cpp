@@ -59,101 +59,122 @@ std::string localStructureDiffers(const FXModel* first, const FXModel* m) {
     return "";
 }
 
+// The command's arguments and the frames they name.
+struct LocalAnim {
+    std::string out;
+    std::vector<LocalFrame> frames;
+    std::vector<QMPackInput> inputs;
+    std::string firstLib;  // frame 0's material library ("" for none)
+    FXAnim a;
+};
+
+// Reads frame i's model file into a new model of the animation, checking it against frame 0.
+bool localAddFrame(LocalAnim* x, size_t i, QMPackEnv* env, QMPackScratch* scratch) {
+    const LocalFrame& frame = x->frames[i];
+    std::unique_ptr<FXModel> m(new FXModel);
+    std::string mtl, where = "anim: frame " + std::to_string(i);
+    if (!qmpackReadModelFile(where, frame.file, env, scratch, m.get(), &mtl)) return false;
+    // The animation may not replace a library it reads (the output was checked against the
+    // frames before; the libraries are known only now).
+    if (!mtl.empty() && !qmpackCheckNotAnInput(x->out, {{mtl, "the material library of frame " + std::to_string(i)}}))
+        return false;
+    if (i == 0) {
+        x->firstLib = mtl;
+    } else {
+        std::string differs = localStructureDiffers(x->a.GetModel(0), m.get());
+        if (!differs.empty())
+            return qmpackRefuse("%s: frame %zu does not have the meshes and triangles of frame 0 (%s): %s",
+                                frame.file.c_str(), i, x->frames[0].file.c_str(), differs.c_str());
+        if (mtl != x->firstLib)
+            qmpackWarn("%s: frame %zu names the material library %s; an animation keeps frame 0's (%s)",
+                       frame.file.c_str(), i, mtl.empty() ? "(none)" : mtl.c_str(),
+                       x->firstLib.empty() ? "none" : x->firstLib.c_str());
+    }
+    if (m->name.IsEmpty()) {
+        std::string base = fxBaseOf(frame.file);
+        m->name.Set(base.substr(0, base.find_last_of('.')).c_str());
+    }
+    x->a.frameNames.Push(m->name.c_str());
+    x->a.durations.PushInt(frame.duration);
+    x->a.models.Push(m.release());
+    return true;
+}
+
+// Writes the animation to the output's temporary file, its library named from OUT's folder so
+// the two can move together.
+bool localSave(LocalAnim* x, QMPackOutput* output, QMPackScratch* scratch) {
+    FXModel* first = x->a.GetModel(0);
+    if (!x->firstLib.empty()) {
+        std::string rel = fxRelativePath(fxDirOf(fxAbsolutePath(x->out)), x->firstLib);
+        if (rel.size() > size_t(FXStr::kCapacity))
+            return qmpackRefuse("%s: the path to the material library is too long", x->out.c_str());
+        first->matlibName.Set(rel.c_str());
+    }
+    scratch->TakeEngineErrors();
+    errno = 0;
+    if (x->a.Save(output->TempPath().c_str())) return true;
+    int e = errno;
+    std::vector<FXError> why = scratch->TakeEngineErrors();
+    return qmpackRefuse("%s: cannot write the animation (%s)", x->out.c_str(),
+                        !why.empty() ? why.front().Text().c_str() : e ? strerror(e) : "write error");
+}
+
+int localReport(const LocalAnim& x, bool json) {
+    long long total = 0;
+    for (const LocalFrame& f : x.frames) total += f.duration;
+    const FXModel* first = x.a.GetModel(0);
+    int vertices = first->GetTotalVertices();
+    size_t frames = x.frames.size();
+    char line[256];
+    snprintf(line, sizeof line, "%s: %zu frame%s, %.3g s, %d mesh%s, %d vertices a frame%s%s", x.out.c_str(), frames,
+             frames == 1 ? "" : "s", double(total) / 1000.0, first->GetCount(), first->GetCount() == 1 ? "" : "es",
+             vertices, x.a.loop ? (x.a.pingPong ? ", ping-pong" : ", loop") : "",
+             x.firstLib.empty() ? ", no material library" : ", material library ");
+    QMPackReport report(json);
+    report.Text("file", x.out).Number("frames", double(frames)).Number("milliseconds", double(total));
+    report.Number("meshes", first->GetCount()).Number("vertices", vertices).Bool("loop", x.a.loop);
+    report.Bool("pingPong", x.a.pingPong).Text("library", first->matlibName.c_str());
+    return report.Print(line + std::string(first->matlibName.c_str())) ? QMPACK_OK
+                                                                          : qmpackFail("anim: cannot write the report");
+}
+
 }  // namespace
 
 int qmpackAnim(int argc, char** argv) {
     QMPackArgs args;
     if (!args.Parse("anim", argc, argv, {"-o"}, {"--loop", "--ping-pong", "--json"})) return QMPACK_USAGE;
     if (args.positional.empty() || !args.Has("-o")) return qmpackUsage("anim");
-    const std::string out = args.Value("-o");
-    std::vector<LocalFrame> frames(args.positional.size());
-    std::vector<QMPackInput> inputs;
-    for (size_t i = 0; i < frames.size(); i++) {
-        if (!localParseFrame(args.positional[i], &frames[i])) return QMPACK_USAGE;
-        inputs.push_back({frames[i].file, "frame " + std::to_string(i)});
+    QMPackEnv env;  // owns the material libraries the frames hold: it goes after the animation
+    LocalAnim x;
+    x.out = args.Value("-o");
+    x.frames.resize(args.positional.size());
+    for (size_t i = 0; i < x.frames.size(); i++) {
+        if (!localParseFrame(args.positional[i], &x.frames[i])) return QMPACK_USAGE;
+        x.inputs.push_back({x.frames[i].file, "frame " + std::to_string(i)});
     }
     QMPackOutput output;
-    if (!output.Open(out, inputs, false)) return QMPACK_FAILED;
+    if (!output.Open(x.out, x.inputs, false)) return QMPACK_FAILED;
     QMPackScratch scratch;
     if (!scratch.Create()) return QMPACK_FAILED;
-    QMPackEnv env;
 
-    FXAnim a;
-    std::string firstLib;
     QMPackProgress progress;
-    progress.Start(frames.size() > 50, "reading " + std::to_string(frames.size()) + " frames", int(frames.size()));
-    for (size_t i = 0; i < frames.size(); i++) {
-        progress.Step(int(i), frames[i].file);
-        std::unique_ptr<FXModel> m(new FXModel);
-        std::string mtl, where = "anim: frame " + std::to_string(i);
-        if (!qmpackReadModelFile(where, frames[i].file, &env, &scratch, m.get(), &mtl)) {
+    progress.Start(x.frames.size() > 50, "reading " + std::to_string(x.frames.size()) + " frames", int(x.frames.size()));
+    for (size_t i = 0; i < x.frames.size(); i++) {
+        progress.Step(int(i), x.frames[i].file);
+        if (!localAddFrame(&x, i, &env, &scratch)) {
             progress.Clear();
             return QMPACK_FAILED;
         }
-        // The animation may not replace a library it reads (the output was checked against the
-        // frames before; the libraries are known only now).
-        std::string role = "the material library of frame " + std::to_string(i);
-        if (!mtl.empty() && !qmpackCheckNotAnInput(out, {{mtl, role}})) {
-            progress.Clear();
-            return QMPACK_FAILED;
-        }
-        if (i == 0) {
-            firstLib = mtl;
-        } else {
-            std::string differs = localStructureDiffers(a.GetModel(0), m.get());
-            if (!differs.empty()) {
-                progress.Clear();
-                return qmpackFail("%s: frame %zu does not have the meshes and triangles of frame 0 (%s): %s",
-                                  frames[i].file.c_str(), i, frames[0].file.c_str(), differs.c_str());
-            }
-            if (mtl != firstLib)
-                qmpackWarn("%s: frame %zu names the material library %s; an animation keeps frame 0's (%s)",
-                           frames[i].file.c_str(), i, mtl.empty() ? "(none)" : mtl.c_str(),
-                           firstLib.empty() ? "none" : firstLib.c_str());
-        }
-        if (m->name.IsEmpty()) {
-            std::string base = qmpackBaseOf(frames[i].file);
-            m->name.Set(base.substr(0, base.find_last_of('.')).c_str());
-        }
-        a.frameNames.Push(m->name.c_str());
-        a.durations.PushInt(frames[i].duration);
-        a.models.Push(m.release());
     }
-    a.pingPong = args.Has("--ping-pong");
-    a.loop = args.Has("--loop") || a.pingPong;
-    a.playing = true;
-    FXModel* first = a.GetModel(0);
-    if (!firstLib.empty()) {
-        // Named from the animation file's folder, so the two can move together.
-        std::string rel = qmpackRelativePath(qmpackDirOf(qmpackAbsolute(out)), firstLib);
-        if (rel.size() > size_t(FXStr::kCapacity))
-            return qmpackFail("%s: the path to the material library is too long", out.c_str());
-        first->matlibName.Set(rel.c_str());
-    }
-    progress.Step(int(frames.size()), "writing " + out);
-    scratch.TakeEngineErrors();
-    errno = 0;
-    if (!a.Save(output.TempPath().c_str())) {
-        int e = errno;
+    x.a.pingPong = args.Has("--ping-pong");
+    x.a.loop = args.Has("--loop") || x.a.pingPong;
+    x.a.playing = true;
+    progress.Step(int(x.frames.size()), "writing " + x.out);
+    if (!localSave(&x, &output, &scratch)) {
         progress.Clear();
-        std::vector<FXError> why = scratch.TakeEngineErrors();
-        return qmpackFail("%s: cannot write the animation (%s)", out.c_str(),
-                          !why.empty() ? why.front().Text().c_str() : e ? strerror(e) : "write error");
+        return QMPACK_FAILED;
     }
     if (!output.Commit()) return QMPACK_FAILED;
-    progress.Finish("wrote " + out);
-    long long total = 0;
-    for (const LocalFrame& f : frames) total += f.duration;
-    int vertices = first->GetTotalVertices();
-    char line[256];
-    snprintf(line, sizeof line, "%s: %zu frame%s, %.3g s, %d mesh%s, %d vertices a frame%s%s", out.c_str(),
-             frames.size(), frames.size() == 1 ? "" : "s", double(total) / 1000.0, first->GetCount(),
-             first->GetCount() == 1 ? "" : "es", vertices, a.loop ? (a.pingPong ? ", ping-pong" : ", loop") : "",
-             firstLib.empty() ? ", no material library" : ", material library ");
-    QMPackReport report(args.Has("--json"));
-    report.Text("file", out).Number("frames", double(frames.size())).Number("milliseconds", double(total));
-    report.Number("meshes", first->GetCount()).Number("vertices", vertices).Bool("loop", a.loop);
-    report.Bool("pingPong", a.pingPong).Text("library", first->matlibName.c_str());
-    return report.Print(line + std::string(first->matlibName.c_str())) ? QMPACK_OK
-                                                                        : qmpackFail("anim: cannot write the report");
+    progress.Finish("wrote " + x.out);
+    return localReport(x, args.Has("--json"));
 }

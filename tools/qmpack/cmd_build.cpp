@@ -8,6 +8,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <memory>
 
 #include "base/package.h"
@@ -50,7 +51,7 @@ std::string localMegabytes(long long bytes) {
 // have no identity: their paths are compared as well.
 bool localCheckOutputsDiffer(const LocalJob& job) {
     auto same = [](const std::string& a, const std::string& b) {
-        return qmpackAbsolute(a) == qmpackAbsolute(b) || qmpackFileIdOf(a) == qmpackFileIdOf(b);
+        return fxAbsolutePath(a) == fxAbsolutePath(b) || fxFileIdOf(a.c_str()) == fxFileIdOf(b.c_str());
     };
     if (!job.namesPath.empty() && same(job.namesPath, job.out))
         return qmpackRefuse("%s: will not write over the package, the output of this command", job.namesPath.c_str());
@@ -82,7 +83,7 @@ int localPackAndWrite(LocalJob& job, FXPackage* p, QMPackScratch* scratch, QMPac
     QMPackBuilder b(p, scratch, &job.manifest);
     if (job.namesLoaded && !b.LoadNames(job.namesPath)) return QMPACK_FAILED;
     // Replaced entries go only now: the names file read above may name them.
-    qmpackDropEntries(p, job.replaced);
+    p->DropEntries(job.replaced);
     if (!b.Begin(job.namesLoaded)) return QMPACK_FAILED;
 
     long long planned = 0;
@@ -112,7 +113,7 @@ int localPackAndWrite(LocalJob& job, FXPackage* p, QMPackScratch* scratch, QMPac
     if (!localOpenNameOutputs(job, b, &names, &header)) return QMPACK_FAILED;
 
     long long entries = (long long)p->GetCount() + p->pendingIds.top;
-    long long body = (long long)p->dataLength + b.Bytes() + 16 + 16 * entries;
+    long long body = (long long)p->DataLength() + b.Bytes() + 16 + 16 * entries;
     if (body > INT_MAX) {
         progress.Clear();
         return qmpackFail("%s: cannot write: the package would be over the 2 GB limit (%s)", job.out.c_str(),
@@ -139,7 +140,7 @@ int localPackAndWrite(LocalJob& job, FXPackage* p, QMPackScratch* scratch, QMPac
         if (!out->Commit()) return QMPACK_FAILED;
     }
     std::string summary = "wrote " + job.out + ": " + std::to_string(p->GetCount()) + " entries, " +
-                          localMegabytes(p->dataLength) + " of data";
+                          localMegabytes(p->DataLength()) + " of data";
     progress.Finish(summary);
     qmpackDetail("%s", summary.c_str());
     std::vector<int> added;
@@ -148,7 +149,7 @@ int localPackAndWrite(LocalJob& job, FXPackage* p, QMPackScratch* scratch, QMPac
             added.push_back(e.number);
     QMPackReport report(job.json);
     report.Text("package", job.out).Number("entries", p->GetCount()).Numbers("added", added);
-    report.Numbers("replaced", job.replaced).Number("compiled", b.Compiled()).Number("dataBytes", p->dataLength);
+    report.Numbers("replaced", job.replaced).Number("compiled", b.Compiled()).Number("dataBytes", p->DataLength());
     report.Bool("transposed", job.transposed);
     if (job.namesPath.empty()) report.Null("names"); else report.Text("names", job.namesPath);
     if (job.headerPath.empty()) report.Null("header"); else report.Text("header", job.headerPath);
@@ -205,6 +206,11 @@ namespace {
 // refuses them.
 int localGrow(LocalJob& job, bool replace, bool anyKind) {
     if (!job.manifest.Read(job.manifestPath)) return QMPACK_FAILED;
+    // A package grown by hand gets the numbers the saver reads, which are never negative.
+    for (const QMPackManifestEntry& e : job.manifest.entries)
+        if (e.number < 0)
+            return qmpackFail("%s: %d is not an entry number '%s' takes (entry numbers are 0 or more)",
+                              job.manifest.Where(e.line).c_str(), e.number, job.command);
 
     std::string why;
     if (!qmpackCheckInput(job.out, &why)) return qmpackFail("%s: cannot open (%s)", job.out.c_str(), why.c_str());
@@ -214,18 +220,19 @@ int localGrow(LocalJob& job, bool replace, bool anyKind) {
     FXPackage p;
     bool transposed = false;
     if (!qmpackLoadPackage(job.out, out.LockedFd(), &p, &transposed)) return QMPACK_FAILED;
-    for (const QMPackManifestEntry& e : job.manifest.entries)
-        for (int i = 0; i < p.GetCount(); i++) {
-            if (p.ids.GetInt(i) != e.number) continue;
-            if (!replace)
-                return qmpackFail("%s: number %d is already an entry of %s ('qmpack replace' replaces entries)",
-                                  job.manifest.Where(e.line).c_str(), e.number, job.out.c_str());
-            if (!qmpackCheckReplacement(job.manifest.Where(e.line), &p, i, e.path, anyKind)) return QMPACK_FAILED;
-            job.replaced.push_back(e.number);
-            break;
-        }
+    std::map<int, int> position;  // number -> its first entry
+    for (int i = 0; i < p.GetCount(); i++) position.emplace(p.IdAt(i), i);
+    for (const QMPackManifestEntry& e : job.manifest.entries) {
+        auto at = position.find(e.number);
+        if (at == position.end()) continue;
+        if (!replace)
+            return qmpackFail("%s: number %d is already an entry of %s ('qmpack replace' replaces entries)",
+                              job.manifest.Where(e.line).c_str(), e.number, job.out.c_str());
+        if (!qmpackCheckReplacement(job.manifest.Where(e.line), &p, at->second, e.path, anyKind)) return QMPACK_FAILED;
+        job.replaced.push_back(e.number);
+    }
     job.transposed = job.transposed || transposed;  // the package keeps its stored form
-    job.namesLoaded = !job.namesPath.empty() && qmpackFileIdOf(job.namesPath).valid;
+    job.namesLoaded = !job.namesPath.empty() && fxFileIdOf(job.namesPath.c_str()).valid;
     QMPackScratch scratch;
     if (!scratch.Create()) return QMPACK_FAILED;
     return localPackAndWrite(job, &p, &scratch, &out);

@@ -16,7 +16,7 @@ namespace {
 bool localCopyEntry(const QMPackIndex& x, int i, FILE* out, std::string* why) {
     const size_t kPiece = 4 << 20;
     std::vector<unsigned char> buf;
-    long long size = x.sizes[size_t(i)];
+    long long size = x.Size(i);
     for (long long at = 0; at < size; at += (long long)kPiece) {
         size_t len = size_t(size - at < (long long)kPiece ? size - at : (long long)kPiece);
         buf.resize(len);
@@ -52,7 +52,7 @@ int qmpackExtract(int argc, char** argv) {
         return qmpackFail("%s: entry %d is damaged (it lies outside the data area)", path.c_str(), number);
 
     qmpackDetail("%s: entry %d, %d bytes at offset %d of the data area", path.c_str(), number,
-                 index.sizes[size_t(i)], index.offsets[size_t(i)]);
+                 index.Size(i), index.Offset(i));
     std::string why;
     if (out == "-") {
         qmpackBinaryStdout();

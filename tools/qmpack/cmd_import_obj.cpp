@@ -103,7 +103,7 @@ void localCheckPictures(const FXMatlib* lib, const std::string& mtl) {
     for (int i = 0; i < lib->GetCount(); i++) {
         const FXMaterial* mat = lib->GetMaterial(i);
         if (!mat || mat->textureFile.IsEmpty()) continue;
-        std::string picture = qmpackJoin(qmpackDirOf(mtl), mat->textureFile.c_str());
+        std::string picture = fxJoinPath(fxDirOf(mtl), mat->textureFile.c_str());
         std::string why;
         if (!qmpackCheckInput(picture, &why))
             qmpackWarn("%s: material '%s' shows %s, which cannot be read (%s); 'build' will need it", mtl.c_str(),
@@ -133,7 +133,7 @@ int localCheckLibrary(LocalImport* x, const std::vector<FXError>& messages) {
 // Names the model, builds its meshes and, with the options, unitizes and reduces them.
 void localShape(LocalImport* x, bool unitize) {
     if (x->m.name.IsEmpty()) {  // named after its file, as listings show it
-        std::string base = qmpackBaseOf(x->in);
+        std::string base = fxBaseOf(x->in);
         x->m.name.Set(base.substr(0, base.find_last_of('.')).c_str());
     }
     x->m.UpdateMeshes();
@@ -151,7 +151,7 @@ void localShape(LocalImport* x, bool unitize) {
 // Writes the model file; the library is named from its folder, so the three can move together.
 int localWrite(LocalImport* x) {
     if (!x->mtl.empty()) {
-        std::string rel = qmpackRelativePath(qmpackDirOf(qmpackAbsolute(x->out)), qmpackAbsolute(x->mtl));
+        std::string rel = fxRelativePath(fxDirOf(fxAbsolutePath(x->out)), fxAbsolutePath(x->mtl));
         if (rel.size() > size_t(FXStr::kCapacity))
             return qmpackFail("%s: the path to the material library is too long (%zu characters)", x->out.c_str(),
                               rel.size());

@@ -9,7 +9,7 @@
 
 #include "describe.h"
 #include "package_index.h"
-#include "pictures.h"
+#include "image/picture_header.h"
 #include "progress.h"
 #include "qmpack.h"
 
@@ -21,7 +21,7 @@ struct LocalEntry {
 };
 
 std::string localTypeName(int type) {
-    std::string kind = qmpackPictureKind(type);
+    std::string kind = fxPictureKind(type);
     if (!kind.empty()) return kind;
     return type == -1 ? "record" : "type" + std::to_string(type);
 }
@@ -30,7 +30,7 @@ std::string localTypeName(int type) {
 // package, also when only some are listed).
 void localCrossCheck(const QMPackIndex& index, std::vector<LocalEntry>* entries) {
     std::map<int, int> first;  // number -> its first position
-    for (int i = 0; i < index.Count(); i++) first.emplace(index.ids[size_t(i)], i);
+    for (int i = 0; i < index.Count(); i++) first.emplace(index.Id(i), i);
     for (LocalEntry& e : *entries) {
         if (first[e.number] != e.position && e.info.problem.empty())
             e.info.problem = "number " + std::to_string(e.number) + " is used twice: this entry is never read";
@@ -89,11 +89,11 @@ int qmpackList(int argc, char** argv) {
     progress.Start(index.Count() > 2000 || index.bodySize > (256LL << 20),
                    "reading the " + std::to_string(index.Count()) + " entries of " + path, index.Count());
     for (int i = 0; i < index.Count(); i++) {
-        if (!chosen.empty() && !chosen.count(index.ids[size_t(i)])) continue;
-        progress.Step(i, "entry " + std::to_string(index.ids[size_t(i)]));
-        qmpackDetail("reading entry %d (%d bytes)", index.ids[size_t(i)], index.sizes[size_t(i)]);
-        LocalEntry e{i, index.ids[size_t(i)], index.types[size_t(i)], index.sizes[size_t(i)],
-                     index.offsets[size_t(i)], {}};
+        if (!chosen.empty() && !chosen.count(index.Id(i))) continue;
+        progress.Step(i, "entry " + std::to_string(index.Id(i)));
+        qmpackDetail("reading entry %d (%d bytes)", index.Id(i), index.Size(i));
+        LocalEntry e{i, index.Id(i), index.Type(i), index.Size(i),
+                     index.Offset(i), {}};
         qmpackDescribeEntry(index, i, &e.info);
         entries.push_back(e);
     }

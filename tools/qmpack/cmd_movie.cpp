@@ -21,7 +21,7 @@
 #include "host.h"
 #include "image/devil.h"
 #include "output.h"
-#include "pictures.h"
+#include "image/picture_header.h"
 #include "progress.h"
 #include "qmpack.h"
 #include "report.h"
@@ -64,9 +64,9 @@ bool localCheckFrame(const std::string& file, std::string* kind) {
     if (fd < 0) return qmpackRefuse("%s: cannot read (%s)", file.c_str(), why.c_str());
     unsigned char head[64] = {};
     ssize_t got = read(fd, head, sizeof head);
-    close(fd);
-    *kind = qmpackSniffPicture(head, got > 0 ? size_t(got) : 0);
-    if (kind->empty() && qmpackExtOf(file) == "tga") *kind = "tga";
+    fxCloseInput(fd);
+    *kind = fxSniffPicture(head, got > 0 ? size_t(got) : 0);
+    if (kind->empty() && fxExtOf(file) == "tga") *kind = "tga";
     if (kind->empty()) return qmpackRefuse("%s: not a picture (PNG, JPEG, GIF, BMP or TGA)", file.c_str());
     return true;
 }
@@ -74,7 +74,7 @@ bool localCheckFrame(const std::string& file, std::string* kind) {
 // Removes the pictures an earlier, longer movie of the same name left beside it: STEM-NNNN.jpg and
 // STEM-NNNN_m.jpg from frame number frames on.
 void localRemoveStaleFrames(const std::string& stem, size_t frames) {
-    std::string dir = qmpackDirOf(stem), prefix = qmpackBaseOf(stem) + "-";
+    std::string dir = fxDirOf(stem), prefix = fxBaseOf(stem) + "-";
     std::vector<std::string> names, stale;
     if (!qmpackListFolder(dir, &names)) return;
     for (const std::string& name : names) {
@@ -130,7 +130,7 @@ int localParseOptions(const QMPackArgs& args, LocalMovie* x) {
         return QMPACK_USAGE;
     x->pingPong = args.Has("--ping-pong");
     x->loop = args.Has("--loop") || x->pingPong;
-    if (qmpackExtOf(x->out) != "xs")
+    if (fxExtOf(x->out) != "xs")
         qmpackWarn("%s: a movie file is named .xs, which 'build' compiles", x->out.c_str());
     return QMPACK_OK;
 }
@@ -144,7 +144,7 @@ int localClaimOutputs(LocalMovie* x) {
         if (!localCheckFrame(x->frames[i], &x->kinds[i])) return QMPACK_FAILED;
         inputs.push_back({x->frames[i], "frame " + std::to_string(i)});
     }
-    std::string ext = qmpackExtOf(x->out);
+    std::string ext = fxExtOf(x->out);
     x->stem = x->out.substr(0, x->out.size() - (ext.empty() ? 0 : ext.size() + 1));
     if (!x->record.Open(x->out, inputs, false)) return QMPACK_FAILED;
     for (size_t i = 0; i < x->frames.size(); i++) {
@@ -226,24 +226,19 @@ int localPlacePairs(LocalMovie* x) {
             std::string why;
             if (!localCopy(lists[k]->Get(i), pic->TempPath(), &why))
                 return qmpackFail("%s: cannot write (%s)", pic->Path().c_str(), why.c_str());
-            lists[k]->Change(i, qmpackAbsolute(pic->Path()).c_str());
+            lists[k]->Change(i, fxAbsolutePath(pic->Path()).c_str());
         }
     }
     return QMPACK_OK;
 }
 
-// Writes the movie file from OUT's folder, then puts every picture in place before the record that
-// names them; no signal comes between.
+// Writes the movie file, which names its pictures from its own folder (OUT's), then puts every
+// picture in place before the record that names them; no signal comes between.
 int localWrite(LocalMovie* x) {
-    bool written = false;
-    int error = 0;
-    std::string recordTemp = qmpackAbsolute(x->record.TempPath());
-    {
-        QMPackCwd cwd(qmpackDirOf(qmpackAbsolute(x->out)));
-        errno = 0;
-        written = cwd.ok && x->mv.Save(recordTemp.c_str());
-        error = errno;  // before the working folder is changed back
-    }
+    std::string recordTemp = fxAbsolutePath(x->record.TempPath());
+    errno = 0;
+    bool written = x->mv.Save(recordTemp.c_str());
+    int error = errno;
     if (!written)
         return qmpackFail("%s: cannot write the movie (%s)", x->out.c_str(), error ? strerror(error) : "write error");
     {

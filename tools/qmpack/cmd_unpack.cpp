@@ -5,8 +5,11 @@
 // a record names (libraries, their pictures, movie frames) is what `build` compiles from the
 // record, so it gets no manifest line of its own: the manifest's "free" line starts the free
 // numbers where that content was, and the lines keep the package's order, so a build registers
-// it on the same numbers. The tree is then built once into the scratch folder, which writes the
-// names file DIR/qmsave.names and tells which entries come back byte for byte.
+// it on the same numbers. Every file is written first into a staging folder inside DIR and moved
+// into place once all are written (unpack_tree.h): a failure leaves DIR as it was, and no name
+// can clash with another or with one of the command's inputs. The tree is then built once into
+// the scratch folder, which writes the names file DIR/qmsave.names and tells which entries come
+// back byte for byte.
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
@@ -14,7 +17,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
-#include <set>
 
 #include "anim/anim.h"
 #include "base/binio.h"
@@ -32,6 +34,7 @@
 #include "scratch.h"
 #include "tool_env.h"
 #include "unpack.h"
+#include "unpack_tree.h"
 
 namespace {
 
@@ -46,13 +49,13 @@ struct LocalItem {
 
 struct LocalUnpack {
     std::string package, dir;
+    bool force = false, json = false;
     FXPackage p;
+    QMPackTree tree;
     PEnv* env = nullptr;  // the environment the records are loaded through
     std::vector<LocalItem> items;
     std::map<int, size_t> byNumber;  // number -> the item the engine reads for it (the first)
-    std::set<std::string> used;      // files written, relative to DIR
     std::vector<std::string> notes;  // why an entry will not come back byte for byte
-    int written = 0;
 };
 
 bool localIsPicture(const std::string& kind) {
@@ -111,33 +114,8 @@ std::string localSafeRelative(const std::string& name) {
     return out;
 }
 
-// Makes the folders of rel below dir; a folder that is a symbolic link or not a folder is refused,
-// so nothing is ever written outside dir.
-bool localMakeFolders(const std::string& dir, const std::string& rel) {
-    size_t at = 0;
-    while ((at = rel.find('/', at)) != std::string::npos) {
-        std::string sub = dir + "/" + rel.substr(0, at++);
-        QMPackStat st;
-        if (qmpackStatPath(sub, &st, false) == 0) {
-            if (st.kind != QMPackKind::Folder)
-                return qmpackRefuse("%s: cannot write there: not a folder (or a symbolic link)", sub.c_str());
-            continue;
-        }
-        if (int e = qmpackMakeFolder(sub))
-            return qmpackRefuse("%s: cannot make the folder (%s)", sub.c_str(), strerror(e));
-    }
-    return true;
-}
-
-// Writes bytes to dir/rel through a fresh file renamed into place (which replaces a link rather
-// than following it).
 bool localWriteFile(LocalUnpack* u, const std::string& rel, const void* bytes, size_t len) {
-    if (!localMakeFolders(u->dir, rel)) return false;
-    std::string path = u->dir + "/" + rel;
-    // A fresh tree of copies: nothing is lost if the machine stops before the disk has it all.
-    if (!qmpackWriteWhole(path, bytes, len, false)) return false;
-    u->written++;
-    return true;
+    return u->tree.Write(rel, bytes, len);
 }
 
 bool localCopyFile(LocalUnpack* u, const std::string& from, const std::string& rel) {
@@ -147,22 +125,10 @@ bool localCopyFile(LocalUnpack* u, const std::string& from, const std::string& r
     return localWriteFile(u, rel, bytes.data(), bytes.size());
 }
 
-// A file name not used yet: want itself, or with ".2", ".3", ... before its extension.
-std::string localFree(LocalUnpack* u, const std::string& want) {
-    std::string name = want;
-    size_t dot = want.rfind('.');
-    std::string stem = dot == std::string::npos ? want : want.substr(0, dot),
-                ext = dot == std::string::npos ? "" : want.substr(dot);
-    for (int k = 2; u->used.count(name) || name == "qmsave.txt" || name == "qmsave.names"; k++)
-        name = stem + "." + std::to_string(k) + ext;
-    u->used.insert(name);
-    return name;
-}
-
 // A path from the folder of the file from (relative to DIR) to the file to (relative to DIR).
 std::string localLink(const std::string& from, const std::string& to) {
-    std::string fromDir = qmpackDirOf(from);
-    return qmpackRelativePath(qmpackAbsolute("/" + fromDir), qmpackAbsolute("/" + to));
+    std::string fromDir = fxDirOf(from);
+    return fxRelativePath(fxAbsolutePath("/" + fromDir), fxAbsolutePath("/" + to));
 }
 
 void localNote(LocalUnpack* u, int number, const std::string& why) {
@@ -172,9 +138,9 @@ void localNote(LocalUnpack* u, int number, const std::string& why) {
 const LocalItem& localItem(const LocalUnpack& u, int number) { return u.items[u.byNumber.at(number)]; }
 
 bool localWriteLibrary(LocalUnpack* u, LocalItem* it) {
-    const unsigned char* bytes = u->p.data + u->p.offsets.GetInt(it->i);
+    const unsigned char* bytes = u->p.Data() + u->p.OffsetAt(it->i);
     FXPackageData d;
-    d.InitData(bytes, u->p.sizes.GetInt(it->i));
+    d.InitData(bytes, u->p.SizeAt(it->i));
     std::string text, reason;
     if (!qmpackLibraryToMtl(
             &d, [&](int picture) { return localLink(it->file, localItem(*u, picture).file); }, &text, &reason)) {
@@ -187,7 +153,7 @@ bool localWriteLibrary(LocalUnpack* u, LocalItem* it) {
 // Writes a record through the engine: loaded from the package, its references renamed by
 // rename, saved to a scratch file and copied into DIR.
 bool localWriteRecord(LocalUnpack* u, LocalItem* it, QMPackScratch* scratch) {
-    std::string saved = scratch->NewPath("." + qmpackExtOf(it->file));
+    std::string saved = scratch->NewPath("." + fxExtOf(it->file));
     bool ok = false;
     auto libPath = [&](const FXStr& name) {
         int number = 0;
@@ -218,7 +184,7 @@ bool localWriteRecord(LocalUnpack* u, LocalItem* it, QMPackScratch* scratch) {
             }
         mv.saved = true;  // the frames are pictures already: written as they are
         ok = ok && mv.Save(saved.c_str());
-        std::string version(reinterpret_cast<const char*>(u->p.data + u->p.offsets.GetInt(it->i) + 4), 4);
+        std::string version(reinterpret_cast<const char*>(u->p.Data() + u->p.OffsetAt(it->i) + 4), 4);
         if (version != "xs03") localNote(u, it->number, "a movie of the older layout " + version + " is built as xs03");
     }
     scratch->TakeEngineErrors();
@@ -229,38 +195,42 @@ bool localWriteRecord(LocalUnpack* u, LocalItem* it, QMPackScratch* scratch) {
 }
 
 // Names each entry's file: top-level entries by number, libraries by their label where it is a
-// path inside DIR, pictures of records under pictures/.
+// path inside DIR that can be a file there, pictures of records under pictures/.
 void localNameFiles(LocalUnpack* u) {
     for (LocalItem& it : u->items) {
         if (u->byNumber[it.number] != size_t(&it - u->items.data())) continue;
         std::string n = std::to_string(it.number);
         const std::string& k = it.info.kind;
+        auto claim = [&](const std::string& want) { return u->tree.Claim(want, want); };
         if (localIsPicture(k))
-            it.file = localFree(u, (it.owned ? "pictures/" : "") + n + "." + k);
+            it.file = claim((it.owned ? "pictures/" : "") + n + "." + k);
         else if (it.compiled && k == "model")
-            it.file = localFree(u, n + ".xm");
+            it.file = claim(n + ".xm");
         else if (it.compiled && k == "animation")
-            it.file = localFree(u, n + ".xa");
+            it.file = claim(n + ".xa");
         else if (it.compiled && k == "movie")
-            it.file = localFree(u, n + ".xs");
+            it.file = claim(n + ".xs");
         else if (it.compiled && k == "library") {
             // The library keeps its label when the label is a path inside DIR.
-            const unsigned char* b = u->p.data + u->p.offsets.GetInt(it.i);
+            const unsigned char* b = u->p.Data() + u->p.OffsetAt(it.i);
             FXPackageData d;
-            d.InitData(b, u->p.sizes.GetInt(it.i));
+            d.InitData(b, u->p.SizeAt(it.i));
             FXStr label;
             d.ReadString(&label);
             std::string safe = localSafeRelative(label.c_str());
-            if (!safe.empty() && qmpackExtOf(safe) != "mtl") safe += ".mtl";
+            if (!safe.empty() && fxExtOf(safe) != "mtl") safe += ".mtl";
             if (safe != label.c_str())
                 localNote(u, it.number,
                           "the library's label '" + localSafeRelative(label.c_str()) +
                               "' is not the path of a .mtl file inside the folder");
-            it.file = localFree(u, safe.empty() ? "libraries/" + n + ".mtl" : safe);
+            std::string fallback = "libraries/" + n + ".mtl";
+            it.file = u->tree.Claim(safe.empty() ? fallback : safe, fallback);
             if (it.file != safe && safe == label.c_str())
-                localNote(u, it.number, "two libraries share the label '" + safe + "'");
+                localNote(u, it.number,
+                          "the library's label '" + safe + "' cannot be a file of its own here (another file has " +
+                              "that name or needs it as a folder, or a part is too long); written as " + it.file);
         } else
-            it.file = localFree(u, n + ".bin");
+            it.file = claim(n + ".bin");
     }
 }
 
@@ -282,12 +252,15 @@ bool localVerify(LocalUnpack* u, QMPackScratch* scratch, std::vector<int>* diffe
     }
     FXPackage again;
     again.Load(built.c_str());
+    std::map<int, int> builtAt;  // number -> its first position in the package built
+    for (int i = 0; i < again.GetCount(); i++) builtAt.emplace(again.IdAt(i), i);
     *identical = 0;
     for (const LocalItem& it : u->items) {
         if (u->byNumber[it.number] != size_t(&it - u->items.data())) continue;
-        FXPackageData* a = u->p.GetDataPtr(it.number);
-        FXPackageData* b = again.GetDataPtr(it.number);
-        bool same = a && b && a->size == b->size && u->p.GetDataType(it.number) == again.GetDataType(it.number) &&
+        auto at = builtAt.find(it.number);
+        FXPackageData* a = u->p.EntryAt(it.i);
+        FXPackageData* b = at == builtAt.end() ? nullptr : again.EntryAt(at->second);
+        bool same = a && b && a->size == b->size && u->p.TypeAt(it.i) == again.TypeAt(at->second) &&
                     (a->size == 0 || memcmp(a->start, b->start, size_t(a->size)) == 0);
         if (same)
             ++*identical;
@@ -298,19 +271,78 @@ bool localVerify(LocalUnpack* u, QMPackScratch* scratch, std::vector<int>* diffe
     return true;
 }
 
-bool localFolderReady(const std::string& dir, bool force) {
-    QMPackStat st;
-    if (int e = qmpackStatPath(dir, &st, false)) {
-        if (e != ENOENT) return qmpackRefuse("%s: %s", dir.c_str(), strerror(e));
-        if (int made = qmpackMakeFolder(dir))
-            return qmpackRefuse("%s: cannot make the folder (%s)", dir.c_str(), strerror(made));
-        return true;
+// The entries of the package, each described from the package's index.
+void localDescribe(LocalUnpack* u, const QMPackIndex& index) {
+    for (int i = 0; i < index.Count(); i++) {
+        LocalItem it;
+        it.i = i;
+        it.number = index.Id(i);
+        qmpackDescribeEntry(index, i, &it.info);
+        u->byNumber.emplace(it.number, u->items.size());
+        if (u->byNumber[it.number] != u->items.size())
+            localNote(u, it.number, "a second entry of this number is never read and is left out");
+        u->items.push_back(it);
     }
-    if (st.kind != QMPackKind::Folder) return qmpackRefuse("%s: not a folder", dir.c_str());
-    if (!force && !qmpackFolderEmpty(dir))
-        return qmpackRefuse("%s: the folder is not empty (--force writes into it, replacing files of the same names)",
-                            dir.c_str());
-    return true;
+}
+
+// Writes every entry's file and the manifest (top-level entries in the package's order; free
+// numbers from the first owned one) into the staging folder.
+bool localWriteEntries(LocalUnpack* u, QMPackScratch* scratch, QMPackProgress* progress) {
+    std::string manifest = "# qmpack unpack of " + localSafeRelative(fxBaseOf(u->package)) +
+                           ": 'qmpack build OUT qmsave.txt' builds it again.\n";
+    int freeStart = -1;
+    for (const LocalItem& it : u->items)
+        if (it.owned && (freeStart < 0 || it.number < freeStart)) freeStart = it.number;
+    if (freeStart >= 0) manifest += "free " + std::to_string(freeStart) + "\n";
+    for (size_t k = 0; k < u->items.size(); k++) {
+        LocalItem& it = u->items[k];
+        progress->Step(int(k), it.file);
+        if (u->byNumber[it.number] != k) continue;
+        bool ok = true;
+        if (!it.compiled || localIsPicture(it.info.kind)) {
+            if (!it.compiled && !it.info.problem.empty())
+                localNote(u, it.number, "written as its bytes: " + it.info.problem);
+            ok = localWriteFile(u, it.file, u->p.Data() + u->p.OffsetAt(it.i), size_t(u->p.SizeAt(it.i)));
+        } else if (it.info.kind == "library") {
+            ok = localWriteLibrary(u, &it);
+        } else {
+            ok = localWriteRecord(u, &it, scratch);
+        }
+        if (!ok) return false;
+        if (!it.owned) manifest += std::to_string(it.number) + " " + it.file + "\n";
+    }
+    return localWriteFile(u, "qmsave.txt", manifest.data(), manifest.size());
+}
+
+// What unpack says when it is done: as text, or as one JSON object.
+int localReport(const LocalUnpack& u, const std::vector<int>& differ, int identical) {
+    std::string differText, differJson;
+    for (int n : differ) {
+        differText += (differText.empty() ? "" : ", ") + (n < 0 ? "(entry count)" : std::to_string(n));
+        if (n >= 0) differJson += (differJson.empty() ? "" : ",") + std::to_string(n);
+    }
+    if (u.json) {
+        std::string notes;
+        for (const std::string& n : u.notes) notes += (notes.empty() ? "" : ",") + qmpackJson(n);
+        printf(
+            "{\"package\":%s,\"folder\":%s,\"manifest\":%s,\"names\":%s,\"entries\":%d,\"files\":%d,"
+            "\"identical\":%d,\"differ\":[%s],\"notes\":[%s]}\n",
+            qmpackJson(u.package).c_str(), qmpackJson(u.dir).c_str(), qmpackJson(u.dir + "/qmsave.txt").c_str(),
+            qmpackJson(u.dir + "/qmsave.names").c_str(), int(u.byNumber.size()), u.tree.Written(), identical,
+            differJson.c_str(), notes.c_str());
+    } else {
+        qmpackSay("%s: %d entries unpacked into %s (%d files); manifest %s/qmsave.txt, names %s/qmsave.names",
+                  u.package.c_str(), int(u.byNumber.size()), u.dir.c_str(), u.tree.Written(), u.dir.c_str(),
+                  u.dir.c_str());
+        if (differ.empty())
+            qmpackSay("built again, every entry comes back byte for byte");
+        else
+            qmpackSay("built again, %d entries come back byte for byte; these differ: %s", identical,
+                      differText.c_str());
+        for (const std::string& n : u.notes) qmpackDetail("entry %s", n.c_str());
+    }
+    if (fflush(stdout) != 0) return qmpackFail("unpack: cannot write the report");
+    return QMPACK_OK;
 }
 
 }  // namespace
@@ -322,94 +354,38 @@ int qmpackUnpack(int argc, char** argv) {
     LocalUnpack u;
     u.package = args.positional[0];
     u.dir = args.Value("-o");
-    while (u.dir.size() > std::max<size_t>(qmpackRootLength(u.dir), 1) && qmpackIsSeparator(u.dir.back())) u.dir.pop_back();
+    u.force = args.Has("--force");
+    u.json = args.Has("--json");
+    while (u.dir.size() > std::max<size_t>(fxRootLength(u.dir), 1) && fxIsSeparator(u.dir.back())) u.dir.pop_back();
 
     QMPackIndex index;
-    if (!index.Open(u.package)) return QMPACK_FAILED;
-    if (!qmpackLoadPackage(u.package, -1, &u.p, nullptr)) return QMPACK_FAILED;
-    if (!localFolderReady(u.dir, args.Has("--force"))) return QMPACK_FAILED;
+    if (!index.Open(u.package) || !qmpackLoadPackage(u.package, -1, &u.p, nullptr)) return QMPACK_FAILED;
     QMPackScratch scratch;
-    if (!scratch.Create()) return QMPACK_FAILED;
+    if (!u.tree.Open(u.dir, u.force) || !scratch.Create()) return QMPACK_FAILED;
+    localDescribe(&u, index);
+    localClassify(&u);
+    QMPackEnv env;  // libraries of the records read below come from the package
+    u.env = &env;
+    u.tree.Claim("qmsave.txt", "qmsave.txt");
+    u.tree.Reserve("qmsave.names");  // written by the check build
+    localNameFiles(&u);
+    // No file of the tree may replace the package it comes from, under whatever name.
+    if (!u.tree.Check({{u.package, "the package"}})) return QMPACK_FAILED;
 
     QMPackProgress progress;
     progress.Start(index.Count() > 200, "unpacking " + std::to_string(index.Count()) + " entries of " + u.package,
                    index.Count());
-    for (int i = 0; i < index.Count(); i++) {
-        LocalItem it;
-        it.i = i;
-        it.number = index.ids[size_t(i)];
-        qmpackDescribeEntry(index, i, &it.info);
-        u.byNumber.emplace(it.number, u.items.size());
-        if (u.byNumber[it.number] != u.items.size())
-            localNote(&u, it.number, "a second entry of this number is never read and is left out");
-        u.items.push_back(it);
+    if (!localWriteEntries(&u, &scratch, &progress) || !u.tree.Commit()) {
+        progress.Clear();
+        return QMPACK_FAILED;
     }
-    localClassify(&u);
-    QMPackEnv env;  // libraries of the records read below come from the package
-    u.env = &env;
-    localNameFiles(&u);
-
-    // The manifest: top-level entries in the package's order; free numbers from the first owned one.
-    std::string manifest = "# qmpack unpack of " + localSafeRelative(qmpackBaseOf(u.package)) +
-                           ": 'qmpack build OUT qmsave.txt' builds it again.\n";
-    int freeStart = -1;
-    for (const LocalItem& it : u.items)
-        if (it.owned && (freeStart < 0 || it.number < freeStart)) freeStart = it.number;
-    if (freeStart >= 0) manifest += "free " + std::to_string(freeStart) + "\n";
-    for (size_t k = 0; k < u.items.size(); k++) {
-        LocalItem& it = u.items[k];
-        progress.Step(int(k), it.file);
-        if (u.byNumber[it.number] != k) continue;
-        bool ok = true;
-        if (!it.compiled || localIsPicture(it.info.kind)) {
-            if (!it.compiled && !it.info.problem.empty())
-                localNote(&u, it.number, "written as its bytes: " + it.info.problem);
-            ok = localWriteFile(&u, it.file, u.p.data + u.p.offsets.GetInt(it.i), size_t(u.p.sizes.GetInt(it.i)));
-        } else if (it.info.kind == "library") {
-            ok = localWriteLibrary(&u, &it);
-        } else {
-            ok = localWriteRecord(&u, &it, &scratch);
-        }
-        if (!ok) {
-            progress.Clear();
-            return QMPACK_FAILED;
-        }
-        if (!it.owned) manifest += std::to_string(it.number) + " " + it.file + "\n";
-    }
-    if (!localWriteFile(&u, "qmsave.txt", manifest.data(), manifest.size())) return QMPACK_FAILED;
     progress.Step(index.Count(), "building the tree again to check it");
-
     std::vector<int> differ;
     int identical = 0;
     if (!localVerify(&u, &scratch, &differ, &identical)) {
         progress.Clear();
         return QMPACK_FAILED;
     }
-    std::string differText, differJson;
-    for (int n : differ) {
-        differText += (differText.empty() ? "" : ", ") + (n < 0 ? "(entry count)" : std::to_string(n));
-        if (n >= 0) differJson += (differJson.empty() ? "" : ",") + std::to_string(n);
-    }
     progress.Finish("unpacked " + u.package + " into " + u.dir);
-    if (args.Has("--json")) {
-        std::string notes;
-        for (const std::string& n : u.notes) notes += (notes.empty() ? "" : ",") + qmpackJson(n);
-        printf(
-            "{\"package\":%s,\"folder\":%s,\"manifest\":%s,\"names\":%s,\"entries\":%d,\"files\":%d,"
-            "\"identical\":%d,\"differ\":[%s],\"notes\":[%s]}\n",
-            qmpackJson(u.package).c_str(), qmpackJson(u.dir).c_str(), qmpackJson(u.dir + "/qmsave.txt").c_str(),
-            qmpackJson(u.dir + "/qmsave.names").c_str(), int(u.byNumber.size()), u.written, identical,
-            differJson.c_str(), notes.c_str());
-    } else {
-        qmpackSay("%s: %d entries unpacked into %s (%d files); manifest %s/qmsave.txt, names %s/qmsave.names",
-                  u.package.c_str(), int(u.byNumber.size()), u.dir.c_str(), u.written, u.dir.c_str(), u.dir.c_str());
-        if (differ.empty())
-            qmpackSay("built again, every entry comes back byte for byte");
-        else
-            qmpackSay("built again, %d entries come back byte for byte; these differ: %s", identical,
-                      differText.c_str());
-        for (const std::string& n : u.notes) qmpackDetail("entry %s", n.c_str());
-    }
-    if (fflush(stdout) != 0) return qmpackFail("unpack: cannot write the report");
-    return QMPACK_OK;
+    return localReport(u, differ, identical);
 }

@@ -21,7 +21,7 @@ bool localReadFrameFiles(const std::string& where, const std::string& dir, FXAni
     for (int i = 0; i < a->GetFrameCount(); i++) {
         std::string name = i < a->frameNames.top && i < a->models.Count() ? a->frameNames.Get(i) : "";
         if (name.empty()) return qmpackRefuse("%s: frame %d names no model file", where.c_str(), i);
-        std::string file = qmpackJoin(dir, name), mtl;
+        std::string file = fxJoinPath(dir, name), mtl;
         FXModel* m = new FXModel;
         a->models.Replace(i, m);  // a frame read halfway is destroyed with the animation
         if (!qmpackReadModelFile(where + ": frame " + std::to_string(i), file, env, scratch, m, &mtl)) return false;
@@ -46,7 +46,7 @@ bool localCheckFrameFiles(const std::string& where, const std::string& path, con
         FXStr name;
         d.ReadString(&name);
         if (name.IsEmpty()) continue;
-        std::string file = qmpackJoin(dir, name.c_str());
+        std::string file = fxJoinPath(dir, name.c_str());
         if (!qmpackCheckInput(file, &why))
             return qmpackRefuse("%s: frame %d: cannot read %s (%s)", where.c_str(), i, file.c_str(), why.c_str());
         files->push_back(file);
@@ -61,7 +61,7 @@ bool QMPackBuilder::CompileAnim(const QMPackManifestEntry& e) {
     if (!qmpackCheckInput(e.path, &why))
         return qmpackRefuse("%s: cannot read %s (%s)", where.c_str(), e.path.c_str(), why.c_str());
     NoteInput(e.path, "a source of " + where);
-    std::string abs = qmpackAbsolute(e.path), dir = qmpackDirOf(abs);
+    std::string abs = fxAbsolutePath(e.path), dir = fxDirOf(abs);
     bool compact = qmpackStartsWith(e.path, "xa03");
     env.baseDir = dir;
     if (!compact) {
@@ -72,11 +72,7 @@ bool QMPackBuilder::CompileAnim(const QMPackManifestEntry& e) {
     }
     FXAnim a;
     scratch->TakeEngineErrors();
-    int loaded = 0;
-    {
-        QMPackCwd cwd(dir);  // the older layout names its frames' files from the animation's folder
-        loaded = a.Load(&env, abs.c_str());
-    }
+    int loaded = a.Load(&env, abs.c_str());  // the older layout names its frames' files from its own folder
     if (!loaded || a.GetFrameCount() == 0) {
         if (!scratch->ReportEngineErrors(where + ": " + e.path)) return false;
         return qmpackRefuse("%s: %s is not an animation file (or has no frames)", where.c_str(), e.path.c_str());
@@ -88,7 +84,7 @@ bool QMPackBuilder::CompileAnim(const QMPackManifestEntry& e) {
     if (compact) {
         FXModel* first = a.GetModel(0);
         if (first && first->matlib) {
-            std::string mtl = qmpackAbsolute(qmpackJoin(dir, first->matlibName.c_str()));
+            std::string mtl = fxAbsolutePath(fxJoinPath(dir, first->matlibName.c_str()));
             if (!qmpackCheckInput(mtl, &why))
                 return qmpackRefuse("%s: %s names the material library %s, which cannot be read (%s)", where.c_str(),
                                     e.path.c_str(), mtl.c_str(), why.c_str());
@@ -112,7 +108,7 @@ bool QMPackBuilder::CompileAnim(const QMPackManifestEntry& e) {
         std::string frame = scratch->NewPath(".xm");
         if (!m->Save(frame.c_str())) return qmpackRefuse("%s: cannot write the compiled frame %d", where.c_str(), i);
         int number = 0;
-        shown[frame] = Shown(qmpackAbsolute(files[size_t(i)]));
+        shown[frame] = Shown(fxAbsolutePath(files[size_t(i)]));
         if (!RegisterFree(where, frame, &number)) return false;
         a.frameNames.Change(i, std::to_string(number).c_str());
     }

@@ -20,11 +20,11 @@ bool QMPackBuilder::PreparePictures(FXMatlib* lib, const std::string& mtl) {
     if (!lib || lib->compiledFor == pkg->serial) return true;  // its pictures are entries already
     if (heldLibs.insert(lib).second) lib->refCount++;  // kept for the other models that share it
     NoteInput(mtl, "a material library");
-    std::string mtlDir = qmpackDirOf(mtl);
+    std::string mtlDir = fxDirOf(mtl);
     for (int i = 0; i < lib->GetCount(); i++) {
         FXMaterial* mat = lib->GetMaterial(i);
         if (!mat || mat->textureFile.IsEmpty()) continue;
-        std::string picture = qmpackAbsolute(qmpackJoin(mtlDir, mat->textureFile.c_str()));
+        std::string picture = fxAbsolutePath(fxJoinPath(mtlDir, mat->textureFile.c_str()));
         std::string readBy;
         std::string at = Shown(mtl) + ": material '" + mat->name.c_str() + "'";
         if (!Registerable(at, picture, &readBy)) return false;

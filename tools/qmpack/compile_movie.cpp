@@ -17,14 +17,10 @@ bool QMPackBuilder::CompileMovie(const QMPackManifestEntry& e) {
     if (!qmpackStartsWith(e.path, "xs01") && !qmpackStartsWith(e.path, "xs02") && !qmpackStartsWith(e.path, "xs03"))
         return qmpackRefuse("%s: %s is not a movie file (it does not start with xs01, xs02 or xs03)", where.c_str(),
                             e.path.c_str());
-    std::string abs = qmpackAbsolute(e.path);
+    std::string abs = fxAbsolutePath(e.path);
     SMovie mv;
     scratch->TakeEngineErrors();
-    bool loaded = false;
-    {
-        QMPackCwd cwd(qmpackDirOf(abs));  // frame names are read from the movie file's folder
-        loaded = mv.Load(abs.c_str());
-    }
+    bool loaded = mv.Load(abs.c_str());  // frame names are read from the movie file's folder
     if (!scratch->ReportEngineErrors(where + ": " + e.path)) return false;
     if (!loaded || mv.GetFrameCount() == 0)
         return qmpackRefuse("%s: %s is a movie without frames", where.c_str(), e.path.c_str());

@@ -13,7 +13,7 @@
 #include "elements/smovie.h"
 #include "geometry/model.h"
 #include "package_index.h"
-#include "pictures.h"
+#include "image/picture_header.h"
 
 namespace {
 
@@ -196,7 +196,7 @@ bool localDescribeLibrary(const std::vector<unsigned char>& bytes, QMPackEntryIn
 }
 
 void localDescribeRecord(const QMPackIndex& x, int i, QMPackEntryInfo* info) {
-    long long size = x.sizes[size_t(i)];
+    long long size = x.Size(i);
     info->kind = "record";
     if (size > kMaxRecordBytes) {
         info->summary = "record (too large to describe)";
@@ -208,10 +208,10 @@ void localDescribeRecord(const QMPackIndex& x, int i, QMPackEntryInfo* info) {
         return;
     }
     std::string magic = localMagic(bytes);
-    if (magic == "xm02" || magic == "xm03") return localDescribeModel(x.ids[size_t(i)], bytes, info);
-    if (magic == "xa03") return localDescribeAnim(x.ids[size_t(i)], bytes, info);
+    if (magic == "xm02" || magic == "xm03") return localDescribeModel(x.Id(i), bytes, info);
+    if (magic == "xa03") return localDescribeAnim(x.Id(i), bytes, info);
     if (magic == "xs01" || magic == "xs02" || magic == "xs03")
-        return localDescribeMovie(x.ids[size_t(i)], magic, bytes, info);
+        return localDescribeMovie(x.Id(i), magic, bytes, info);
     if (localDescribeLibrary(bytes, info)) return;
     info->summary = magic.empty() ? "record" : "record " + localQuoted(magic);
 }
@@ -285,19 +285,19 @@ void qmpackDescribeEntry(const QMPackIndex& x, int i, QMPackEntryInfo* info) {
         info->problem = "outside the data area (the file was cut short?)";
         return;
     }
-    std::string kind = qmpackPictureKind(x.types[size_t(i)]);
+    std::string kind = fxPictureKind(x.Type(i));
     if (kind.empty()) {
-        if (x.types[size_t(i)] != FX_PACKAGE_TYPE_RECORD) {
+        if (x.Type(i) != FX_PACKAGE_TYPE_RECORD) {
             info->kind = "unknown";
-            info->problem = "unknown type code " + std::to_string(x.types[size_t(i)]);
+            info->problem = "unknown type code " + std::to_string(x.Type(i));
             return;
         }
         return localDescribeRecord(x, i, info);
     }
     info->kind = kind;
-    QMPackPicture pic;
+    FXPictureHeader pic;
     auto read = [&](long long at, size_t len, unsigned char* dst) { return x.ReadEntry(i, at, len, dst); };
-    if (!qmpackReadPicture(read, x.sizes[size_t(i)], kind, &pic, &info->problem)) return;
+    if (!fxReadPictureHeader(read, x.Size(i), kind, &pic, &info->problem)) return;
     info->summary = "picture " + std::to_string(pic.width) + "x" + std::to_string(pic.height) +
                     (pic.layout.empty() ? "" : " " + pic.layout);
     info->json += ",\"width\":" + std::to_string(pic.width) + ",\"height\":" + std::to_string(pic.height) +

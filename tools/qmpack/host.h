@@ -7,29 +7,7 @@
 #include <string>
 #include <vector>
 
-// ---- paths ----
-// True for a character that separates folders in a path.
-bool qmpackIsSeparator(char c);
-// The length of path's root ("/" here, "C:/", "//server/share/" or "/" on Windows); 0 for a
-// relative path.
-size_t qmpackRootLength(const std::string& path);
-// path anchored at a root: a relative path joined to the working directory; on Windows also a
-// path from the root of the current drive given that drive ("/x" is "C:/x").
-std::string qmpackAnchored(const std::string& path);
-// The file path finally names, its symbolic links followed (also when the last one points at a
-// file that does not exist yet); "" when the chain loops.
-std::string qmpackResolveLinks(const std::string& path);
-
-// ---- what is at a path ----
-enum class QMPackKind { File, Folder, Other };
-struct QMPackStat {
-    QMPackKind kind = QMPackKind::Other;
-    std::string other;  // for Other: what it is in words ("is a named pipe, not a regular file")
-    unsigned mode = 0;  // permission bits (0 where the system has none)
-};
-// Fills st for what path names (links followed, or not with follow false); 0 or an errno value
-// (ENOENT when nothing is there, ENOTDIR when a folder of the path is a file).
-int qmpackStatPath(const std::string& path, QMPackStat* st, bool follow = true);
+#include "base/input_file.h"
 
 // ---- files and folders ----
 // The names in a folder (without "." and ".."); false when it cannot be listed.

@@ -19,46 +19,12 @@
 
 namespace {
 
-// The errno value closest to a Windows error, so messages read as on POSIX systems.
-int localErrno(DWORD e) {
-    switch (e) {
-        case ERROR_FILE_NOT_FOUND:
-        case ERROR_PATH_NOT_FOUND:
-        case ERROR_INVALID_DRIVE:
-        case ERROR_BAD_NETPATH:
-        case ERROR_BAD_NET_NAME: return ENOENT;
-        case ERROR_ACCESS_DENIED:
-        case ERROR_SHARING_VIOLATION:
-        case ERROR_LOCK_VIOLATION: return EACCES;
-        case ERROR_WRITE_PROTECT: return EROFS;
-        case ERROR_FILE_EXISTS:
-        case ERROR_ALREADY_EXISTS: return EEXIST;
-        case ERROR_DISK_FULL:
-        case ERROR_HANDLE_DISK_FULL: return ENOSPC;
-        case ERROR_DIR_NOT_EMPTY: return ENOTEMPTY;
-        case ERROR_DIRECTORY: return ENOTDIR;
-        case ERROR_NOT_ENOUGH_MEMORY:
-        case ERROR_OUTOFMEMORY: return ENOMEM;
-        case ERROR_FILENAME_EXCED_RANGE: return ENAMETOOLONG;
-        case ERROR_INVALID_NAME: return EINVAL;
-        default: return EIO;
-    }
-}
-
-int localLastErrno() { return localErrno(GetLastError()); }
-
 // Every sharing mode: another reader or the replacement of the file by a writer is never refused
 // because this process has it open.
 const DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
 HANDLE localOpen(const std::string& path, DWORD access, DWORD flags = FILE_ATTRIBUTE_NORMAL) {
     return CreateFileA(path.c_str(), access, kShareAll, nullptr, OPEN_EXISTING, flags, nullptr);
-}
-
-QMPackFileId localIdOf(HANDLE h) {
-    BY_HANDLE_FILE_INFORMATION info;
-    if (!GetFileInformationByHandle(h, &info)) return {};
-    return {info.dwVolumeSerialNumber, (unsigned long long)info.nFileIndexHigh << 32 | info.nFileIndexLow, true};
 }
 
 // A descriptor of the shared code's kind over a handle (the descriptor then owns it); -1 when
@@ -96,141 +62,6 @@ std::map<int, LocalLock> localLocks;
 
 }  // namespace
 
-bool qmpackIsSeparator(char c) { return c == '/' || c == '\\'; }
-
-size_t qmpackRootLength(const std::string& path) {
-    auto sep = [&](size_t i) { return i < path.size() && qmpackIsSeparator(path[i]); };
-    if (path.size() >= 2 && path[1] == ':' && isalpha((unsigned char)path[0]))
-        return sep(2) ? 3 : 2;  // "C:" alone is that drive's working folder: taken as its root
-    if (sep(0) && sep(1)) {
-        // "//server/share/": the root ends after the share's name.
-        size_t at = 2, parts = 0;
-        while (at < path.size() && parts < 2) {
-            while (at < path.size() && !sep(at)) at++;
-            parts++;
-            if (at < path.size()) at++;
-        }
-        return at;
-    }
-    return sep(0) ? 1 : 0;
-}
-
-std::string qmpackAnchored(const std::string& path) {
-    std::vector<char> buf(MAX_PATH + 1);
-    for (int attempt = 0; attempt < 2; attempt++) {
-        DWORD n = GetFullPathNameA(path.empty() ? "." : path.c_str(), DWORD(buf.size()), buf.data(), nullptr);
-        if (n == 0) break;
-        if (n < buf.size()) return std::string(buf.data(), n);
-        buf.resize(n + 1);
-    }
-    return path;
-}
-
-// Symbolic links need a privilege on Windows and are rare among authors' files; a link named as
-// an output is replaced by the new file rather than followed.
-std::string qmpackResolveLinks(const std::string& path) { return path; }
-
-int qmpackStatPath(const std::string& path, QMPackStat* st, bool follow) {
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return localLastErrno();
-    DWORD a = data.dwFileAttributes;
-    st->mode = 0;  // permissions are the folder's access list, inherited by new files
-    st->other.clear();
-    if (!follow && (a & FILE_ATTRIBUTE_REPARSE_POINT)) {
-        // A junction or link inside a tree being written could lead out of it.
-        st->kind = QMPackKind::Other;
-        st->other = "is a link or junction, not a regular file";
-    } else if (a & FILE_ATTRIBUTE_DIRECTORY) {
-        st->kind = QMPackKind::Folder;
-    } else if (a & FILE_ATTRIBUTE_DEVICE) {
-        st->kind = QMPackKind::Other;
-        st->other = "is a device, not a regular file";
-    } else {
-        st->kind = QMPackKind::File;
-    }
-    return 0;
-}
-
-int qmpackOpenInput(const std::string& path, std::string* why, long long* size, QMPackFileId* id) {
-    if (path.empty()) {
-        *why = "no file named";
-        return -1;
-    }
-    QMPackStat st;
-    if (int e = qmpackStatPath(path, &st)) {
-        *why = strerror(e);
-        return -1;
-    }
-    if (st.kind == QMPackKind::Folder) {
-        *why = "is a directory";
-        return -1;
-    }
-    HANDLE h = localOpen(path, GENERIC_READ);
-    if (h == INVALID_HANDLE_VALUE) {
-        *why = strerror(localLastErrno());
-        return -1;
-    }
-    DWORD type = GetFileType(h);
-    if (type != FILE_TYPE_DISK) {
-        *why = type == FILE_TYPE_PIPE ? "is a named pipe, not a regular file" : "is a device, not a regular file";
-        CloseHandle(h);
-        return -1;
-    }
-    LARGE_INTEGER length;
-    if (!GetFileSizeEx(h, &length)) {
-        *why = strerror(localLastErrno());
-        CloseHandle(h);
-        return -1;
-    }
-    if (size) *size = length.QuadPart;
-    if (id) *id = localIdOf(h);
-    int fd = localDescriptor(h);
-    if (fd < 0) *why = "too many open files";
-    return fd;
-}
-
-bool qmpackReadAt(int fd, long long offset, void* dst, size_t len) {
-    HANDLE h = HANDLE(_get_osfhandle(fd));
-    if (h == INVALID_HANDLE_VALUE) return false;
-    unsigned char* p = static_cast<unsigned char*>(dst);
-    while (len > 0) {
-        OVERLAPPED at = {};
-        at.Offset = DWORD(offset);
-        at.OffsetHigh = DWORD((unsigned long long)offset >> 32);
-        DWORD want = len > (1u << 30) ? (1u << 30) : DWORD(len), got = 0;
-        if (!ReadFile(h, p, want, &got, &at)) {
-            errno = GetLastError() == ERROR_HANDLE_EOF ? 0 : localLastErrno();
-            return false;
-        }
-        if (got == 0) return false;
-        p += got;
-        len -= got;
-        offset += got;
-    }
-    return true;
-}
-
-QMPackFileId qmpackFileIdOf(const std::string& path) {
-    if (path.empty()) return {};
-    // Backup semantics open folders too; no access is asked beyond the attributes.
-    HANDLE h = localOpen(path, FILE_READ_ATTRIBUTES, FILE_FLAG_BACKUP_SEMANTICS);
-    if (h == INVALID_HANDLE_VALUE) return {};
-    QMPackFileId id = localIdOf(h);
-    CloseHandle(h);
-    return id;
-}
-
-QMPackCwd::QMPackCwd(const std::string& dir) {
-    char buf[MAX_PATH + 1];
-    DWORD n = GetCurrentDirectoryA(sizeof buf, buf);
-    if (n > 0 && n < sizeof buf) previousDir.assign(buf, n);
-    ok = !previousDir.empty() && SetCurrentDirectoryA(dir.empty() ? "." : dir.c_str());
-}
-
-QMPackCwd::~QMPackCwd() {
-    if (!previousDir.empty()) SetCurrentDirectoryA(previousDir.c_str());
-}
-
 bool qmpackListFolder(const std::string& dir, std::vector<std::string>* names) {
     WIN32_FIND_DATAA found;
     HANDLE find = FindFirstFileA(((dir.empty() ? "." : dir) + "\\*").c_str(), &found);
@@ -245,9 +76,9 @@ bool qmpackListFolder(const std::string& dir, std::vector<std::string>* names) {
 // Windows cannot flush a folder; the replacement itself is written through (MOVEFILE_WRITE_THROUGH).
 bool qmpackSyncFolder(const std::string&) { return true; }
 
-int qmpackMakeFolder(const std::string& path) { return CreateDirectoryA(path.c_str(), nullptr) ? 0 : localLastErrno(); }
-int qmpackRemoveFile(const std::string& path) { return DeleteFileA(path.c_str()) ? 0 : localLastErrno(); }
-int qmpackRemoveFolder(const std::string& path) { return RemoveDirectoryA(path.c_str()) ? 0 : localLastErrno(); }
+int qmpackMakeFolder(const std::string& path) { return CreateDirectoryA(path.c_str(), nullptr) ? 0 : fxLastError(); }
+int qmpackRemoveFile(const std::string& path) { return DeleteFileA(path.c_str()) ? 0 : fxLastError(); }
+int qmpackRemoveFolder(const std::string& path) { return RemoveDirectoryA(path.c_str()) ? 0 : fxLastError(); }
 
 int qmpackMakeTempFile(const std::string& stem, std::string* path) {
     for (int attempt = 0; attempt < 100; attempt++) {
@@ -258,7 +89,7 @@ int qmpackMakeTempFile(const std::string& stem, std::string* path) {
             *path = name;
             return 0;
         }
-        if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS) return localLastErrno();
+        if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS) return fxLastError();
     }
     return EEXIST;
 }
@@ -271,7 +102,7 @@ int qmpackMakeTempFolder(const std::string& stem, std::string* path) {
             *path = name;
             return 0;
         }
-        if (GetLastError() != ERROR_ALREADY_EXISTS && GetLastError() != ERROR_FILE_EXISTS) return localLastErrno();
+        if (GetLastError() != ERROR_ALREADY_EXISTS && GetLastError() != ERROR_FILE_EXISTS) return fxLastError();
     }
     return EEXIST;
 }
@@ -280,14 +111,14 @@ std::string qmpackTempRoot() {
     char buf[MAX_PATH + 1];
     DWORD n = GetTempPathA(sizeof buf, buf);
     std::string root = n > 0 && n < sizeof buf ? std::string(buf, n) : std::string(".");
-    while (root.size() > qmpackRootLength(root) && qmpackIsSeparator(root.back())) root.pop_back();
+    while (root.size() > fxRootLength(root) && fxIsSeparator(root.back())) root.pop_back();
     return root;
 }
 
 int qmpackFlushFile(const std::string& path) {
     HANDLE h = localOpen(path, GENERIC_WRITE);
-    if (h == INVALID_HANDLE_VALUE) return localLastErrno();
-    int error = FlushFileBuffers(h) ? 0 : localLastErrno();
+    if (h == INVALID_HANDLE_VALUE) return fxLastError();
+    int error = FlushFileBuffers(h) ? 0 : fxLastError();
     CloseHandle(h);
     return error;
 }
@@ -302,14 +133,14 @@ int qmpackReplaceFile(const std::string& from, const std::string& to) {
     for (int attempt = 0;; attempt++) {
         if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return 0;
         DWORD e = GetLastError();
-        if (attempt >= 20 || (e != ERROR_SHARING_VIOLATION && e != ERROR_ACCESS_DENIED)) return localErrno(e);
+        if (attempt >= 20 || (e != ERROR_SHARING_VIOLATION && e != ERROR_ACCESS_DENIED)) return fxLastError();
         Sleep(50);
     }
 }
 
 // Symbolic links need a privilege on Windows: the scratch folder gets a copy under the new name.
 int qmpackAliasFile(const std::string& target, const std::string& link) {
-    return CopyFileA(target.c_str(), link.c_str(), TRUE) ? 0 : localLastErrno();
+    return CopyFileA(target.c_str(), link.c_str(), TRUE) ? 0 : fxLastError();
 }
 
 int qmpackLockFile(const std::string& path, bool* same, int* error) {
@@ -317,14 +148,14 @@ int qmpackLockFile(const std::string& path, bool* same, int* error) {
     // locks are mandatory, and a file held open (as a lock on it needs) cannot be replaced. Its
     // name carries a hash of the full path, lower-cased as Windows compares names; Windows
     // releases it when the holder ends in any way.
-    std::string full = qmpackAbsolute(path);
+    std::string full = fxAbsolutePath(path);
     unsigned long long hash = 14695981039346656037ull;
     for (char c : full) hash = (hash ^ (unsigned char)tolower((unsigned char)c)) * 1099511628211ull;
     char name[64];
     snprintf(name, sizeof name, "Local\\qmpack-lock-%016llx", hash);
     HANDLE mutex = CreateMutexA(nullptr, FALSE, name);
     if (!mutex) {
-        *error = localLastErrno();
+        *error = fxLastError();
         return -1;
     }
     WaitForSingleObject(mutex, INFINITE);  // WAIT_ABANDONED too: a holder that died left it to us
@@ -333,7 +164,7 @@ int qmpackLockFile(const std::string& path, bool* same, int* error) {
     HANDLE h = localOpen(path, GENERIC_READ);
     int fd = h == INVALID_HANDLE_VALUE ? -1 : localDescriptor(h);
     if (fd < 0) {
-        *error = h == INVALID_HANDLE_VALUE ? localLastErrno() : EMFILE;
+        *error = h == INVALID_HANDLE_VALUE ? fxLastError() : EMFILE;
         ReleaseMutex(mutex);
         CloseHandle(mutex);
         return -1;
@@ -366,7 +197,7 @@ void qmpackBinaryStdout() {
 int qmpackRunSelf(const std::vector<std::string>& args, const std::string& log, int* status) {
     char exe[MAX_PATH + 1];
     DWORD n = GetModuleFileNameA(nullptr, exe, sizeof exe);
-    if (n == 0 || n >= sizeof exe) return localLastErrno();
+    if (n == 0 || n >= sizeof exe) return fxLastError();
     // The command line as the C run-time splits it again: every argument quoted, a quote escaped
     // and backslashes doubled before a quote.
     std::string line = std::string("\"") + exe + "\"";
@@ -387,7 +218,7 @@ int qmpackRunSelf(const std::vector<std::string>& args, const std::string& log, 
     }
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
     HANDLE out = CreateFileA(log.c_str(), GENERIC_WRITE, kShareAll, &inherit, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (out == INVALID_HANDLE_VALUE) return localLastErrno();
+    if (out == INVALID_HANDLE_VALUE) return fxLastError();
     STARTUPINFOA si = {};
     si.cb = sizeof si;
     si.dwFlags = STARTF_USESTDHANDLES;
@@ -399,7 +230,7 @@ int qmpackRunSelf(const std::vector<std::string>& args, const std::string& log, 
     std::vector<char> cmd(line.begin(), line.end());
     cmd.push_back(0);
     BOOL started = CreateProcessA(exe, cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
-    int error = started ? 0 : localLastErrno();
+    int error = started ? 0 : fxLastError();
     CloseHandle(out);
     if (!started) return error;
     WaitForSingleObject(pi.hProcess, INFINITE);

@@ -72,7 +72,9 @@ const QMPackCommand kCommands[] = {
      "lines starting with '#' are ignored.\n"
      "\n"
      "Pictures (.png, .jpg, .jpeg, .gif, .bmp, .tga) are packed as pictures; a picture is typed by\n"
-     "its bytes, and a file whose bytes are not the picture its name says is refused. The engine's\n"
+     "its bytes, and a file whose bytes are not the picture its name says is refused, as is one\n"
+     "wider or taller than 8192 pixels or of more than 4096 x 4096 in all (by its header, before\n"
+     "anything decodes it). The engine's\n"
      "own files are compiled: a model (.xm, from 'qmpack import-obj') brings its material library\n"
      "and the library's pictures, an animation (.xa, from 'qmpack anim') its library and pictures,\n"
      "a movie (.xs, from 'qmpack movie') its colour and mask pictures; each becomes an entry of its\n"
@@ -88,14 +90,16 @@ const QMPackCommand kCommands[] = {
      "  --header FILE   write a C header with one '#define FXNAME_<FILE>  <number>' per free number\n"
      "  --json          a JSON report: package, entries, added, replaced, compiled, dataBytes, names\n"
      "\n"
-     "Nothing is written unless every source can be read; OUT is written beside its final name\n"
-     "and renamed into place, keeps its permissions, and may not be one of the command's inputs.",
+     "MANIFEST may be a pipe (build OUT <(printf ...)); its paths are then taken from the working\n"
+     "folder. Nothing is written unless every source can be read; OUT is written beside its final\n"
+     "name and renamed into place, keeps its permissions, and may not be one of the command's inputs.",
      qmpackBuild},
     {"add", "PACKAGE MANIFEST [--transposed] [--names FILE] [--header FILE] [--json]",
      "add a manifest's files to an existing package",
      "Adds the entries of MANIFEST (the same form as for 'build') to PACKAGE. Stored entries keep\n"
-     "their numbers and their bytes; a number the package already holds is refused. The package is\n"
-     "locked while it is read and rewritten, so two commands adding to it at once both succeed.\n"
+     "their numbers and their bytes; a number the package already holds is refused, and so is a\n"
+     "negative one. The package is locked while it is read and rewritten, so two commands adding\n"
+     "to it at once both succeed.\n"
      "A damaged package (one whose entries lie outside its data area) is refused and left alone.\n"
      "\n"
      "  --transposed    store the body transposed (a transposed package stays transposed)\n"
@@ -127,7 +131,10 @@ const QMPackCommand kCommands[] = {
      "package again with every entry on its number. The tree is built once to check it, which\n"
      "writes the names file DIR/qmsave.names and reports the entries that do not come back byte\n"
      "for byte (a library label outside DIR, material settings a .mtl file cannot hold, movies\n"
-     "of older layouts). Names read from the package never lead outside DIR.\n"
+     "of older layouts). Names read from the package never lead outside DIR and never clash (a\n"
+     "label that would need a folder where another file goes, or a part too long, gets a name\n"
+     "that can be a file). Every file is written into a staging folder first and moved into place\n"
+     "once all are written: a failure leaves DIR as it was. No file of the tree may be PACKAGE.\n"
      "\n"
      "  -o DIR          the folder to write (made when missing; refused when not empty)\n"
      "  --force         write into a folder that is not empty, replacing files of the same names\n"

@@ -26,13 +26,16 @@ std::string QMPackManifest::Where(int line) const { return path + ":" + std::to_
 
 bool QMPackManifest::Read(const std::string& file) {
     path = file;
-    folder = qmpackDirOf(file);
+    folder = fxDirOf(file);
     entries.clear();
-    std::vector<unsigned char> bytes;
-    std::string why;
-    if (!qmpackReadFile(file, &bytes, &why, 64LL << 20))
-        return qmpackRefuse("%s: cannot read the manifest (%s)", file.c_str(), why.c_str());
-    std::string text(bytes.begin(), bytes.end());
+    std::string text;
+    FXInputInfo info;
+    // Named on the command line: a pipe the shell made (build OUT <(...)) is read to its end too.
+    // Its folder means nothing: its files are named from the working directory.
+    if (file.empty() || !fxReadInput(file.c_str(), kMaxManifestBytes, &text, &info, FX_INPUT_PIPE_OK))
+        return qmpackRefuse("%s: cannot read the manifest (%s)", file.c_str(),
+                            file.empty() ? "no file named" : info.Why().c_str());
+    if (info.pipe) folder.clear();
     if (text.find('\0') != std::string::npos)
         return qmpackRefuse("%s: not a text file (a manifest lists 'number path' lines)", file.c_str());
 
@@ -73,7 +76,7 @@ bool QMPackManifest::Read(const std::string& file) {
             return qmpackRefuse("%s: number %d is already used on line %d", Where(line).c_str(), number, used->second);
         lineOf[number] = line;
         std::string written = l.substr(rest, z - rest);
-        entries.push_back({line, number, written, qmpackJoin(folder, written)});
+        entries.push_back({line, number, written, fxJoinPath(folder, written)});
     }
     if (entries.empty())
         return qmpackRefuse("%s: the manifest lists no entries (expected 'number path' lines)", file.c_str());

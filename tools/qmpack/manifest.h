@@ -2,11 +2,14 @@
 // one "free number" line saying where the numbers of compiled content (material libraries and
 // pictures that models name) start. Lines whose first non-blank character is '#' and blank lines
 // are ignored; the path is the rest of the line (spaces inside it are kept) and is relative to
-// the manifest's folder unless absolute.
+// the manifest's folder unless absolute (to the working directory for a manifest read from a pipe).
 #pragma once
 
 #include <string>
 #include <vector>
+
+// The largest manifest read.
+const long long kMaxManifestBytes = 64LL << 20;
 
 struct QMPackManifestEntry {
     int line;

@@ -19,8 +19,8 @@ bool qmpackStartsWith(const std::string& path, const char* magic) {
     if (fd < 0) return false;
     size_t n = strlen(magic);
     unsigned char head[16] = {};
-    bool ok = n <= 12 && qmpackReadAt(fd, 0, head, 4 + n) && fxGetI32(head) == int(n) && memcmp(head + 4, magic, n) == 0;
-    close(fd);
+    bool ok = n <= 12 && fxReadAt(fd, 0, head, 4 + n) && fxGetI32(head) == int(n) && memcmp(head + 4, magic, n) == 0;
+    fxCloseInput(fd);
     return ok;
 }
 
@@ -36,12 +36,12 @@ bool localHeadFits(const std::string& path) {
     bool ok = true;
     for (int k = 0; k < 3 && ok; k++) {
         unsigned char b[4];
-        ok = at + 4 <= size && qmpackReadAt(fd, at, b, 4);
+        ok = at + 4 <= size && fxReadAt(fd, at, b, 4);
         long long len = ok ? fxGetI32(b) : -1;
         ok = ok && len >= 0 && len <= 1023 && at + 4 + len <= size;
         at += 4 + len;
     }
-    close(fd);
+    fxCloseInput(fd);
     return ok;
 }
 
@@ -60,7 +60,7 @@ bool qmpackReadModelFile(const std::string& where, const std::string& path, QMPa
     if (!qmpackCheckInput(path, &why))
         return qmpackRefuse("%s: cannot read %s (%s)", where.c_str(), path.c_str(), why.c_str());
     if (!qmpackStartsWith(path, "xm02") && !qmpackStartsWith(path, "xm03")) {
-        bool obj = qmpackExtOf(path) == "obj";
+        bool obj = fxExtOf(path) == "obj";
         return qmpackRefuse("%s: %s is not an engine model file (it does not start with xm02 or xm03)%s",
                             where.c_str(), path.c_str(),
                             obj ? "; an OBJ file is made into one with 'qmpack import-obj'" : "");
@@ -68,8 +68,8 @@ bool qmpackReadModelFile(const std::string& where, const std::string& path, QMPa
     if (!localHeadFits(path))
         return qmpackRefuse("%s: %s: damaged model file (cut short in its name or library name)", where.c_str(),
                             path.c_str());
-    std::string abs = qmpackAbsolute(path);
-    env->baseDir = qmpackDirOf(abs);
+    std::string abs = fxAbsolutePath(path);
+    env->baseDir = fxDirOf(abs);
     scratch->TakeEngineErrors();
     m->Load(env, abs.c_str());
     // A damaged file first: its library name may be damage too. The environment's complaint
@@ -87,7 +87,7 @@ bool qmpackReadModelFile(const std::string& where, const std::string& path, QMPa
     if (damaged) return false;
     mtl->clear();
     if (!m->matlibName.IsEmpty()) {
-        *mtl = qmpackAbsolute(qmpackJoin(env->baseDir, m->matlibName.c_str()));
+        *mtl = fxAbsolutePath(fxJoinPath(env->baseDir, m->matlibName.c_str()));
         if (!qmpackCheckInput(*mtl, &why))
             return qmpackRefuse("%s: %s names the material library %s, which cannot be read (%s)", where.c_str(),
                                 path.c_str(), mtl->c_str(), why.c_str());

@@ -11,10 +11,10 @@
 #include "qmpack.h"
 
 bool qmpackCheckNotAnInput(const std::string& out, const std::vector<QMPackInput>& inputs) {
-    QMPackFileId target = qmpackFileIdOf(out);
+    FXFileId target = fxFileIdOf(out.c_str());
     if (!target.valid) return true;
     for (const QMPackInput& in : inputs)
-        if (qmpackFileIdOf(in.path) == target) {
+        if (fxFileIdOf(in.path.c_str()) == target) {
             std::string named = in.path == out ? "" : " (" + in.path + ")";
             qmpackFail("%s: will not write over %s%s, one of this command's inputs; name another output file",
                        out.c_str(), in.role.c_str(), named.c_str());
@@ -31,26 +31,26 @@ QMPackOutput::~QMPackOutput() {
 bool QMPackOutput::Open(const std::string& path, const std::vector<QMPackInput>& inputs, bool lock) {
     given = path;
     if (path.empty()) return qmpackRefuse("no output file named");
-    target = qmpackResolveLinks(path);
+    target = fxResolveLinks(path);
     if (target.empty()) {
         qmpackFail("%s: cannot write: too many levels of symbolic links", path.c_str());
         return false;
     }
-    QMPackStat st;
-    bool exists = qmpackStatPath(target, &st) == 0;
-    if (exists && st.kind == QMPackKind::Folder) {
+    FXPathStat st;
+    bool exists = fxStatPath(target.c_str(), &st) == 0;
+    if (exists && st.kind == FXPathKind::Folder) {
         qmpackFail("%s: cannot write: is a directory", path.c_str());
         return false;
     }
-    if (exists && st.kind != QMPackKind::File) {
+    if (exists && st.kind != FXPathKind::File) {
         qmpackFail("%s: cannot write: not a regular file", path.c_str());
         return false;
     }
-    std::string dir = qmpackDirOf(target);
+    std::string dir = fxDirOf(target);
     std::string dirShown = dir.empty() ? "." : dir;
     if (!exists) {
-        QMPackStat ds;
-        if (int e = qmpackStatPath(dir.empty() ? "." : dir, &ds)) {
+        FXPathStat ds;
+        if (int e = fxStatPath((dir.empty() ? "." : dir).c_str(), &ds)) {
             if (e == ENOTDIR)
                 qmpackFail("%s: cannot write: %s is not a folder", path.c_str(), dirShown.c_str());
             else if (e == ENOENT)
@@ -59,7 +59,7 @@ bool QMPackOutput::Open(const std::string& path, const std::vector<QMPackInput>&
                 qmpackFail("%s: cannot write in %s (%s)", path.c_str(), dirShown.c_str(), strerror(e));
             return false;
         }
-        if (ds.kind != QMPackKind::Folder) {
+        if (ds.kind != FXPathKind::Folder) {
             qmpackFail("%s: cannot write: %s is not a folder", path.c_str(), dirShown.c_str());
             return false;
         }
@@ -78,8 +78,8 @@ bool QMPackOutput::Open(const std::string& path, const std::vector<QMPackInput>&
                 qmpackFail("%s: cannot open (%s)", path.c_str(), strerror(error));
                 return false;
             }
-            QMPackStat now;
-            if (same && qmpackStatPath(target, &now) == 0) {
+            FXPathStat now;
+            if (same && fxStatPath(target.c_str(), &now) == 0) {
                 lockFd = fd;
                 mode = now.mode;
                 break;
@@ -92,7 +92,7 @@ bool QMPackOutput::Open(const std::string& path, const std::vector<QMPackInput>&
         }
     }
 
-    std::string prefix = "." + qmpackBaseOf(target) + ".qmpack-";
+    std::string prefix = "." + fxBaseOf(target) + ".qmpack-";
     qmpackSweepStale(dir, prefix);
     if (int e = qmpackMakeTempFile(dir + prefix + qmpackPidTag(), &temp)) {
         if (e == EACCES || e == EROFS || e == EPERM)
@@ -122,7 +122,7 @@ bool QMPackOutput::Commit() {
     }
     qmpackUntrackTemp(temp);
     qmpackRemoveTemp(temp + ".part");
-    qmpackSyncFolder(qmpackDirOf(target));
+    qmpackSyncFolder(fxDirOf(target));
     committed = true;
     temp.clear();
     // The lock stays until the output is destroyed: a command that writes more files than this

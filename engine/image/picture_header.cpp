@@ -1,6 +1,6 @@
 // Picture headers: PNG (IHDR), JPEG (the first start-of-frame segment), GIF (logical screen),
 // BMP (information header) and TGA (the 18-byte header).
-#include "pictures.h"
+#include "image/picture_header.h"
 
 #include <cstring>
 #include <vector>
@@ -16,7 +16,7 @@ int localLE32(const unsigned char* p) { return int(localLE16(p) | localLE16(p + 
 
 const unsigned char kPngSig[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 
-bool localPng(const unsigned char* h, size_t n, QMPackPicture* out, std::string* problem) {
+bool localPng(const unsigned char* h, size_t n, FXPictureHeader* out, std::string* problem) {
     if (n < 26 || memcmp(h + 12, "IHDR", 4) != 0) {
         *problem = "PNG picture without its header (IHDR)";
         return false;
@@ -29,7 +29,7 @@ bool localPng(const unsigned char* h, size_t n, QMPackPicture* out, std::string*
     return true;
 }
 
-bool localJpeg(const QMPackReadAt& read, long long size, QMPackPicture* out, std::string* problem) {
+bool localJpeg(const FXPictureRead& read, long long size, FXPictureHeader* out, std::string* problem) {
     long long at = 2;
     for (int segment = 0; segment < 4096 && at + 4 <= size; segment++) {
         unsigned char m[4];
@@ -62,7 +62,7 @@ bool localJpeg(const QMPackReadAt& read, long long size, QMPackPicture* out, std
     return false;
 }
 
-bool localBmp(const unsigned char* h, size_t n, QMPackPicture* out, std::string* problem) {
+bool localBmp(const unsigned char* h, size_t n, FXPictureHeader* out, std::string* problem) {
     if (n < 26) {
         *problem = "BMP picture cut short";
         return false;
@@ -84,7 +84,7 @@ bool localBmp(const unsigned char* h, size_t n, QMPackPicture* out, std::string*
     return true;
 }
 
-bool localTga(const unsigned char* h, size_t n, QMPackPicture* out, std::string* problem) {
+bool localTga(const unsigned char* h, size_t n, FXPictureHeader* out, std::string* problem) {
     unsigned type = n >= 18 ? h[2] : 0;
     bool known = type == 1 || type == 2 || type == 3 || type == 9 || type == 10 || type == 11;
     unsigned bits = n >= 18 ? h[16] : 0;
@@ -100,7 +100,7 @@ bool localTga(const unsigned char* h, size_t n, QMPackPicture* out, std::string*
 
 }  // namespace
 
-std::string qmpackSniffPicture(const unsigned char* h, size_t n) {
+std::string fxSniffPicture(const unsigned char* h, size_t n) {
     if (n >= 8 && memcmp(h, kPngSig, 8) == 0) return "png";
     if (n >= 3 && h[0] == 0xFF && h[1] == 0xD8 && h[2] == 0xFF) return "jpg";
     if (n >= 6 && (memcmp(h, "GIF87a", 6) == 0 || memcmp(h, "GIF89a", 6) == 0)) return "gif";
@@ -108,7 +108,7 @@ std::string qmpackSniffPicture(const unsigned char* h, size_t n) {
     return "";
 }
 
-int qmpackPictureType(const std::string& kind) {
+int fxPictureType(const std::string& kind) {
     if (kind == "png") return FX_PACKAGE_TYPE_PNG;
     if (kind == "jpg") return FX_PACKAGE_TYPE_JPG;
     if (kind == "gif") return FX_PACKAGE_TYPE_GIF;
@@ -117,7 +117,7 @@ int qmpackPictureType(const std::string& kind) {
     return FX_PACKAGE_TYPE_RECORD;
 }
 
-std::string qmpackPictureKind(int type) {
+std::string fxPictureKind(int type) {
     switch (type) {
         case FX_PACKAGE_TYPE_PNG: return "png";
         case FX_PACKAGE_TYPE_JPG: return "jpg";
@@ -128,9 +128,9 @@ std::string qmpackPictureKind(int type) {
     }
 }
 
-bool qmpackReadPicture(const QMPackReadAt& read, long long size, const std::string& kind, QMPackPicture* out,
+bool fxReadPictureHeader(const FXPictureRead& read, long long size, const std::string& kind, FXPictureHeader* out,
                        std::string* problem) {
-    *out = QMPackPicture();
+    *out = FXPictureHeader();
     out->kind = kind;
     size_t n = size_t(size < 64 ? size : 64);
     std::vector<unsigned char> h(n + 1, 0);
@@ -138,7 +138,7 @@ bool qmpackReadPicture(const QMPackReadAt& read, long long size, const std::stri
         *problem = "cannot be read";
         return false;
     }
-    std::string found = qmpackSniffPicture(h.data(), n);
+    std::string found = fxSniffPicture(h.data(), n);
     if (kind != "tga" && found != kind) {
         static const char* kNames[][2] = {{"png", "PNG"}, {"jpg", "JPEG"}, {"gif", "GIF"}, {"bmp", "BMP"}};
         std::string want = kind, got = found;
@@ -163,4 +163,12 @@ bool qmpackReadPicture(const QMPackReadAt& read, long long size, const std::stri
     }
     if (kind == "bmp") return localBmp(h.data(), n, out, problem);
     return localTga(h.data(), n, out, problem);
+}
+
+std::string fxPictureTooLarge(const FXPictureHeader& pic) {
+    if (pic.width <= kFXMaxPictureSide && pic.height <= kFXMaxPictureSide &&
+        (long long)pic.width * pic.height <= kFXMaxPicturePixels)
+        return "";
+    return std::to_string(pic.width) + " x " + std::to_string(pic.height) + " pixels, more than a picture may have (" +
+           std::to_string(kFXMaxPictureSide) + " a side, " + std::to_string(kFXMaxPicturePixels) + " in all)";
 }
