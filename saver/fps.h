@@ -2,18 +2,12 @@
 // in small white text on a dark plate at the bottom left of the window, over everything.
 #pragma once
 
-#include "elements/desk.h"
-#include "elements/scrpos01.h"
-#include "image/canvas.h"
-#include "image/material.h"
 #include "render/render.h"
+#include "saver/text_plate.h"
 
 class FpsOverlay : public PRender {
 public:
-    FXDesk desk;  // 1 x 1, placed by pos
-    FXMaterial material;
-    FXCanvas canvas;  // the plate with the text
-    FXScrPos01 pos;
+    QmTextPlate plate;
     double windowStart = -1.0;  // clock time at which the current one-second count began
     int frames = 0;
     float rate = -1.0f;  // the rate shown (-1: none measured yet)
@@ -29,7 +23,4 @@ public:
     void Destroy();
     // The text shown for a rate, into buf.
     static void Format(float rate, char* buf, int size);
-
-private:
-    bool MakePlate(PEnv* env, const char* text);
 };

@@ -181,8 +181,10 @@ bool QmScene::Init(void* window, bool startLoop) {
     // directory stays where the saver was started.
     std::string problem = qmDataDirProblem(options.dataDir);
     bool folderUsable = problem.empty();
+    std::string noContent;  // why nothing can be shown; empty when the content is there
     if (!folderUsable) {
-        fprintf(stderr, "qmsave: no content: the data folder %s %s\n", ruvaPath.c_str(), problem.c_str());
+        noContent = "the data folder " + ruvaPath + " " + problem;
+        fprintf(stderr, "qmsave: no content: %s\n", noContent.c_str());
         err("scene: the data folder %s %s\n", ruvaPath.c_str(), problem.c_str());
     }
     fxLoadDevil();
@@ -203,9 +205,19 @@ bool QmScene::Init(void* window, bool startLoop) {
     if (folderUsable && pck.IsEmpty()) {
         // The scene runs on without content (only what the device itself draws); say why.
         std::string why = loaded.Ok() ? "it holds no entries" : loaded.why;
-        fprintf(stderr, "qmsave: no content: %s/%s is missing or damaged (%s)\n", ruvaPath.c_str(), kPackageFile,
-                why.c_str());
+        noContent = ruvaPath + "/" + kPackageFile + " is missing or damaged (" + why + ")";
+        fprintf(stderr, "qmsave: no content: %s\n", noContent.c_str());
         err("scene: no package %s in %s (%s)\n", kPackageFile, ruvaPath.c_str(), why.c_str());
+    }
+    if (!noContent.empty()) {
+        MakeNotice(kNoContentHeading, noContent);
+    } else if (loaded.refused > 0) {
+        // A package cut short: what is left of it is shown, with a word on what is not.
+        std::string why = ruvaPath + "/" + kPackageFile + " is damaged: " + std::to_string(loaded.refused) + " of " +
+                          std::to_string(pck.GetCount()) + " entries lie outside its data area (the file was cut short?)";
+        fprintf(stderr, "qmsave: damaged content: %s\n", why.c_str());
+        err("scene: %s\n", why.c_str());
+        MakeNotice(kDamagedHeading, why);
     }
     err_gad.CreateCN(&gr, &pck, kEntryErrorNotice);
     err_gad.active = hasError;
@@ -239,6 +251,7 @@ void QmScene::Destroy() {
     gad.Destroy();
     err_gad.Destroy();
     fps.Destroy();
+    notice.Destroy();
     pck.Destroy();
     gr.SetAct(false);
     gr.Destroy();

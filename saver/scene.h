@@ -24,6 +24,7 @@
 #include "device/gl.h"
 #include "saver/desktop_source.h"
 #include "saver/fps.h"
+#include "saver/text_plate.h"
 #include "saver/rect.h"
 
 class FXScrShot;
@@ -127,6 +128,7 @@ public:
     int aact_movie = 0;
     FXDemoGadget demo;
     FpsOverlay fps;  // drawn when options.showFps
+    QmTextPlate notice;  // why there is no content, when there is none
 
     float light_col[4] = {0.7f, 0.7f, 0.7f, 1.0f};
     float light1_col[4] = {0.0f, 0.0f, 0.06f, 1.0f};
@@ -148,6 +150,10 @@ private:
     void LoadSecondPicture();
     void SetUpLights();
     void LoadFullScreenContent(FXScrShot* shot);
+    static const char* const kNoContentHeading;
+    static const char* const kDamagedHeading;
+    void MakeNotice(const char* heading, const std::string& why);
+    void DrawNotice(PEnv* env, double t);
     // Choreography (scene_render.cpp).
     bool PosedByMovie(int k) const;
     void RenderOpening(PEnv* env, double t);

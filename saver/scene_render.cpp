@@ -174,6 +174,7 @@ void QmScene::RenderOverlay(PEnv* env, double t) {
     gad.OnRender(env, t);
     env->ApplyMatrixIdentity();
     err_gad.OnRender(env, t);
+    DrawNotice(env, t);
     if (options.showFps) fps.OnRender(env, t);
 }
 
@@ -214,6 +215,7 @@ void QmScene::OnRender(PEnv* env, double t) {
         env->EnableLights(false);
         env->ApplyMatrixIdentity();
         preview.OnRender(env, t);
+        DrawNotice(env, t);
         if (options.showFps) fps.OnRender(env, t);
         env->RenderEnd();
         env->nextFrameAt = t + kStillPaceSeconds;

@@ -157,8 +157,10 @@ std::string localTooLarge(std::string kind, long size, const FXPictureRead& read
         long long colourMap = head[1] ? (long long)localLittle16(head + 5) * ((head[7] + 7) / 8) : 0;
         long long pixels = (long long)pic.width * pic.height * ((head[16] + 7) / 8);
         bool uncompressed = head[2] >= 1 && head[2] <= 3;
-        if (uncompressed && 18 + head[0] + colourMap + pixels > size) return "a TGA shorter than its pixels";
-        return fxPictureTooLarge(pic);
+        std::string large = fxPictureTooLarge(pic);
+        if (large.empty() && uncompressed && 18 + head[0] + colourMap + pixels > size)
+            return "a TGA shorter than its pixels";
+        return large;
     }
     if (kind.empty() || !fxReadPictureHeader(read, size, kind, &pic, &problem)) return "";
     return fxPictureTooLarge(pic);

@@ -3,7 +3,6 @@
 #include "image/picture_header.h"
 
 #include <cstring>
-#include <vector>
 
 #include "base/package.h"
 
@@ -98,6 +97,8 @@ bool localTga(const unsigned char* h, size_t n, FXPictureHeader* out, std::strin
     return true;
 }
 
+const long long kHeadBytes = 64;  // enough for every header read here but the JPEG's (read on demand)
+
 }  // namespace
 
 std::string fxSniffPicture(const unsigned char* h, size_t n) {
@@ -132,13 +133,14 @@ bool fxReadPictureHeader(const FXPictureRead& read, long long size, const std::s
                        std::string* problem) {
     *out = FXPictureHeader();
     out->kind = kind;
-    size_t n = size_t(size < 64 ? size : 64);
-    std::vector<unsigned char> h(n + 1, 0);
-    if (n > 0 && !read(0, n, h.data())) {
+    // On the stack: the saver checks every movie frame it decodes, and frames allocate nothing.
+    unsigned char head[kHeadBytes + 1] = {};
+    size_t n = size_t(size < kHeadBytes ? size : kHeadBytes);
+    if (n > 0 && !read(0, n, head)) {
         *problem = "cannot be read";
         return false;
     }
-    std::string found = fxSniffPicture(h.data(), n);
+    std::string found = fxSniffPicture(head, n);
     if (kind != "tga" && found != kind) {
         static const char* kNames[][2] = {{"png", "PNG"}, {"jpg", "JPEG"}, {"gif", "GIF"}, {"bmp", "BMP"}};
         std::string want = kind, got = found;
@@ -149,20 +151,20 @@ bool fxReadPictureHeader(const FXPictureRead& read, long long size, const std::s
         *problem = "not a " + want + " picture" + (got.empty() ? "" : " (its bytes are a " + got + " picture)");
         return false;
     }
-    if (kind == "png") return localPng(h.data(), n, out, problem);
+    if (kind == "png") return localPng(head, n, out, problem);
     if (kind == "jpg") return localJpeg(read, size, out, problem);
     if (kind == "gif") {
         if (n < 10) {
             *problem = "GIF picture cut short";
             return false;
         }
-        out->width = int(localLE16(h.data() + 6));
-        out->height = int(localLE16(h.data() + 8));
+        out->width = int(localLE16(head + 6));
+        out->height = int(localLE16(head + 8));
         out->layout = "palette";
         return true;
     }
-    if (kind == "bmp") return localBmp(h.data(), n, out, problem);
-    return localTga(h.data(), n, out, problem);
+    if (kind == "bmp") return localBmp(head, n, out, problem);
+    return localTga(head, n, out, problem);
 }
 
 std::string fxPictureTooLarge(const FXPictureHeader& pic) {

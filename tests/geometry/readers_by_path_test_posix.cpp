@@ -11,6 +11,7 @@
 #include "image/canvas.h"
 #include "image/devil.h"
 #include "image/matlib.h"
+#include "render/null_device.h"
 #include "support/bounded_posix.h"
 #include "support/test_support.h"
 
@@ -20,18 +21,19 @@ TEST(ReadersByPath, APipeIsRefusedAtOnceByEveryOne) {
         ASSERT_EQ(mkfifo((dir + "/" + name).c_str(), 0644), 0) << name;
     QmBounded r = qmRunBounded(30, 0, [&] {
         auto at = [&](const char* name) { return (dir + "/" + name); };
+        FXNullDevice env;
         int loaded = 0;
         FXModel m;
-        loaded += m.Load(at("m.xm").c_str());
+        loaded += m.Load(&env, at("m.xm").c_str());
         FXAnim a;
-        loaded += a.Load(at("a.xa").c_str());
+        loaded += a.Load(&env, at("a.xa").c_str());
         SMovie s;
         loaded += s.Load(at("s.xs").c_str());
         FXMatlib lib, mtl;
-        loaded += lib.Load(at("lib.bin").c_str());
-        loaded += mtl.LoadFromMtl(at("lib.mtl").c_str());
+        loaded += lib.Load(&env, at("lib.bin").c_str());
+        loaded += mtl.LoadFromMtl(&env, at("lib.mtl").c_str());
         FXObjModel obj;
-        loaded += obj.Load(at("m.obj").c_str());
+        loaded += obj.Load(&env, at("m.obj").c_str());
         FXCanvas c;
         if (fxLoadDevil()) loaded += c.CreateFromPict(at("p.png").c_str());
         fxUnloadDevil();

@@ -17,8 +17,8 @@ const std::vector<unsigned char> kGifOutsideItsScreen = {
     0,   0x2c, 0, 0xfb, 0xff, 0xff, 0xfe, 0, 1, 0, 0, 2, 2, 0x44, 1, 0, 0x3b};
 const std::vector<unsigned char> kTgaOfGigabytes = {0, 0, 2, 0, 0, 0, 0x20, 0, 0, 0, 0, 0, 0, 0xf7, 0xff, 0xff,
                                                     0x18, 0, 0, 0, 0xff, 0, 0xff, 0, 0, 0xf7, 0xff, 0xff};
-const std::vector<unsigned char> kTgaShorterThanItsPixels = {0, 0, 2, 0, 0, 0x17, 0, 0x40, 0, 0, 0, 0x0f,
-                                                             2, 0x1f, 0xfe, 0x17, 0x18, 0, 0x41, 0xff, 0xff, 0xfd};
+const std::vector<unsigned char> kTgaShorterThanItsPixels = {0, 0, 2, 0, 0, 0x17, 0, 0x40, 0, 0, 0, 0x0f, // 256 x 256:
+                                                             0, 1, 0, 1, 0x18, 0, 0x41, 0xff, 0xff, 0xfd};
 const std::vector<unsigned char> kTgaSizedWrongly = {0, 0, 0x0a, 0, 0, 0, 0, 0x41, 0, 0, 0x4d, 0, 0x46, 0,
                                                      0, 8, 0x10, 0, 0, 0, 0, 0, 0, 0xff, 0x7a, 0xff, 0xff, 0xff};
 
@@ -27,7 +27,8 @@ std::vector<unsigned char> localPngHead(unsigned w, unsigned h) {
     std::vector<unsigned char> b = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R'};
     for (unsigned v : {w, h})
         b.insert(b.end(), {(unsigned char)(v >> 24), (unsigned char)(v >> 16), (unsigned char)(v >> 8), (unsigned char)v});
-    b.insert(b.end(), {8, 6, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 'I', 'E', 'N', 'D', 0, 0, 0, 0});
+    // Bit depth 8, RGBA, then the header's CRC and an empty IEND chunk.
+    b.insert(b.end(), {8, 6, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 'I', 'E', 'N', 'D', 0, 0, 0, 0});
     return b;
 }
 
@@ -73,16 +74,21 @@ TEST_F(DevilTest, PicturesTheLibraryWouldMishandleAreRefused) {
 }
 
 TEST_F(DevilTest, APictureWithinTheLimitsStillDecodes) {
-    std::vector<unsigned char> gif = kGifOutsideItsScreen;
-    gif[29] = gif[30] = gif[31] = gif[32] = 0;  // the picture at (0, 0), 1 x 1: inside its screen
-    gif[33] = 1;
-    gif[34] = 0;
-    ASSERT_TRUE(fxGifFramesInside(gif.data(), long(gif.size())));
+    // A GIF whose 1 x 1 picture lies at (0, 0) of its 1 x 1 screen passes the GIF check.
+    const std::vector<unsigned char> gif = {'G', 'I', 'F', '8', '7', 'a', 1, 0, 1, 0, 0x80, 0, 0, 255, 128, 0, 0, 0,
+                                            0, ',', 0, 0, 0, 0, 1, 0, 1, 0, 0, 2, 2, 0x44, 1, 0, ';'};
+    EXPECT_TRUE(fxGifFramesInside(gif.data(), long(gif.size())));
+    // An uncompressed TGA that holds all its pixels (2 x 1, 24 bits) passes the size checks and
+    // decodes.
+    const std::vector<unsigned char> tga = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 1, 0, 24, 0x20,
+                                            0, 0, 255, 255, 0, 0};
     FXPackage pkg;
-    std::vector<unsigned char> file = qmiPackage({{7, FX_PACKAGE_TYPE_GIF, gif}});
+    std::vector<unsigned char> file = qmiPackage({{7, FX_PACKAGE_TYPE_TGA, tga}});
     ASSERT_TRUE(pkg.LoadFromMemory(file.data(), long(file.size())).Ok());
     FXCanvas canvas;
     EXPECT_TRUE(canvas.CreateFromPictCN(&pkg, 7));
-    EXPECT_EQ(canvas.GetWidth(), 1);
+    EXPECT_EQ(canvas.GetWidth(), 2);
     EXPECT_EQ(canvas.GetHeight(), 1);
+    EXPECT_EQ(qmiPixel(canvas, 0, 0), qmiRgba(255, 0, 0, 255)) << "BGR: red first";
+    EXPECT_EQ(qmiPixel(canvas, 1, 0), qmiRgba(0, 0, 255, 255));
 }

@@ -8,13 +8,16 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <vector>
 
 #include "image/canvas.h"
@@ -359,6 +362,46 @@ TEST_F(ProcessTest, AnUnusableDataFolderNeverMeansThePackageOfTheCurrentFolder) 
         FXCanvas c;
         ASSERT_TRUE(localReadFrame(out, 2, &c));
         EXPECT_FALSE(localNear(localRgb(c, 20, 30), 0x0000FF)) << "the package of the current folder was shown";
+    }
+    fxUnloadDevil();
+}
+
+TEST_F(ProcessTest, WithoutContentTheScreenSaysWhyAndWhereTheSaverLooked) {
+    // A package that is a named pipe (which must not hang the load), one cut short, and none.
+    ASSERT_TRUE(fxLoadDevil());
+    ASSERT_TRUE(localWriteDeskPicture(state + "/desk.png"));
+    std::string pkg = data + "/qmsave.dat";
+    std::string whole = qmReadText(pkg);
+    struct Case {
+        const char* name;
+        std::function<void()> make;
+        const char* why;
+    } cases[] = {
+        {"a named pipe", [&] { unlink(pkg.c_str()), mkfifo(pkg.c_str(), 0644); }, "named pipe"},
+        {"cut short", [&] { unlink(pkg.c_str()), qmWriteText(pkg, whole.substr(0, whole.size() / 3)); }, "entries lie outside"},
+        {"missing", [&] { unlink(pkg.c_str()); }, "qmsave.dat is missing or damaged"},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.name);
+        k.make();
+        std::string out = qmFreshDir(std::string("notice-") + k.name);
+        QmRun r = qmStartSaver({"--record", out, "--seconds", "0.3", "--fps", "10", "--size", "640x480", "--desktop",
+                                state + "/desk.png"},
+                               env, std::string("notice-") + k.name);
+        ASSERT_EQ(qmWaitExit(r, 15000), 0) << qmReadText(r.err);
+        EXPECT_NE(qmReadText(r.err).find(k.why), std::string::npos) << qmReadText(r.err);
+        FXCanvas c;
+        ASSERT_TRUE(localReadFrame(out, 2, &c));
+        // White text in the middle, on its dark plate (over what is left of the content, if any).
+        int white = 0, dark = 0;
+        for (int y = 160; y < 320; y++)
+            for (int x = 40; x < 600; x++) {
+                int rgb = localRgb(c, x, y);
+                white += localNear(rgb, 0xFFFFFF, 40);
+                dark += std::max({rgb >> 16, (rgb >> 8) & 255, rgb & 255}) < 160 ? 1 : 0;
+            }
+        EXPECT_GT(white, 400) << "no text in the middle of the window";
+        EXPECT_GT(dark, 2000) << "no plate under the text";
     }
     fxUnloadDevil();
 }

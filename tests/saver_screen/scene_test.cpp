@@ -290,6 +290,13 @@ TEST_F(SceneTest, ClipsRunOnWithoutEntry751AndTheErrorNoticeIsDrawnInEveryFrame)
     }
     EXPECT_FALSE(scene->starting);
     EXPECT_GE(changes, 3) << "the clips go on changing";
+    // The recorded frames made the movie's textures on the recording environment, which took
+    // them along when it went: the frames are made again on the device for the frame drawn now.
+    {
+        FXGRAutoAct act(&scene->gr);
+        scene->movie[scene->aact_movie].EmptyPrepared();
+        scene->movie[scene->aact_movie].Prepare(&scene->gr, -1);
+    }
     Frame(t + 0.01);
     qmWritePngRGBA(qmTestPath("clip_without_751.png"), kW, kH, sink.px.data(), kW * 4, true);
     // The second copy shows the photograph on its small quad (its full quad has no texture now),

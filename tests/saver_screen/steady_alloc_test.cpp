@@ -143,7 +143,12 @@ TEST(SteadyState, TheSceneAllocatesNothingPerFrame) {
     while (t < 100.0) frame(), frames++;
     tCounting = false;
     Dl_info info{};
-    std::string where = gFirstCaller && dladdr(gFirstCaller, &info) && info.dli_sname ? info.dli_sname : "?";
+    // A function without an exported name is found with addr2line -f -e test_saver_screen OFFSET.
+    char offset[64] = "?";
+    if (gFirstCaller && dladdr(gFirstCaller, &info) && info.dli_fbase)
+        snprintf(offset, sizeof offset, "offset 0x%lx in %s", (unsigned long)((char*)gFirstCaller - (char*)info.dli_fbase),
+                 info.dli_fname ? info.dli_fname : "?");
+    std::string where = gFirstCaller && info.dli_sname ? info.dli_sname : offset;
     EXPECT_EQ(gOurs.load(), 0) << "over " << frames << " frames; the first from " << where;
     EXPECT_GT(frames, 300);
     EXPECT_GT(gTheirs.load(), 0) << "movie frames were decoded meanwhile (by the libraries)";
