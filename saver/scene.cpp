@@ -14,6 +14,7 @@
 #include <cstring>
 #include <string>
 
+#include "anim/anim_shape.h"
 #include "base/other.h"
 #include "base/paths.h"
 #include "base/thread.h"
@@ -67,17 +68,34 @@ void QmScene::OpenLog() {
     fprintf(stderr, "qmsave: no trace log (no writable folder for %s)\n", log.empty() ? "qmsave.log" : log.c_str());
 }
 
-// One copy of an animation. The first copy of a pair shows the photograph on "Material.001",
-// the second on "Material.001a".
-void QmScene::LoadCopy(FXAnim* a, int entry, bool firstCopy) {
+// Binds the two pictures to the names the given copy of a pair shows them under: the first copy
+// shows the photograph on "Material.001", the second on "Material.001a".
+void QmScene::NameFor(bool firstCopy) {
     scr_mat.name.Set(firstCopy ? mat_name : mat_name1);
     scr_mat1.name.Set(firstCopy ? mat_name1 : mat_name);
+}
+
+// One copy of an animation, decoded from its entry.
+void QmScene::LoadCopy(FXAnim* a, int entry, bool firstCopy) {
+    NameFor(firstCopy);
     a->LoadCN(&gr, &pck, entry);
     a->loop = false;
     a->pingPong = false;
     a->linear = entry == 200;
     a->UpdateInterpolation(true, a->linear);
-    a->ReleaseFrames();  // the scene only ever draws the interpolated pose
+}
+
+// Both copies of an animation from one decoding: the second is made from the first's shape
+// before the first lets go of its key frames, and the two share one set of splines. An
+// animation that has no splines (damaged frames) is loaded twice, as it is drawn frame by frame.
+void QmScene::LoadPair(FXAnim* first, FXAnim* second, int entry) {
+    LoadCopy(first, entry, true);
+    FXAnimShape shape;
+    NameFor(false);
+    if (!shape.Create(*first) || !second->CreateFromShape(&gr, &pck, shape)) LoadCopy(second, entry, false);
+    // The scene only ever draws the interpolated poses.
+    first->ReleaseFrames();
+    second->ReleaseFrames();
 }
 
 void QmScene::LoadMovie(int i) {
@@ -138,11 +156,9 @@ void QmScene::LoadFullScreenContent(FXScrShot* shot) {
     LoadSecondPicture();
     gr.AddMaterial(&scr_mat1);
 
-    LoadCopy(&anim_starting, kEntryOpening, true);
-    LoadCopy(&anim1_starting, kEntryOpening, false);
+    LoadPair(&anim_starting, &anim1_starting, kEntryOpening);
     for (int i = 0; i < 3; i++) {
-        LoadCopy(&anim[i], kClipAnimEntry[i], true);
-        LoadCopy(&anim1[i], kClipAnimEntry[i], false);
+        LoadPair(&anim[i], &anim1[i], kClipAnimEntry[i]);
         LoadMovie(i);
     }
     SetUpLights();

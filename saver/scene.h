@@ -145,7 +145,9 @@ private:
     // Assembly (scene.cpp).
     void OpenLog();
     bool TakeDesktopPicture(FXScrShot* shot, void* window);
+    void NameFor(bool firstCopy);
     void LoadCopy(FXAnim* a, int entry, bool firstCopy);
+    void LoadPair(FXAnim* first, FXAnim* second, int entry);
     void LoadMovie(int i);
     void LoadSecondPicture();
     void SetUpLights();

@@ -25,6 +25,7 @@
 #include "geometry/model.h"
 #include "render/render.h"
 
+class FXAnimShape;
 class FXPackage;
 
 class FXAnim : public PRender, public PMeshSaveClb {
@@ -71,6 +72,12 @@ public:
     int LoadCN(PEnv* env, FXPackage* pkg, int id);
     // The same from a file; 0 when it cannot be opened.
     int Load(PEnv* env, const char* path);
+    // A copy of the animation shape was taken from (anim_shape.h), without decoding anything: its
+    // frame names, durations and flags, an interpolated model of frame 0 whose meshes find their
+    // materials by name in the library env lends (through pkg) as loading does, and splines that
+    // share the shape's keys. The copy holds no key frames, as after ReleaseFrames. False (and
+    // empty) when the shape is empty or memory runs out.
+    bool CreateFromShape(PEnv* env, FXPackage* pkg, const FXAnimShape& shape);
     // Frees frames, names, durations, graph and interpolation data and resets the clock state;
     // keeps frozen, linear and tension.
     void Destroy();

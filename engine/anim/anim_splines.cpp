@@ -64,6 +64,21 @@ bool FXAnimSplines::Create(int vertices, int keysPerVertex, float splineTension)
     return true;
 }
 
+bool FXAnimSplines::CreateSharing(const FXAnimSplines& other, bool records) {
+    if (&other == this) return keys != nullptr;
+    Destroy();
+    if (!other.keys) return false;
+    if (records) {
+        block.reset(new (std::nothrow) unsigned char[size_t(other.vertexCount) * kLargestRecord]);
+        if (!block) return false;
+    }
+    keys = other.keys;
+    vertexCount = other.vertexCount;
+    keyCount = other.keyCount;
+    tension = other.tension;
+    return true;
+}
+
 void FXAnimSplines::Destroy() {
     keys.reset();
     block.reset();
@@ -215,7 +230,7 @@ void FXAnimSplines::Choose(const Choice& c) {
     choice = c;
     movingCount = stillCount = 0;
     movingKind = kNone;
-    if (!keys || int(targets.size()) != vertexCount) return;
+    if (!keys || !block || int(targets.size()) != vertexCount) return;
     int a, b, seg;
     const Kind kind = KindOf(c, &a, &b, &seg);
     auto still = [&](const float* k) { return kind == kNone || fxBezierSamePoint(k + 3 * a, k + 3 * b); };

@@ -9,6 +9,10 @@
 // The curves are those of FXBezierSpline for the same keys, tension, closed and linear flags and
 // pair, bit for bit: the control points come from the same function, the segment choice follows
 // FXBezierSpline::SetActPoints and the evaluations use the same products in the same order.
+//
+// The key block never changes once it is filled, so several sets of records can share it: each
+// copy of an animation (and each monitor's scene) keeps its own records, targets and pair, and
+// the keys are held once (CreateSharing).
 #pragma once
 
 #include <cstddef>
@@ -31,10 +35,15 @@ public:
     // Room for vertexCount vertices with keyCount keys each, the keys zero; false (and empty) when
     // a count is not positive or the blocks cannot be had.
     bool Create(int vertexCount, int keyCount, float tension);
+    // The keys of other (shared, not copied: neither writes them again) with room for records of
+    // its own, or without records (records false: a set kept only to be shared again). False (and
+    // empty) when other has no keys or the record block cannot be had.
+    bool CreateSharing(const FXAnimSplines& other, bool records = true);
     void Destroy();
     int GetVertexCount() const { return vertexCount; }
     int GetKeyCount() const { return keyCount; }
-    // The keyCount keys of vertex v, three floats each, frame by frame.
+    // The keyCount keys of vertex v, three floats each, frame by frame. Written only while the
+    // splines are filled, before anything shares them.
     float* Keys(int v) { return keys.get() + size_t(v) * size_t(keyCount) * 3; }
     const float* Keys(int v) const { return keys.get() + size_t(v) * size_t(keyCount) * 3; }
 
@@ -42,6 +51,8 @@ public:
     // order; false (and nothing bound) when the model holds another number of vertices. A pair
     // chosen before is chosen again for the new targets.
     bool Bind(FXModel* model, Field field);
+    // Whether another set shares this one's keys.
+    bool SharesKeysWith(const FXAnimSplines& other) const { return keys && keys == other.keys; }
     // True while the model's meshes are still the vertex arrays that were bound.
     bool IsBound(const FXModel* model) const;
 
@@ -68,7 +79,7 @@ private:
     int vertexCount = 0;
     int keyCount = 0;
     float tension = 1.0f;
-    std::unique_ptr<float[]> keys;
+    std::shared_ptr<float[]> keys;  // shared by every set made with CreateSharing
     // Moving records from the start of the block, still records after them.
     std::unique_ptr<unsigned char[]> block;
     Kind movingKind = kNone;
