@@ -32,6 +32,7 @@ bool QmSaver::BuildScene(QmScreenSaver& host, void* hwnd) {
     QmSceneOptions o = options_;
     o.preview = host.State().fChildPreview == 1;
     if (!o.desktop) o.desktop = &host.Platform();
+    if (!o.content) o.content = &content_;
     scenes_.emplace_back(hwnd, std::unique_ptr<QmScene>(new QmScene(o)));
     return scenes_.back().second->Init(hwnd);
 }

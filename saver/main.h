@@ -39,6 +39,7 @@ public:
 private:
     const QmSceneOptions options_;
     QmSaverState state_;
+    QmContent content_;  // shared by every scene; outlives them
     std::vector<std::pair<void*, std::unique_ptr<QmScene>>> scenes_;
 
     bool BuildScene(QmScreenSaver& host, void* hwnd);

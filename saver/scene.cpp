@@ -50,7 +50,13 @@ bool localCrop(FXCanvas* c, const QmRect& area) {
 
 }  // namespace
 
-QmScene::QmScene(const QmSceneOptions& o) : options(o) { gr.frameSink = o.frameSink; }
+QmScene::QmScene(const QmSceneOptions& o)
+    : options(o),
+      ownContent_(o.content ? nullptr : new QmContent),
+      content(o.content ? *o.content : *ownContent_),
+      pck(content.Package()) {
+    gr.frameSink = o.frameSink;
+}
 
 QmScene::~QmScene() { Destroy(); }
 
@@ -85,14 +91,19 @@ void QmScene::LoadCopy(FXAnim* a, int entry, bool firstCopy) {
     a->UpdateInterpolation(true, a->linear);
 }
 
-// Both copies of an animation from one decoding: the second is made from the first's shape
-// before the first lets go of its key frames, and the two share one set of splines. An
-// animation that has no splines (damaged frames) is loaded twice, as it is drawn frame by frame.
+// Both copies of an animation from its shape, decoded once for every scene of the process: the
+// copies share one set of splines and keep their own poses. An animation that has no shape
+// (damaged frames, no splines) is loaded twice and drawn as it is.
 void QmScene::LoadPair(FXAnim* first, FXAnim* second, int entry) {
-    LoadCopy(first, entry, true);
-    FXAnimShape shape;
+    const bool linear = entry == 200;
+    const FXAnimShape* shape = content.AnimShape(entry, linear);
+    NameFor(true);
+    bool made = shape && first->CreateFromShape(&gr, &pck, *shape);
     NameFor(false);
-    if (!shape.Create(*first) || !second->CreateFromShape(&gr, &pck, shape)) LoadCopy(second, entry, false);
+    made = made && second->CreateFromShape(&gr, &pck, *shape);
+    if (made) return;
+    LoadCopy(first, entry, true);
+    LoadCopy(second, entry, false);
     // The scene only ever draws the interpolated poses.
     first->ReleaseFrames();
     second->ReleaseFrames();
@@ -217,7 +228,7 @@ bool QmScene::Init(void* window, bool startLoop) {
     if (!options.preview && !gr.TestGL(false)) hasError = true;
     gr.SetAct(true);
     FXPackageStatus loaded;
-    if (folderUsable) loaded = pck.Load((options.dataDir + "/" + kPackageFile).c_str());
+    if (folderUsable) loaded = content.LoadPackage(options.dataDir + "/" + kPackageFile);
     if (folderUsable && pck.IsEmpty()) {
         // The scene runs on without content (only what the device itself draws); say why.
         std::string why = loaded.Ok() ? "it holds no entries" : loaded.why;
@@ -268,7 +279,6 @@ void QmScene::Destroy() {
     err_gad.Destroy();
     fps.Destroy();
     notice.Destroy();
-    pck.Destroy();
     gr.SetAct(false);
     gr.Destroy();
     // The image library stays bound: the other monitors' scenes may still decode with it. The

@@ -10,6 +10,7 @@
 // and 750 the demo cube's pictures, 751 the picture that fades in over the photograph.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "anim/anim.h"
@@ -22,6 +23,7 @@
 #include "image/light.h"
 #include "image/material.h"
 #include "device/gl.h"
+#include "saver/content.h"
 #include "saver/desktop_source.h"
 #include "saver/fps.h"
 #include "saver/text_plate.h"
@@ -55,6 +57,9 @@ struct QmSceneOptions {
     QmRect desktopArea;       // the part of desktopFile under the window (no width: the whole picture)
     PDesktopSource* desktop = nullptr;  // photographs the desktop under the window; not owned
     PFrameSink* frameSink = nullptr;  // sees every shown frame; not owned
+    // The package and decoded animations the scenes of one process share; not owned, and it
+    // outlives the scene. Null: the scene keeps content of its own.
+    QmContent* content = nullptr;
 };
 
 // Package entries of the scene.
@@ -100,7 +105,8 @@ public:
     // working OpenGL driver): then nothing is loaded, the reason is on standard error and in the
     // log. Call once.
     bool Init(void* window, bool startLoop = true);
-    // Stops the render loop and destroys every object, the package and the device. Repeatable.
+    // Stops the render loop and destroys every object and the device (the package goes with the
+    // content: the scene's own with the scene). Repeatable.
     void Destroy();
     // The window's new client size (a resizable window).
     void Resize(int width, int height);
@@ -108,8 +114,14 @@ public:
     void OnRender(PEnv* env, double t) override;
 
     const QmSceneOptions options;
+
+private:
+    std::unique_ptr<QmContent> ownContent_;  // when the options bring none
+
+public:
+    QmContent& content;  // read by the other monitors' scenes as well
+    FXPackage& pck;      // the content's package
     // In the order of construction.
-    FXPackage pck;
     SceneGL gr;
     FXLight light, light1, light2;
     FXDesk preview;

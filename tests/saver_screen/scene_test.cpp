@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -154,6 +155,47 @@ TEST_F(SceneTest, EachCopyBindsThePhotographToItsOwnMaterialName) {
     EXPECT_EQ(scene->light1.spotDirection[2], 0.5f);
     EXPECT_EQ(scene->light2.spotDirection[2], 0.1f);
     EXPECT_EQ(scene->scr_mat.textureSource, nullptr) << "the photograph's pixels went with the capture";
+}
+
+// Two monitors' scenes of one process: one package in memory, each animation's keys held once
+// for all four copies, while each scene binds its own pictures and keeps its own poses.
+TEST_F(SceneTest, ScenesOfOneProcessShareTheirContent) {
+    QM_REQUIRE_DISPLAY();
+    QmContent content;
+    Build(false);
+    scene.Close();
+    scene.Open(data, false, 1, kW, kH, &sink, &content);
+    QmSceneWindow other;
+    other.Open(data, false, 2, kW / 2, kH / 2, nullptr, &content);
+    ASSERT_TRUE(other.scene);
+    EXPECT_EQ(&scene->pck, &other->pck);
+    EXPECT_EQ(&scene->pck, &content.Package());
+    EXPECT_FALSE(content.Package().IsEmpty());
+    FXAnim* pairs[][2] = {{&scene->anim_starting, &other->anim_starting}, {&scene->anim[0], &other->anim[0]},
+                          {&scene->anim1[1], &other->anim1[1]},          {&scene->anim[2], &other->anim[2]}};
+    for (auto& p : pairs) {
+        ASSERT_TRUE(p[0]->posSplines && p[1]->posSplines);
+        EXPECT_TRUE(p[0]->posSplines->SharesKeysWith(*p[1]->posSplines));
+        EXPECT_TRUE(p[0]->normalSplines->SharesKeysWith(*p[1]->normalSplines));
+    }
+    EXPECT_TRUE(scene->anim[1].posSplines->SharesKeysWith(*scene->anim1[1].posSplines));
+    EXPECT_EQ(scene->anim[0].imodel.EnumMeshes(0)->material, &scene->scr_mat);
+    EXPECT_EQ(other->anim[0].imodel.EnumMeshes(0)->material, &other->scr_mat);
+    EXPECT_EQ(other->anim1[0].imodel.EnumMeshes(0)->material, &other->scr_mat1);
+
+    // Each scene's pose is its own: drawing one (at the start of its opening) leaves the other's
+    // (well into it) as it was.
+    Frame(50.5);
+    Frame(50.9);
+    const FXMesh* mine = scene->anim_starting.imodel.EnumMeshes(0);
+    std::vector<tagFXVertex> before(mine->vertices, mine->vertices + mine->vertexCount);
+    other.Frame(52.0);
+    EXPECT_EQ(0, memcmp(before.data(), mine->vertices, before.size() * sizeof(tagFXVertex)));
+    EXPECT_GT(scene->anim_starting.phase, other->anim_starting.phase);
+    other.scene.reset();  // the first scene draws on without the other
+    Frame(50.95);
+    other.Close();
+    scene.Close();  // before the content goes
 }
 
 TEST_F(SceneTest, FirstFrameIsDrawnButNeitherClearedNorShown) {

@@ -24,9 +24,10 @@ struct QmSceneWindow {
     std::unique_ptr<PHost> host;
     std::unique_ptr<QmScene> scene;
 
-    // data holds qmsave.dat and desktop.png; frames go to sink. A fatal assertion leaves window
-    // null.
-    void Open(const std::string& data, bool previewMode, unsigned seed, int w, int h, PFrameSink* sink) {
+    // data holds qmsave.dat and desktop.png; frames go to sink; content: shared with other
+    // scenes (null: the scene's own). A fatal assertion leaves window null.
+    void Open(const std::string& data, bool previewMode, unsigned seed, int w, int h, PFrameSink* sink,
+              QmContent* content = nullptr) {
         fxUseManualClock(50.0);
         fxSrand(seed);
         host = qmCreateHost();
@@ -41,6 +42,7 @@ struct QmSceneWindow {
         o.preview = previewMode;
         o.desktopFile = data + "/desktop.png";
         o.frameSink = sink;
+        o.content = content;
         scene.reset(new QmScene(o));
         scene->Init(window, false);
     }
