@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "image/canvas.h"
 #include "image/material.h"
@@ -167,4 +169,60 @@ TEST_F(TextureTest, FramesOfTheSameBlockSizeReuseTheStorage) {
     gl.ApplyMaterial(&mat);
     localQuad(-1, -1, 1, 1);
     EXPECT_TRUE(QmNear(qmReadPixel(kW * 3 / 4, kH * 3 / 4), 0, 0, 255));
+}
+
+// A picture smaller than its power-of-two block: where the device takes textures of any size it
+// becomes a texture of the picture's own size (with its own mipmaps), and its texture
+// scales cover the whole texture, so the quad's far edge shows the picture's last column, not
+// the padding blended into it. A device without such textures keeps the padded block.
+TEST_F(TextureTest, PaddedPicturesBecomeTexturesOfTheirOwnSize) {
+    ASSERT_TRUE(gl.npotTextures) << "llvmpipe takes textures of any size";
+    for (bool npot : {true, false}) {
+        for (bool mipmaps : {true, false}) {
+            SCOPED_TRACE(std::string(npot ? "any size" : "powers of two") + (mipmaps ? ", mipmaps" : ""));
+            ASSERT_GT(canvas.pixmap.Realloc(48, 40), 0);
+            ASSERT_EQ(canvas.pixmap.bufWidth, 64);
+            canvas.pixmap.Clear(0xFF000000u);  // opaque black padding
+            for (int y = 0; y < 40; y++)
+                for (int x = 0; x < 48; x++) {
+                    unsigned char* p = canvas.pixmap.PixelBytes(x, y);
+                    p[0] = 255, p[1] = x >= 40 ? 255 : 0, p[2] = 0, p[3] = 255;  // yellow in the last 8 columns
+                }
+            mat.useMipmaps = mipmaps;
+            gl.npotTextures = npot;
+            ASSERT_TRUE(mat.SetTexture(&gl, &canvas));
+            gl.npotTextures = true;
+            GLint w = 0, h = 0, w1 = 0;
+            glBindTexture(GL_TEXTURE_2D, mat.textureName);
+            glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &w);
+            glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &h);
+            glGetTexLevelParameteriv(GL_TEXTURE_2D, 1, GL_TEXTURE_WIDTH, &w1);
+            glBindTexture(GL_TEXTURE_2D, 0);
+            EXPECT_EQ(w, npot ? 48 : 64);
+            EXPECT_EQ(h, npot ? 40 : 64);
+            EXPECT_EQ(w1, mipmaps ? (npot ? 24 : 32) : 0);
+            if (npot && mipmaps) {  // level 1: each texel the mean of the 2 x 2 it covers
+                std::vector<unsigned char> l1(24 * 20 * 4);
+                glBindTexture(GL_TEXTURE_2D, mat.textureName);
+                glGetTexImage(GL_TEXTURE_2D, 1, GL_RGBA, GL_UNSIGNED_BYTE, l1.data());
+                glBindTexture(GL_TEXTURE_2D, 0);
+                EXPECT_EQ(l1[19 * 4 + 1], 0) << "columns 38 and 39: red";
+                EXPECT_EQ(l1[20 * 4 + 1], 255) << "columns 40 and 41: yellow";
+            }
+            EXPECT_FLOAT_EQ(mat.texScaleU, npot ? 1.0f : 0.75f);
+            EXPECT_FLOAT_EQ(mat.texScaleV, npot ? 1.0f : 0.625f);
+            gl.Clrscr(true, true, false);
+            gl.ApplyMaterial(&mat);
+            localQuad(-1, -1, 1, 1, 0, 0, mat.texScaleU, mat.texScaleV);
+            // The block's padding (black) is blended into the last column where it is kept.
+            QmPixel edge = qmReadPixel(kW - 1, kH / 2);
+            if (npot)
+                EXPECT_TRUE(QmNear(edge, 255, 255, 0)) << "the last column";
+            else
+                EXPECT_LT(edge.r, 230) << "the last column darkened by the padding";
+            EXPECT_TRUE(QmNear(qmReadPixel(kW / 4, kH / 2), 255, 0, 0));
+            mat.textureSource = nullptr;
+            gl.UnprepareTexture(&mat);
+        }
+    }
 }
