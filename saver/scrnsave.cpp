@@ -232,7 +232,7 @@ void* QmScreenSaver::CreateSaverWindow(QmStyle style, void* parent, int x, int y
     return w;
 }
 
-bool QmScreenSaver::DestroyWindow(void* hwnd) {
+bool QmScreenSaver::DestroyOneWindow(void* hwnd) {
     if (!IsSaverWindow(hwnd) || destroying_) return false;
     destroying_ = hwnd;
     SysScreenSaverProc(hwnd, kWmDestroy, 0, 0);
@@ -240,8 +240,15 @@ bool QmScreenSaver::DestroyWindow(void* hwnd) {
     windows_.erase(std::find(windows_.begin(), windows_.end(), hwnd));
     host_.hMainWindow = windows_.empty() ? nullptr : windows_.front();
     destroying_ = nullptr;
+    // The destruction posted the quit; the run goes on while another window lives.
+    if (!windows_.empty()) quitPosted_ = false;
+    return true;
+}
+
+bool QmScreenSaver::DestroyWindow(void* hwnd) {
+    if (!DestroyOneWindow(hwnd)) return false;
     // Whatever ends one monitor's saver ends them all.
-    while (!windows_.empty()) DestroyWindow(windows_.front());
+    while (!windows_.empty()) DestroyOneWindow(windows_.front());
     return true;
 }
 
@@ -327,7 +334,12 @@ intptr_t QmScreenSaver::SysScreenSaverProc(void* hwnd, unsigned msg, uintptr_t w
             break;
         case kWmHostEnd:
             trc("host: the run ends: %s\n", qmEndName(QmEnd(lParam)));
+            if (QmEnd(lParam) == kEndMonitorGone && windows_.size() > 1) {
+                DestroyOneWindow(hwnd);  // that monitor's scene alone
+                return 0;
+            }
             endReason_ = QmEnd(lParam);
+            if (endReason_ == kEndDisplayLost) SetExitStatus(1);
             DestroyWindow(hwnd);
             return 0;
         default:
