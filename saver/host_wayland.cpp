@@ -132,6 +132,7 @@ std::vector<QmRect> QmHostWayland::Monitors() {
         r.width = out->ShownWidth(), r.height = out->ShownHeight();
         all.push_back(r);
     }
+    if (all.empty()) fprintf(stderr, "qmsave: the Wayland compositor has no output to show the saver on\n");
     return all;
 }
 

@@ -8,7 +8,8 @@
 // more than 4 s have passed since the scene was built; earlier ones are dropped and the recorded
 // position stays, so the next movement after the 4 s ends the saver. In a preview the host posts
 // nothing. kWmHostEnd (signals, a vanished window) always ends the run through the same
-// destroy path. With one window per monitor the windows end together: whatever ends one ends all.
+// destroy path. With one window per monitor the windows end together: whatever ends one ends all,
+// but for a monitor that goes away (kEndMonitorGone), whose window alone ends while others live.
 #include "saver/scrnsave.h"
 
 #include <algorithm>
@@ -333,11 +334,12 @@ intptr_t QmScreenSaver::SysScreenSaverProc(void* hwnd, unsigned msg, uintptr_t w
                 return 0;
             break;
         case kWmHostEnd:
-            trc("host: the run ends: %s\n", qmEndName(QmEnd(lParam)));
             if (QmEnd(lParam) == kEndMonitorGone && windows_.size() > 1) {
+                trc("host: one window ends: %s\n", qmEndName(kEndMonitorGone));
                 DestroyOneWindow(hwnd);  // that monitor's scene alone
                 return 0;
             }
+            trc("host: the run ends: %s\n", qmEndName(QmEnd(lParam)));
             endReason_ = QmEnd(lParam);
             if (endReason_ == kEndDisplayLost) SetExitStatus(1);
             DestroyWindow(hwnd);
