@@ -9,6 +9,7 @@ const char* qmEndName(QmEnd why) {
         case kEndFinished: return "the work is done";
         case kEndDisplayLost: return "the display connection was lost";
         case kEndMonitorsChanged: return "the monitors changed";
+        case kEndMonitorGone: return "its monitor went away";
         default: return "an end request";
     }
 }

@@ -9,7 +9,8 @@
 #pragma once
 
 // Why a run ends when the host, not the user's input, ends it.
-enum QmEnd { kEndNone = 0, kEndSignal, kEndWindowGone, kEndClosed, kEndFinished, kEndDisplayLost, kEndMonitorsChanged };
+enum QmEnd { kEndNone = 0, kEndSignal, kEndWindowGone, kEndClosed, kEndFinished, kEndDisplayLost, kEndMonitorsChanged,
+            kEndMonitorGone };  // kEndMonitorGone: one window's monitor went away; the others run on
 
 // The reason in words, for the trace log.
 const char* qmEndName(QmEnd why);

@@ -47,12 +47,29 @@ QmSceneOptions localSceneOptions(const QmLaunch& launch) {
     return scene;
 }
 
-// One run of the host with a saver whose scenes are built from scene.
-int localRunHost(void* instance, const QmHostLaunch& how, const QmSceneOptions& scene) {
-    std::unique_ptr<PHost> platform = qmCreateHost();
+// One run of the host of system with a saver whose scenes are built from scene; *bySignal tells
+// whether a signal ended it.
+int localRunHost(void* instance, const QmHostLaunch& how, const QmSceneOptions& scene, QmWindowSystem system,
+                 bool* bySignal = nullptr) {
+    std::unique_ptr<PHost> platform = qmCreateHostFor(how.style, system);
+    if (!platform) return 1;
     QmSaver saver(scene);
     QmScreenSaver host(*platform, saver, instance);
-    return host.Run(how);
+    int status = host.Run(how);
+    if (bySignal) *bySignal = host.EndReason() == kEndSignal;
+    return status;
+}
+
+// What each full-screen run of the idle start is made of.
+struct localIdleRun {
+    void* instance;
+    QmSceneOptions scene;
+    QmWindowSystem system;
+};
+
+int localRunOnIdle(void* user, bool* bySignal) {
+    const localIdleRun* run = static_cast<const localIdleRun*>(user);
+    return localRunHost(run->instance, QmHostLaunch(), run->scene, run->system, bySignal);
 }
 
 }  // namespace
@@ -81,6 +98,10 @@ int qmSaverMain(void* instance, const char* programName, const std::vector<std::
             return ScreenSaverRegister();
         case kModeRecord:
             return qmRecordMain(launch, localSceneOptions(launch), instance);
+        case kModeIdle: {
+            localIdleRun run{instance, localSceneOptions(launch), launch.windowSystem};
+            return qmIdleMain(launch.idleMinutes, launch.windowSystem, localRunOnIdle, &run);
+        }
         case kModeWindow:
             how.style = kStyleDesktop;
             how.width = kDesktopWidth, how.height = kDesktopHeight;
@@ -111,5 +132,5 @@ int qmSaverMain(void* instance, const char* programName, const std::vector<std::
             break;
         }
     }
-    return localRunHost(instance, how, localSceneOptions(launch));
+    return localRunHost(instance, how, localSceneOptions(launch), launch.windowSystem);
 }

@@ -68,5 +68,18 @@ public:
     virtual bool HasPasswordServices() { return false; }
 };
 
-// The host of the window system this program runs on.
+// The host of the window system this program was first made for (X11 on Linux, Windows there).
 std::unique_ptr<PHost> qmCreateHost();
+
+// Which host a run of style gets: the one asked for; else Wayland for the full-screen style when
+// a compositor answers at $WAYLAND_DISPLAY (also under Xwayland, where $DISPLAY is set too), else
+// X11. Launchers' windows, previews, desktop windows and recordings are X11 windows.
+QmWindowSystem qmChooseWindowSystem(QmWindowSystem asked, QmStyle style, bool compositorAnswers);
+// The host for a run of style as qmChooseWindowSystem decides (Windows: always its own). Null,
+// with the reason on standard error, when the system asked for is not in this build.
+std::unique_ptr<PHost> qmCreateHostFor(QmStyle style, QmWindowSystem asked);
+// Idle start: waits for minutes without input, calls runSaver, waits again, until a signal ends
+// the wait or runSaver says it ended by one; the exit status. Only on Wayland, where the
+// compositor tells the idle time: elsewhere it says so and returns 2. runSaver returns the run's
+// status and sets *bySignal when a signal ended it.
+int qmIdleMain(double minutes, QmWindowSystem asked, int (*runSaver)(void* user, bool* bySignal), void* user);

@@ -326,3 +326,17 @@ bool QmHostW32::ScreenSaveUsesPassword() {
 }  // namespace
 
 std::unique_ptr<PHost> qmCreateHost() { return std::unique_ptr<PHost>(new QmHostW32); }
+
+// Windows has one window system.
+std::unique_ptr<PHost> qmCreateHostFor(QmStyle, QmWindowSystem asked) {
+    if (asked == kSystemAuto) return qmCreateHost();
+    fprintf(stderr, "qmsave: --x11 and --wayland choose a Linux window system\n");
+    return nullptr;
+}
+
+// The system starts screen savers itself after the idle time chosen in its settings.
+int qmIdleMain(double, QmWindowSystem, int (*)(void*, bool*), void*) {
+    fprintf(stderr, "qmsave: --idle waits for idle time on a Wayland compositor; Windows starts the saver "
+                    "itself after the wait chosen in the screen saver settings\n");
+    return 2;
+}

@@ -14,6 +14,7 @@ const double kMaxRecordSeconds = 3600.0;
 const double kMaxRecordFps = 240.0;
 const int kMinRecordSide = 16;
 const int kMaxRecordSide = 8192;
+const double kMaxIdleMinutes = 1440.0;
 
 bool localNumber(const std::string& text, double* v) {
     const char* s = text.c_str();
@@ -41,7 +42,7 @@ bool localSize(const std::string& text, int* w, int* h) {
 
 bool localSetMode(QmLaunch* out, QmMode mode, const std::string& word, std::string* error) {
     if (out->mode != kModeLetters && out->mode != mode) {
-        *error = "choose one of -root, -window, -window-id, --record and register_scrsaver (" + word +
+        *error = "choose one of -root, -window, -window-id, --record, --idle and register_scrsaver (" + word +
                  " came second)";
         return false;
     }
@@ -87,6 +88,9 @@ enum localWordKind {
     kWordSize,
     kWordDesktop,
     kWordMonitors,
+    kWordIdle,
+    kWordX11,
+    kWordWayland,
 };
 
 struct localWord {
@@ -98,7 +102,8 @@ const localWord kWords[] = {
     {"root", kWordRoot},       {"window", kWordWindow},   {"window-id", kWordWindowId},
     {"fps", kWordFps},         {"help", kWordHelp},       {"version", kWordVersion},
     {"record", kWordRecord},   {"seconds", kWordSeconds}, {"size", kWordSize},
-    {"desktop", kWordDesktop}, {"monitors", kWordMonitors},
+    {"desktop", kWordDesktop}, {"monitors", kWordMonitors}, {"idle", kWordIdle},
+    {"x11", kWordX11},         {"wayland", kWordWayland},
 };
 
 const char kRegisterWord[] = "register_scrsaver";
@@ -216,6 +221,21 @@ bool localWordReader::ModeWord(localWordKind kind) {
         case kWordRecord:
             if (!localSetMode(out_, kModeRecord, name_, error_) || !Value(&out_->recordDir)) return false;
             return out_->recordDir.empty() ? Fail(name_ + " needs a folder") : true;
+        case kWordIdle:
+            if (!localSetMode(out_, kModeIdle, name_, error_) || !Value(&v)) return false;
+            if (!localNumber(v, &out_->idleMinutes) || out_->idleMinutes <= 0 || out_->idleMinutes > kMaxIdleMinutes)
+                return Fail(name_ + " needs a number of minutes above 0 and up to 1440 (0.5 is half a minute), not \"" +
+                            v + "\"");
+            return true;
+        case kWordX11:
+        case kWordWayland: {
+            QmWindowSystem want = kind == kWordX11 ? kSystemX11 : kSystemWayland;
+            if (!NoValue()) return false;
+            if (out_->windowSystem != kSystemAuto && out_->windowSystem != want)
+                return Fail("choose one of --x11 and --wayland");
+            out_->windowSystem = want;
+            return true;
+        }
         default:
             out_->mode = kind == kWordHelp ? kModeHelp : kModeVersion;
             return true;
@@ -292,6 +312,14 @@ bool qmParseLaunchWords(const std::vector<std::string>& words, const char* xscre
     localWordReader reader(words, out, error);
     if (!reader.ReadAll()) return false;
     if (out->mode == kModeHelp || out->mode == kModeVersion) return true;
+    if (out->mode == kModeIdle && !reader.letters.empty()) {
+        *error = "--idle starts the full-screen saver itself; \"" + reader.letters + "\" cannot go with it";
+        return false;
+    }
+    if (out->mode == kModeRecord && out->windowSystem == kSystemWayland) {
+        *error = "--record draws into an X11 window (a private Xvfb will do); it cannot go with --wayland";
+        return false;
+    }
     if (reader.recordOption && out->mode != kModeRecord) {
         *error = "--seconds, --fps RATE, --size, --monitors and --desktop go with --record";
         return false;
@@ -335,14 +363,19 @@ const char* qmUsageText() {
            "                        one scene per monitor of that layout, each into DIR/monitor-N/,\n"
            "                        the sheet DIR/sheet.png showing them in their places (FILE is then\n"
            "                        the whole layout's desktop)\n"
+           "  --idle MINUTES        on Wayland: wait for MINUTES without input (0.5 is half a minute),\n"
+           "                        run the saver full screen, and wait again after it ends\n"
            "  --help, --version\n"
            "\n"
            "Options:\n"
            "  -fps                  show the measured frames per second at the bottom left\n"
+           "  --x11, --wayland      the window system to use; without either, full screen (-s, -root\n"
+           "                        without a launcher's window) uses Wayland when $WAYLAND_DISPLAY names\n"
+           "                        a compositor, everything else X11\n"
            "\n"
-           "-root, -window, -window-id, -fps and the record options work with one dash or two, as\n"
-           "XScreenSaver passes them (--root, --window-id ID, --fps); a value may also follow an \"=\"\n"
-           "(--window-id=0x2a00007). Other words with two dashes are refused.\n"
+           "-root, -window, -window-id, -fps, --idle, --x11, --wayland and the record options work with\n"
+           "one dash or two, as XScreenSaver passes them (--root, --window-id ID, --fps); a value may\n"
+           "also follow an \"=\" (--window-id=0x2a00007). Other words with two dashes are refused.\n"
            "\n"
            "The content comes from qmsave.dat in the data folder: $QMSAVE_PATH, else the line\n"
            "path=FOLDER in $XDG_CONFIG_HOME/qmsave/qmsave.conf, else the installed data folder.\n"

@@ -1,6 +1,6 @@
 // The words launchers and people pass to the saver on this platform, besides the system's
-// switch letters: -root, -window, -window-id ID, -fps, --help, --version, the record mode and
-// register_scrsaver. They are taken out of the command line as whole words before the letter
+// switch letters: -root, -window, -window-id ID, -fps, --help, --version, the record mode,
+// --idle MINUTES, the window system words --x11 and --wayland, and register_scrsaver. They are taken out of the command line as whole words before the letter
 // scan, because several hold letters the scan would act on (-fps holds a "p", --version an "s").
 // Each is known with one dash and with two: XScreenSaver rewrites the options of its programs
 // list into the double-dash form (--root) and its settings preview adds --fps. A double-dash word
@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "saver/rect.h"
+#include "saver/scrnsave.h"
 
 enum QmMode {
     kModeLetters,   // no launcher word: the switch letters decide
@@ -19,6 +20,7 @@ enum QmMode {
     kModeWindowId,  // -window-id ID: the full-screen scene into someone else's window
     kModeRecord,    // --record DIR: frames on the controllable clock
     kModeRegister,  // register_scrsaver: add the saver to the launcher's settings file
+    kModeIdle,      // --idle MINUTES: wait for that much idle time, run the full-screen saver, again
     kModeHelp,
     kModeVersion,
 };
@@ -35,6 +37,8 @@ struct QmLaunch {
     bool recordSizeGiven = false;
     std::vector<QmRect> recordMonitors;  // a layout to record, one scene per monitor (empty: one window)
     std::string desktopFile;  // a picture used instead of the screen photograph
+    double idleMinutes = 0.0;  // --idle
+    QmWindowSystem windowSystem = kSystemAuto;  // --x11, --wayland
     std::string letters;      // the words left for the letter scan, joined by single spaces
 };
 

@@ -217,7 +217,10 @@ bool QmScene::Init(void* window, bool startLoop) {
     fxLoadDevil();
     FXScrShot shot;
     if (!options.preview) TakeDesktopPicture(&shot, window);
-    if (!gr.CreateChild(window) && !gr.HasContext()) {
+    // A host whose windows are no platform handle (a Wayland surface) names the window itself.
+    FXNativeWindow drawn = options.desktop ? options.desktop->DrawingWindow(window) : FXNativeWindow();
+    bool made = drawn.IsSet() ? gr.CreateOn(drawn) : gr.CreateChild(window);
+    if (!made && !gr.HasContext()) {
         // No context at all: every OpenGL call would go nowhere (and the GLU library reads the
         // version string the missing context cannot give). Nothing is loaded; the saver ends.
         fprintf(stderr, "qmsave: OpenGL cannot draw into the saver window (no pixel format or rendering context); "
@@ -286,9 +289,7 @@ void QmScene::Destroy() {
 }
 
 void QmScene::Resize(int width, int height) {
-    if (width <= 0 || height <= 0 || !gr.HasContext()) return;
-    FXGRAutoAct act(&gr);
-    gr.width = width;
-    gr.height = height;
-    gr.ClrParams();
+    // The device follows: a window whose size the program sets (a Wayland surface) resizes its
+    // drawable too.
+    gr.Resize(width, height);
 }

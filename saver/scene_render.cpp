@@ -38,9 +38,15 @@ struct ScenePasses {
     }
 };
 
-ScenePasses& localPasses() {
-    static ScenePasses passes;
+const ScenePasses& localPasses() {
+    static const ScenePasses passes;
     return passes;
+}
+
+// The device takes a matrix it may keep: it gets a copy of the constant one.
+void localMultiply(PEnv* env, const FXMatrix& m) {
+    FXMatrix copy = m;
+    env->MultiplyMatrix(&copy);
 }
 
 void localLightsOn(PEnv* env, bool on) {
@@ -51,14 +57,14 @@ void localLightsOn(PEnv* env, bool on) {
 
 void localModelPass(PEnv* env) {
     env->ApplyMatrixIdentity();
-    env->MultiplyMatrix(&localPasses().stretch);
+    localMultiply(env, localPasses().stretch);
     localLightsOn(env, true);
 }
 
 void localMoviePass(PEnv* env) {
     env->ApplyMatrixIdentity();
-    env->MultiplyMatrix(&localPasses().mirror);
-    env->MultiplyMatrix(&localPasses().forward);
+    localMultiply(env, localPasses().mirror);
+    localMultiply(env, localPasses().forward);
 }
 
 // The two copies of an animation take the same pose and draw the same surfaces at the same
@@ -152,7 +158,8 @@ void QmScene::StartNextClip(double t) {
 void QmScene::RenderClip(PEnv* env, double t) {
     const int k = aact_movie;
     if (movie[k].GetFrameCount() <= 0) env->nextFrameAt = t + kPaceSeconds;  // nothing waits
-    env->ApplyMatrix(&localPasses().identity);
+    FXMatrix identity = localPasses().identity;
+    env->ApplyMatrix(&identity);
     movie[k].Prepare(env, -1);
     movie[k].OnRender0(env, t);
     localModelPass(env);

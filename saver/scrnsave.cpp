@@ -8,7 +8,8 @@
 // more than 4 s have passed since the scene was built; earlier ones are dropped and the recorded
 // position stays, so the next movement after the 4 s ends the saver. In a preview the host posts
 // nothing. kWmHostEnd (signals, a vanished window) always ends the run through the same
-// destroy path. With one window per monitor the windows end together: whatever ends one ends all.
+// destroy path. With one window per monitor the windows end together: whatever ends one ends all,
+// but for a monitor that goes away (kEndMonitorGone), whose window alone ends while others live.
 #include "saver/scrnsave.h"
 
 #include <algorithm>
@@ -232,7 +233,7 @@ void* QmScreenSaver::CreateSaverWindow(QmStyle style, void* parent, int x, int y
     return w;
 }
 
-bool QmScreenSaver::DestroyWindow(void* hwnd) {
+bool QmScreenSaver::DestroyOneWindow(void* hwnd) {
     if (!IsSaverWindow(hwnd) || destroying_) return false;
     destroying_ = hwnd;
     SysScreenSaverProc(hwnd, kWmDestroy, 0, 0);
@@ -240,8 +241,15 @@ bool QmScreenSaver::DestroyWindow(void* hwnd) {
     windows_.erase(std::find(windows_.begin(), windows_.end(), hwnd));
     host_.hMainWindow = windows_.empty() ? nullptr : windows_.front();
     destroying_ = nullptr;
+    // The destruction posted the quit; the run goes on while another window lives.
+    if (!windows_.empty()) quitPosted_ = false;
+    return true;
+}
+
+bool QmScreenSaver::DestroyWindow(void* hwnd) {
+    if (!DestroyOneWindow(hwnd)) return false;
     // Whatever ends one monitor's saver ends them all.
-    while (!windows_.empty()) DestroyWindow(windows_.front());
+    while (!windows_.empty()) DestroyOneWindow(windows_.front());
     return true;
 }
 
@@ -326,8 +334,14 @@ intptr_t QmScreenSaver::SysScreenSaverProc(void* hwnd, unsigned msg, uintptr_t w
                 return 0;
             break;
         case kWmHostEnd:
+            if (QmEnd(lParam) == kEndMonitorGone && windows_.size() > 1) {
+                trc("host: one window ends: %s\n", qmEndName(kEndMonitorGone));
+                DestroyOneWindow(hwnd);  // that monitor's scene alone
+                return 0;
+            }
             trc("host: the run ends: %s\n", qmEndName(QmEnd(lParam)));
             endReason_ = QmEnd(lParam);
+            if (endReason_ == kEndDisplayLost) SetExitStatus(1);
             DestroyWindow(hwnd);
             return 0;
         default:

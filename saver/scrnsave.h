@@ -99,6 +99,10 @@ enum QmStyle {
     kStyleRecord,      // a window of the recording's size; no input
 };
 
+// The window systems a Linux run may use: chosen by the host choice, or asked for (--x11,
+// --wayland).
+enum QmWindowSystem { kSystemAuto, kSystemX11, kSystemWayland };
+
 // How the saver is shown: decided once by the program entry (the launcher words or the switch
 // letters) and handed to the host.
 struct QmHostLaunch {
@@ -169,6 +173,9 @@ public:
     // Sends kWmDestroy, then destroys the window; the saver's windows end together, so the others
     // follow. False when hwnd is not a live saver window.
     bool DestroyWindow(void* hwnd);
+    // The same for hwnd alone, the others running on (its monitor went away); the run ends when
+    // it was the last. False when hwnd is not a live saver window.
+    bool DestroyOneWindow(void* hwnd);
     // Queues a message for the loop; messages for a window destroyed meanwhile are dropped.
     bool PostSaverMessage(void* hwnd, unsigned msg, uintptr_t wParam, intptr_t lParam);
     void PostQuitMessage(int code);

@@ -78,6 +78,9 @@ public:
     // Takes every surface and the seat's devices away. Destroy the devices drawing into the
     // surfaces first. Harmless when repeated.
     void Destroy();
+    // Takes surface i alone away (its output went, or its scene could not start); the others
+    // keep their indices. Destroy its device first. Harmless when repeated.
+    void Remove(int i);
 
     int Count() const { return int(surfaces_.size()); }
     const Surface& Get(int i) const { return *surfaces_[size_t(i)]; }

@@ -218,6 +218,30 @@ bool QmWaylandSurfaces::AddSurface(FXWaylandOutput* out) {
     return true;
 }
 
+namespace {
+
+void localDestroySurface(QmWaylandSurfaces::Surface* s) {
+    if (s->layer) zwlr_layer_surface_v1_destroy(s->layer);
+    if (s->toplevel) xdg_toplevel_destroy(s->toplevel);
+    if (s->xdgSurface) xdg_surface_destroy(s->xdgSurface);
+    if (s->surface) wl_surface_destroy(s->surface);
+    s->layer = nullptr;
+    s->toplevel = nullptr;
+    s->xdgSurface = nullptr;
+    s->surface = nullptr;
+    s->closed = true;
+}
+
+}  // namespace
+
+void QmWaylandSurfaces::Remove(int i) {
+    if (i < 0 || i >= Count() || !surfaces_[size_t(i)]->surface) return;
+    localDestroySurface(surfaces_[size_t(i)].get());
+    if (pointerSurface == i) pointerSurface = -1;
+    if (keyboardSurface == i) keyboardSurface = -1;
+    if (wl_ && wl_->display && !wl_->Lost()) wl_display_flush(wl_->display);
+}
+
 void QmWaylandSurfaces::Destroy() {
     uint32_t seatVersion = wl_ ? wl_->seatVersion : 0;
     if (pointer_) localReleasePointer(pointer_, seatVersion);
@@ -228,12 +252,7 @@ void QmWaylandSurfaces::Destroy() {
         wl_->onSeatCapabilities = nullptr;
         wl_->seatCapabilitiesUser = nullptr;
     }
-    for (auto& s : surfaces_) {
-        if (s->layer) zwlr_layer_surface_v1_destroy(s->layer);
-        if (s->toplevel) xdg_toplevel_destroy(s->toplevel);
-        if (s->xdgSurface) xdg_surface_destroy(s->xdgSurface);
-        if (s->surface) wl_surface_destroy(s->surface);
-    }
+    for (auto& s : surfaces_) localDestroySurface(s.get());
     surfaces_.clear();
     if (wl_ && wl_->display && !wl_->Lost()) wl_display_flush(wl_->display);
     wl_ = nullptr;
@@ -259,7 +278,7 @@ bool QmWaylandSurfaces::NextEvent(QmWaylandEvent* e) {
     if (wl_ && !wl_->removedOutputs.empty()) {
         for (const std::string& name : wl_->removedOutputs) {
             for (auto& s : surfaces_) {
-                if (s->outputName != name) continue;
+                if (s->outputName != name || !s->surface) continue;
                 QmWaylandEvent gone;
                 gone.kind = QmWaylandEvent::kOutputGone;
                 gone.surface = s->index;
@@ -297,7 +316,7 @@ void QmWaylandSurfaces::OnCapabilities(uint32_t caps) {
 
 int QmWaylandSurfaces::IndexOf(wl_surface* s) const {
     for (size_t i = 0; i < surfaces_.size(); i++)
-        if (surfaces_[i]->surface == s) return int(i);
+        if (s && surfaces_[i]->surface == s) return int(i);
     return -1;
 }
 

@@ -76,6 +76,9 @@ public:
     std::vector<std::string> removedOutputs;
     // The missing screencopy was reported in the trace log (once per connection).
     bool toldNoScreencopy = false;
+    // A descriptor of the owner's whose becoming readable also ends a Dispatch that waits (the
+    // saver's end requests); -1 for none. Dispatch never reads it: the owner drains it.
+    int alsoWatch = -1;
 
     FXWaylandDisplay() = default;
     FXWaylandDisplay(const FXWaylandDisplay&) = delete;
@@ -95,8 +98,8 @@ public:
     FXWaylandOutput* FindOutput(const std::string& name) const;
 
     // Sends what is queued and handles what arrives, waiting up to timeoutMs (-1: no limit) for
-    // something: 1 when events were handled or Wake was called, 0 when the time passed, -1 once
-    // the connection is lost.
+    // something: 1 when events were handled, Wake was called or alsoWatch is readable, 0 when
+    // the time passed, -1 once the connection is lost.
     int Dispatch(int timeoutMs);
     // Sends what is queued and waits until the compositor has handled it (and sent its answers).
     // False once the connection is lost.

@@ -283,10 +283,10 @@ int FXWaylandDisplay::Dispatch(int timeoutMs) {
         wl_display_cancel_read(display);
         return LoseConnection("send");
     }
-    pollfd fds[2] = {{wl_display_get_fd(display), POLLIN, 0}, {wakeRead_, POLLIN, 0}};
+    pollfd fds[3] = {{wl_display_get_fd(display), POLLIN, 0}, {wakeRead_, POLLIN, 0}, {alsoWatch, POLLIN, 0}};
     int n;
     do {
-        n = poll(fds, 2, timeoutMs);
+        n = poll(fds, alsoWatch >= 0 ? 3 : 2, timeoutMs);
     } while (n < 0 && errno == EINTR && !(fds[1].revents & POLLIN));
     if (n < 0) {
         wl_display_cancel_read(display);
@@ -297,7 +297,7 @@ int FXWaylandDisplay::Dispatch(int timeoutMs) {
     } else {
         wl_display_cancel_read(display);
     }
-    bool woken = false;
+    bool woken = alsoWatch >= 0 && (fds[2].revents & POLLIN);
     if (fds[1].revents & POLLIN) {
         char drain[64];
         while (read(wakeRead_, drain, sizeof drain) > 0) {

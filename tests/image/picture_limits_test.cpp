@@ -55,10 +55,20 @@ TEST_F(DevilTest, PicturesTheLibraryWouldMishandleAreRefused) {
         ASSERT_TRUE(pkg.LoadFromMemory(file.data(), long(file.size())).Ok());
         FXCanvas canvas;
         qmiFill(&canvas, 2, 2, [](int, int) { return qmiRgba(9, 9, 9, 9); });
+        bool decoded = false, masked = false;
         std::string log = qmTraced([&] {
-            EXPECT_FALSE(canvas.CreateFromPictCN(&pkg, 7));
-            EXPECT_FALSE(canvas.LoadMaskCN(&pkg, 7));
+            decoded = canvas.CreateFromPictCN(&pkg, 7);
+            masked = canvas.LoadMaskCN(&pkg, 7);
         });
+        if (!*c.says && decoded) {
+            // Refused only where the library's account of what it decoded disagrees with itself; a
+            // library that decodes it whole (the stand-in) gives a whole picture.
+            EXPECT_GT(canvas.GetWidth(), 0);
+            EXPECT_GE(canvas.pixmap.allocated, canvas.GetWidth() * canvas.GetHeight());
+            continue;
+        }
+        EXPECT_FALSE(decoded);
+        EXPECT_FALSE(masked);
         EXPECT_NE(log.find(c.says), std::string::npos) << log;
         EXPECT_EQ(qmiPixel(canvas, 1, 1), qmiRgba(9, 9, 9, 9));
     }

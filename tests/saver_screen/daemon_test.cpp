@@ -88,7 +88,7 @@ protected:
         env = {"HOME=" + home, "XDG_CONFIG_HOME=" + home + "/.config", "XDG_STATE_HOME=" + home + "/state",
                "QMSAVE_PATH=" + data};
         QmScenePackage content;
-        content.openingMs = 4000;  // the photograph stays in view for seconds, even on a busy machine
+        content.openingMs = 8000;  // the photograph stays in view for seconds, even on a busy machine
         ASSERT_TRUE(fxLoadDevil());
         std::string why;
         ASSERT_TRUE(qmWriteScenePackage(data + "/qmsave.dat", content, &why)) << why;
@@ -211,11 +211,16 @@ TEST_F(DaemonTest, OnTwoMonitorsEachSaverShowsItsOwnMonitor) {
     ASSERT_NO_FATAL_FAILURE(StartAndActivate());
     ASSERT_TRUE(qmWaitFor([&] { return localProcessesOf(qmSaverProgram()).size() == 2; }, 15000))
         << "the daemon did not start a saver per monitor\n" << qmReadText(daemon.err);
-    // Mirrored by the test content: each monitor's right half shows on its left.
-    bool photographs = qmWaitFor(
-        [&] { return localNear(Pixel(200, 150), 0xFFFF00) && localNear(Pixel(960, 120), 0xFF00FF); }, 15000);
-    server->Save(qmTestPath("daemon-monitors-photographs.png"));
-    EXPECT_TRUE(photographs) << std::hex << Pixel(200, 150) << " " << Pixel(960, 120);
+    // Mirrored by the test content: each monitor's right half shows on its left. The daemon starts
+    // the two savers one after the other, so each monitor's photograph is looked for on its own.
+    bool left = false, right = false;
+    qmWaitFor([&] {
+        if (!left && localNear(Pixel(200, 150), 0xFFFF00)) left = true, server->Save(qmTestPath("daemon-left-photograph.png"));
+        if (!right && localNear(Pixel(960, 120), 0xFF00FF)) right = true, server->Save(qmTestPath("daemon-right-photograph.png"));
+        return left && right;
+    }, 15000);
+    EXPECT_TRUE(left) << std::hex << Pixel(200, 150);
+    EXPECT_TRUE(right) << std::hex << Pixel(960, 120);
     bool scenes = qmWaitFor([&] { return localOrange(Pixel(200, 150)) && localOrange(Pixel(960, 120)); }, 25000);
     server->Save(qmTestPath("daemon-monitors-scenes.png"));
     EXPECT_TRUE(scenes) << std::hex << Pixel(200, 150) << " " << Pixel(960, 120);

@@ -247,14 +247,14 @@ bool localReadFrame(const std::string& dir, int i, FXCanvas* c) {
     return c->CreateFromPict((dir + name).c_str());
 }
 
-// A desktop picture of 64 x 32 pixels, red on its left half and blue on its right.
-bool localWriteDeskPicture(const std::string& path) {
+// A desktop picture, 64 x 32 pixels unless told, red on its left half and blue on its right.
+bool localWriteDeskPicture(const std::string& path, int w = 64, int h = 32) {
     FXCanvas desk;
-    desk.pixmap.Realloc(64, 32);
-    for (int y = 0; y < 32; y++)
-        for (int x = 0; x < 64; x++) {
+    desk.pixmap.Realloc(w, h);
+    for (int y = 0; y < h; y++)
+        for (int x = 0; x < w; x++) {
             unsigned char* p = desk.pixmap.PixelBytes(x, y);
-            p[0] = x < 32 ? 255 : 0, p[1] = 0, p[2] = x < 32 ? 0 : 255, p[3] = 255;
+            p[0] = x < w / 2 ? 255 : 0, p[1] = 0, p[2] = x < w / 2 ? 0 : 255, p[3] = 255;
         }
     return desk.SaveToPict(path.c_str());
 }
@@ -443,26 +443,11 @@ TEST_F(ProcessTest, AnUnwritableDataFolderIsReadAndTheLogGoesToTheStateFolder) {
     fxUnloadDevil();
 }
 
-namespace {
-
-// A desktop of a whole monitor layout, 480 x 240: red on its left half, blue on its right.
-bool localWriteLayoutDesktop(const std::string& path) {
-    FXCanvas desk;
-    desk.pixmap.Realloc(480, 240);
-    for (int y = 0; y < 240; y++)
-        for (int x = 0; x < 480; x++) {
-            unsigned char* p = desk.pixmap.PixelBytes(x, y);
-            p[0] = x < 240 ? 255 : 0, p[1] = 0, p[2] = x < 240 ? 0 : 255, p[3] = 255;
-        }
-    return desk.SaveToPict(path.c_str());
-}
-
-}  // namespace
-
 TEST_F(ProcessTest, RecordsAMonitorLayoutEachMonitorWithItsOwnPartOfTheDesktop) {
     std::string out = qmFreshDir("record-layout");
     ASSERT_TRUE(fxLoadDevil());
-    ASSERT_TRUE(localWriteLayoutDesktop(data + "/layout.png"));
+    // The whole layout's desktop: red on its left half, blue on its right.
+    ASSERT_TRUE(localWriteDeskPicture(data + "/layout.png", 480, 240));
     QmRun r = qmStartSaver({"--record", out, "--seconds", "0.6", "--fps", "5", "--monitors",
                             "320x240+0+0,160x120+320+0", "--desktop", data + "/layout.png"},
                            env, "record-layout");
