@@ -4,6 +4,11 @@
 //   qmbench_x11 glstart     opens the display, makes a full-screen window with an OpenGL context
 //                           current and shows one cleared frame, prints the renderer's name, then ends: the least any
 //                           OpenGL program does before its first frame (the start-up reference)
+//   qmbench_x11 floor bare|quad
+//                           a full-screen window drawn 25 times a second until killed: cleared
+//                           and shown (bare), or cleared with one screen-sized textured quad
+//                           (linear filtering, blending off) drawn over it: the floors a
+//                           scene's CPU per frame is measured against
 //   qmbench_x11 movie-frame prints the movie-frame row: a 512 x 512 colour JPEG and its mask
 //                           decoded through the bound image library, assembled and uploaded as a
 //                           movie does it, against decoding the two with libjpeg-turbo directly
@@ -53,35 +58,87 @@ int localPane(int width, int height) {
     for (;;) pause();
 }
 
+// A full-screen override-redirect window with a double-buffered OpenGL context current.
+struct localGLWindow {
+    Display* dpy = nullptr;
+    XVisualInfo* vi = nullptr;
+    Window w = 0;
+    GLXContext ctx = nullptr;
+    int width = 0, height = 0;
+
+    const char* Open() {
+        dpy = XOpenDisplay(nullptr);
+        if (!dpy) return "no display";
+        int attributes[] = {GLX_RGBA, GLX_DOUBLEBUFFER, GLX_DEPTH_SIZE, 16, None};
+        vi = glXChooseVisual(dpy, DefaultScreen(dpy), attributes);
+        if (!vi) return "no double-buffered visual";
+        XSetWindowAttributes swa;
+        memset(&swa, 0, sizeof swa);
+        Window root = RootWindow(dpy, vi->screen);
+        swa.colormap = XCreateColormap(dpy, root, vi->visual, AllocNone);
+        swa.event_mask = StructureNotifyMask;
+        swa.override_redirect = True;
+        width = DisplayWidth(dpy, vi->screen);
+        height = DisplayHeight(dpy, vi->screen);
+        w = XCreateWindow(dpy, root, 0, 0, unsigned(width), unsigned(height), 0, vi->depth, InputOutput, vi->visual,
+                          CWColormap | CWEventMask | CWOverrideRedirect, &swa);
+        ctx = glXCreateContext(dpy, vi, nullptr, True);
+        if (!ctx) return "no OpenGL context";
+        XMapWindow(dpy, w);
+        localWaitMapped(dpy, w);
+        glXMakeCurrent(dpy, w, ctx);
+        return nullptr;
+    }
+    void Close() {
+        glXMakeCurrent(dpy, None, nullptr);
+        glXDestroyContext(dpy, ctx);
+        XFree(vi);
+        XCloseDisplay(dpy);
+    }
+};
+
 int localGlStart() {
-    Display* dpy = XOpenDisplay(nullptr);
-    if (!dpy) return localFail("no display");
-    int attributes[] = {GLX_RGBA, GLX_DOUBLEBUFFER, GLX_DEPTH_SIZE, 16, None};
-    XVisualInfo* vi = glXChooseVisual(dpy, DefaultScreen(dpy), attributes);
-    if (!vi) return localFail("no double-buffered visual");
-    XSetWindowAttributes swa;
-    memset(&swa, 0, sizeof swa);
-    Window root = RootWindow(dpy, vi->screen);
-    swa.colormap = XCreateColormap(dpy, root, vi->visual, AllocNone);
-    swa.event_mask = StructureNotifyMask;
-    swa.override_redirect = True;
-    Window w = XCreateWindow(dpy, root, 0, 0, unsigned(DisplayWidth(dpy, vi->screen)),
-                             unsigned(DisplayHeight(dpy, vi->screen)), 0, vi->depth, InputOutput, vi->visual,
-                             CWColormap | CWEventMask | CWOverrideRedirect, &swa);
-    GLXContext ctx = glXCreateContext(dpy, vi, nullptr, True);
-    if (!ctx) return localFail("no OpenGL context");
-    XMapWindow(dpy, w);
-    localWaitMapped(dpy, w);
-    glXMakeCurrent(dpy, w, ctx);
+    localGLWindow g;
+    if (const char* why = g.Open()) return localFail(why);
     glClear(GL_COLOR_BUFFER_BIT);
-    glXSwapBuffers(dpy, w);
+    glXSwapBuffers(g.dpy, g.w);
     glFinish();
     printf("%s\n", reinterpret_cast<const char*>(glGetString(GL_RENDERER)));
-    glXMakeCurrent(dpy, None, nullptr);
-    glXDestroyContext(dpy, ctx);
-    XFree(vi);
-    XCloseDisplay(dpy);
+    g.Close();
     return 0;
+}
+
+// The floors: what a frame of the screen's size costs before any scene is drawn into it. The
+// quad's texture is a picture of the screen's size, mapped texel for texel, as the photograph is
+// in the opening.
+int localFloor(bool quad) {
+    localGLWindow g;
+    if (const char* why = g.Open()) return localFail(why);
+    GLuint texture = 0;
+    if (quad) {
+        std::vector<unsigned char> pixels(size_t(g.width) * size_t(g.height) * 4);
+        for (size_t i = 0; i < pixels.size(); i++) pixels[i] = static_cast<unsigned char>(i * 7 / 5);
+        glGenTextures(1, &texture);
+        glBindTexture(GL_TEXTURE_2D, texture);
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, g.width, g.height, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+        glEnable(GL_TEXTURE_2D);
+    }
+    for (;;) {
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        if (quad) {
+            glBegin(GL_QUADS);
+            glTexCoord2f(0, 0), glVertex2f(-1, -1);
+            glTexCoord2f(1, 0), glVertex2f(1, -1);
+            glTexCoord2f(1, 1), glVertex2f(1, 1);
+            glTexCoord2f(0, 1), glVertex2f(-1, 1);
+            glEnd();
+        }
+        glXSwapBuffers(g.dpy, g.w);
+        glFinish();
+        usleep(40000);
+    }
 }
 
 const int kSide = 512;
@@ -223,7 +280,9 @@ int localMovieFrame() {
 int main(int argc, char** argv) {
     if (argc == 4 && strcmp(argv[1], "pane") == 0) return localPane(atoi(argv[2]), atoi(argv[3]));
     if (argc == 2 && strcmp(argv[1], "glstart") == 0) return localGlStart();
+    if (argc == 3 && strcmp(argv[1], "floor") == 0 && (!strcmp(argv[2], "bare") || !strcmp(argv[2], "quad")))
+        return localFloor(strcmp(argv[2], "quad") == 0);
     if (argc == 2 && strcmp(argv[1], "movie-frame") == 0) return localMovieFrame();
-    fprintf(stderr, "usage: qmbench_x11 pane W H | glstart | movie-frame\n");
+    fprintf(stderr, "usage: qmbench_x11 pane W H | glstart | floor bare|quad | movie-frame\n");
     return 2;
 }
