@@ -119,3 +119,48 @@ TEST(OneWindowEnd, OtherEndsStillEndEveryWindowAndALostConnectionGivesStatusOne)
         EXPECT_TRUE(platform.live.empty());
     }
 }
+
+namespace {
+
+// A saver whose scene cannot start on the windows listed (as when OpenGL cannot draw there).
+class RefusingSaver final : public PSaverProcs {
+public:
+    std::vector<void*> refuse;
+    int created = 0;
+    intptr_t ScreenSaverProc(QmScreenSaver& host, void* hwnd, unsigned msg, uintptr_t wParam, intptr_t lParam) override {
+        if (msg == kWmCreate) {
+            for (void* w : refuse)
+                if (w == hwnd) return -1;
+            created++;
+        }
+        return host.DefScreenSaverProc(hwnd, msg, wParam, lParam);
+    }
+    int ScreenSaverConfigureDialog(void*, unsigned, uintptr_t, intptr_t) override { return 0; }
+    int RegisterDialogClasses(void*) override { return 1; }
+};
+
+}  // namespace
+
+TEST(OneWindowEnd, AMonitorWhoseSceneCannotStartLeavesTheOthersRunningAndNoneLeftIsAFailure) {
+    {
+        ScriptedHost platform;
+        RefusingSaver saver;
+        saver.refuse = {kLeft};
+        QmScreenSaver host(platform, saver);
+        QmMsg paint;
+        paint.hwnd = kRight, paint.message = kWmPaint;
+        platform.script = {paint, localEnd(kRight, kEndSignal)};
+        EXPECT_EQ(host.Run(QmHostLaunch()), 0);
+        EXPECT_EQ(saver.created, 1);
+        EXPECT_TRUE(platform.script.empty()) << "the right monitor's window did not run on";
+        EXPECT_TRUE(platform.live.empty());
+    }
+    {
+        ScriptedHost platform;
+        RefusingSaver saver;
+        saver.refuse = {kLeft, kRight};
+        QmScreenSaver host(platform, saver);
+        EXPECT_EQ(host.Run(QmHostLaunch()), 1) << "no scene could start, yet the run reported success";
+        EXPECT_TRUE(platform.live.empty());
+    }
+}
