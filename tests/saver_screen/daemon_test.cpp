@@ -87,12 +87,8 @@ protected:
         }
         env = {"HOME=" + home, "XDG_CONFIG_HOME=" + home + "/.config", "XDG_STATE_HOME=" + home + "/state",
                "QMSAVE_PATH=" + data};
-        QmScenePackage content;
-        content.openingMs = 8000;  // the photograph stays in view for seconds, even on a busy machine
-        ASSERT_TRUE(fxLoadDevil());
         std::string why;
-        ASSERT_TRUE(qmWriteScenePackage(data + "/qmsave.dat", content, &why)) << why;
-        fxUnloadDevil();
+        ASSERT_TRUE(qmWriteSceneContent(data, 8000, &why)) << why;
         dpy = XOpenDisplay(nullptr);
         ASSERT_NE(dpy, nullptr);
         desktop.reset(new QmHalvesDesktop(dpy));  // red on the left half, blue on the right

@@ -70,12 +70,8 @@ protected:
     void SetUp() override {
         data = qmFreshDir("monitors-data");
         home = qmFreshDir("monitors-home");
-        QmScenePackage content;
-        content.openingMs = 4000;  // the photographs stay in view for seconds, even on a busy machine
-        ASSERT_TRUE(fxLoadDevil());
         std::string why;
-        ASSERT_TRUE(qmWriteScenePackage(data + "/qmsave.dat", content, &why)) << why;
-        fxUnloadDevil();
+        ASSERT_TRUE(qmWriteSceneContent(data, 4000, &why)) << why;
     }
 
     // The server with monitors; the saver's environment names it.

@@ -190,3 +190,15 @@ bool qmWriteScenePackage(const std::string& path, const QmScenePackage& o, std::
     if (!ok) *why = "could not write " + path;
     return ok;
 }
+
+bool qmWriteSceneContent(const std::string& folder, int openingMs, std::string* why) {
+    QmScenePackage content;
+    content.openingMs = openingMs;
+    if (!fxLoadDevil()) {
+        *why = "the image library cannot be bound";
+        return false;
+    }
+    bool written = qmWriteScenePackage(folder + "/qmsave.dat", content, why);
+    fxUnloadDevil();
+    return written;
+}

@@ -25,3 +25,8 @@ struct QmScenePackage {
 // Writes the package to path (the image library must be bound); false, with *why, on failure.
 // Scratch files go into the folder of path and are removed again.
 bool qmWriteScenePackage(const std::string& path, const QmScenePackage& options, std::string* why);
+
+// The same into folder/qmsave.dat with the image library bound only for the writing, and an
+// opening of openingMs a key frame (a long one keeps the photograph in view for seconds, even on
+// a busy machine).
+bool qmWriteSceneContent(const std::string& folder, int openingMs, std::string* why);

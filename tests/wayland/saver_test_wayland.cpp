@@ -49,12 +49,8 @@ protected:
         ASSERT_EQ(outputs.size(), 2u);
         data = qmFreshDir("wayland-saver-data");
         home = qmFreshDir("wayland-saver-home");
-        QmScenePackage content;
-        content.openingMs = 4000;  // the photographs stay in view for seconds, even on a busy machine
-        ASSERT_TRUE(fxLoadDevil());
         std::string why;
-        ASSERT_TRUE(qmWriteScenePackage(data + "/qmsave.dat", content, &why)) << why;
-        fxUnloadDevil();
+        ASSERT_TRUE(qmWriteSceneContent(data, 4000, &why)) << why;
         env = {"HOME=" + home, "XDG_CONFIG_HOME=" + home + "/.config", "XDG_STATE_HOME=" + home + "/state",
                "QMSAVE_PATH=" + data};
         ASSERT_NO_FATAL_FAILURE(SetHalvesDesktop());
