@@ -15,9 +15,9 @@
 
 std::vector<QmSwayOutput> qmSwayOutputs() {
     std::vector<QmSwayOutput> outs;
-    const char* spec = getenv("QM_SWAY_OUTPUTS");
-    if (!spec || !getenv("WAYLAND_DISPLAY")) return outs;
-    std::istringstream words(spec);
+    const char* listed = getenv("QM_SWAY_OUTPUTS");
+    if (!listed || !getenv("WAYLAND_DISPLAY")) return outs;
+    std::istringstream words(listed);
     std::string word;
     while (words >> word) {
         // NAME:WxH+X+Y:RRGGBB
