@@ -29,5 +29,8 @@ QmEnd qmTakeEnd();
 // (-1 when none could be made); Windows, an event handle.
 int qmEndRequestFd();
 void* qmEndRequestEvent();
+// The run has begun its orderly end for a reason of its own (input, its window taken away): a
+// signal that comes now gives that end the same few seconds as one the loop took itself.
+void qmEndUnderWay();
 // Forgets a request and the acknowledgement (tests that run the host several times).
 void qmResetEndRequests();

@@ -80,6 +80,8 @@ QmEnd qmTakeEnd() {
     return why;
 }
 
+void qmEndUnderWay() { localTaken = true; }
+
 int qmEndRequestFd() { return localPipe[0]; }
 void* qmEndRequestEvent() { return nullptr; }
 

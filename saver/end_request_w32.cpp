@@ -38,6 +38,8 @@ QmEnd qmTakeEnd() {
     return QmEnd(localPending.exchange(kEndNone));
 }
 
+void qmEndUnderWay() {}  // no deadline of its own here: Windows gives a closed console its few seconds
+
 int qmEndRequestFd() { return -1; }
 
 void* qmEndRequestEvent() {

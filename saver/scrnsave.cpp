@@ -340,6 +340,7 @@ intptr_t QmScreenSaver::SysScreenSaverProc(void* hwnd, unsigned msg, uintptr_t w
                 return 0;
             }
             trc("host: the run ends: %s\n", qmEndName(QmEnd(lParam)));
+            qmEndUnderWay();
             endReason_ = QmEnd(lParam);
             if (endReason_ == kEndDisplayLost) SetExitStatus(1);
             DestroyWindow(hwnd);
@@ -384,8 +385,10 @@ intptr_t QmScreenSaver::DefScreenSaverProc(void* hwnd, unsigned msg, uintptr_t w
             } else {
                 host_.closing = 1;
             }
-            if (host_.closing)
+            if (host_.closing) {
+                qmEndUnderWay();
                 DestroyWindow(hwnd);
+            }
             else
                 GetCursorPos(&host_.pt_orig);  // a refused password arms the saver again here
             return 0;
