@@ -70,6 +70,18 @@ void FXGL::RenderEnd() {
     if (HasContext() && localWindowAlive(this)) context->Swap();
 }
 
+bool FXGL::PresentsPart() const { return HasContext() && context->PresentsPart(); }
+
+void FXGL::RenderEndPart(const FXScreenRect& area) {
+    if (!HasContext() || !localWindowAlive(this)) return;
+    if (!context->PresentsPart()) {
+        context->Swap();
+        return;
+    }
+    const FXScreenRect r = area.ClampedTo(width, height);
+    if (!r.Empty()) context->PresentPart(r.x0, r.y0, r.Width(), r.Height());
+}
+
 void FXGL::Enlarge(bool on) {
     FXGRAutoAct act(this);
     if (!context || (!on && !enlarged)) return;
