@@ -1,5 +1,6 @@
 /* A measuring shim for any OpenGL program on X11, loaded with LD_PRELOAD by the bench: it counts
- * the frames shown (glXSwapBuffers, glXCopySubBufferMESA or eglSwapBuffers), notes when the first one was shown, and counts the texture
+ * the frames shown (glXSwapBuffers, eglSwapBuffers, or glXCopySubBufferMESA: the first part
+ * shown after a glClear), notes when the first one was shown, and counts the texture
  * bytes uploaded, split into replaced storage (glTexImage2D on a texture that already had
  * storage, every level that mipmap building makes included) and the rest: a texture's first
  * storage and updates into existing storage (glTexSubImage2D). With
@@ -144,10 +145,22 @@ typedef void (*copysub_fn)(Display*, GLXDrawable, int, int, int, int);
 typedef __GLXextFuncPtr (*getproc_fn)(const GLubyte*);
 static copysub_fn probeCopySubNext;
 
+static int probeCleared; /* glClear was called since the last part shown */
+
+/* A frame may be shown in several parts: the first part after a clear shows a new frame. */
 static void probeCopySubBuffer(Display* dpy, GLXDrawable drawable, int x, int y, int w, int h) {
-    probeBeforeSwap();
+    int frame = probeCleared;
+    probeCleared = 0;
+    if (frame) probeBeforeSwap();
     probeCopySubNext(dpy, drawable, x, y, w, h);
-    probeAfterSwap();
+    if (frame) probeAfterSwap();
+}
+
+void glClear(GLbitfield mask) {
+    static void (*next)(GLbitfield);
+    if (!next) next = (void (*)(GLbitfield))probeNext("glClear");
+    probeCleared = 1;
+    next(mask);
 }
 
 static __GLXextFuncPtr probeProc(getproc_fn next, const GLubyte* name) {

@@ -198,9 +198,9 @@ void SceneGL::RenderEnd() {
     FXGL::RenderEnd();
 }
 
-void SceneGL::RenderEndPart(const FXScreenRect& area) {
+void SceneGL::RenderEndPart(const FXScreenRects& areas) {
     if (frameSink && !windowLost.load()) frameSink->OnFrameShown(this);
-    FXGL::RenderEndPart(area);
+    FXGL::RenderEndPart(areas);
 }
 
 bool QmScene::Init(void* window, bool startLoop) {

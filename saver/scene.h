@@ -49,7 +49,7 @@ class SceneGL : public FXGL {
 public:
     PFrameSink* frameSink = nullptr;
     void RenderEnd() override;
-    void RenderEndPart(const FXScreenRect& area) override;
+    void RenderEndPart(const FXScreenRects& areas) override;
 };
 
 // What a scene is built from.
@@ -173,7 +173,7 @@ private:
     QmDamage damage_;
     bool tracked_ = false;        // the frame before was a clip frame noted in damage_
     int trackedWidth_ = 0, trackedHeight_ = 0;
-    FXScreenRect lastOverlay_;    // where the overlay drew in the frame before
+    FXScreenRects lastOverlay_;   // where the overlay drew in the frame before
     uint64_t twinSkip_ = 0;       // meshes of the running clip's first copy left out (see DrawClip)
 
     // Assembly (scene.cpp).
@@ -195,9 +195,11 @@ private:
     void RenderOpening(PEnv* env, double t);
     void StartNextClip(double t);
     void PoseClip(PEnv* env, double t);
-    FXScreenRect ClipArea(PEnv* env);
+    FXScreenRects ClipArea(PEnv* env);
+    void ClearArea(PEnv* env, const FXScreenRect& area);
     void DrawClip(PEnv* env, double t);
+    void FinishClip(PEnv* env, double t);
     void ReserveDamage();
-    void Present(PEnv* env, const FXScreenRect& area, const FXScreenRect& overlay);
-    void RenderOverlay(PEnv* env, double t);
+    void Present(PEnv* env, const FXScreenRects& areas, const FXScreenRects& overlay);
+    void RenderOverlay(PEnv* env, double t, FXScreenRects* drawn);
 };

@@ -46,7 +46,7 @@ void QmDamage::Begin(int width, int height, const float* projection) {
     width_ = width;
     height_ = height;
     projection_ = projection;
-    damage_ = FXScreenRect();
+    damage_.Clear();
     for (Item& i : items_) i.drawnNow = false;
 }
 
@@ -80,7 +80,7 @@ void QmDamage::Note(const FXMesh* mesh, const FXMatrix& modelView, uint64_t key)
     if (!mesh || mesh->vertexCount <= 0 || mesh->indexCount <= 0) return;  // draws nothing
     Item* item = Find(mesh);
     if (!item) {
-        damage_ = FXScreenRect::Whole();
+        damage_.Add(FXScreenRect::Whole());
         return;
     }
     item->drawnNow = true;
@@ -92,7 +92,7 @@ void QmDamage::Note(const FXMesh* mesh, const FXMatrix& modelView, uint64_t key)
     damage_.Add(item->rect);
 }
 
-FXScreenRect QmDamage::End() {
+const FXScreenRects& QmDamage::End() {
     for (Item& i : items_) {
         if (i.drawnBefore && !i.drawnNow) damage_.Add(i.rect);
         i.drawnBefore = i.drawnNow;

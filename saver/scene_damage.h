@@ -31,10 +31,10 @@ public:
     // Mesh is drawn in this frame under modelView with its material; key tells apart what the
     // vertices and material do not (the movie frame whose picture the material holds).
     void Note(const FXMesh* mesh, const FXMatrix& modelView, uint64_t key);
-    // Ends the frame: the rectangle whose pixels may differ from the frame before (the meshes
+    // Ends the frame: the rectangles whose pixels may differ from the frame before (the meshes
     // drawn then and not now count with their old rectangles). Whole when a mesh cannot be
-    // bounded, was never reserved, or nothing was noted before.
-    FXScreenRect End();
+    // bounded or was never reserved.
+    const FXScreenRects& End();
     // The next frame compares with nothing (a whole frame is drawn): every mesh counts as new.
     void Forget();
 
@@ -53,7 +53,7 @@ private:
         bool drawnNow = false;
     };
     std::vector<Item> items_;
-    FXScreenRect damage_;
+    FXScreenRects damage_;
     int width_ = 0, height_ = 0;
     const float* projection_ = nullptr;
 

@@ -188,16 +188,20 @@ void QmScene::PoseClip(PEnv* env, double t) {
     twinSkip_ = localTwinSkip(anim[k], anim1[k], PosedByMovie(k));
 }
 
-// The part of the window this clip frame can change: what the copies and the movie draw
+// The parts of the window this clip frame can change: what the copies and the movie draw
 // differently from the frame before, and where the overlay drew then (it is drawn afresh over a
 // redrawn background). Whole where the frame before is not known to be on screen and in the
 // back buffer (the first clip frame, after a resize or an expose), and where the copies are not
 // posed by the movie (they would then move while they are drawn).
-FXScreenRect QmScene::ClipArea(PEnv* env) {
-    if (!partial_) return FXScreenRect::Whole();
+FXScreenRects QmScene::ClipArea(PEnv* env) {
+    FXScreenRects areas;
+    if (!partial_) {
+        areas.Add(FXScreenRect::Whole());
+        return areas;
+    }
     const int k = aact_movie;
     const bool sizeChanged = env->width != trackedWidth_ || env->height != trackedHeight_;
-    bool whole = wholeNext_.exchange(false) || !tracked_ || sizeChanged || !PosedByMovie(k);
+    const bool whole = wholeNext_.exchange(false) || !tracked_ || sizeChanged || !PosedByMovie(k);
     if (sizeChanged) damage_.Forget();
     damage_.Begin(env->width, env->height, env->projection);
     localNoteCopy(&damage_, anim[k], twinSkip_);
@@ -207,15 +211,29 @@ FXScreenRect QmScene::ClipArea(PEnv* env) {
         const int f = m.preparedFrames.top > 0 ? m.preparedFrames.GetInt(0) : -1;
         damage_.Note(&m.desk.mesh, localPasses().movie, uint64_t(uint32_t(k)) << 32 | uint32_t(f));
     }
-    FXScreenRect area = damage_.End();
+    areas = damage_.End();
     tracked_ = true;
     trackedWidth_ = env->width;
     trackedHeight_ = env->height;
-    if (whole) return FXScreenRect::Whole();
-    area.Add(lastOverlay_);
-    return area;
+    if (whole) areas.Add(FXScreenRect::Whole());
+    areas.Add(lastOverlay_);
+    return areas;
 }
 
+// Limits drawing to area and clears colour and depth there: the start of every frame's scene.
+void QmScene::ClearArea(PEnv* env, const FXScreenRect& area) {
+    env->SetDrawArea(area);
+    env->EnableDepthTest(true);
+    env->EnableDepthWrite(true);
+    env->Clrscr(true, true, false);
+    env->EnableDepthTest(false);
+    env->EnableDepthWrite(false);
+    env->EnableLights(false);
+    env->ApplyMatrixIdentity();
+}
+
+// The clip's scene as posed: the copies, then the movie's front frame. It changes nothing, so it
+// can be drawn once for each part of the window that is redrawn.
 void QmScene::DrawClip(PEnv* env, double t) {
     const int k = aact_movie;
     localModelPass(env);
@@ -223,35 +241,51 @@ void QmScene::DrawClip(PEnv* env, double t) {
     anim1[k].OnRender(env, t);
     localMoviePass(env);
     localLightsOn(env, false);
-    movie[k].OnRender1(env, t);  // sleeps until the movie's next frame is due
+    movie[k].DrawFront(env);
+}
+
+void QmScene::FinishClip(PEnv* env, double t) {
+    const int k = aact_movie;
+    movie[k].Advance(env, t);  // sleeps until the movie's next frame is due
     movie[k].Prepare(env, -1);
     if (movie[k].prepared.Count() <= 1) StartNextClip(t);
 }
 
-// Shows the frame: with partial presents the part that changed, the overlay included, else the
+// Shows the frame: with partial presents the parts that changed, the overlay included, else the
 // whole back buffer by a swap.
-void QmScene::Present(PEnv* env, const FXScreenRect& area, const FXScreenRect& overlay) {
+void QmScene::Present(PEnv* env, const FXScreenRects& areas, const FXScreenRects& overlay) {
     if (!partial_) {
         env->RenderEnd();
         return;
     }
-    FXScreenRect shown = area;
+    FXScreenRects shown = areas;
     shown.Add(overlay);
     lastOverlay_ = overlay;
     env->RenderEndPart(shown);
 }
 
-void QmScene::RenderOverlay(PEnv* env, double t) {
+void QmScene::RenderOverlay(PEnv* env, double t, FXScreenRects* drawn) {
+    // Each gadget's area on its own: the logo and the cube are far apart as a rule.
+    FXScreenRect area;
+    auto next = [&] {
+        if (drawn) drawn->Add(area);
+        area = FXScreenRect();
+    };
+    env->drawnArea = drawn ? &area : nullptr;
     env->ApplyMatrixIdentity();
     localLightsOn(env, true);
     env->Clrscr(false, true, false);  // gadgets are never hidden by the scene
     demo.OnRender(env, t);
+    next();
     env->ApplyMatrixIdentity();
     gad.OnRender(env, t);
+    next();
     env->ApplyMatrixIdentity();
     err_gad.OnRender(env, t);
     DrawNotice(env, t);
     if (options.showFps) fps.OnRender(env, t);
+    next();
+    env->drawnArea = nullptr;
 }
 
 QmClipStep qmNextClip(int stage, double r) {
@@ -280,17 +314,14 @@ void QmScene::OnRender(PEnv* env, double t) {
     } else {
         tracked_ = false;
     }
-    const FXScreenRect area = clip ? ClipArea(env) : FXScreenRect::Whole();
+    FXScreenRects areas;
+    if (clip)
+        areas = ClipArea(env);
+    else
+        areas.Add(FXScreenRect::Whole());
     if (!first || options.preview) {
         if (!env->RenderStart()) return;
-        env->SetDrawArea(area);
-        env->EnableDepthTest(true);
-        env->EnableDepthWrite(true);
-        env->Clrscr(true, true, false);
-        env->EnableDepthTest(false);
-        env->EnableDepthWrite(false);
-        env->EnableLights(false);
-        env->ApplyMatrixIdentity();
+        ClearArea(env, areas.Count() > 0 ? areas.Get(0) : FXScreenRect());
     }
     env->UpdateLights();
 
@@ -324,18 +355,22 @@ void QmScene::OnRender(PEnv* env, double t) {
         if (!first) env->nextFrameAt = t + kPaceSeconds;
     } else {
         DrawClip(env, t);
+        // Each further part is cleared and drawn the same way as the first.
+        for (int i = 1; i < areas.Count(); i++) {
+            ClearArea(env, areas.Get(i));
+            env->UpdateLights();
+            env->UpdateLights();
+            DrawClip(env, t);
+        }
+        FinishClip(env, t);
     }
-    // The overlay is drawn over the whole window: outside the area the back buffer holds the
-    // unchanged background (the overlay's pixels of the frame before lie inside the area), and
-    // where it draws now is added to the part shown.
-    FXScreenRect overlay;
-    if (partial_) {
-        env->SetDrawArea(FXScreenRect::Whole());
-        env->drawnArea = &overlay;
-    }
-    RenderOverlay(env, t);
-    env->drawnArea = nullptr;
-    if (!first) Present(env, area, overlay);
+    // The overlay is drawn over the whole window: outside the parts redrawn the back buffer holds
+    // the unchanged background (the overlay's pixels of the frame before lie inside them), and
+    // where it draws now is added to what is shown.
+    FXScreenRects overlay;
+    if (partial_) env->SetDrawArea(FXScreenRect::Whole());
+    RenderOverlay(env, t, partial_ ? &overlay : nullptr);
+    if (!first) Present(env, areas, overlay);
     first = false;
 }
 

@@ -60,7 +60,7 @@ public:
     bool PresentsPart() const override;
     // With a partial present every frame is shown that way, the whole window included, so the
     // back buffer always keeps the picture last drawn.
-    void RenderEndPart(const FXScreenRect& area) override;
+    void RenderEndPart(const FXScreenRects& areas) override;
     void Enlarge(bool on) override;
     // The rendering context is current on the calling thread, or the window it drew into is gone
     // (then nothing can be made current and OpenGL calls go nowhere, harmlessly). What the device

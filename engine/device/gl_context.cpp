@@ -72,14 +72,16 @@ void FXGL::RenderEnd() {
 
 bool FXGL::PresentsPart() const { return HasContext() && context->PresentsPart(); }
 
-void FXGL::RenderEndPart(const FXScreenRect& area) {
+void FXGL::RenderEndPart(const FXScreenRects& areas) {
     if (!HasContext() || !localWindowAlive(this)) return;
     if (!context->PresentsPart()) {
         context->Swap();
         return;
     }
-    const FXScreenRect r = area.ClampedTo(width, height);
-    if (!r.Empty()) context->PresentPart(r.x0, r.y0, r.Width(), r.Height());
+    for (int i = 0; i < areas.Count(); i++) {
+        const FXScreenRect r = areas.Get(i).ClampedTo(width, height);
+        if (!r.Empty()) context->PresentPart(r.x0, r.y0, r.Width(), r.Height());
+    }
 }
 
 void FXGL::Enlarge(bool on) {

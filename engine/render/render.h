@@ -111,9 +111,9 @@ public:
     // as it was, leaving the back buffer as drawn (so the next frame may redraw only what
     // changed). False unless the device says so.
     virtual bool PresentsPart() const { return false; }
-    // Ends the frame showing only area of the back buffer (clamped to the window; whole: all of
-    // it) where PresentsPart, else as RenderEnd. Render thread, context current.
-    virtual void RenderEndPart(const FXScreenRect&) { RenderEnd(); }
+    // Ends the frame showing only the areas of the back buffer (clamped to the window; whole: all
+    // of it) where PresentsPart, else as RenderEnd. Render thread, context current.
+    virtual void RenderEndPart(const FXScreenRects&) { RenderEnd(); }
     // Limits clearing and drawing to area (clamped to the window), or lifts the limit (whole).
     // Context current. Without a device it does nothing.
     virtual void SetDrawArea(const FXScreenRect&) {}

@@ -17,6 +17,13 @@ void localTransform(const float* m, const float* p, float* out) {
     for (int r = 0; r < 4; r++) out[r] = m[r] * p[0] + m[4 + r] * p[1] + m[8 + r] * p[2] + m[12 + r];
 }
 
+long long localArea(const FXScreenRect& r) { return r.Empty() ? 0 : (long long)r.Width() * r.Height(); }
+
+FXScreenRect localUnion(FXScreenRect a, const FXScreenRect& b) {
+    a.Add(b);
+    return a;
+}
+
 }  // namespace
 
 void FXScreenRect::Add(const FXScreenRect& o) {
@@ -36,6 +43,51 @@ FXScreenRect FXScreenRect::ClampedTo(int width, int height) const {
     if (whole) return Of(0, 0, width, height);
     FXScreenRect r = Of(localMax(x0, 0), localMax(y0, 0), localMin(x1, width), localMin(y1, height));
     return r.Empty() ? FXScreenRect() : r;
+}
+
+void FXScreenRects::Add(const FXScreenRect& added) {
+    if (added.Empty() || Whole()) return;
+    if (added.whole) {
+        rects_[0] = added;
+        count_ = 1;
+        return;
+    }
+    FXScreenRect r = added;
+    // Joining one rectangle can make the result worth joining with another: repeat until none.
+    for (bool joined = true; joined;) {
+        joined = false;
+        for (int i = 0; i < count_; i++) {
+            const FXScreenRect u = localUnion(rects_[i], r);
+            if (localArea(u) > localArea(rects_[i]) + localArea(r)) continue;
+            r = u;
+            rects_[i] = rects_[--count_];
+            joined = true;
+            break;
+        }
+    }
+    if (count_ < kMax) {
+        rects_[count_++] = r;
+        return;
+    }
+    int best = 0;
+    long long growth = -1;
+    for (int i = 0; i < count_; i++) {
+        long long g = localArea(localUnion(rects_[i], r)) - localArea(rects_[i]);
+        if (growth < 0 || g < growth) best = i, growth = g;
+    }
+    r.Add(rects_[best]);
+    rects_[best] = rects_[--count_];
+    Add(r);
+}
+
+void FXScreenRects::Add(const FXScreenRects& other) {
+    for (int i = 0; i < other.count_; i++) Add(other.rects_[i]);
+}
+
+long long FXScreenRects::Area() const {
+    long long a = 0;
+    for (int i = 0; i < count_; i++) a += localArea(rects_[i]);
+    return a;
 }
 
 bool FXScreenRect::CoversWindow(int width, int height) const {

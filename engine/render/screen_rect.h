@@ -1,5 +1,6 @@
 // Rectangles of window pixels, for drawing and showing only the part of a frame that changed:
-// FXScreenRect (a rectangle, or "the whole window" when where something lands is not known) and
+// FXScreenRect (a rectangle, or "the whole window" when where something lands is not known),
+// FXScreenRects (a few of them, merged where one rectangle costs little more than two) and
 // fxProjectBounds, which finds a conservative rectangle around points drawn under a model-view and
 // a projection matrix. Pure arithmetic: no device, no window system.
 //
@@ -34,6 +35,28 @@ struct FXScreenRect {
     FXScreenRect ClampedTo(int width, int height) const;
     // True when, inside a width x height window, it covers every pixel.
     bool CoversWindow(int width, int height) const;
+};
+
+// A few rectangles that together cover everything added: an added rectangle joins one it
+// overlaps or nearly touches (where their bounding rectangle is no larger than the two together),
+// else it is kept apart, up to kMax; beyond that it joins the one that grows least. The
+// rectangles may overlap. Whole once a whole rectangle is added.
+class FXScreenRects {
+public:
+    enum { kMax = 4 };
+
+    void Clear() { count_ = 0; }
+    void Add(const FXScreenRect& r);
+    void Add(const FXScreenRects& other);
+    int Count() const { return count_; }
+    const FXScreenRect& Get(int i) const { return rects_[i]; }
+    bool Whole() const { return count_ == 1 && rects_[0].whole; }
+    // The pixels covered, counting overlaps twice (whole: 0).
+    long long Area() const;
+
+private:
+    FXScreenRect rects_[kMax];
+    int count_ = 0;
 };
 
 // The rectangle that covers every pixel a triangle through the given points can touch in a
