@@ -73,19 +73,16 @@ protected:
         *drewParts = scene->DrawsParts();
         Display* dpy = fxX11GetDisplay();
         Window w = fxX11Window(scene->gr.DrawnWindow().Handle());
-        XGrabServer(dpy);
-        XRaiseWindow(dpy, w);
-        XSync(dpy, False);
-        double t = kStart;
-        for (; t < kStart + kClipsFrom; t += 1.0 / 30.0) scene.Frame(t);
-        for (int i = 0; i < kShots; i++) {
-            // Each clip frame waits for its movie frame: the clock moves on inside it.
-            scene.Frame(fxGetTime());
-            XSync(dpy, False);
-            shots.push_back(localGrab(dpy, w));
+        {
+            QmServerGrab grab(dpy, w);
+            for (double t = kStart; t < kStart + kClipsFrom; t += 1.0 / 30.0) scene.Frame(t);
+            for (int i = 0; i < kShots; i++) {
+                // Each clip frame waits for its movie frame: the clock moves on inside it.
+                scene.Frame(fxGetTime());
+                XSync(dpy, False);
+                shots.push_back(localGrab(dpy, w));
+            }
         }
-        XUngrabServer(dpy);
-        XSync(dpy, False);
         scene.Close();
         return shots;
     }

@@ -266,12 +266,7 @@ TEST(GLDevice, WindowDestroyedByAnotherClientIsNeverDrawnIntoAgain) {
 // keeps the whole picture for the next frame. Drawing limited to an area clears only there.
 TEST_F(GLWindowTest, APartShownLeavesTheRestOfTheWindowAndTheBackBufferAsTheyWere) {
     if (!gl.PresentsPart()) GTEST_SKIP() << "this display's GLX has no GLX_MESA_copy_sub_buffer";
-    struct Grab {
-        Display* d;
-        ~Grab() { XUngrabServer(d), XSync(d, False); }
-    } grab{dpy};
-    XGrabServer(dpy);
-    XRaiseWindow(dpy, win);
+    QmServerGrab grab(dpy, win);
     float green[4] = {0, 1, 0, 1}, blue[4] = {0, 0, 1, 1};
     gl.SetClrColor(green);
     gl.Clrscr(true, true, false);
