@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "geometry/mesh.h"
+#include "image/light.h"
 #include "image/material.h"
 
 namespace {
@@ -90,6 +91,25 @@ void QmDamage::Note(const FXMesh* mesh, const FXMatrix& modelView, uint64_t key)
     item->rect = fxProjectBounds(modelView, projection_, mesh->vertices[0].pos, mesh->vertexCount,
                                  int(sizeof(tagFXVertex) / sizeof(float)), width_, height_);
     damage_.Add(item->rect);
+}
+
+void QmDamage::NoteLights(const FXLight* const* lights, int count) {
+    for (int i = 0; i < kLights; i++) {
+        float now[kLightFloats] = {};
+        const FXLight* l = i < count ? lights[i] : nullptr;
+        if (l && !l->off) {
+            memcpy(now, l->position, 4 * sizeof(float));
+            memcpy(now + 4, l->spotDirection, 4 * sizeof(float));
+            memcpy(now + 8, l->ambient, 4 * sizeof(float));
+            memcpy(now + 12, l->diffuse, 4 * sizeof(float));
+            memcpy(now + 16, l->specular, 4 * sizeof(float));
+            now[20] = l->spotExponent, now[21] = l->spotCutoff, now[22] = l->constantAttenuation;
+            now[23] = l->linearAttenuation, now[24] = l->quadraticAttenuation;
+        }
+        if (memcmp(now, lights_[i], sizeof now) == 0) continue;
+        memcpy(lights_[i], now, sizeof now);
+        damage_.Add(FXScreenRect::Whole());
+    }
 }
 
 const FXScreenRects& QmDamage::End() {

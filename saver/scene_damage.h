@@ -15,6 +15,7 @@
 #include "math/3dmath.h"
 #include "render/screen_rect.h"
 
+class FXLight;
 class FXMesh;
 class FXMaterial;
 
@@ -31,6 +32,9 @@ public:
     // Mesh is drawn in this frame under modelView with its material; key tells apart what the
     // vertices and material do not (the movie frame whose picture the material holds).
     void Note(const FXMesh* mesh, const FXMatrix& modelView, uint64_t key);
+    // The lights the frame is lit by (count of them, null where none): any change from the frame
+    // before relights everything drawn lit, so the whole window counts.
+    void NoteLights(const FXLight* const* lights, int count);
     // Ends the frame: the rectangles whose pixels may differ from the frame before (the meshes
     // drawn then and not now count with their old rectangles). Whole when a mesh cannot be
     // bounded or was never reserved.
@@ -53,6 +57,8 @@ private:
         bool drawnNow = false;
     };
     std::vector<Item> items_;
+    enum { kLights = 8, kLightFloats = 25 };
+    float lights_[kLights][kLightFloats] = {};  // as NoteLights saw them last
     FXScreenRects damage_;
     int width_ = 0, height_ = 0;
     const float* projection_ = nullptr;

@@ -204,6 +204,7 @@ FXScreenRects QmScene::ClipArea(PEnv* env) {
     const bool whole = wholeNext_.exchange(false) || !tracked_ || sizeChanged || !PosedByMovie(k);
     if (sizeChanged) damage_.Forget();
     damage_.Begin(env->width, env->height, env->projection);
+    damage_.NoteLights(env->lights, PEnv::kMaxLights);
     localNoteCopy(&damage_, anim[k], twinSkip_);
     localNoteCopy(&damage_, anim1[k], 0);
     const SMovie& m = movie[k];

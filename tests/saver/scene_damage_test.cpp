@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "geometry/mesh.h"
+#include "image/light.h"
 #include "image/material.h"
 #include "saver/scene_damage.h"
 
@@ -120,4 +121,23 @@ TEST_F(SceneDamageTest, AMeshLargerThanItsRoomAlwaysCounts) {
     a.vertices[1].pos[0] = -0.5f, a.vertices[2].pos[1] = -0.5f;
     EXPECT_GT(Frame(true, true).Count(), 0);
     EXPECT_GT(Frame(true, true).Count(), 0);
+}
+
+TEST_F(SceneDamageTest, ALightThatChangesRelightsTheWholeWindow) {
+    FXLight sun;
+    sun.SetDefDiffuse(1.0f);
+    const FXLight* lights[2] = {&sun, nullptr};
+    damage.Begin(kW, kH, kOrtho);
+    damage.NoteLights(lights, 2);
+    damage.Note(&a, identity, 0);
+    EXPECT_TRUE(damage.End().Whole());  // the first time: not known before
+    damage.Begin(kW, kH, kOrtho);
+    damage.NoteLights(lights, 2);
+    damage.Note(&a, identity, 0);
+    EXPECT_EQ(damage.End().Count(), 0);
+    sun.diffuse[0] = 0.5f;
+    damage.Begin(kW, kH, kOrtho);
+    damage.NoteLights(lights, 2);
+    damage.Note(&a, identity, 0);
+    EXPECT_TRUE(damage.End().Whole());
 }
