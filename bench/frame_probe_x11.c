@@ -1,5 +1,6 @@
 /* A measuring shim for any OpenGL program on X11, loaded with LD_PRELOAD by the bench: it counts
- * the frames shown (glXSwapBuffers or eglSwapBuffers), notes when the first one was shown, and counts the texture
+ * the frames shown (glXSwapBuffers, eglSwapBuffers, or glXCopySubBufferMESA: the first part
+ * shown after a glClear), notes when the first one was shown, and counts the texture
  * bytes uploaded, split into replaced storage (glTexImage2D on a texture that already had
  * storage, every level that mipmap building makes included) and the rest: a texture's first
  * storage and updates into existing storage (glTexSubImage2D). With
@@ -136,6 +137,56 @@ void glXSwapBuffers(Display* dpy, GLXDrawable drawable) {
     probeBeforeSwap();
     next(dpy, drawable);
     probeAfterSwap();
+}
+
+/* A frame shown in part (GLX_MESA_copy_sub_buffer): programs reach it through
+ * glXGetProcAddressARB, so the probe hands out its own wrapper for that name. */
+typedef void (*copysub_fn)(Display*, GLXDrawable, int, int, int, int);
+typedef __GLXextFuncPtr (*getproc_fn)(const GLubyte*);
+static copysub_fn probeCopySubNext;
+
+static int probeCleared; /* glClear was called since the last part shown */
+
+/* A frame may be shown in several parts: the first part after a clear shows a new frame. */
+static void probeCopySubBuffer(Display* dpy, GLXDrawable drawable, int x, int y, int w, int h) {
+    int frame = probeCleared;
+    probeCleared = 0;
+    if (frame) probeBeforeSwap();
+    probeCopySubNext(dpy, drawable, x, y, w, h);
+    if (frame) probeAfterSwap();
+}
+
+void glClear(GLbitfield mask) {
+    static void (*next)(GLbitfield);
+    if (!next) next = (void (*)(GLbitfield))probeNext("glClear");
+    probeCleared = 1;
+    next(mask);
+}
+
+static __GLXextFuncPtr probeProc(getproc_fn next, const GLubyte* name) {
+    __GLXextFuncPtr f = next(name);
+    if (f && name && strcmp((const char*)name, "glXCopySubBufferMESA") == 0) {
+        probeCopySubNext = (copysub_fn)f;
+        return (__GLXextFuncPtr)probeCopySubBuffer;
+    }
+    return f;
+}
+
+__GLXextFuncPtr glXGetProcAddressARB(const GLubyte* name) {
+    static getproc_fn next;
+    if (!next) next = (getproc_fn)probeNext("glXGetProcAddressARB");
+    return probeProc(next, name);
+}
+
+__GLXextFuncPtr glXGetProcAddress(const GLubyte* name) {
+    static getproc_fn next;
+    if (!next) next = (getproc_fn)probeNext("glXGetProcAddress");
+    return probeProc(next, name);
+}
+
+void glXCopySubBufferMESA(Display* dpy, GLXDrawable drawable, int x, int y, int w, int h) {
+    if (!probeCopySubNext) probeCopySubNext = (copysub_fn)probeNext("glXCopySubBufferMESA");
+    probeCopySubBuffer(dpy, drawable, x, y, w, h);
 }
 
 /* Programs that draw through EGL (the peer): frames and uploads only. */

@@ -5,6 +5,8 @@
 #include "saver/entry.h"
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 #include "saver/config.h"
 #include "saver/host.h"
@@ -44,6 +46,8 @@ QmSceneOptions localSceneOptions(const QmLaunch& launch) {
     scene.dataDir = localDataDir();
     scene.showFps = launch.showFps;
     scene.desktopFile = launch.desktopFile;
+    const char* whole = getenv("QMSAVE_WHOLE_FRAMES");
+    scene.wholeFrames = whole && *whole && strcmp(whole, "0") != 0;
     return scene;
 }
 

@@ -56,7 +56,10 @@ intptr_t QmSaver::ScreenSaverProc(QmScreenSaver& host, void* hwnd, unsigned msg,
             DestroyScene(hwnd);
             return 0;
         case kWmPaint:
-            return 0;  // drawing belongs to the render thread
+            // Drawing belongs to the render thread; the window's pixels are lost, so its next
+            // frame is drawn whole.
+            if (QmScene* s = Scene(hwnd)) s->Invalidate();
+            return 0;
         case kWmEraseBkgnd:
             return 1;  // never erased: the desktop stays visible until the first frame
         case kWmSize:

@@ -124,7 +124,7 @@ void QmScene::LoadMovie(int i) {
 // Entry 751 with its padding filled from its edges: the meadow is shown slightly reduced, and its
 // small mipmaps would otherwise mix transparent black into its right and bottom edges, letting the
 // photograph beneath shine through there. Filled, an opaque picture hides the first copy of each
-// clip animation completely, which spares drawing it (see RenderClip).
+// clip animation completely, which spares drawing it (see DrawClip).
 void QmScene::LoadSecondPicture() {
     FXCanvas& c = scr_mat1.canvas;
     scr_mat1.textureSource = nullptr;
@@ -198,6 +198,11 @@ void SceneGL::RenderEnd() {
     FXGL::RenderEnd();
 }
 
+void SceneGL::RenderEndPart(const FXScreenRects& areas) {
+    if (frameSink && !windowLost.load()) frameSink->OnFrameShown(this);
+    FXGL::RenderEndPart(areas);
+}
+
 bool QmScene::Init(void* window, bool startLoop) {
     FX_ASSERT(!initialized_ && "a scene is built once");
     initialized_ = true;
@@ -257,6 +262,8 @@ bool QmScene::Init(void* window, bool startLoop) {
         preview.SetMaterial(&preview_mat);
     } else {
         LoadFullScreenContent(&shot);
+        ReserveDamage();
+        partial_ = !options.wholeFrames && gr.PresentsPart();
     }
     gr.SetAct(false);
     if (startLoop) gr.StartLoop(this);

@@ -10,6 +10,8 @@
 // and 750 the demo cube's pictures, 751 the picture that fades in over the photograph.
 #pragma once
 
+#include <atomic>
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -28,6 +30,7 @@
 #include "saver/fps.h"
 #include "saver/text_plate.h"
 #include "saver/rect.h"
+#include "saver/scene_damage.h"
 
 class FXScrShot;
 
@@ -46,6 +49,7 @@ class SceneGL : public FXGL {
 public:
     PFrameSink* frameSink = nullptr;
     void RenderEnd() override;
+    void RenderEndPart(const FXScreenRects& areas) override;
 };
 
 // What a scene is built from.
@@ -53,6 +57,9 @@ struct QmSceneOptions {
     std::string dataDir;      // the folder of qmsave.dat (and of the trace log); empty: none known
     bool preview = false;     // the preview pane's still picture instead of the animated scene
     bool showFps = false;     // the frames-per-second readout over everything
+    // Every frame drawn and shown whole, also where the device could show only what changed
+    // (QMSAVE_WHOLE_FRAMES=1: for comparisons, and a way out should a driver misbehave).
+    bool wholeFrames = false;
     std::string desktopFile;  // a picture file used as the desktop photograph instead of the screen
     QmRect desktopArea;       // the part of desktopFile under the window (no width: the whole picture)
     PDesktopSource* desktop = nullptr;  // photographs the desktop under the window; not owned
@@ -112,6 +119,12 @@ public:
     void Resize(int width, int height);
     // One frame (the render thread, inside the environment lock).
     void OnRender(PEnv* env, double t) override;
+    // The window's pixels were lost (uncovered, exposed): the next frame is drawn whole. Any
+    // thread.
+    void Invalidate() { wholeNext_ = true; }
+    // Whether clip frames redraw and show only the part of the window that changed (the device
+    // can show a part, and the options allow it). Set by Init.
+    bool DrawsParts() const { return partial_; }
 
     const QmSceneOptions options;
 
@@ -154,6 +167,15 @@ private:
     bool initialized_ = false;
     bool destroyed_ = false;
 
+    // Drawing only what changed (scene_render.cpp, scene_damage.h).
+    bool partial_ = false;
+    std::atomic<bool> wholeNext_{true};
+    QmDamage damage_;
+    bool tracked_ = false;        // the frame before was a clip frame noted in damage_
+    int trackedWidth_ = 0, trackedHeight_ = 0;
+    FXScreenRects lastOverlay_;   // where the overlay drew in the frame before
+    uint64_t twinSkip_ = 0;       // meshes of the running clip's first copy left out (see DrawClip)
+
     // Assembly (scene.cpp).
     void OpenLog();
     bool TakeDesktopPicture(FXScrShot* shot, void* window);
@@ -172,6 +194,12 @@ private:
     bool PosedByMovie(int k) const;
     void RenderOpening(PEnv* env, double t);
     void StartNextClip(double t);
-    void RenderClip(PEnv* env, double t);
-    void RenderOverlay(PEnv* env, double t);
+    void PoseClip(PEnv* env, double t);
+    FXScreenRects ClipArea(PEnv* env);
+    void ClearArea(PEnv* env, const FXScreenRect& area);
+    void DrawClip(PEnv* env, double t);
+    void FinishClip(PEnv* env, double t);
+    void ReserveDamage();
+    void Present(PEnv* env, const FXScreenRects& areas, const FXScreenRects& overlay);
+    void RenderOverlay(PEnv* env, double t, FXScreenRects* drawn);
 };

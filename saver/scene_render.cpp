@@ -30,11 +30,16 @@ const double kStillPaceSeconds = 1.0 / 20.0;
 // models; the movie mirrored in x, then moved to z = -0.2, in front of them.
 struct ScenePasses {
     FXMatrix identity, stretch, mirror, forward;
+    FXMatrix model, movie;  // the model-view matrices of the two passes, as the device builds them
     ScenePasses() {
         identity.SetIdentity();
         stretch.SetScaleF(1.0f, 1.0f, 5.0f);
         mirror.SetFlipX();
         forward.SetMoveF(0.0f, 0.0f, -0.2f);
+        model.Multiply(&identity, &stretch);
+        FXMatrix mirrored;
+        mirrored.Multiply(&identity, &mirror);
+        movie.Multiply(&mirrored, &forward);
     }
 };
 
@@ -72,8 +77,9 @@ void localMoviePass(PEnv* env) {
 // of the first whose twin in the second hides what lies behind it then leaves nothing of itself
 // on screen, and need not be drawn, provided every mesh of the first that is still drawn hides
 // what lies behind it too (so that nothing left out could have shown through one). On a software
-// renderer that spares most of a clip's pixels, and the sheet's in the opening.
-void localDrawUnderTwin(PEnv* env, double t, FXAnim& first, const FXAnim& second, bool samePose) {
+// renderer that spares most of a clip's pixels, and the sheet's in the opening. The meshes of the
+// first copy to leave out, one bit each.
+uint64_t localTwinSkip(const FXAnim& first, const FXAnim& second, bool samePose) {
     const int n = first.imodel.meshes.Count();
     uint64_t skip = 0;
     bool exact = samePose && first.interpolate && second.interpolate && n == second.imodel.meshes.Count() && n <= 64;
@@ -86,12 +92,27 @@ void localDrawUnderTwin(PEnv* env, double t, FXAnim& first, const FXAnim& second
         else
             exact = a->HidesWhatLiesBehind();
     }
-    if (!exact) skip = 0;
+    return exact ? skip : 0;
+}
+
+// Draws the first copy without the meshes skip names.
+void localDrawWithout(PEnv* env, double t, FXAnim& first, uint64_t skip) {
+    const int n = first.imodel.meshes.Count();
     for (int i = 0; i < n; i++)
         if (skip >> i & 1) first.imodel.EnumMeshes(i)->disabled = true;
     first.OnRender(env, t);
     for (int i = 0; i < n; i++)
         if (skip >> i & 1) first.imodel.EnumMeshes(i)->disabled = false;
+}
+
+// The meshes of a copy that drawing it will draw (all but those skip names and disabled ones),
+// noted with the matrix of the model pass.
+void localNoteCopy(QmDamage* damage, const FXAnim& a, uint64_t skip) {
+    const int n = a.imodel.meshes.Count();
+    for (int i = 0; i < n; i++) {
+        const FXMesh* m = a.imodel.EnumMeshes(i);
+        if (m && !m->disabled && !(i < 64 && (skip >> i & 1))) damage->Note(m, localPasses().model, 0);
+    }
 }
 
 }  // namespace
@@ -106,7 +127,7 @@ bool QmScene::PosedByMovie(int k) const {
 void QmScene::RenderOpening(PEnv* env, double t) {
     localModelPass(env);
     // Both copies run on the same clock from the same start: always in the same pose.
-    localDrawUnderTwin(env, t, anim_starting, anim1_starting, true);
+    localDrawWithout(env, t, anim_starting, localTwinSkip(anim_starting, anim1_starting, true));
     const float f = anim_starting.phase;
     const float alpha[4] = {1.0f, 1.0f, 1.0f, f * f * f};
     scr_mat1.MultiCols(alpha);
@@ -155,34 +176,117 @@ void QmScene::StartNextClip(double t) {
     aact_anim = aact_movie = next.clip;
 }
 
-void QmScene::RenderClip(PEnv* env, double t) {
+// A clip frame's state before anything is drawn: the movie's front frame, and the pose it gives
+// the two copies. Drawing then changes no vertex the damage was worked out from.
+void QmScene::PoseClip(PEnv* env, double t) {
     const int k = aact_movie;
     if (movie[k].GetFrameCount() <= 0) env->nextFrameAt = t + kPaceSeconds;  // nothing waits
     FXMatrix identity = localPasses().identity;
     env->ApplyMatrix(&identity);
     movie[k].Prepare(env, -1);
     movie[k].OnRender0(env, t);
+    twinSkip_ = localTwinSkip(anim[k], anim1[k], PosedByMovie(k));
+}
+
+// The parts of the window this clip frame can change: what the copies and the movie draw
+// differently from the frame before, and where the overlay drew then (it is drawn afresh over a
+// redrawn background). Whole where the frame before is not known to be on screen and in the
+// back buffer (the first clip frame, after a resize or an expose), and where the copies are not
+// posed by the movie (they would then move while they are drawn).
+FXScreenRects QmScene::ClipArea(PEnv* env) {
+    FXScreenRects areas;
+    if (!partial_) {
+        areas.Add(FXScreenRect::Whole());
+        return areas;
+    }
+    const int k = aact_movie;
+    const bool sizeChanged = env->width != trackedWidth_ || env->height != trackedHeight_;
+    const bool whole = wholeNext_.exchange(false) || !tracked_ || sizeChanged || !PosedByMovie(k);
+    if (sizeChanged) damage_.Forget();
+    damage_.Begin(env->width, env->height, env->projection);
+    damage_.NoteLights(env->lights, PEnv::kMaxLights);
+    localNoteCopy(&damage_, anim[k], twinSkip_);
+    localNoteCopy(&damage_, anim1[k], 0);
+    const SMovie& m = movie[k];
+    if (m.GetFrameCount() > 0 && m.prepared.First()) {
+        const int f = m.preparedFrames.top > 0 ? m.preparedFrames.GetInt(0) : -1;
+        damage_.Note(&m.desk.mesh, localPasses().movie, uint64_t(uint32_t(k)) << 32 | uint32_t(f));
+    }
+    areas = damage_.End();
+    tracked_ = true;
+    trackedWidth_ = env->width;
+    trackedHeight_ = env->height;
+    if (whole) areas.Add(FXScreenRect::Whole());
+    areas.Add(lastOverlay_);
+    return areas;
+}
+
+// Limits drawing to area and clears colour and depth there: the start of every frame's scene.
+void QmScene::ClearArea(PEnv* env, const FXScreenRect& area) {
+    env->SetDrawArea(area);
+    env->EnableDepthTest(true);
+    env->EnableDepthWrite(true);
+    env->Clrscr(true, true, false);
+    env->EnableDepthTest(false);
+    env->EnableDepthWrite(false);
+    env->EnableLights(false);
+    env->ApplyMatrixIdentity();
+}
+
+// The clip's scene as posed: the copies, then the movie's front frame. It changes nothing, so it
+// can be drawn once for each part of the window that is redrawn.
+void QmScene::DrawClip(PEnv* env, double t) {
+    const int k = aact_movie;
     localModelPass(env);
-    localDrawUnderTwin(env, t, anim[k], anim1[k], PosedByMovie(k));
+    localDrawWithout(env, t, anim[k], twinSkip_);
     anim1[k].OnRender(env, t);
     localMoviePass(env);
     localLightsOn(env, false);
-    movie[k].OnRender1(env, t);  // sleeps until the movie's next frame is due
+    movie[k].DrawFront(env);
+}
+
+void QmScene::FinishClip(PEnv* env, double t) {
+    const int k = aact_movie;
+    movie[k].Advance(env, t);  // sleeps until the movie's next frame is due
     movie[k].Prepare(env, -1);
     if (movie[k].prepared.Count() <= 1) StartNextClip(t);
 }
 
-void QmScene::RenderOverlay(PEnv* env, double t) {
+// Shows the frame: with partial presents the parts that changed, the overlay included, else the
+// whole back buffer by a swap.
+void QmScene::Present(PEnv* env, const FXScreenRects& areas, const FXScreenRects& overlay) {
+    if (!partial_) {
+        env->RenderEnd();
+        return;
+    }
+    FXScreenRects shown = areas;
+    shown.Add(overlay);
+    lastOverlay_ = overlay;
+    env->RenderEndPart(shown);
+}
+
+void QmScene::RenderOverlay(PEnv* env, double t, FXScreenRects* drawn) {
+    // Each gadget's area on its own: the logo and the cube are far apart as a rule.
+    FXScreenRect area;
+    auto next = [&] {
+        if (drawn) drawn->Add(area);
+        area = FXScreenRect();
+    };
+    env->drawnArea = drawn ? &area : nullptr;
     env->ApplyMatrixIdentity();
     localLightsOn(env, true);
     env->Clrscr(false, true, false);  // gadgets are never hidden by the scene
     demo.OnRender(env, t);
+    next();
     env->ApplyMatrixIdentity();
     gad.OnRender(env, t);
+    next();
     env->ApplyMatrixIdentity();
     err_gad.OnRender(env, t);
     DrawNotice(env, t);
     if (options.showFps) fps.OnRender(env, t);
+    next();
+    env->drawnArea = nullptr;
 }
 
 QmClipStep qmNextClip(int stage, double r) {
@@ -203,15 +307,22 @@ QmClipStep qmNextClip(int stage, double r) {
 
 void QmScene::OnRender(PEnv* env, double t) {
     env->nextFrameAt = 0.0;
+    // A clip is posed first, so that the frame knows what it changes before it clears.
+    const bool clip = !starting && !options.preview;
+    if (clip) {
+        if (!env->RenderStart()) return;
+        PoseClip(env, t);
+    } else {
+        tracked_ = false;
+    }
+    FXScreenRects areas;
+    if (clip)
+        areas = ClipArea(env);
+    else
+        areas.Add(FXScreenRect::Whole());
     if (!first || options.preview) {
         if (!env->RenderStart()) return;
-        env->EnableDepthTest(true);
-        env->EnableDepthWrite(true);
-        env->Clrscr(true, true, false);
-        env->EnableDepthTest(false);
-        env->EnableDepthWrite(false);
-        env->EnableLights(false);
-        env->ApplyMatrixIdentity();
+        ClearArea(env, areas.Count() > 0 ? areas.Get(0) : FXScreenRect());
     }
     env->UpdateLights();
 
@@ -244,9 +355,31 @@ void QmScene::OnRender(PEnv* env, double t) {
         RenderOpening(env, t);
         if (!first) env->nextFrameAt = t + kPaceSeconds;
     } else {
-        RenderClip(env, t);
+        DrawClip(env, t);
+        // Each further part is cleared and drawn the same way as the first.
+        for (int i = 1; i < areas.Count(); i++) {
+            ClearArea(env, areas.Get(i));
+            env->UpdateLights();
+            env->UpdateLights();
+            DrawClip(env, t);
+        }
+        FinishClip(env, t);
     }
-    RenderOverlay(env, t);
-    if (!first) env->RenderEnd();
+    // The overlay is drawn over the whole window: outside the parts redrawn the back buffer holds
+    // the unchanged background (the overlay's pixels of the frame before lie inside them), and
+    // where it draws now is added to what is shown.
+    FXScreenRects overlay;
+    if (partial_) env->SetDrawArea(FXScreenRect::Whole());
+    RenderOverlay(env, t, partial_ ? &overlay : nullptr);
+    if (!first) Present(env, areas, overlay);
     first = false;
+}
+
+// Room for every mesh a clip frame notes, made before the loop starts (frames allocate nothing).
+void QmScene::ReserveDamage() {
+    for (int k = 0; k < 3; k++) {
+        for (const FXAnim* a : {&anim[k], &anim1[k]})
+            for (int i = 0; i < a->imodel.meshes.Count(); i++) damage_.Reserve(a->imodel.EnumMeshes(i));
+        damage_.Reserve(&movie[k].desk.mesh, 4);  // made at the movie's first frame: 1 x 1 cells
+    }
 }

@@ -112,6 +112,7 @@ void FXGL::ClrParams() {
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     glOrtho(-1, 1, -1, 1, 2, -2);  // near 2, far -2: larger z lies further away
+    glGetFloatv(GL_PROJECTION_MATRIX, projection);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
 
@@ -123,6 +124,7 @@ void FXGL::ClrParams() {
     glShadeModel(GL_SMOOTH);
     glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
     glDisable(GL_CULL_FACE);
+    glDisable(GL_SCISSOR_TEST);
     glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
     glEnable(GL_DEPTH_TEST);
     glDepthFunc(GL_LEQUAL);
@@ -251,6 +253,16 @@ void FXGL::EnableCullface(bool front, bool back) {
     } else {
         glDisable(GL_CULL_FACE);
     }
+}
+
+void FXGL::SetDrawArea(const FXScreenRect& area) {
+    const FXScreenRect r = area.ClampedTo(width, height);
+    if (area.whole || r.CoversWindow(width, height)) {
+        glDisable(GL_SCISSOR_TEST);
+        return;
+    }
+    glEnable(GL_SCISSOR_TEST);
+    glScissor(r.x0, r.y0, r.Width(), r.Height());  // an empty area draws nothing
 }
 
 void FXGL::EnableNormalize(bool on) { localSetCapability(GL_NORMALIZE, on); }

@@ -55,6 +55,12 @@ public:
     // False once the window is gone: the frame is not drawn.
     bool RenderStart() override;
     void RenderEnd() override;
+    // Where the binding can show a part of the back buffer (GLX_MESA_copy_sub_buffer), and the
+    // window is one the binding draws into directly.
+    bool PresentsPart() const override;
+    // With a partial present every frame is shown that way, the whole window included, so the
+    // back buffer always keeps the picture last drawn.
+    void RenderEndPart(const FXScreenRects& areas) override;
     void Enlarge(bool on) override;
     // The rendering context is current on the calling thread, or the window it drew into is gone
     // (then nothing can be made current and OpenGL calls go nowhere, harmlessly). What the device
@@ -78,6 +84,7 @@ public:
     void EnableDepthTest(bool on) override;
     void EnableDepthWrite(bool on) override;
     void EnableCullface(bool front, bool back) override;
+    void SetDrawArea(const FXScreenRect& area) override;
 
     // ---- gl_texture.cpp, gl_mesh.cpp ----
     bool PrepareTexture(FXMaterial* m) override;

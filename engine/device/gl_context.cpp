@@ -70,6 +70,20 @@ void FXGL::RenderEnd() {
     if (HasContext() && localWindowAlive(this)) context->Swap();
 }
 
+bool FXGL::PresentsPart() const { return HasContext() && context->PresentsPart(); }
+
+void FXGL::RenderEndPart(const FXScreenRects& areas) {
+    if (!HasContext() || !localWindowAlive(this)) return;
+    if (!context->PresentsPart()) {
+        context->Swap();
+        return;
+    }
+    for (int i = 0; i < areas.Count(); i++) {
+        const FXScreenRect r = areas.Get(i).ClampedTo(width, height);
+        if (!r.Empty()) context->PresentPart(r.x0, r.y0, r.Width(), r.Height());
+    }
+}
+
 void FXGL::Enlarge(bool on) {
     FXGRAutoAct act(this);
     if (!context || (!on && !enlarged)) return;

@@ -34,6 +34,11 @@ public:
     virtual bool IsCurrent() const = 0;
     // Shows the back buffer. Context current.
     virtual void Swap() = 0;
+    // Whether PresentPart works: it shows a rectangle of the back buffer, keeps the rest of the
+    // window, and leaves the back buffer as it is. Bindings without it keep full swaps.
+    virtual bool PresentsPart() const { return false; }
+    // Shows the rectangle x, y (from the bottom-left), w x h of the back buffer. Context current.
+    virtual void PresentPart(int, int, int, int) { Swap(); }
     // An extension's entry point by name (null when unknown to the binding).
     virtual void* ProcAddress(const char* name) = 0;
     // Moves the window to the root of its screen, full size (on), or back where it was (off), and

@@ -52,6 +52,9 @@ void FXGL::UnprepareMesh(FXMesh*) {}
 void FXGL::RenderMesh(FXMesh* mesh) {
     if (!mesh || mesh->disabled || mesh->vertexCount <= 0 || mesh->indexCount <= 0) return;
     FX_ASSERT(CanIssueCalls() && "meshes are drawn with the device's context current");
+    if (drawnArea)
+        drawnArea->Add(fxProjectBounds(matrix, projection, mesh->vertices[0].pos, mesh->vertexCount,
+                                       int(sizeof(tagFXVertex) / sizeof(float)), width, height));
     if (mesh->colorMode == 0) {
         glColor4f(1, 1, 1, 1);
         glDisable(GL_COLOR_MATERIAL);

@@ -18,6 +18,16 @@
 
 namespace {
 
+typedef void (*FXPfnCopySubBuffer)(Display*, GLXDrawable, int, int, int, int);
+
+// glXCopySubBufferMESA where the server's GLX lists GLX_MESA_copy_sub_buffer (Mesa's software
+// GLX under Xvfb does), else null. The entry point is looked up only for a listed extension.
+FXPfnCopySubBuffer localCopySubBuffer(Display* dpy, int screen) {
+    if (!FXGL::TestExtensionString(glXQueryExtensionsString(dpy, screen), "GLX_MESA_copy_sub_buffer")) return nullptr;
+    return reinterpret_cast<FXPfnCopySubBuffer>(
+        glXGetProcAddressARB(reinterpret_cast<const GLubyte*>("glXCopySubBufferMESA")));
+}
+
 void localClientSize(Display* dpy, Window w, int* width, int* height) {
     XWindowAttributes a;
     fxX11TrapErrors(dpy);
@@ -59,6 +69,9 @@ public:
         }
         ctx_ = glXCreateContext(dpy_, vi, nullptr, True);
         if (!ctx_) return false;
+        // A child of ours is exposed without the saver's window hearing of it, so a part shown
+        // there could leave stale pixels: only the window we were given is drawn in parts.
+        if (!ownWindow_) copySubBuffer_ = localCopySubBuffer(dpy_, XScreenNumberOfScreen(attr.screen));
         return true;
     }
 
@@ -72,6 +85,7 @@ public:
             XFlush(dpy);
         }
         ctx_ = nullptr;
+        copySubBuffer_ = nullptr;
         dpy_ = nullptr;
         ownWindow_ = 0;
         window_ = 0;
@@ -96,6 +110,13 @@ public:
     void Release() override { glXMakeCurrent(dpy_, None, nullptr); }
     bool IsCurrent() const override { return ctx_ && glXGetCurrentContext() == ctx_; }
     void Swap() override { glXSwapBuffers(dpy_, window_); }
+    bool PresentsPart() const override { return copySubBuffer_ != nullptr; }
+    void PresentPart(int x, int y, int w, int h) override {
+        if (copySubBuffer_)
+            copySubBuffer_(dpy_, window_, x, y, w, h);
+        else
+            Swap();
+    }
     void* ProcAddress(const char* name) override { return fxGLGetProcAddress(name); }
 
     bool Enlarge(bool on, int screenWidth, int screenHeight, int* width, int* height) override {
@@ -140,6 +161,7 @@ private:
     Window window_ = 0;     // the window drawn into
     Window ownWindow_ = 0;  // a window made here (visual mismatch), or 0
     GLXContext ctx_ = nullptr;
+    FXPfnCopySubBuffer copySubBuffer_ = nullptr;  // null without GLX_MESA_copy_sub_buffer
     bool keptDriver_ = false;
     Window oldParent_ = 0;  // the parent left by Enlarge(true); 0 when not enlarged
     int oldX_ = 0, oldY_ = 0, oldWidth_ = 0, oldHeight_ = 0;

@@ -194,9 +194,18 @@ void SMovie::OnRender0(PEnv* env, double) {
     if (env) env->UnprepareMesh(&desk.mesh);
 }
 
-void SMovie::OnRender1(PEnv* env, double) {
+void SMovie::OnRender1(PEnv* env, double t) {
+    DrawFront(env);
+    Advance(env, t);
+}
+
+void SMovie::DrawFront(PEnv* env) {
     if (GetFrameCount() <= 0 || !prepared.First()) return;
     if (env) desk.OnRender(env, 0.0);
+}
+
+void SMovie::Advance(PEnv* env, double) {
+    if (GetFrameCount() <= 0 || !prepared.First()) return;
     if (!playing) return;  // a movie that is not playing stays on its frame
     double now = fxGetTime();
     if (waitFrame && frameDuration >= now - lastSwitch) {

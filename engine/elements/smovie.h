@@ -100,6 +100,10 @@ public:
     // Draws the quad and advances once the frame duration has passed (sleeping for it with
     // waitFrame; the wait ends early when the render loop is asked to stop).
     virtual void OnRender1(PEnv* env, double t);
+    // The two halves of OnRender1: draws the front frame's quad (as often as needed, changing
+    // nothing), then advances.
+    void DrawFront(PEnv* env);
+    void Advance(PEnv* env, double t);
     void Restart(double t);
     void RestartBack(double t);
     void Continue(double t);

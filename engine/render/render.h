@@ -13,6 +13,7 @@
 #include "image/material.h"
 #include "image/matlib.h"
 #include "image/texture_device.h"
+#include "render/screen_rect.h"
 
 class PEnv;
 class FXLight;
@@ -65,6 +66,12 @@ public:
     // clock time (seconds; 0: as soon as the window thread had its turn). The loop waits outside
     // the lock. Scenes that would otherwise draw as fast as they can pace themselves with it.
     double nextFrameAt = 0.0;
+    // The projection the device draws with (column-major, as set by ClrParams), for working out
+    // where drawn points land (screen_rect.h).
+    float projection[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    // While set, RenderMesh grows it to cover every mesh it draws (whole when one cannot be
+    // bounded): the area a group of drawing calls touched. Not owned; the caller clears it.
+    FXScreenRect* drawnArea = nullptr;
 
     // Threads: the window thread creates, resizes and destroys the environment; while the loop
     // runs, the render thread owns it and draws every frame holding the lock with the context
@@ -100,6 +107,16 @@ public:
     virtual bool RenderStart() = 0;
     // Ends the frame: shows the back buffer (swap). Render thread, context current.
     virtual void RenderEnd() = 0;
+    // Whether RenderEndPart can show a part of the back buffer and keep the rest of the window
+    // as it was, leaving the back buffer as drawn (so the next frame may redraw only what
+    // changed). False unless the device says so.
+    virtual bool PresentsPart() const { return false; }
+    // Ends the frame showing only the areas of the back buffer (clamped to the window; whole: all
+    // of it) where PresentsPart, else as RenderEnd. Render thread, context current.
+    virtual void RenderEndPart(const FXScreenRects&) { RenderEnd(); }
+    // Limits clearing and drawing to area (clamped to the window), or lifts the limit (whole).
+    // Context current. Without a device it does nothing.
+    virtual void SetDrawArea(const FXScreenRect&) {}
     // Starts the render thread drawing render every frame (or points a running loop at render).
     // Window thread. False when no thread could be started.
     virtual bool StartLoop(PRender* render);

@@ -27,12 +27,7 @@ namespace {
 TEST_F(GLWindowTest, CaptureComesBackTopRowFirstAndOpaque) {
     // The window (at 40, 30) shows blue over green. Other test programs share the screen: the
     // server is held for this client from raising the window until the photographs are taken.
-    struct Grab {
-        Display* d;
-        ~Grab() { XUngrabServer(d), XSync(d, False); }
-    } grab{dpy};
-    XGrabServer(dpy);
-    XRaiseWindow(dpy, win);
+    QmServerGrab grab(dpy, win);
     float green[4] = {0, 1, 0, 1}, blue[4] = {0, 0, 1, 1};
     gl.SetClrColor(green);
     gl.Clrscr(true, true, false);

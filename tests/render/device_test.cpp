@@ -8,6 +8,7 @@
 #include <string>
 
 #include "base/trace.h"
+#include "geometry/mesh.h"
 #include "image/light.h"
 #include "device/gl_api.h"
 #include "support/gl_window_x11.h"
@@ -259,4 +260,59 @@ TEST(GLDevice, WindowDestroyedByAnotherClientIsNeverDrawnIntoAgain) {
     gl.Destroy();
     EXPECT_FALSE(gl.windowLost.load()) << "a destroyed device is reusable";
     XCloseDisplay(owner);
+}
+
+// A frame shown in part: the window keeps what it showed outside the part, and the back buffer
+// keeps the whole picture for the next frame. Drawing limited to an area clears only there.
+TEST_F(GLWindowTest, APartShownLeavesTheRestOfTheWindowAndTheBackBufferAsTheyWere) {
+    if (!gl.PresentsPart()) GTEST_SKIP() << "this display's GLX has no GLX_MESA_copy_sub_buffer";
+    QmServerGrab grab(dpy, win);
+    float green[4] = {0, 1, 0, 1}, blue[4] = {0, 0, 1, 1};
+    gl.SetClrColor(green);
+    gl.Clrscr(true, true, false);
+    FXScreenRects all;
+    all.Add(FXScreenRect::Whole());
+    gl.RenderEndPart(all);
+    // Blue only inside the part, though the clear asks for the whole buffer.
+    const FXScreenRect part = FXScreenRect::Of(10, 20, 40, 50);
+    gl.SetDrawArea(part);
+    gl.SetClrColor(blue);
+    gl.Clrscr(true, true, false);
+    gl.SetDrawArea(FXScreenRect::Whole());
+    EXPECT_TRUE(QmNear(qmReadPixel(20, 30), 0, 0, 255));
+    EXPECT_TRUE(QmNear(qmReadPixel(60, 30), 0, 255, 0));
+    // The whole buffer blue now, but only the part shown.
+    gl.Clrscr(true, true, false);
+    FXScreenRects shown;
+    shown.Add(part);
+    gl.RenderEndPart(shown);
+    glFinish();
+    XSync(dpy, False);
+    XImage* im = XGetImage(dpy, win, 0, 0, kW, kH, AllPlanes, ZPixmap);
+    ASSERT_NE(im, nullptr);
+    // X rows run from the top: the part's window rows are kH - 50 .. kH - 21.
+    EXPECT_EQ(XGetPixel(im, 20, kH - 30) & 0xFFFFFF, 0x0000FFu) << "inside the part";
+    EXPECT_EQ(XGetPixel(im, 60, kH - 30) & 0xFFFFFF, 0x00FF00u) << "beside it";
+    EXPECT_EQ(XGetPixel(im, 20, kH - 60) & 0xFFFFFF, 0x00FF00u) << "above it";
+    XDestroyImage(im);
+    EXPECT_TRUE(QmNear(qmReadPixel(60, 30), 0, 0, 255)) << "the back buffer keeps its picture";
+}
+
+// While an area is asked for, each mesh drawn adds where it lands.
+TEST_F(GLWindowTest, DrawnMeshesAddWhereTheyLand) {
+    FXMesh quad;
+    qmMakeQuadMesh(&quad);
+    FXMatrix half;
+    half.SetScaleF(0.5f, 0.25f, 1.0f);
+    FXScreenRect area;
+    gl.drawnArea = &area;
+    gl.ApplyMatrix(&half);
+    gl.RenderMesh(&quad);
+    gl.drawnArea = nullptr;
+    EXPECT_FALSE(area.whole);
+    // kW x kH = 128 x 96: x 32..96, y 36..60, a pixel to spare.
+    EXPECT_EQ(area.x0, 31);
+    EXPECT_EQ(area.x1, 97);
+    EXPECT_EQ(area.y0, 35);
+    EXPECT_EQ(area.y1, 61);
 }

@@ -23,6 +23,7 @@ struct QmSceneWindow {
     void* window = nullptr;
     std::unique_ptr<PHost> host;
     std::unique_ptr<QmScene> scene;
+    bool wholeFrames = false;  // the scene option of the next Open
 
     // data holds qmsave.dat and desktop.png; frames go to sink; content: shared with other
     // scenes (null: the scene's own). A fatal assertion leaves window null.
@@ -43,6 +44,7 @@ struct QmSceneWindow {
         o.desktopFile = data + "/desktop.png";
         o.frameSink = sink;
         o.content = content;
+        o.wholeFrames = wholeFrames;
         scene.reset(new QmScene(o));
         scene->Init(window, false);
     }
