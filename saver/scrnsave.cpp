@@ -388,9 +388,9 @@ intptr_t QmScreenSaver::DefScreenSaverProc(void* hwnd, unsigned msg, uintptr_t w
             if (host_.closing) {
                 qmEndUnderWay();
                 DestroyWindow(hwnd);
-            }
-            else
+            } else {
                 GetCursorPos(&host_.pt_orig);  // a refused password arms the saver again here
+            }
             return 0;
         case kWmVerifyPassword:
             return host_.VerifyScreenSavePwd ? host_.VerifyScreenSavePwd(hwnd) : 1;
