@@ -309,25 +309,19 @@ void QmScene::OnRender(PEnv* env, double t) {
     env->nextFrameAt = 0.0;
     // A clip is posed first, so that the frame knows what it changes before it clears.
     const bool clip = !starting && !options.preview;
+    if ((clip || !first || options.preview) && !env->RenderStart()) return;
+    FXScreenRects areas;
     if (clip) {
-        if (!env->RenderStart()) return;
         PoseClip(env, t);
+        areas = ClipArea(env);
     } else {
         tracked_ = false;
-    }
-    FXScreenRects areas;
-    if (clip)
-        areas = ClipArea(env);
-    else
         areas.Add(FXScreenRect::Whole());
-    if (!first || options.preview) {
-        if (!env->RenderStart()) return;
-        ClearArea(env, areas.Count() > 0 ? areas.Get(0) : FXScreenRect());
     }
+    if (!first || options.preview) ClearArea(env, areas.Count() > 0 ? areas.Get(0) : FXScreenRect());
     env->UpdateLights();
 
     if (options.preview) {
-        if (!env->RenderStart()) return;
         env->EnableDepthTest(false);
         env->EnableDepthWrite(false);
         env->EnableLights(false);
@@ -359,8 +353,7 @@ void QmScene::OnRender(PEnv* env, double t) {
         // Each further part is cleared and drawn the same way as the first.
         for (int i = 1; i < areas.Count(); i++) {
             ClearArea(env, areas.Get(i));
-            env->UpdateLights();
-            env->UpdateLights();
+            env->UpdateLights();  // under the identity ClearArea leaves, as for the first part
             DrawClip(env, t);
         }
         FinishClip(env, t);

@@ -12,9 +12,9 @@ const float kFarOutside = 1.0e7f;
 int localMin(int a, int b) { return a < b ? a : b; }
 int localMax(int a, int b) { return a > b ? a : b; }
 
-// out = m * (x, y, z, 1), m column-major.
-void localTransform(const float* m, const float* p, float* out) {
-    for (int r = 0; r < 4; r++) out[r] = m[r] * p[0] + m[4 + r] * p[1] + m[8 + r] * p[2] + m[12 + r];
+// out = m * v for a four-component v, m column-major.
+void localTransform(const float* m, const float* v, float* out) {
+    for (int r = 0; r < 4; r++) out[r] = m[r] * v[0] + m[4 + r] * v[1] + m[8 + r] * v[2] + m[12 + r] * v[3];
 }
 
 long long localArea(const FXScreenRect& r) { return r.Empty() ? 0 : (long long)r.Width() * r.Height(); }
@@ -100,12 +100,11 @@ FXScreenRect fxProjectBounds(const FXMatrix& modelView, const float* projection,
     float lo[2] = {HUGE_VALF, HUGE_VALF}, hi[2] = {-HUGE_VALF, -HUGE_VALF};
     const float size[2] = {float(width), float(height)};
     for (int i = 0; i < count; i++) {
+        const float* p = points + size_t(i) * size_t(stride);
+        const float point[4] = {p[0], p[1], p[2], 1.0f};
         float eye[4], clip[4];
-        localTransform(modelView.m, points + size_t(i) * size_t(stride), eye);
-        // The model-view matrix may carry a w of its own: the projection takes all four.
-        for (int r = 0; r < 4; r++)
-            clip[r] = projection[r] * eye[0] + projection[4 + r] * eye[1] + projection[8 + r] * eye[2] +
-                      projection[12 + r] * eye[3];
+        localTransform(modelView.m, point, eye);
+        localTransform(projection, eye, clip);  // the model-view matrix may carry a w of its own
         if (!(clip[3] > 0.0f)) return FXScreenRect::Whole();  // also NaN
         for (int a = 0; a < 2; a++) {
             float v = (clip[a] / clip[3] + 1.0f) * 0.5f * size[a];
