@@ -137,7 +137,7 @@ bool localGifFramesInside(long size, Read read) {
 }
 
 bool localIsGif(const unsigned char* head, long size) {
-    return size >= 6 && (memcmp(head, "GIF87a", 6) == 0 || memcmp(head, "GIF89a", 6) == 0);
+    return size >= 6 && fxSniffPicture(head, size_t(size)) == "gif";
 }
 
 // Why a picture of kind (sniffed when empty) is too large to decode, from its header; "" when it

@@ -2,6 +2,7 @@
 // BMP (information header) and TGA (the 18-byte header).
 #include "image/picture_header.h"
 
+#include <climits>
 #include <cstring>
 
 #include "base/package.h"
@@ -73,6 +74,10 @@ bool localBmp(const unsigned char* h, size_t n, FXPictureHeader* out, std::strin
     } else if (header >= 40 && n >= 30) {
         out->width = localLE32(h + 18);
         out->height = localLE32(h + 22);
+        if (out->height == INT_MIN) {  // no such picture, and a height that cannot be negated
+            *problem = "BMP picture with an impossible height";
+            return false;
+        }
         if (out->height < 0) out->height = -out->height;  // rows stored top first
         unsigned bits = localLE16(h + 28);
         out->layout = bits == 32 ? "RGBA" : bits == 24 ? "RGB" : bits <= 8 ? "palette" : "";
@@ -99,12 +104,20 @@ bool localTga(const unsigned char* h, size_t n, FXPictureHeader* out, std::strin
 
 const long long kHeadBytes = 64;  // enough for every header read here but the JPEG's (read on demand)
 
+// "GIF87a" or "GIF89a" in any letter case: the image library takes a GIF by its signature that
+// way, so every check made before it must see the same pictures as GIFs.
+bool localGifSignature(const unsigned char* h) {
+    char sig[6];
+    for (int i = 0; i < 6; i++) sig[i] = char(h[i] >= 'a' && h[i] <= 'z' ? h[i] - 'a' + 'A' : h[i]);
+    return memcmp(sig, "GIF87A", 6) == 0 || memcmp(sig, "GIF89A", 6) == 0;
+}
+
 }  // namespace
 
 std::string fxSniffPicture(const unsigned char* h, size_t n) {
     if (n >= 8 && memcmp(h, kPngSig, 8) == 0) return "png";
     if (n >= 3 && h[0] == 0xFF && h[1] == 0xD8 && h[2] == 0xFF) return "jpg";
-    if (n >= 6 && (memcmp(h, "GIF87a", 6) == 0 || memcmp(h, "GIF89a", 6) == 0)) return "gif";
+    if (n >= 6 && localGifSignature(h)) return "gif";
     if (n >= 18 && h[0] == 'B' && h[1] == 'M') return "bmp";
     return "";
 }

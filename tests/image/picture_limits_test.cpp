@@ -6,6 +6,8 @@
 // read or write outside a buffer fails the test.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "base/package.h"
 #include "image/picture_header.h"
 #include "image_test_util.h"
@@ -75,6 +77,21 @@ TEST_F(DevilTest, PicturesTheLibraryWouldMishandleAreRefused) {
     EXPECT_TRUE(fxGifFramesInside(kTgaOfGigabytes.data(), long(kTgaOfGigabytes.size()))) << "not a GIF: unchecked";
     std::vector<unsigned char> cut(kGifOutsideItsScreen.begin(), kGifOutsideItsScreen.begin() + 20);
     EXPECT_FALSE(fxGifFramesInside(cut.data(), long(cut.size())));
+    cut[5] = 'A';  // the image library takes "GIF89A" as a GIF too
+    EXPECT_FALSE(fxGifFramesInside(cut.data(), long(cut.size())));
+    // A BMP height of -2^31 (top first, of a size no file holds) is refused, not negated.
+    const std::vector<unsigned char> bmp = {'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0, 40, 0,
+                                            0, 0, 1, 0, 0, 0, 0, 0, 0, 0x80, 1, 0, 24, 0, 0, 0};
+    FXPictureHeader header;
+    std::string problem;
+    EXPECT_FALSE(fxReadPictureHeader(
+        [&](long long at, size_t n, unsigned char* out) {
+            if (at < 0 || size_t(at) + n > bmp.size()) return false;
+            memcpy(out, bmp.data() + at, n);
+            return true;
+        },
+        (long long)bmp.size(), "bmp", &header, &problem));
+    EXPECT_EQ(problem, "BMP picture with an impossible height");
     FXPictureHeader limit;
     limit.width = kFXMaxPictureSide;
     limit.height = int(kFXMaxPicturePixels / kFXMaxPictureSide);
